@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian package Vorel needs to build, test, run its examples
+# and check its outputs with real consumers. Safe to run again: packages
+# already present are skipped by apt.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config
+  # Qt 6: Core, Gui, Widgets, PrintSupport, Sql (+ drivers), offscreen platform
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+  libqt6sql6-sqlite libqt6sql6-psql
+  # libraries
+  zlib1g-dev libgl-dev
+  # fonts the layouts measure with
+  fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra fontconfig
+  # tests
+  googletest libgtest-dev libgmock-dev
+  # real consumers of what Vorel writes
+  qpdf poppler-utils emf2svg libxml2-utils libtiff-tools imagemagick
+  libreoffice-core-nogui libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui
+  # benchmark data generator and SQL data
+  python3 sqlite3 time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+echo "setup: installing ${missing[*]}"
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
