@@ -196,12 +196,13 @@ private:
     int FHour = 0, FMinute = 0, FSecond = 0, FMSec = 0;
 };
 
-// Whether an hour at `from` is followed by an AM/PM marker: the classic
-// rule looks ahead to the first "a" outside quotes, stopping at another hour.
-bool Uses12HourClock(QStringView p, qsizetype from)
+// Whether a pattern has an AM/PM marker outside quotes, which puts its hours
+// on the 12-hour clock. The classic formatter only looked ahead of the hour,
+// so "ampm h:nn" printed "PM 22:01"; the marker counts wherever it stands.
+bool Uses12HourClock(QStringView p)
 {
     QChar quote;
-    for (qsizetype i = from; i < p.size(); ++i) {
+    for (qsizetype i = 0; i < p.size(); ++i) {
         const QChar c = p[i];
         if (!quote.isNull()) {
             if (c == quote)
@@ -210,11 +211,10 @@ bool Uses12HourClock(QStringView p, qsizetype from)
         }
         if (c == u'"' || c == u'\'') {
             quote = c;
-        } else if (c == u'a' || c == u'A') {
-            return StartsWithNoCase(p, i, QLatin1StringView("am/pm")) || StartsWithNoCase(p, i, QLatin1StringView("a/p"))
-                || StartsWithNoCase(p, i, QLatin1StringView("ampm"));
-        } else if (c == u'h' || c == u'H') {
-            return false;
+        } else if ((c == u'a' || c == u'A')
+                   && (StartsWithNoCase(p, i, QLatin1StringView("am/pm")) || StartsWithNoCase(p, i, QLatin1StringView("a/p"))
+                       || StartsWithNoCase(p, i, QLatin1StringView("ampm")))) {
+            return true;
         }
     }
     return false;
@@ -223,6 +223,7 @@ bool Uses12HourClock(QStringView p, qsizetype from)
 void DateTimeWriter::Append(QStringView p, int level)
 {
     QChar lastToken;
+    int twelveHour = -1; // unknown until the first hour
     const qsizetype n = p.size();
     for (qsizetype i = 0; i < n;) {
         const QChar starter = p[i];
@@ -273,7 +274,9 @@ void DateTimeWriter::Append(QStringView p, int level)
         case u'H': {
             NeedTime();
             int hour = FHour;
-            if (Uses12HourClock(p, i + count)) {
+            if (twelveHour < 0)
+                twelveHour = Uses12HourClock(p) ? 1 : 0;
+            if (twelveHour == 1) {
                 if (hour == 0)
                     hour = 12;
                 else if (hour > 12)

@@ -328,6 +328,7 @@ TEST_F(FormatSettingsTest, FormatDateTimePatterns)
         {u"h:nn AM/PM", u"10:01 PM"},
         {u"h:nn a/p", u"10:01 p"},
         {u"h:nn ampm", u"10:01 PM"},
+        {u"ampm h:nn", u"PM 10:01"}, // a marker in front counts too
         {u"h 'h' nn", u"22 h 01"},      // quoted letters are literal
         {u"\"dd\"/mm", u"dd/02"},
         {u"yyyy-mm-dd", u"1971-02-14"},
