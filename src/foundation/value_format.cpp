@@ -407,7 +407,7 @@ QString GetValueStr(const Variant& value, const QString& descriptor)
         case varSingle:
             // A single holds about 7 digits; its widening to double would
             // otherwise print 0.1 as 0.100000001490116.
-            return FloatToStrG(std::stod(QString::number(value.ToDouble(), 'g', 7).toStdString()));
+            return FloatToStrG(QString::number(value.ToDouble(), 'g', 7).toDouble());
         default:
             break;
         }
