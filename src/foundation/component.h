@@ -22,7 +22,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace vorel {
 
@@ -38,6 +40,10 @@ public:
     virtual void Assign(const TPersistent* source);
     // The class name as the meta-object reports it, without namespace.
     QString ClassName() const;
+    // Whether form streaming writes a published property at all (before the
+    // comparison with its default). Qt 6 has no per-object STORED functions,
+    // so classes that store a property conditionally override this.
+    virtual bool IsPropertyStored(const char* name) const;
 
 protected:
     [[noreturn]] void AssignError(const TPersistent* source) const;
@@ -86,7 +92,10 @@ class TCollection;
 class TCollectionItem : public TPersistent {
     Q_OBJECT
 public:
-    Q_INVOKABLE explicit TCollectionItem(TCollection* collection = nullptr);
+    // Items created by a collection are built with a null collection and then
+    // inserted; the parameter type is spelt in full because newInstance matches
+    // constructor signatures by their text.
+    Q_INVOKABLE explicit TCollectionItem(vorel::TCollection* collection = nullptr);
     ~TCollectionItem() override;
 
     TCollection* Collection() const { return FCollection; }
@@ -106,7 +115,7 @@ private:
 };
 
 // Ordered, index-addressed items of one class, owned by the collection.
-// The item class must have a Q_INVOKABLE constructor taking TCollection*.
+// The item class must have a Q_INVOKABLE constructor taking vorel::TCollection*.
 class TCollection : public TPersistent {
     Q_OBJECT
 public:

@@ -1,0 +1,31 @@
+#include "auto/library.h"
+
+#include "foundation/random.h"
+
+namespace vorel {
+
+namespace {
+bool gInitialized = false;
+}
+
+void InitializeLibrary()
+{
+    if (gInitialized)
+        return;
+    gInitialized = true;
+    RandomizeFromClock();
+}
+
+void FinalizeLibrary()
+{
+    if (!gInitialized)
+        return;
+    gInitialized = false;
+}
+
+bool LibraryInitialized()
+{
+    return gInitialized;
+}
+
+} // namespace vorel
