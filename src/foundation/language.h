@@ -102,7 +102,7 @@ extern std::array<QString, KVX_SYSDATA_COUNT> arrSysDataFormat;
 class TKVXLanguage : public TPersistent {
     Q_OBJECT
     Q_PROPERTY(bool AutoDetect READ AutoDetect WRITE SetAutoDetect)
-    Q_PROPERTY(TKVXLangIDs::TKVXLangID LanguageID READ LanguageID WRITE SetLanguageID)
+    Q_PROPERTY(vorel::TKVXLangIDs::TKVXLangID LanguageID READ LanguageID WRITE SetLanguageID)
 public:
     explicit TKVXLanguage(QObject* owner = nullptr);
 
