@@ -123,6 +123,13 @@ TEST(LanguageTables, QuotedEnglishTextsAreExact)
         {2164, u"Vorel generated"},
         {2185, u"Lotus 1-2-3 spreadsheet (*.wk1)"},
         {2194, u"TIFF (fax picture) filter"},
+        // Texts quoted without an id; other modules use them under these ids.
+        {1230, u"Bring To Front"},
+        {1259, u"Align bottoms"},
+        {1285, u"Vorel file (*.kvx)|*.kvx"},
+        {1289, u"X:%d,Y:%d     %s"},
+        {2029, u"KVXWizard is not complete. If you quit the KVXWizard now, the new report will not be created. Abort wizard?"},
+        {2078, u"No printer installed in MS Windows"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GetString(lnEnglish, c.id), QString::fromUtf16(c.text)) << c.id;
