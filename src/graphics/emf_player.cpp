@@ -390,6 +390,10 @@ private:
             const QPointF cp(E.PositionBefore().X, E.PositionBefore().Y);
             QPainterPath path;
             if (t == EMR_POLYLINE16 || t == EMR_POLYLINE) {
+                if (!FInPath) {
+                    G.Polyline(pts);
+                    break;
+                }
                 path.addPolygon(pts);
                 Figure(path, false, true);
             } else if (t == EMR_POLYGON16 || t == EMR_POLYGON) {
@@ -400,6 +404,10 @@ private:
                 Figure(BezierPath(pts[0], pts, 1), false, true);
             } else if (t == EMR_POLYLINETO16 || t == EMR_POLYLINETO) {
                 pts.prepend(cp);
+                if (!FInPath) {
+                    G.Polyline(pts);
+                    break;
+                }
                 path.addPolygon(pts);
                 Figure(path, false, true);
             } else {

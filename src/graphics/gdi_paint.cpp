@@ -134,14 +134,15 @@ bool TGdiPainter::NeedsGapFill(const TGdiPen& pen) const
     return State.BkMode == OPAQUE_MODE && style >= PS_DASH && style <= PS_DASHDOTDOT;
 }
 
-void TGdiPainter::Stroke(const QPainterPath& path)
+void TGdiPainter::Stroke(const QPainterPath& path) { Stroke(path, MakePen(State.Pen)); }
+
+void TGdiPainter::Stroke(const QPainterPath& path, QPen pen)
 {
     if (State.Pen.IsNull() || State.Rop2 == 11) // R2_NOP draws nothing
         return;
     FPainter.save();
     ApplyRop();
     FPainter.setBrush(Qt::NoBrush);
-    QPen pen = MakePen(State.Pen);
     if (State.Rop2 == 1)
         pen.setColor(Qt::black);
     else if (State.Rop2 == 16)
@@ -173,6 +174,29 @@ void TGdiPainter::Fill(const QPainterPath& path)
 
 void TGdiPainter::Line(QPointF from, QPointF to)
 {
+    const QPen pen = MakePen(State.Pen);
+    if (pen.style() != Qt::NoPen && pen.isCosmetic()) {
+        // Qt leaves out the pixel at the larger coordinate of a one-pixel
+        // line whichever way it runs; the classic platform leaves out the
+        // end point. A line running left (or up, when steep) is moved one
+        // device pixel so that the same pixels come out.
+        const QTransform t = FPainter.worldTransform();
+        QPointF a = t.map(from), b = t.map(to);
+        const QPointF d = b - a;
+        if (std::abs(d.x()) >= std::abs(d.y())) {
+            if (d.x() < 0)
+                a.rx() += 1, b.rx() += 1;
+        } else if (d.y() < 0) {
+            a.ry() += 1, b.ry() += 1;
+        }
+        QPainterPath path(a);
+        path.lineTo(b);
+        FPainter.save();
+        FPainter.setWorldTransform(QTransform());
+        Stroke(path, pen);
+        FPainter.restore();
+        return;
+    }
     QPainterPath path(from);
     path.lineTo(to);
     Stroke(path);
@@ -182,6 +206,15 @@ void TGdiPainter::Polyline(const QPolygonF& points)
 {
     if (points.size() < 2)
         return;
+    const QPen pen = MakePen(State.Pen);
+    if (pen.style() != Qt::NoPen && pen.isCosmetic()) {
+        // One-pixel lines: each segment stops before its end point and the
+        // next one starts there, so the polyline's last point stays undrawn
+        // as on the classic platform (a stroked path would draw it).
+        for (qsizetype i = 1; i < points.size(); ++i)
+            Line(points[i - 1], points[i]);
+        return;
+    }
     QPainterPath path;
     path.addPolygon(points);
     Stroke(path);

@@ -119,6 +119,7 @@ public:
 private:
     void ApplyRop();
     void Stroke(const QPainterPath& path);
+    void Stroke(const QPainterPath& path, QPen pen);
     void Fill(const QPainterPath& path);
     bool NeedsGapFill(const TGdiPen& pen) const;
     qreal DeviceScale() const;
