@@ -29,15 +29,15 @@ const std::array<TPaperMetrics, KVX_PAPER_SIZE_COUNT> constKVXPaperSizeMetrics =
     {2150, 2750}, // psQuarto
     {2540, 3556}, // psQr10X14
     {2794, 4318}, // psQr11X17
-    {2159, 2790}, // psNote
+    {2159, 2794}, // psNote: 8 1/2 x 11 in
     {984, 2254},  // psEnv9
     {1048, 2413}, // psEnv10
     {1143, 2635}, // psEnv11
-    {1016, 2794}, // psEnv12
+    {1207, 2794}, // psEnv12: 4 3/4 x 11 in
     {1270, 2921}, // psEnv14
-    {1000, 1000}, // psCSheet
-    {1000, 1000}, // psDSheet
-    {1000, 1000}, // psESheet
+    {4318, 5588},  // psCSheet: 17 x 22 in
+    {5588, 8636},  // psDSheet: 22 x 34 in
+    {8636, 11176}, // psESheet: 34 x 44 in
     {0, 1},       // psCustom: width unset until entered
 }};
 
@@ -143,29 +143,29 @@ int TenthsOfMmToDevicePixels(int tenthsOfMm, int printerPPI)
     return MulDivTrunc(tenthsOfMm, printerPPI, kTenthsOfMmPerInch);
 }
 
-int PageWidthFromMetrics(const TPrinterMetrics& m, int screenPPI)
+int PageWidthFromMetrics(const TDeviceCaps& m, int screenPPI)
 {
     return MulDivTrunc(screenPPI, m.PhysicalWidth, m.PixelsPerInchX);
 }
 
-int PageHeightFromMetrics(const TPrinterMetrics& m, int screenPPI)
+int PageHeightFromMetrics(const TDeviceCaps& m, int screenPPI)
 {
     return MulDivTrunc(screenPPI, m.PhysicalHeight, m.PixelsPerInchY);
 }
 
-int PageOffsetLeft(const TPrinterMetrics& m, const TMarginValues& margins, int screenPPI)
+int PageOffsetLeft(const TDeviceCaps& m, const TMarginValues& margins, int screenPPI)
 {
     const int device = margins.ByDefault ? m.PhysicalOffsetX : TenthsOfMmToDevicePixels(margins.Left, m.PixelsPerInchX);
     return std::max(0, MulDivTrunc(screenPPI, device, m.PixelsPerInchX));
 }
 
-int PageOffsetTop(const TPrinterMetrics& m, const TMarginValues& margins, int screenPPI)
+int PageOffsetTop(const TDeviceCaps& m, const TMarginValues& margins, int screenPPI)
 {
     const int device = margins.ByDefault ? m.PhysicalOffsetY : TenthsOfMmToDevicePixels(margins.Top, m.PixelsPerInchY);
     return std::max(0, MulDivTrunc(screenPPI, device, m.PixelsPerInchY));
 }
 
-int PageOffsetRight(const TPrinterMetrics& m, const TMarginValues& margins, int screenPPI)
+int PageOffsetRight(const TDeviceCaps& m, const TMarginValues& margins, int screenPPI)
 {
     // The unprintable strip at the right: what is left of the page after the
     // left offset and the printable width.
@@ -179,7 +179,7 @@ int PageOffsetRight(const TPrinterMetrics& m, const TMarginValues& margins, int 
     return std::max(0, result);
 }
 
-int PageOffsetBottom(const TPrinterMetrics& m, const TMarginValues& margins, int screenPPI)
+int PageOffsetBottom(const TDeviceCaps& m, const TMarginValues& margins, int screenPPI)
 {
     const int strip = PageHeightFromMetrics(m, screenPPI) - PageOffsetTop(m, margins, screenPPI)
                       - MulDivTrunc(screenPPI, m.PrintableHeight, m.PixelsPerInchY);

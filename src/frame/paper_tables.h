@@ -5,6 +5,7 @@
 // says which unit each stored value has.
 
 #include "foundation/component.h"
+#include "graphics/printer.h"
 
 #include <array>
 
@@ -82,9 +83,9 @@ using enum TKVXPrinterEnums::TKVXDuplex;
 constexpr int KVX_PAPER_SIZE_COUNT = int(psCustom) + 1;
 constexpr int KVX_BIN_COUNT = int(sbLast) + 1;
 
-// Width and height of each paper in 0.1 mm. psDefault has no size of its
-// own (the printer's paper); psCustom's 0 x 1 keeps the width unset until
-// the user enters one.
+// Width and height of each paper in 0.1 mm, upright, as its name states
+// it. psDefault has no size of its own (the printer's paper); psCustom's
+// 0 x 1 keeps the width unset until the user enters one.
 struct TPaperMetrics {
     int Width = 0;  // 0.1 mm
     int Height = 0; // 0.1 mm
@@ -130,19 +131,8 @@ int DevicePixelsToTenthsOfMm(int devicePixels, int printerPPI);
 // 0.1 mm -> printer device pixels (truncated, as the printer formulas are).
 int TenthsOfMmToDevicePixels(int tenthsOfMm, int printerPPI);
 
-// What the page formulas read from a printer, all in printer device pixels
-// except the resolutions (pixels per inch).
-struct TPrinterMetrics {
-    int PixelsPerInchX = 0;
-    int PixelsPerInchY = 0;
-    int PhysicalWidth = 0;   // the whole sheet
-    int PhysicalHeight = 0;
-    int PhysicalOffsetX = 0; // left unprintable strip
-    int PhysicalOffsetY = 0; // top unprintable strip
-    int PrintableWidth = 0;  // the printable area
-    int PrintableHeight = 0;
-    friend bool operator==(const TPrinterMetrics&, const TPrinterMetrics&) = default;
-};
+// The page formulas read the printer's device capabilities (TDeviceCaps:
+// resolution in pixels per inch, everything else in printer pixels).
 
 // User margins for the offset formulas. Margins are in 0.1 mm; each is
 // first converted to printer pixels with the printer's resolution.
@@ -155,11 +145,11 @@ struct TMarginValues {
 };
 
 // The page formulas; S is the screen's pixels per inch (report pixels).
-int PageWidthFromMetrics(const TPrinterMetrics& m, int screenPPI);  // S * physical width / PX
-int PageHeightFromMetrics(const TPrinterMetrics& m, int screenPPI); // S * physical height / PY
-int PageOffsetLeft(const TPrinterMetrics& m, const TMarginValues& margins, int screenPPI);
-int PageOffsetTop(const TPrinterMetrics& m, const TMarginValues& margins, int screenPPI);
-int PageOffsetRight(const TPrinterMetrics& m, const TMarginValues& margins, int screenPPI);
-int PageOffsetBottom(const TPrinterMetrics& m, const TMarginValues& margins, int screenPPI);
+int PageWidthFromMetrics(const TDeviceCaps& m, int screenPPI);  // S * physical width / PX
+int PageHeightFromMetrics(const TDeviceCaps& m, int screenPPI); // S * physical height / PY
+int PageOffsetLeft(const TDeviceCaps& m, const TMarginValues& margins, int screenPPI);
+int PageOffsetTop(const TDeviceCaps& m, const TMarginValues& margins, int screenPPI);
+int PageOffsetRight(const TDeviceCaps& m, const TMarginValues& margins, int screenPPI);
+int PageOffsetBottom(const TDeviceCaps& m, const TMarginValues& margins, int screenPPI);
 
 } // namespace vorel

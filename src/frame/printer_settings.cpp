@@ -2,7 +2,6 @@
 
 #include "foundation/language.h"
 #include "frame/print_component.h"
-#include "frame/printer_device.h"
 
 #include <QFileInfo>
 
@@ -11,6 +10,11 @@ namespace vorel {
 void RaiseNoPrinter(int lang)
 {
     throw EKVXNoPrinterError(GetString(lang, KVX_NO_PRINTER_TEXT_ID));
+}
+
+QString DriverFileName(const QString& driver)
+{
+    return QFileInfo(driver).fileName().left(63);
 }
 
 // --- TKVXPageMargins ----------------------------------------------------------------------
@@ -47,22 +51,14 @@ int LanguageOf(const QObject* owner)
 }
 } // namespace
 
-TPrinterDevice& TKVXPrinter::Printer() const
+TDeviceCaps TKVXPrinter::Caps()
 {
-    TPrinterDevice* printer = PrinterServices()->CurrentPrinter();
-    if (!printer)
-        RaiseNoPrinter(LanguageOf(parent()));
-    return *printer;
-}
-
-TPrinterMetrics TKVXPrinter::Metrics() const
-{
-    return Printer().Metrics();
+    return TPrinterService::Instance().Capabilities();
 }
 
 void TKVXPrinter::CheckInstalledPrinter() const
 {
-    if (!PrinterServices()->HasInstalledPrinter())
+    if (!TPrinterService::Instance().HasSystemPrinters())
         RaiseNoPrinter(LanguageOf(parent()));
 }
 
@@ -71,7 +67,7 @@ void TKVXPrinter::SetPrinterIndex(int value)
     if (value == FPrinterIndex)
         return;
     FPrinterIndex = value;
-    PrinterServices()->SetPrinterIndex(value);
+    TPrinterService::Instance().SetPrinterIndex(value);
 }
 
 void TKVXPrinter::SetPrinterName(const QString& value)
@@ -79,7 +75,7 @@ void TKVXPrinter::SetPrinterName(const QString& value)
     if (value == FPrinterName)
         return;
     FPrinterName = value;
-    SetPrinterIndex(int(PrinterServices()->Printers().indexOf(value)));
+    SetPrinterIndex(int(TPrinterService::Instance().Printers().indexOf(value)));
 }
 
 void TKVXPrinter::SetMargins(const TKVXPageMargins* value)
@@ -88,7 +84,7 @@ void TKVXPrinter::SetMargins(const TKVXPageMargins* value)
         FMargins->Assign(value);
 }
 
-TPaperMetrics TKVXPrinter::PrinterPaper(const TPrinterMetrics& m)
+TPaperMetrics TKVXPrinter::PrinterPaper(const TDeviceCaps& m)
 {
     // The printer's sheet as it lies (its orientation applied), in 0.1 mm.
     return {DevicePixelsToTenthsOfMm(m.PhysicalWidth, m.PixelsPerInchX),
@@ -98,7 +94,7 @@ TPaperMetrics TKVXPrinter::PrinterPaper(const TPrinterMetrics& m)
 TPaperMetrics TKVXPrinter::PaperFor(TKVXPaperSize size) const
 {
     if (size == psDefault)
-        return PrinterPaper(Metrics());
+        return PrinterPaper(Caps());
     TPaperMetrics paper = constKVXPaperSizeMetrics[size_t(size)];
     // The table lists each paper upright; a landscape setting keeps its
     // pages turned whichever of paper and orientation was set last.
@@ -111,37 +107,25 @@ void TKVXPrinter::SetPaperSize(TKVXPaperSize size)
 {
     if (int(size) < 0 || int(size) >= KVX_PAPER_SIZE_COUNT)
         return;
-    try {
-        const TPaperMetrics paper = PaperFor(size);
-        FPaperSizeWidth = paper.Width;
-        FPaperSizeHeight = paper.Height;
-        FPaperSize = size;
-    } catch (const EKVXError&) {
-        // Without a printer the sizes stay as they were.
-    }
+    const TPaperMetrics paper = PaperFor(size);
+    FPaperSizeWidth = paper.Width;
+    FPaperSizeHeight = paper.Height;
+    FPaperSize = size;
 }
 
 int TKVXPrinter::GetPaperSizeWidth()
 {
     // Only the dimension read is re-applied, so that a custom height set
     // before the width survives reading the width.
-    if (FPaperSizeWidth < 1) {
-        try {
-            FPaperSizeWidth = PaperFor(FPaperSize).Width;
-        } catch (const EKVXError&) {
-        }
-    }
+    if (FPaperSizeWidth < 1)
+        FPaperSizeWidth = PaperFor(FPaperSize).Width;
     return FPaperSizeWidth;
 }
 
 int TKVXPrinter::GetPaperSizeHeight()
 {
-    if (FPaperSizeHeight < 1) {
-        try {
-            FPaperSizeHeight = PaperFor(FPaperSize).Height;
-        } catch (const EKVXError&) {
-        }
-    }
+    if (FPaperSizeHeight < 1)
+        FPaperSizeHeight = PaperFor(FPaperSize).Height;
     return FPaperSizeHeight;
 }
 
@@ -158,47 +142,47 @@ void TKVXPrinter::SetOrientation(TKVXPrinterOrientation value)
 
 int TKVXPrinter::GetScreenPPI()
 {
-    return kScreenPixelsPerInch;
+    return GetScreenPixelsPerInch();
 }
 
 int TKVXPrinter::GetPixelsPerInchX() const
 {
-    return Metrics().PixelsPerInchX;
+    return Caps().PixelsPerInchX;
 }
 
 int TKVXPrinter::GetPixelsPerInchY() const
 {
-    return Metrics().PixelsPerInchY;
+    return Caps().PixelsPerInchY;
 }
 
 int TKVXPrinter::GetPageWidth() const
 {
-    return PageWidthFromMetrics(Metrics(), GetScreenPPI());
+    return PageWidthFromMetrics(Caps(), GetScreenPPI());
 }
 
 int TKVXPrinter::GetPageHeight() const
 {
-    return PageHeightFromMetrics(Metrics(), GetScreenPPI());
+    return PageHeightFromMetrics(Caps(), GetScreenPPI());
 }
 
 int TKVXPrinter::GetPageOffsetLeft() const
 {
-    return PageOffsetLeft(Metrics(), FMargins->Values(), GetScreenPPI());
+    return PageOffsetLeft(Caps(), FMargins->Values(), GetScreenPPI());
 }
 
 int TKVXPrinter::GetPageOffsetRight() const
 {
-    return PageOffsetRight(Metrics(), FMargins->Values(), GetScreenPPI());
+    return PageOffsetRight(Caps(), FMargins->Values(), GetScreenPPI());
 }
 
 int TKVXPrinter::GetPageOffsetTop() const
 {
-    return PageOffsetTop(Metrics(), FMargins->Values(), GetScreenPPI());
+    return PageOffsetTop(Caps(), FMargins->Values(), GetScreenPPI());
 }
 
 int TKVXPrinter::GetPageOffsetBottom() const
 {
-    return PageOffsetBottom(Metrics(), FMargins->Values(), GetScreenPPI());
+    return PageOffsetBottom(Caps(), FMargins->Values(), GetScreenPPI());
 }
 
 int TKVXPrinter::GetPaperWidthPixels()
@@ -217,7 +201,7 @@ int TKVXPrinter::GetPaperHeightPixels()
 
 TPageGeometry TKVXPrinter::GetPageGeometry()
 {
-    const TPrinterMetrics m = Metrics();
+    const TDeviceCaps m = Caps();
     const int s = GetScreenPPI();
     const TMarginValues margins = FMargins->Values();
     TPageGeometry g;
@@ -236,17 +220,17 @@ TPageGeometry TKVXPrinter::GetPageGeometry()
     return g;
 }
 
-void TKVXPrinter::GetPrinterSettings()
+void TKVXPrinter::GetPrinterSettings(TPrinterService& printer)
 {
-    TPrinterDevice& printer = Printer();
-    FDevice = printer.DeviceName();
-    FPort = printer.PortName();
-    FDriver = QFileInfo(printer.DriverName()).fileName().left(63);
+    const TPrinterDevice& device = printer.Current();
+    FDevice = device.Name();
+    FPort = device.Port();
+    FDriver = DriverFileName(device.Driver());
 
     const TDeviceMode mode = printer.DeviceMode();
-    const TPrinterMetrics m = printer.Metrics();
+    const TDeviceCaps m = printer.Capabilities();
     FPaperSize = psDefault;
-    if (mode.Has(DM_PAPERSIZE))
+    if (mode.Fields & TDeviceMode::DM_PAPERSIZE)
         FPaperSize = PaperSizeFromCode(mode.PaperSize);
 
     // The printer's sheet as it lies and its unprintable strips, in 0.1 mm.
@@ -257,52 +241,49 @@ void TKVXPrinter::GetPrinterSettings()
     FMargins->SetTop(DevicePixelsToTenthsOfMm(m.PhysicalOffsetY, m.PixelsPerInchY));
 
     FOutputBin = sbFirst;
-    if (mode.Has(DM_DEFAULTSOURCE))
+    if (mode.Fields & TDeviceMode::DM_DEFAULTSOURCE)
         FOutputBin = BinFromCode(mode.DefaultSource);
 
     // The sizes above already lie as the printer's paper does, so the
     // orientation is taken as it stands, without the swap of SetOrientation.
-    FOrientation = (mode.Has(DM_ORIENTATION) && mode.Orientation == DMORIENT_LANDSCAPE) ? spoLandscape : spoPortrait;
+    const bool landscape = (mode.Fields & TDeviceMode::DM_ORIENTATION) && mode.Orientation == 2;
+    FOrientation = landscape ? spoLandscape : spoPortrait;
 
-    if (mode.Has(DM_DUPLEX) && mode.Duplex >= int(sdDefault) && mode.Duplex <= int(sdVertical))
+    if ((mode.Fields & TDeviceMode::DM_DUPLEX) && mode.Duplex >= int(sdDefault) && mode.Duplex <= int(sdVertical))
         FDuplex = TKVXDuplex(mode.Duplex);
 }
 
-void TKVXPrinter::SetPrinterSettings(TPrinterDevice* printer)
+void TKVXPrinter::SetPrinterSettings(TPrinterService& printer)
 {
     try {
-        if (!printer)
-            printer = &Printer();
-        const TDeviceMode current = printer->DeviceMode();
-        TDeviceMode mode = current;
-        mode.Fields = 0; // only what is marked below is applied
-
+        const unsigned supported = printer.Current().SupportedFields();
+        TDeviceMode mode = printer.DeviceMode();
         if (FPaperSize == psCustom) {
             // The custom size travels in 0.1 mm, the device mode's own unit.
             mode.PaperWidth = GetPaperSizeWidth();
             mode.PaperLength = GetPaperSizeHeight();
-            mode.Fields |= DM_PAPERWIDTH | DM_PAPERLENGTH;
-            if (current.Has(DM_PAPERSIZE)) {
-                mode.PaperSize = DMPAPER_USER;
-                mode.Fields |= DM_PAPERSIZE;
+            mode.Fields |= TDeviceMode::DM_PAPERWIDTH | TDeviceMode::DM_PAPERLENGTH;
+            if (supported & TDeviceMode::DM_PAPERSIZE) {
+                mode.PaperSize = constKVXPaperTranslate[size_t(psCustom)];
+                mode.Fields |= TDeviceMode::DM_PAPERSIZE;
             }
-        } else if (FPaperSize != psDefault && current.Has(DM_PAPERSIZE)) {
+        } else if (FPaperSize != psDefault && (supported & TDeviceMode::DM_PAPERSIZE)) {
             mode.PaperSize = constKVXPaperTranslate[size_t(FPaperSize)];
-            mode.Fields |= DM_PAPERSIZE;
+            mode.Fields |= TDeviceMode::DM_PAPERSIZE;
         }
-        if (FOutputBin != sbDefault && current.Has(DM_DEFAULTSOURCE)) {
+        if (FOutputBin != sbDefault && (supported & TDeviceMode::DM_DEFAULTSOURCE)) {
             mode.DefaultSource = BinCode(FOutputBin);
-            mode.Fields |= DM_DEFAULTSOURCE;
+            mode.Fields |= TDeviceMode::DM_DEFAULTSOURCE;
         }
-        if (FOrientation != spoDefault && current.Has(DM_ORIENTATION)) {
-            mode.Orientation = FOrientation == spoPortrait ? DMORIENT_PORTRAIT : DMORIENT_LANDSCAPE;
-            mode.Fields |= DM_ORIENTATION;
+        if (FOrientation != spoDefault && (supported & TDeviceMode::DM_ORIENTATION)) {
+            mode.Orientation = FOrientation == spoPortrait ? 1 : 2;
+            mode.Fields |= TDeviceMode::DM_ORIENTATION;
         }
-        if (FDuplex != sdDefault && current.Has(DM_DUPLEX)) {
+        if (FDuplex != sdDefault && (supported & TDeviceMode::DM_DUPLEX)) {
             mode.Duplex = int(FDuplex);
-            mode.Fields |= DM_DUPLEX;
+            mode.Fields |= TDeviceMode::DM_DUPLEX;
         }
-        printer->SetDeviceMode(mode);
+        printer.SetDeviceMode(mode);
     } catch (const EKVXError&) {
         // Settings that cannot reach a printer are simply not applied.
     }

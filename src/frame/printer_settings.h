@@ -9,13 +9,13 @@
 
 #include "foundation/errors.h"
 #include "frame/paper_tables.h"
+#include "graphics/printer.h"
 
 namespace vorel {
 
-class TPrinterDevice;
-class TPrinterServices;
-
-// "No printer installed": a printer is needed and there is none.
+// "No printer installed": printing needs a real printer and there is none.
+// Measuring never raises it: when no printer is installed the printer
+// services' virtual printer stands in, so reports prepare anywhere.
 class EKVXNoPrinterError : public EKVXError {
 public:
     using EKVXError::EKVXError;
@@ -98,7 +98,7 @@ public:
     TKVXPaperSize PaperSize() const { return FPaperSize; }
     // Sets the paper width and height: a named paper's size from the table
     // (turned when the orientation is landscape), or for psDefault the
-    // printer's paper. If the printer cannot be read nothing changes.
+    // printer's paper. An unknown value changes nothing.
     void SetPaperSize(TKVXPaperSize size);
     // 0.1 mm. Read through a getter that re-applies the paper size while the
     // stored value is below 1 (psCustom's width stays 0 until set).
@@ -119,8 +119,8 @@ public:
     bool Collate() const { return FCollate; }
     void SetCollate(bool value) { FCollate = value; }
 
-    // --- measures (raise EKVXNoPrinterError when there is no printer at
-    // all; the virtual printer counts as one) ---
+    // --- measures of the current printer (the virtual one when none is
+    // installed) ---
     static int GetScreenPPI(); // report pixels per inch
     int GetPixelsPerInchX() const;
     int GetPixelsPerInchY() const;
@@ -139,16 +139,16 @@ public:
     // The page size and the four offsets from one reading of the printer.
     TPageGeometry GetPageGeometry();
 
-    // Reads the system printer's current device mode into this object
-    // (paper, margins from its unprintable area, bin, orientation, duplex).
-    void GetPrinterSettings();
-    // Writes paper, bin, orientation and duplex into the printer's device
-    // mode (the current system printer when none is given). Every error,
-    // a missing printer included, is swallowed.
-    void SetPrinterSettings(TPrinterDevice* printer = nullptr);
+    // Reads the current printer's device mode into this object (paper,
+    // margins from its unprintable area, bin, orientation, duplex).
+    void GetPrinterSettings(TPrinterService& printer = TPrinterService::Instance());
+    // Writes paper, bin, orientation and duplex into the current printer's
+    // device mode; fields the printer does not support are left alone.
+    // Every error is swallowed.
+    void SetPrinterSettings(TPrinterService& printer = TPrinterService::Instance());
 
     // Raises EKVXNoPrinterError unless a real printer is installed: for
-    // operations that cannot be done by the virtual printer.
+    // printing, which the virtual printer cannot do for the user.
     void CheckInstalledPrinter() const;
 
     // The names read by GetPrinterSettings.
@@ -159,12 +159,10 @@ public:
     void Assign(const TPersistent* source) override;
 
 private:
-    TPrinterDevice& Printer() const; // raises EKVXNoPrinterError
-    TPrinterMetrics Metrics() const;
-    // The width and height SetPaperSize gives, in 0.1 mm; raises when the
-    // printer is needed and missing.
+    static TDeviceCaps Caps();
+    // The width and height SetPaperSize gives, in 0.1 mm.
     TPaperMetrics PaperFor(TKVXPaperSize size) const;
-    static TPaperMetrics PrinterPaper(const TPrinterMetrics& m);
+    static TPaperMetrics PrinterPaper(const TDeviceCaps& m);
 
     int FPrinterIndex = -1;
     QString FPrinterName;
@@ -184,5 +182,8 @@ private:
 
 // The "No printer installed" error in the given language.
 [[noreturn]] void RaiseNoPrinter(int lang = 0);
+// The driver name as stored: the file name without its folder, at most 63
+// characters.
+QString DriverFileName(const QString& driver);
 
 } // namespace vorel

@@ -5,7 +5,7 @@
 
 #include "foundation/user_interface.h"
 #include "frame/print_component.h"
-#include "frame/printer_device.h"
+#include "graphics/printer.h"
 #include "graphics/metafile_canvas.h"
 
 #include <QStringList>
@@ -13,104 +13,51 @@
 
 namespace vorel::test {
 
-// 8.5 x 11 in at 600 x 300 dpi (different on purpose, so an axis mix-up
-// shows), with odd unprintable strips so that truncating and rounding
-// divisions give different results.
-inline TPrinterMetrics FakePortraitMetrics()
+// A Letter printer at 600 x 300 dpi (different on purpose, so an axis
+// mix-up shows), with odd unprintable strips so that truncating and
+// rounding divisions give different results. Its sheet: 2159 x 2794 tenths
+// of a mm = 5100 x 3300 printer pixels.
+//   page        96 * 5100 / 600 = 816,  96 * 3300 / 300 = 1056
+//   left        96 * 103 / 600 = 16.48 -> 16
+//   top         96 * 77 / 300 = 24.64 -> 24
+//   right       816 - 16 - 96 * (5100 - 103 - 200) / 600 (767.52 -> 767) = 33
+//   bottom      1056 - 24 - 96 * (3300 - 77 - 83) / 300 (1004.8 -> 1004) = 28
+inline TFakePrinterSpec FakeLetterPrinter()
 {
-    TPrinterMetrics m;
-    m.PixelsPerInchX = 600;
-    m.PixelsPerInchY = 300;
-    m.PhysicalWidth = 5101;  // 96 * 5101 / 600 = 816.16 -> 816
-    m.PhysicalHeight = 3300; // 96 * 3300 / 300 = 1056
-    m.PhysicalOffsetX = 103; // 96 * 103 / 600 = 16.48 -> 16
-    m.PhysicalOffsetY = 77;  // 96 * 77 / 300 = 24.64 -> 24
-    m.PrintableWidth = 4797; // 96 * 4797 / 600 = 767.52 -> 767; right strip 816 - 16 - 767 = 33
-    m.PrintableHeight = 3140; // 96 * 3140 / 300 = 1004.8 -> 1004; bottom strip 1056 - 24 - 1004 = 28
-    return m;
+    TFakePrinterSpec spec;
+    spec.Name = QStringLiteral("Fake LaserJet");
+    spec.PixelsPerInchX = 600;
+    spec.PixelsPerInchY = 300;
+    spec.MarginLeft = 103;
+    spec.MarginTop = 77;
+    spec.MarginRight = 200;
+    spec.MarginBottom = 83;
+    spec.Default = TDeviceMode{TDeviceMode::DM_ORIENTATION | TDeviceMode::DM_PAPERSIZE | TDeviceMode::DM_DEFAULTSOURCE,
+                               1, 1, 2794, 2159, 7, 1};
+    return spec;
 }
 
-class TFakePrinter : public TPrinterDevice {
+inline TFakePrinterSpec FakeInkjet()
+{
+    TFakePrinterSpec spec;
+    spec.Name = QStringLiteral("Office Inkjet");
+    return spec;
+}
+
+// Installs fake printers for the lifetime of a test; the system's come back after.
+class ScopedFakePrinters {
 public:
-    TFakePrinter()
+    explicit ScopedFakePrinters(const QList<TFakePrinterSpec>& specs = {FakeLetterPrinter(), FakeInkjet()})
     {
-        Portrait = FakePortraitMetrics();
-        Mode.Fields = DM_ORIENTATION | DM_PAPERSIZE | DM_PAPERLENGTH | DM_PAPERWIDTH | DM_DEFAULTSOURCE | DM_DUPLEX;
-        Mode.PaperSize = 1; // Letter
-        Mode.PaperWidth = 2159;
-        Mode.PaperLength = 2794;
-        Mode.DefaultSource = 7;
-        Mode.Orientation = DMORIENT_PORTRAIT;
-        Mode.Duplex = 1;
+        TPrinterService::Instance().InstallFakePrinters(specs);
     }
-
-    QString DeviceName() const override { return QStringLiteral("Fake LaserJet"); }
-    QString DriverName() const override { return Driver; }
-    QString PortName() const override { return QStringLiteral("LPT1:"); }
-    bool IsVirtual() const override { return false; }
-    // Landscape turns the sheet: axes, strips and resolutions swap.
-    TPrinterMetrics Metrics() const override
-    {
-        if (Mode.Orientation != DMORIENT_LANDSCAPE)
-            return Portrait;
-        TPrinterMetrics m = Portrait;
-        std::swap(m.PixelsPerInchX, m.PixelsPerInchY);
-        std::swap(m.PhysicalWidth, m.PhysicalHeight);
-        std::swap(m.PhysicalOffsetX, m.PhysicalOffsetY);
-        std::swap(m.PrintableWidth, m.PrintableHeight);
-        return m;
-    }
-    TDeviceMode DeviceMode() const override { return Mode; }
-    // Applies the marked fields the printer supports, as a driver would.
-    void SetDeviceMode(const TDeviceMode& mode) override
-    {
-        Written.append(mode);
-        const unsigned apply = mode.Fields & Mode.Fields;
-        if (apply & DM_PAPERSIZE)
-            Mode.PaperSize = mode.PaperSize;
-        if (apply & DM_PAPERWIDTH)
-            Mode.PaperWidth = mode.PaperWidth;
-        if (apply & DM_PAPERLENGTH)
-            Mode.PaperLength = mode.PaperLength;
-        if (apply & DM_DEFAULTSOURCE)
-            Mode.DefaultSource = mode.DefaultSource;
-        if (apply & DM_ORIENTATION)
-            Mode.Orientation = mode.Orientation;
-        if (apply & DM_DUPLEX)
-            Mode.Duplex = mode.Duplex;
-    }
-
-    TPrinterMetrics Portrait;
-    TDeviceMode Mode;
-    QString Driver = QStringLiteral("/usr/lib/cups/driver/FAKEJET.PPD");
-    QList<TDeviceMode> Written;
+    ~ScopedFakePrinters() { TPrinterService::Instance().InstallFakePrinters({}); }
 };
 
-class TFakePrinterServices : public TPrinterServices {
-public:
-    QStringList Printers() const override { return Names; }
-    int PrinterIndex() const override { return Index; }
-    void SetPrinterIndex(int index) override
-    {
-        Selections.append(index);
-        if (index >= -1 && index < Names.size())
-            Index = index;
-    }
-    TPrinterDevice* CurrentPrinter() override { return NoPrinterAtAll ? nullptr : &Printer; }
-
-    QStringList Names{QStringLiteral("Fake LaserJet"), QStringLiteral("Office Inkjet")};
-    int Index = -1;
-    QList<int> Selections;
-    bool NoPrinterAtAll = false;
-    TFakePrinter Printer;
-};
-
-// Installs services for the lifetime of a test.
-class ScopedPrinterServices {
-public:
-    explicit ScopedPrinterServices(TPrinterServices* services) { SetPrinterServices(services); }
-    ~ScopedPrinterServices() { SetPrinterServices(nullptr); }
-};
+inline TDeviceMode CurrentDeviceMode()
+{
+    return TPrinterService::Instance().DeviceMode();
+}
 
 // A report that prints PagesPerBar pages on each of BarsToMake bars, writing one
 // text per page, and lets the test look inside each page as it is made.

@@ -17,8 +17,7 @@ namespace {
 
 class PrintComponentTest : public ::testing::Test {
 protected:
-    TFakePrinterServices services;
-    ScopedPrinterServices installed{&services};
+    ScopedFakePrinters printers;
     TRecordingUi ui;
     ScopedUserInterface uiInstalled{&ui};
     TTestReport report;
@@ -361,30 +360,30 @@ TEST_F(PrintComponentTest, PrepareAppliesThePaperToThePrinterAndRestoresIt)
     report.PrinterSetting()->SetPaperSize(psA4);
     report.PrinterSetting()->SetOrientation(spoLandscape);
     report.PrinterSetting()->SetOutputBin(sbManual);
-    const TDeviceMode before = services.Printer.Mode;
+    const TDeviceMode before = CurrentDeviceMode();
     QList<TDeviceMode> during;
-    report.OnPageMade = [&](TTestReport&) { during.append(services.Printer.Mode); };
+    report.OnPageMade = [&](TTestReport&) { during.append(CurrentDeviceMode()); };
     report.Prepare();
     ASSERT_FALSE(during.isEmpty());
     for (const TDeviceMode& mode : during) {
         EXPECT_EQ(mode.PaperSize, 9);
-        EXPECT_EQ(mode.Orientation, DMORIENT_LANDSCAPE);
+        EXPECT_EQ(mode.Orientation, 2);
         EXPECT_EQ(mode.DefaultSource, 4);
     }
     // Regression: the second pass saved the report's own settings as the
     // printer's, so the printer kept them afterwards.
-    EXPECT_EQ(services.Printer.Mode.PaperSize, before.PaperSize);
-    EXPECT_EQ(services.Printer.Mode.Orientation, before.Orientation);
-    EXPECT_EQ(services.Printer.Mode.DefaultSource, before.DefaultSource);
+    EXPECT_EQ(CurrentDeviceMode().PaperSize, before.PaperSize);
+    EXPECT_EQ(CurrentDeviceMode().Orientation, before.Orientation);
+    EXPECT_EQ(CurrentDeviceMode().DefaultSource, before.DefaultSource);
 }
 
 TEST_F(PrintComponentTest, FailingGenerationStillRestoresPrinterAndProgress)
 {
     report.PrinterSetting()->SetPaperSize(psA4);
     report.BeforeEndDoc = [](TTestReport&) { throw EKVXError(QStringLiteral("boom")); };
-    const int before = services.Printer.Mode.PaperSize;
+    const int before = CurrentDeviceMode().PaperSize;
     EXPECT_THROW(report.Prepare(), EKVXError);
-    EXPECT_EQ(services.Printer.Mode.PaperSize, before);
+    EXPECT_EQ(CurrentDeviceMode().PaperSize, before);
     EXPECT_EQ(ui.Calls.last(), "destroy");
     EXPECT_FALSE(report.Prepared());
 
@@ -426,23 +425,12 @@ TEST_F(PrintComponentTest, PreviewShowsNothingWithoutEndDocAndHandsOverToOnPrevi
     EXPECT_THROW(report.SavePreparedReport(QStringLiteral("x.kvp")), EKVXError);
 }
 
-TEST_F(PrintComponentTest, WithoutAnyPrinterPagesCannotBeMade)
-{
-    services.NoPrinterAtAll = true;
-    report.SetAnimatedStatus(false);
-    try {
-        report.Prepare();
-        FAIL() << "expected EKVXNoPrinterError";
-    } catch (const EKVXNoPrinterError& e) {
-        EXPECT_EQ(e.Message(), u"No printer installed");
-    }
-}
-
 TEST(PrintComponentVirtualPrinter, ReportPreparesOnAMachineWithoutPrinters)
 {
-    // The default services: no installed printer, the virtual one stands in.
-    SetPrinterServices(nullptr);
-    ASSERT_FALSE(PrinterServices()->HasInstalledPrinter());
+    // The system's printers; without one the virtual printer stands in.
+    TPrinterService::Instance().InstallFakePrinters({});
+    if (TPrinterService::Instance().HasSystemPrinters())
+        GTEST_SKIP() << "this machine has a printer installed";
     TTestReport report;
     report.SetAnimatedStatus(false);
     report.PrinterSetting()->SetPaperSize(psA4);
