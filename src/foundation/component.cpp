@@ -21,6 +21,11 @@ QString TPersistent::ClassName() const
     return MetaClassName(metaObject());
 }
 
+bool TPersistent::IsPropertyStored(const char*) const
+{
+    return true;
+}
+
 void TPersistent::Assign(const TPersistent* source)
 {
     AssignError(source);

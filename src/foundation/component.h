@@ -40,6 +40,10 @@ public:
     virtual void Assign(const TPersistent* source);
     // The class name as the meta-object reports it, without namespace.
     QString ClassName() const;
+    // Whether form streaming writes a published property at all (before the
+    // comparison with its default). Qt 6 has no per-object STORED functions,
+    // so classes that store a property conditionally override this.
+    virtual bool IsPropertyStored(const char* name) const;
 
 protected:
     [[noreturn]] void AssignError(const TPersistent* source) const;

@@ -17,6 +17,7 @@
 // - Empty behaves as 0 with numbers, "" with strings and false with booleans.
 
 #include <QString>
+#include <QMetaType>
 #include <QVariant>
 #include <cstdint>
 
@@ -129,3 +130,5 @@ private:
 };
 
 } // namespace vorel
+
+Q_DECLARE_METATYPE(vorel::Variant)
