@@ -109,6 +109,19 @@ bool IsNumericFieldType(TFieldType type); // integers, float, currency, BCD, ext
 bool IsBlobFieldType(TFieldType type);    // blob, memo, graphic, rich text, OLE, typed binary, Oracle blobs
 bool IsMemoFieldType(TFieldType type);    // memo, formatted memo, wide memo, Oracle clob: text blobs
 
+// Converts a value to the representation a field of the type stores (every
+// data set shares it): integers as Integer or Int64, floats as Double,
+// currency as Currency, dates and times as Date, booleans as Boolean,
+// strings and memos as String, byte fields and binary blobs as String holding
+// one character (0..255) per byte. Texts are parsed: ISO dates and times
+// ("2024-03-05", "10:20:30", "2024-03-05 10:20:30" or with "T"), numbers with
+// "." as decimal separator, "True"/"False" and "1"/"0" (any case). Null and
+// Empty give Null. Returns false when the value is not valid for the type.
+bool ConvertToFieldType(const Variant& value, TFieldType type, Variant& result);
+// Bytes <-> the String form of byte fields and binary blobs.
+QString BytesToFieldString(const QByteArray& bytes);
+QByteArray FieldStringToBytes(const QString& text);
+
 class TDataSet;
 
 // A remembered position. A value: copying is cheap and FreeBookmark only
@@ -258,7 +271,7 @@ public:
     int FieldCount() const { return int(FFields.size()); }
     TField* Fields(int index) const; // nullptr out of range
     // Case-insensitive; nullptr when absent.
-    TField* FindField(const QString& fieldName) const;
+    TField* FindField(QStringView fieldName) const;
     // Raises EDatabaseError "<data set>: Field 'X' not found" when absent.
     TField* FieldByName(const QString& fieldName) const;
     QStringList FieldNames() const;
@@ -295,6 +308,11 @@ protected:
     virtual const Variant* InternalRecord(qint64 recNo) = 0;
     // Index of the last record (-1 when empty); may read to the end.
     virtual qint64 InternalLastRecNo() = 0;
+    // Number of records; the default is InternalLastRecNo() + 1.
+    virtual qint64 InternalRecordCount();
+    // After InternalRecord returned nullptr, or after InternalLastRecNo or
+    // InternalRecordCount, the values of the current record may have moved:
+    // the base asks for the current record again before reading it.
     // Writes a data field of the current record; the default raises
     // "Cannot modify a read-only dataset".
     virtual void InternalSetFieldValue(qint64 recNo, int dataIndex, const Variant& value);

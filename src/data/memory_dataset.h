@@ -62,13 +62,4 @@ private:
     qint64 FRowCount = 0;
 };
 
-// Converts a value to the representation a field of the type stores (the
-// memory, CSV and SQL data sets share it): integers as Integer or Int64,
-// floats as Double, currency as Currency, dates/times as Date, booleans as
-// Boolean, strings and memos as String, byte fields as String holding one
-// character per byte. Texts are parsed (ISO dates and times, "." decimals,
-// "True"/"False"/"1"/"0"). Returns false when the value is not valid for the
-// type. Null and Empty give Null.
-bool ConvertToFieldType(const Variant& value, TFieldType type, Variant& result);
-
 } // namespace vorel
