@@ -26,7 +26,7 @@ Variant TExprEvaluator::Eval(const TExprNode* node) const
     case enConst:
         if (FContext.Values && node->FBinding >= 0)
             return FContext.Values[node->FBinding];
-        return node->FData;
+        return node->FValue;
     case enOperator: return EvalOperator(node);
     case enFunc: return CallFunction(node);
     }

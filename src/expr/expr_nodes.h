@@ -191,6 +191,11 @@ struct TExprNode {
     TExprNodeKind FKind = enConst;
     KVCANOp FOperator = canNOTDEFINED;
     Variant FData; // field or function name; the value of a constant
+    // The value evaluation uses for a constant: FData, or, for a string
+    // constant that the typing gave a date, number or boolean type, the
+    // value the tree check converted it to. So [ShipDate] > '1/31/2012'
+    // compares dates, and [Price] > '2.5' reads "2.5" the same in every locale.
+    Variant FValue;
     TExprNode* FLeft = nullptr;
     TExprNode* FRight = nullptr;
     int FDataType = edtUnknown;

@@ -79,6 +79,7 @@ TExprNode* TFilterExpr::NewNode(TExprNodeKind kind, KVCANOp op, const Variant& v
     node->FKind = kind;
     node->FOperator = op;
     node->FData = value;
+    node->FValue = value;
     node->FLeft = left;
     node->FRight = right;
     UpdateDepth(node);
@@ -109,6 +110,7 @@ TExprNode* TFilterExpr::NewNode(TExprNodeKind kind, KVCANOp op, const Variant& v
         binding.TypeCode = ExprTypeOfField(type);
         node->FKind = enConst;
         node->FData = variable;
+        node->FValue = variable;
         node->FDataType = binding.TypeCode;
     }
     node->FBinding = int(FBindings.size());

@@ -267,7 +267,7 @@ void CheckTree(TExprNode* node, const TExprNode* parent, TFilterExpr& filter, bo
     case enConst:
         if (node->FBinding >= 0)
             filter.FBindings[size_t(node->FBinding)].Parent = const_cast<TExprNode*>(parent);
-        CheckConstant(node, parent, node->FData, localeSensitive);
+        node->FValue = CheckConstant(node, parent, node->FData, localeSensitive);
         break;
     case enOperator:
     case enFunc:
@@ -283,69 +283,72 @@ void CheckTree(TExprNode* node, const TExprNode* parent, TFilterExpr& filter, bo
 
 } // namespace
 
-void CheckConstant(const TExprNode* node, const TExprNode* parent, const Variant& value, bool& localeSensitive)
+Variant CheckConstant(const TExprNode* node, const TExprNode* parent, const Variant& value, bool& localeSensitive)
 {
     if (value.IsNull()) {
         if (IsNullComparedWithField(node, parent)) {
             // "= NULL" and "<> NULL" against a field mean IS [NOT] NULL.
             if (parent->FOperator == canLIKE && parent->FRight == node)
                 DatabaseError(QStringLiteral("NULL only allowed with '=' and '<>'"));
-            return;
+            return value;
         }
         // Elsewhere a null constant is a valid value of every type
         // (IIF([A] > 0, [A], NULL)).
-        return;
+        return value;
     }
+    const bool text = value.IsString();
     switch (node->FDataType) {
-    case edtString: break;
+    case edtString: return value;
     case edtDate:
-        if (value.IsString()) {
+        if (text) {
             localeSensitive = true;
-            StrToDate(value.ToString());
-        } else {
-            value.ToDouble();
+            return Variant::FromDate(StrToDate(value.ToString()));
         }
-        break;
+        value.ToDouble();
+        return value;
     case edtTime:
-        if (value.IsString()) {
-            localeSensitive = true;
-            TimeOrDateTime(value.ToString(), u"time");
-        } else {
-            value.ToDouble();
-        }
-        break;
     case edtDateTime:
-        if (value.IsString()) {
+        if (text) {
             localeSensitive = true;
-            TimeOrDateTime(value.ToString(), u"date and time");
-        } else {
-            value.ToDouble();
+            return Variant::FromDate(
+                TimeOrDateTime(value.ToString(), node->FDataType == edtTime ? u"time" : u"date and time"));
         }
-        break;
-    case edtBoolean: value.ToBool(); break;
-    case edtSmallint: {
+        value.ToDouble();
+        return value;
+    case edtBoolean:
+        // A real boolean, so [Flag] = True compares true with true (the
+        // variant orders a boolean true as -1 against numbers, which would
+        // make it differ from the literal's 1).
+        return Variant(value.ToBool());
+    case edtSmallint:
+    case edtInteger:
+    case edtLargeint: {
         const qint64 v = IntegerConstant(value);
-        if (v < -32768 || v > 32767)
+        if (node->FDataType == edtSmallint && (v < -32768 || v > 32767))
             DatabaseError(QStringLiteral("Constant out of range"));
-        break;
+        if (node->FDataType == edtInteger)
+            Variant(v).ToInt();
+        if (!text)
+            return value;
+        // The number the text stands for, unrounded: [Qty] = '2.5' is false.
+        qint64 exact = 0;
+        if (TryStrToInt64(value.ToString(), exact))
+            return Variant(exact);
+        return Variant(DotStrToFloat(value.ToString()));
     }
-    case edtInteger: Variant(IntegerConstant(value)).ToInt(); break;
-    case edtLargeint: IntegerConstant(value); break;
     case edtFloat:
-        if (value.IsString())
-            DotStrToFloat(value.ToString());
-        else
-            value.ToDouble();
-        break;
+        if (text)
+            return Variant(DotStrToFloat(value.ToString()));
+        value.ToDouble();
+        return value;
     case edtBCD:
-        if (value.IsString()) {
+        if (text) {
             // Currency texts follow the locale's decimal separator.
             localeSensitive = true;
-            StrToFloat(value.ToString());
-        } else {
-            value.CurrencyRaw();
+            return Variant::FromCurrency(StrToFloat(value.ToString()));
         }
-        break;
+        value.CurrencyRaw();
+        return value;
     default: DatabaseErrorFmt(QStringLiteral("Constant is not correct type %s"), {value.ToString()});
     }
 }

@@ -26,7 +26,9 @@ void CheckExprTree(TExprNode* root, TFilterExpr& filter, bool& localeSensitive);
 
 // The tree check of one constant node whose value is `value` (a variable's
 // value of the moment), `parent` being the node that uses it (or nullptr).
-void CheckConstant(const TExprNode* node, const TExprNode* parent, const Variant& value, bool& localeSensitive);
+// Returns the value evaluation uses: a string typed as a date, time, number
+// or boolean converted to that type (read as the check read it), else value.
+Variant CheckConstant(const TExprNode* node, const TExprNode* parent, const Variant& value, bool& localeSensitive);
 
 // A float written with "." as the decimal separator whatever the locale
 // (numeric literals, string constants typed as floats); raises EConvertError

@@ -318,7 +318,7 @@ bool TPreparedExpr::ReuseVariables(const TGetVariableEvent& variableEvent)
     for (size_t i = 0; i < filter.FBindings.size(); ++i) {
         const TExprBinding& b = filter.FBindings[i];
         if (!b.IsField)
-            CheckConstant(b.Node, b.Parent, FValues[i], localeSensitive);
+            FValues[i] = CheckConstant(b.Node, b.Parent, FValues[i], localeSensitive);
     }
     return true;
 }

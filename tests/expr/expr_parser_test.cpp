@@ -147,7 +147,8 @@ TEST_F(ExprParserTest, ErrorMessagesNameTheToken)
         {u"[Qty] IN ()", u"IN predicate list may not be empty"},
         {u"[Qty] IN (1, 2", u"')' or ',' expected but nothing found"},
         {u"[Qty] IN (1 2)", u"')' or ',' expected but '2' found"},
-        {u"[Qty] IN 1", u"'(' expected but '1' found"},
+        {u"[Qty] IN 'a'", u"'(' expected but ''a'' found"},
+        {u"[Qty] IN 1", u"Expression incorrectly terminated"}, // "IN 1" is one symbol
         {u"SUBSTRING('abc', 1 2)", u"')' or ',' expected but '2' found"},
         {u"(1 + 2", u"')' expected but nothing found"},
         {u"(1 + 2 'x')", u"')' expected but ''x'' found"},

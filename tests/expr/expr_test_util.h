@@ -13,6 +13,14 @@
 #include <QMap>
 #include <memory>
 
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
 namespace vorel::test {
 
 inline QString S(const char16_t* s)

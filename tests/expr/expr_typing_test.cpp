@@ -131,7 +131,8 @@ TEST_F(ExprTypingTest, ComparisonsGiveConstantsTheFieldsType)
         {u"[WordQty] * 2", kMismatch},
         {u"[Name] = NULL", u""},
         {u"NULL <> [Name]", u""},
-        {u"[Name] LIKE NULL", u"NULL only allowed with '=' and '<>'"},
+        {u"[Name] LIKE (NULL)", u"NULL only allowed with '=' and '<>'"},
+        {u"[Name] LIKE NULL", u"Expression incorrectly terminated"}, // "LIKE NULL" is one symbol
         {u"IIF([Qty] > 0, [Qty], NULL)", u""},
     };
     for (const Row& row : rows)
