@@ -68,10 +68,7 @@ Variant TExprEvaluator::EvalOperator(const TExprNode* node) const
         const bool right = Eval(node->FRight).ToBool();
         return Variant(node->FOperator == canAND ? (left && right) : (left || right));
     }
-    case canADD: {
-        const Variant left = Eval(node->FLeft);
-        return left + Eval(node->FRight);
-    }
+    case canADD: return EvalAddChain(node);
     case canSUB: {
         const Variant left = Eval(node->FLeft);
         return left - Eval(node->FRight);
@@ -88,6 +85,48 @@ Variant TExprEvaluator::EvalOperator(const TExprNode* node) const
         // LIKE and IN make no comparison.
         return Variant::Null();
     }
+}
+
+// A + B + C parses as ((A + B) + C). Evaluated step by step, each string
+// step would copy the whole text so far; here the operands are evaluated in
+// the same order and the strings appended to one growing buffer while every
+// step so far joins two strings. Any other step is the variant addition,
+// so results and errors are those of the step-by-step evaluation.
+Variant TExprEvaluator::EvalAddChain(const TExprNode* node) const
+{
+    // A chain longer than the buffer continues through recursion (Eval of
+    // the head below is itself a chain).
+    const TExprNode* operands[16];
+    int count = 0;
+    const TExprNode* head = node;
+    while (head->FKind == enOperator && head->FOperator == canADD && count < 16) {
+        operands[count++] = head->FRight;
+        head = head->FLeft;
+    }
+    Variant sum = Eval(head);
+    QString text;            // the running string while joining strings
+    bool inText = false;     // sum lives in text
+    for (int i = count - 1; i >= 0; --i) {
+        Variant next = Eval(operands[i]);
+        if (next.IsString() && (inText || sum.IsString())) {
+            if (!inText) {
+                text.reserve(sum.ToString().size() + next.ToString().size() + 32);
+                text.append(sum.ToString());
+                inText = true;
+            }
+            text.append(next.ToString());
+            continue;
+        }
+        if (inText) {
+            sum = Variant(std::move(text));
+            text = QString();
+            inText = false;
+        }
+        sum = sum + next;
+    }
+    if (inText)
+        return Variant(std::move(text));
+    return sum;
 }
 
 Variant TExprEvaluator::Arg(const TExprNode* node, size_t index) const

@@ -23,6 +23,7 @@ public:
 
 private:
     Variant EvalOperator(const TExprNode* node) const;
+    Variant EvalAddChain(const TExprNode* node) const;
     Variant CallFunction(const TExprNode* node) const; // expr_functions.cpp
     // The argument with that 0-based index, evaluated; a call with fewer
     // arguments raises the list index error.

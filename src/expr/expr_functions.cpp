@@ -107,25 +107,26 @@ double Frac(double x)
     return x - std::trunc(x);
 }
 
-QString AsciiCase(QString s, bool upper)
+QString AsciiCase(const QString& s, bool upper)
 {
     const char16_t from = upper ? u'a' : u'A';
     const char16_t to = upper ? u'z' : u'Z';
     // Only ASCII letters change; leave the text shared when none does.
-    qsizetype i = 0;
     const qsizetype n = s.size();
     const QChar* in = s.constData();
+    qsizetype i = 0;
     while (i < n && (in[i].unicode() < from || in[i].unicode() > to))
         ++i;
     if (i == n)
         return s;
-    QChar* out = s.data();
+    QString result(n, Qt::Uninitialized);
+    QChar* out = result.data();
+    std::copy(in, in + i, out);
     for (; i < n; ++i) {
-        const char16_t c = out[i].unicode();
-        if (c >= from && c <= to)
-            out[i] = QChar(char16_t(upper ? c - 32 : c + 32));
+        const char16_t c = in[i].unicode();
+        out[i] = (c >= from && c <= to) ? QChar(char16_t(upper ? c - 32 : c + 32)) : in[i];
     }
-    return s;
+    return result;
 }
 
 QString TrimControl(const QString& s, bool left, bool right)

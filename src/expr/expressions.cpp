@@ -5,11 +5,15 @@
 // and raise the same errors. What a parse depends on, and how a re-use
 // checks it:
 //   - the text and the data manager: the cache key;
-//   - which data set each name searched and what fields it had: a snapshot of
-//     the manager's items (data set, caption, name) and of the searched data
-//     sets' fields (object, name, type, kind), compared with the live objects
-//     before every use. Only pointers read from the live objects are ever
-//     dereferenced, so a freed data set or field cannot be touched;
+//   - which data set each name searched and what it found: a snapshot of the
+//     manager's items (data set, caption, name); for a name that found a
+//     field, that field at its position (object, name, type, kind); for a
+//     name that found none, every field of the data set it searched. The
+//     snapshot is compared with the live objects before every use. Only
+//     pointers read from live objects are ever dereferenced, so a freed data
+//     set or field cannot be touched. (Field names are taken to be unique
+//     within a data set: a field found at position j is not searched for
+//     again among positions 0..j-1.)
 //   - the variable callback's answers: called again, in parse order, for every
 //     variable; the same answer types re-use the tree, and each new value is
 //     run through the constant check again;
@@ -33,6 +37,7 @@
 #include <QHash>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vorel {
@@ -49,6 +54,13 @@ struct TFieldSnapshot {
 struct TDataSetSnapshot {
     TDataSet* DataSet;
     std::vector<TFieldSnapshot> Fields;
+};
+
+// A field a name found: still at its position with the same name and type?
+struct TFieldCheck {
+    TDataSet* DataSet;
+    int Index;
+    TFieldSnapshot Field;
 };
 
 struct TItemSnapshot {
@@ -89,7 +101,8 @@ struct TCachedExpr {
     int ItemCount = 0;
     bool AllItems = false; // a qualified name: every caption and name matters
     std::vector<TItemSnapshot> Items;
-    std::vector<TDataSetSnapshot> DataSets;
+    std::vector<TFieldCheck> FieldChecks;   // the fields names found
+    std::vector<TDataSetSnapshot> DataSets; // the data sets names searched in vain
     bool LocaleSensitive = false;
     TLocaleSnapshot Locale;
     std::vector<TField*> Fields; // per binding: the field (nullptr for variables)
@@ -115,17 +128,23 @@ void TakeSnapshot(TCachedExpr& entry)
     const TFilterExpr& filter = *entry.Parser->Filter();
     entry.ItemCount = DatasetCount(dm);
     entry.Fields.assign(filter.FBindings.size(), nullptr);
-    std::vector<TDataSet*> searched;
+    std::vector<TDataSet*> searched; // by names that found no field
     for (size_t i = 0; i < filter.FBindings.size(); ++i) {
         const TExprBinding& b = filter.FBindings[i];
         if (b.Name.contains(u'.'))
             entry.AllItems = true;
-        if (b.IsField)
+        if (b.IsField) {
             entry.Fields[i] = b.Field;
-        else
+            const bool known = std::any_of(entry.FieldChecks.begin(), entry.FieldChecks.end(),
+                                           [&](const TFieldCheck& c) { return c.Field.Field == b.Field; });
+            if (!known)
+                entry.FieldChecks.push_back({b.DataSet, b.Field->Index(),
+                                             {b.Field, b.Field->FieldName(), b.Field->DataType(), b.Field->FieldKind()}});
+        } else {
             entry.HasVariables = true;
-        if (b.DataSet && std::find(searched.begin(), searched.end(), b.DataSet) == searched.end())
-            searched.push_back(b.DataSet);
+            if (b.DataSet && std::find(searched.begin(), searched.end(), b.DataSet) == searched.end())
+                searched.push_back(b.DataSet);
+        }
     }
     for (int k = 0; k < entry.ItemCount; ++k) {
         const TKVXDataset* item = dm->Datasets()->Items(k);
@@ -168,8 +187,14 @@ bool StructureUnchanged(const TCachedExpr& entry, const TKVXDataManager* dm)
         if (entry.AllItems && (!SameText(item->Caption(), snap.Caption) || !SameText(ds ? ds->Name() : QString(), snap.Name)))
             return false;
     }
-    // Every searched data set is the data set of a live item checked above,
-    // so the pointers below are safe to follow.
+    // Every data set below is the data set of a live item checked above, so
+    // the pointers are safe to follow.
+    for (const TFieldCheck& check : entry.FieldChecks) {
+        const TField* f = check.DataSet->Fields(check.Index);
+        const TFieldSnapshot& fs = check.Field;
+        if (f != fs.Field || f->DataType() != fs.Type || f->FieldKind() != fs.Kind || !SameText(f->FieldName(), fs.Name))
+            return false;
+    }
     for (const TDataSetSnapshot& snap : entry.DataSets) {
         const TDataSet* ds = snap.DataSet;
         if (ds->FieldCount() != int(snap.Fields.size()))
@@ -381,16 +406,11 @@ Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expressi
                            TCalcType calcType, const Variant& previousValue, const Variant& currentValue,
                            const TGetVariableEvent& variableEvent)
 {
-    if (expression.isEmpty()) {
-        // A parser without a root: the value is Null, its text empty.
-        if (calcType == ctNothing)
-            return Variant(QString());
-    }
     // Parse errors reach the caller; evaluation errors leave the running
     // value as it was.
-    std::unique_ptr<TPreparedExpr> prepared;
+    std::optional<TPreparedExpr> prepared;
     if (!expression.isEmpty())
-        prepared = std::make_unique<TPreparedExpr>(dataManager, expression, variableEvent);
+        prepared.emplace(dataManager, expression, variableEvent);
     try {
         const Variant value = prepared ? prepared->Evaluate() : Variant::Null();
         const QString text = value.IsNull() ? QString() : GetValueStr(value, format);

@@ -178,6 +178,26 @@ TEST_F(ExprCacheTest, ReentrantEvaluationIsSafe)
         EXPECT_EQ(EvaluateValue(Manager, S(u"[Price] + Inner"), nested).ToDouble(), 32.5);
 }
 
+TEST_F(ExprCacheTest, CachedAndFreshParsesAgree)
+{
+    Vars[S(u"RATE")] = {ftFloat, Variant(1.5)};
+    const char16_t* texts[] = {u"IIF([Qty] > 0, [Price] * [Qty], 0)", u"UPPER([Name]) + ' ' + [Last Name]",
+                               u"[ShipDate] + Rate", u"SUBSTRING([Notes], 2, 4)", u"[Id] * Rate",
+                               u"[Flag] = True", u"[ShipDate] >= '1/31/2012'", u"MAX([Qty], [Price], Rate)"};
+    for (int record = 0; record < 2; ++record) {
+        for (const char16_t* text : texts) {
+            TExprParser parser(Manager, S(text), Variables());
+            Variant fresh;
+            parser.Evaluate(fresh);
+            for (int i = 0; i < 2; ++i) {
+                const Variant cached = Eval(S(text));
+                EXPECT_TRUE(cached.Identical(fresh)) << QString::fromUtf16(text).toStdString() << " record " << record;
+            }
+        }
+        Orders->Next();
+    }
+}
+
 TEST_F(ExprCacheTest, ErrorsAreRaisedOnEveryCall)
 {
     for (int i = 0; i < 3; ++i) {

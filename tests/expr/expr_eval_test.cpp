@@ -165,6 +165,26 @@ TEST_F(ExprEvalTest, OperatorsAndConditions)
     EXPECT_EQ(Typed(S(u"'2/1/2012' - [ShipDate]")), S(u"Double:1"));
 }
 
+TEST_F(ExprEvalTest, StringChainsJoinLikeStepwiseAddition)
+{
+    EXPECT_EQ(Typed(S(u"'a' + 'b' + 'c'")), S(u"String:abc"));
+    QString longChain = S(u"'0'");
+    QString expected = S(u"0");
+    for (int i = 1; i < 40; ++i) {
+        longChain += QStringLiteral(" + '%1'").arg(i);
+        expected += QString::number(i);
+    }
+    EXPECT_EQ(Eval(longChain).ToString(), expected);
+    EXPECT_EQ(Typed(S(u"[Qty] + [Qty] + 1")), S(u"Double:7"));
+    Orders->Next(); // Nulls drop out of a sum
+    EXPECT_EQ(Typed(S(u"[Last Name] + 'x' + [Last Name] + 'y' + [Name]")), S(u"String:xybob"));
+    // A variable typed as text whose value is a number: the steps are the
+    // variant's, so the number meets a text and the text must be a number.
+    Vars[S(u"N")] = {ftString, Variant(5)};
+    EXPECT_EQ(ErrorOf(S(u"N + 'x' + 'y'")), S(u"Could not convert variant of type (String) into type (Double)"));
+    EXPECT_EQ(Typed(S(u"N + '1' + '2'")), S(u"Double:8")) << "5 + '1' is the number 6, and 6 + '2' is 8";
+}
+
 TEST_F(ExprEvalTest, BothSidesOfAndAreEvaluated)
 {
     EXPECT_THROW(Eval(S(u"(1 = 0) AND (1 / 0 > 1)")), EZeroDivide);
