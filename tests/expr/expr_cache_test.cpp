@@ -198,6 +198,21 @@ TEST_F(ExprCacheTest, CachedAndFreshParsesAgree)
     }
 }
 
+TEST_F(ExprCacheTest, AParserWhoseFieldWentAwaySaysSo)
+{
+    // Without the cache a tree outliving its field looks the field up again
+    // when evaluated, and reports it gone rather than reading nothing.
+    TExprParser parser(Manager, S(u"[Qty] + 1"));
+    Orders->Close();
+    Variant v;
+    try {
+        parser.Evaluate(v);
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), S(u"Field 'Qty' not found"));
+    }
+}
+
 TEST_F(ExprCacheTest, ErrorsAreRaisedOnEveryCall)
 {
     for (int i = 0; i < 3; ++i) {
