@@ -104,6 +104,24 @@ TEST_F(SqlDataSetTest, SubDetailChainsFollowAMemoryMaster)
     EXPECT_EQ(out, QStringList({u"Cup=fragile"_qs, u"Mug="_qs, u"Pen="_qs, u"Ink=black/blue"_qs, u"Pad="_qs}));
 }
 
+TEST_F(SqlDataSetTest, ADetailsErrorReachesTheCallerOfTheMastersMove)
+{
+    RunSqlite(FPath, {QStringLiteral("CREATE TABLE dated (k INTEGER, d DATE)"),
+                      QStringLiteral("INSERT INTO dated VALUES (1, '2024-01-01'), (2, 'someday')")});
+    TMemoryDataSet keys;
+    keys.AddFieldDef(QStringLiteral("k"), ftInteger);
+    keys.AppendRecord({1});
+    keys.AppendRecord({2});
+    auto dates = Query(QStringLiteral("SELECT d FROM dated WHERE k = :k"));
+    dates->SetMaster(&keys);
+    keys.Open();
+    dates->Open();
+    EXPECT_EQ(dates->Fields(0)->AsDateTime(), EncodeDate(2024, 1, 1));
+    const QString message = ErrorOf([&] { keys.Next(); });
+    EXPECT_TRUE(message.contains(u"'someday' in column 'd' is not a valid Date value")) << message.toStdString();
+    EXPECT_EQ(keys.RecNo(), 2);
+}
+
 TEST_F(SqlDataSetTest, ALinkThatWouldCloseACircleIsRefused)
 {
     auto a = Query(QStringLiteral("SELECT 1"), QStringLiteral("A"));
