@@ -178,8 +178,9 @@ TEST(FieldConvert, IsoTextsAndEdgeValues)
         Variant out;
         const bool ok = ConvertToFieldType(c.In, c.Type, out);
         EXPECT_EQ(ok, c.Ok) << FieldTypeName(c.Type).toStdString() << " " << c.In.ToString().toStdString();
-        if (ok && c.Ok)
+        if (ok && c.Ok) {
             EXPECT_DOUBLE_EQ(out.ToDouble(), c.Expected) << c.In.ToString().toStdString();
+        }
     }
 }
 
