@@ -3,6 +3,7 @@
 // A date-time is a double of days since 30 December 1899. The whole part is
 // the day, the fraction the time of day; for days before the epoch the
 // fraction still counts forwards from midnight, so -1.25 is 29 Dec 1899 06:00.
+#include "foundation/date_time_p.h"
 #include "foundation/errors.h"
 #include "foundation/format_settings.h"
 
@@ -152,7 +153,15 @@ bool StartsWithNoCase(QStringView s, qsizetype at, QLatin1StringView word)
 
 class DateTimeWriter {
 public:
-    DateTimeWriter(double value, const TFormatSettings& fs) : FValue(value), FFs(fs) {}
+    DateTimeWriter(double value, const TFormatSettings& fs, const detail::DateTimeOverrides& o)
+        : FValue(value)
+        , FFs(fs)
+        , FDateSeparator(o.DateSeparator.isNull() ? fs.DateSeparator : o.DateSeparator)
+        , FTimeSeparator(o.TimeSeparator.isNull() ? fs.TimeSeparator : o.TimeSeparator)
+        , FAMString(o.AMString ? *o.AMString : fs.TimeAMString)
+        , FPMString(o.PMString ? *o.PMString : fs.TimePMString)
+    {
+    }
 
     void Append(QStringView pattern, int level);
     QString Out;
@@ -190,6 +199,10 @@ private:
 
     double FValue;
     const TFormatSettings& FFs;
+    QChar FDateSeparator;
+    QChar FTimeSeparator;
+    const QString& FAMString;
+    const QString& FPMString;
     bool FHaveDate = false;
     bool FHaveTime = false;
     int FYear = 0, FMonth = 0, FDay = 0, FDayOfWeek = 0;
@@ -319,7 +332,7 @@ void DateTimeWriter::Append(QStringView p, int level)
                 Out += p[pm ? i + 2 : i];
                 count = 3;
             } else if (StartsWithNoCase(p, i, QLatin1StringView("ampm"))) {
-                Out += pm ? FFs.TimePMString : FFs.TimeAMString;
+                Out += pm ? FPMString : FAMString;
                 count = 4;
             } else {
                 Out += starter;
@@ -329,11 +342,11 @@ void DateTimeWriter::Append(QStringView p, int level)
         }
         case u'/':
             for (qsizetype k = 0; k < count; ++k)
-                Out += FFs.DateSeparator;
+                Out += FDateSeparator;
             break;
         case u':':
             for (qsizetype k = 0; k < count; ++k)
-                Out += FFs.TimeSeparator;
+                Out += FTimeSeparator;
             break;
         case u'"':
         case u'\'': {
@@ -354,12 +367,18 @@ void DateTimeWriter::Append(QStringView p, int level)
 
 } // namespace
 
+QString detail::FormatDateTimeWith(QStringView pattern, double dateTime, const TFormatSettings& fs,
+                                   const DateTimeOverrides& overrides)
+{
+    DateTimeWriter writer(dateTime, fs, overrides);
+    writer.Out.reserve(pattern.size() + 16);
+    writer.Append(pattern.isEmpty() ? QStringView(u"c") : pattern, 0);
+    return writer.Out;
+}
+
 QString FormatDateTime(const QString& pattern, double dateTime, const TFormatSettings& fs)
 {
-    DateTimeWriter writer(dateTime, fs);
-    writer.Out.reserve(pattern.size() + 16);
-    writer.Append(pattern.isEmpty() ? QStringView(u"c") : QStringView(pattern), 0);
-    return writer.Out;
+    return detail::FormatDateTimeWith(pattern, dateTime, fs, {});
 }
 
 QString DateTimeToStr(double dateTime, const TFormatSettings& fs)

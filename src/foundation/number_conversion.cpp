@@ -22,10 +22,11 @@ DecimalDigits ToDecimalDigits(double value)
         d.Negative = false;
         return d;
     }
-    // "%.14e" rounds the exact binary value to 15 significant digits:
-    // "d.dddddddddddddde+XX".
+    // Scientific with 14 decimals rounds the exact binary value to 15
+    // significant digits: "d.dddddddddddddde+XX".
     char buf[40];
-    const int len = std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+    const int len = int(res.ptr - buf);
     int count = 0;
     int i = 0;
     for (; i < len && buf[i] != 'e'; ++i) {
@@ -33,8 +34,8 @@ DecimalDigits ToDecimalDigits(double value)
             d.Digits[count++] = buf[i];
     }
     int exp10 = 0;
-    if (i < len)
-        exp10 = std::atoi(buf + i + 1);
+    if (i + 1 < len)
+        std::from_chars(buf + i + (buf[i + 1] == '+' ? 2 : 1), buf + len, exp10);
     while (count > 0 && d.Digits[count - 1] == '0')
         --count;
     d.Count = count;
@@ -151,43 +152,64 @@ bool IsBlank(QChar c)
 
 } // namespace
 
-QString FloatToStrG(double value, const TFormatSettings& fs)
+QString detail::FloatToStrGSep(double value, QChar decimal)
 {
     if (!std::isfinite(value))
         return NonFiniteText(value);
     const DecimalDigits d = detail::ToDecimalDigits(value);
     if (d.IsZero())
         return QStringLiteral("0");
-    QString out;
-    out.reserve(24);
+    // At most: sign, 15 digits, separator, "E-324" or 15 integer digits,
+    // separator and 4 + 15 fraction digits.
+    char16_t buf[48];
+    int n = 0;
     if (d.Negative)
-        out += u'-';
+        buf[n++] = u'-';
     // 0.00001 is 0.1e-4: an exponent below -4 means below 0.00001; above 15
     // means more than 15 integer digits.
     if (d.Exponent > 15 || d.Exponent < -4) {
-        out += QChar(d.Digits[0]);
+        buf[n++] = char16_t(d.Digits[0]);
         if (d.Count > 1) {
-            out += fs.DecimalSeparator;
+            buf[n++] = decimal.unicode();
             for (int i = 1; i < d.Count; ++i)
-                out += QChar(d.Digits[i]);
+                buf[n++] = char16_t(d.Digits[i]);
         }
-        const int e = d.Exponent - 1;
-        out += u'E';
-        out += e < 0 ? u'-' : u'+';
-        out += QString::number(e < 0 ? -e : e);
-        return out;
+        int e = d.Exponent - 1;
+        buf[n++] = u'E';
+        buf[n++] = e < 0 ? u'-' : u'+';
+        if (e < 0)
+            e = -e;
+        char digits[8];
+        int k = 0;
+        do {
+            digits[k++] = char('0' + e % 10);
+            e /= 10;
+        } while (e != 0);
+        while (k > 0)
+            buf[n++] = char16_t(digits[--k]);
+        return QString(reinterpret_cast<const QChar*>(buf), n);
     }
-    detail::AppendIntegerDigits(out, d, 1, QChar());
+    if (d.Exponent <= 0) {
+        buf[n++] = u'0';
+    } else {
+        for (int i = 0; i < d.Exponent; ++i)
+            buf[n++] = i < d.Count ? char16_t(d.Digits[i]) : u'0';
+    }
     const int decimals = d.Count - d.Exponent;
     if (decimals > 0) {
-        out += fs.DecimalSeparator;
+        buf[n++] = decimal.unicode();
         for (int i = 0; i < decimals; ++i)
-            out += QChar(detail::FractionDigit(d, i));
+            buf[n++] = char16_t(detail::FractionDigit(d, i));
     }
-    return out;
+    return QString(reinterpret_cast<const QChar*>(buf), n);
 }
 
-bool TryStrToFloat(const QString& text, double& value, const TFormatSettings& fs)
+QString FloatToStrG(double value, const TFormatSettings& fs)
+{
+    return detail::FloatToStrGSep(value, fs.DecimalSeparator);
+}
+
+bool detail::TryStrToFloatSep(QStringView text, double& value, QChar decimalSeparator)
 {
     qsizetype b = 0;
     qsizetype e = text.size();
@@ -198,8 +220,19 @@ bool TryStrToFloat(const QString& text, double& value, const TFormatSettings& fs
     if (b == e)
         return false;
     // Rewrite into the C form that from_chars reads: [-]digits[.digits][e[-]digits].
-    std::string buf;
-    buf.reserve(e - b + 2);
+    // Every character maps to at most one, so a short text needs no heap.
+    char small[64];
+    std::string large;
+    char* out = small;
+    if (e - b > qsizetype(sizeof small)) {
+        large.resize(e - b);
+        out = large.data();
+    }
+    char* const start = out;
+    struct Sink {
+        char*& p;
+        void operator+=(char c) { *p++ = c; }
+    } buf{out};
     qsizetype i = b;
     if (text[i] == u'+' || text[i] == u'-') {
         if (text[i] == u'-')
@@ -213,7 +246,7 @@ bool TryStrToFloat(const QString& text, double& value, const TFormatSettings& fs
         if (c >= u'0' && c <= u'9') {
             buf += char(c.unicode());
             ++mantissaDigits;
-        } else if (c == fs.DecimalSeparator && !point) {
+        } else if (c == decimalSeparator && !point) {
             buf += '.';
             point = true;
         } else {
@@ -239,11 +272,16 @@ bool TryStrToFloat(const QString& text, double& value, const TFormatSettings& fs
     if (i != e)
         return false;
     double parsed = 0;
-    const auto [ptr, ec] = std::from_chars(buf.data(), buf.data() + buf.size(), parsed);
-    if (ec != std::errc() || ptr != buf.data() + buf.size() || !std::isfinite(parsed))
+    const auto [ptr, ec] = std::from_chars(start, out, parsed);
+    if (ec != std::errc() || ptr != out || !std::isfinite(parsed))
         return false;
     value = parsed;
     return true;
+}
+
+bool TryStrToFloat(const QString& text, double& value, const TFormatSettings& fs)
+{
+    return detail::TryStrToFloatSep(text, value, fs.DecimalSeparator);
 }
 
 double StrToFloat(const QString& text, const TFormatSettings& fs)
@@ -434,7 +472,7 @@ void SplitSections(QStringView pattern, QStringView sections[3], int& count)
 
 // Renders |value| (already rounded into d) through one section.
 QString RenderSection(QStringView s, const SectionInfo& info, const DecimalDigits& rounded, bool minus,
-                      const TFormatSettings& fs)
+                      QChar decimalSeparator, QChar thousandSeparator)
 {
     DecimalDigits d = rounded;
     int exponent = 0;
@@ -454,7 +492,7 @@ QString RenderSection(QStringView s, const SectionInfo& info, const DecimalDigit
     out.reserve(s.size() + intLen + 8);
     if (minus)
         out += u'-';
-    const QChar thousands = (info.Thousands && !info.Scientific) ? fs.ThousandSeparator : QChar();
+    const QChar thousands = (info.Thousands && !info.Scientific) ? thousandSeparator : QChar();
     auto appendDigit = [&](int j) {
         out += intDigits[j];
         const int remaining = intLen - 1 - j;
@@ -510,7 +548,7 @@ QString RenderSection(QStringView s, const SectionInfo& info, const DecimalDigit
                 flushInt();
                 beforePoint = false;
                 if (decimals > 0)
-                    out += fs.DecimalSeparator;
+                    out += decimalSeparator;
             }
         } else if (c == u',') {
             // Grouping is a property of the whole number, not of this spot.
@@ -550,7 +588,7 @@ DecimalDigits RoundForSection(double value, const SectionInfo& info)
 
 } // namespace
 
-QString FormatFloat(const QString& pattern, double value, const TFormatSettings& fs)
+QString detail::FormatFloatSep(QStringView pattern, double value, QChar decimalSeparator, QChar thousandSeparator)
 {
     if (!std::isfinite(value))
         return NonFiniteText(value);
@@ -558,7 +596,7 @@ QString FormatFloat(const QString& pattern, double value, const TFormatSettings&
     int count = 0;
     SplitSections(pattern, sections, count);
     if (pattern.isEmpty())
-        return FloatToStrG(value, fs);
+        return FloatToStrGSep(value, decimalSeparator);
 
     // Positive; negative (written without a minus); zero. An empty negative
     // or zero section falls back to the first.
@@ -578,9 +616,14 @@ QString FormatFloat(const QString& pattern, double value, const TFormatSettings&
         d = RoundForSection(0.0, info);
     }
     if (section.isEmpty())
-        return FloatToStrG(value, fs);
+        return FloatToStrGSep(value, decimalSeparator);
     const bool minus = value < 0 && index == 0 && !d.IsZero();
-    return RenderSection(section, info, d, minus, fs);
+    return RenderSection(section, info, d, minus, decimalSeparator, thousandSeparator);
+}
+
+QString FormatFloat(const QString& pattern, double value, const TFormatSettings& fs)
+{
+    return detail::FormatFloatSep(pattern, value, fs.DecimalSeparator, fs.ThousandSeparator);
 }
 
 QString FormatCurrency(double value, const TFormatSettings& fs)

@@ -37,4 +37,10 @@ void AppendIntegerDigits(QString& out, const DecimalDigits& d, int minDigits, QC
 // The i-th digit after the decimal point (0-based), '0' past the digits.
 char FractionDigit(const DecimalDigits& d, int i);
 
+// FloatToStrG and FormatFloat with the separators given directly, so that a
+// caller overriding them needs no copy of the whole settings record.
+QString FloatToStrGSep(double value, QChar decimalSeparator);
+bool TryStrToFloatSep(QStringView text, double& value, QChar decimalSeparator);
+QString FormatFloatSep(QStringView pattern, double value, QChar decimalSeparator, QChar thousandSeparator);
+
 } // namespace vorel::detail

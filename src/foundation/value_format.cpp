@@ -1,7 +1,11 @@
 #include "foundation/value_format.h"
 
+#include "foundation/date_time_p.h"
 #include "foundation/format_settings.h"
+#include "foundation/number_digits_p.h"
 #include "foundation/variant.h"
+
+#include <QVarLengthArray>
 
 #include <cmath>
 #include <optional>
@@ -16,17 +20,39 @@ constexpr int kMaxDecimals = 30;
 constexpr int kMaxPadWidthInChars = 4096;
 
 // A descriptor with its tag look-ups. Tags are found by plain substring
-// search and the first occurrence wins.
+// search and the first occurrence wins. Every tag starts with "@", so the
+// search only tries the positions of "@" (found once): the same answer as a
+// substring search, without scanning the descriptor again for each tag.
 class Descriptor {
 public:
-    explicit Descriptor(QStringView text) : FText(text) {}
+    explicit Descriptor(QStringView text) : FText(text)
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == u'@')
+                FAts.append(i);
+        }
+    }
 
-    bool Has(QStringView tag) const { return FText.contains(tag); }
+    qsizetype IndexOf(QStringView tag) const
+    {
+        const qsizetype n = tag.size();
+        for (qsizetype at : FAts) {
+            if (FText.size() - at < n)
+                break;
+            qsizetype k = 1; // position 0 is the "@" itself
+            while (k < n && FText[at + k] == tag[k])
+                ++k;
+            if (k == n)
+                return at;
+        }
+        return -1;
+    }
+    bool Has(QStringView tag) const { return IndexOf(tag) >= 0; }
 
     // The value of a valued tag, or nullopt when the tag is absent.
     std::optional<QString> Value(QStringView tag) const
     {
-        const qsizetype at = FText.indexOf(tag);
+        const qsizetype at = IndexOf(tag);
         if (at < 0)
             return std::nullopt;
         return ValueAt(at + tag.size()).toString();
@@ -35,7 +61,7 @@ public:
     // The first character of a tag's value (an empty value reads as a blank).
     std::optional<QChar> CharValue(QStringView tag) const
     {
-        const qsizetype at = FText.indexOf(tag);
+        const qsizetype at = IndexOf(tag);
         if (at < 0)
             return std::nullopt;
         return ValueAt(at + tag.size()).front();
@@ -44,7 +70,7 @@ public:
     // An integer tag: absent or not a decimal number gives the default.
     int IntValue(QStringView tag, int defaultValue) const
     {
-        const qsizetype at = FText.indexOf(tag);
+        const qsizetype at = IndexOf(tag);
         if (at < 0)
             return defaultValue;
         const QStringView text = ValueAt(at + tag.size());
@@ -83,6 +109,7 @@ private:
     }
 
     QStringView FText;
+    QVarLengthArray<qsizetype, 16> FAts;
 };
 
 bool IsTrimmed(QChar c)
@@ -115,13 +142,24 @@ QString RenderCharacter(const QString& valueText, const Descriptor& d)
         result = Proper(result);
     if (d.Has(u"@T "))
         result = Trim(result);
-    const qsizetype mask = d.Text().indexOf(u"@M");
+    const qsizetype mask = d.IndexOf(u"@M");
     if (mask >= 0)
         result = FormatMaskText(d.Text().mid(mask + 2).toString(), result);
     return result;
 }
 
 // --- number -------------------------------------------------------------------
+
+// Whether text with cutLength characters removed at cutAt (nothing when cutAt
+// is negative) equals target.
+bool EqualsWithout(QStringView text, qsizetype cutAt, qsizetype cutLength, QStringView target)
+{
+    if (cutAt < 0)
+        return text == target;
+    if (text.size() - cutLength != target.size())
+        return false;
+    return text.first(cutAt) == target.first(cutAt) && text.sliced(cutAt + cutLength) == target.sliced(cutAt);
+}
 
 QString RenderNumber(const QString& valueText, const Descriptor& d, int widthInChars)
 {
@@ -131,32 +169,23 @@ QString RenderNumber(const QString& valueText, const Descriptor& d, int widthInC
         x = 0; // blank or unparsable text renders as 0
 
     // 1-2: blank zero; the two descriptors that mean "as the locale does".
-    const qsizetype blankTag = d.Text().indexOf(u"@NB ");
+    const qsizetype blankTag = d.IndexOf(u"@NB ");
     if (blankTag >= 0 && x == 0)
         return QString();
-    QString rest = d.Text().toString();
-    if (blankTag >= 0)
-        rest.remove(blankTag, 4);
-    if (rest == u"@N ")
+    if (EqualsWithout(d.Text(), blankTag, 4, u"@N "))
         return FormatFloat(QStringLiteral("#,##0.00"), x, global);
-    if (rest == u"@N @CT ")
+    if (EqualsWithout(d.Text(), blankTag, 4, u"@N @CT "))
         return FormatCurrency(x, global);
 
     // 3: a pattern built from the tags.
-    const std::optional<QChar> decimalTag = d.CharValue(u"@NS");
-    const std::optional<QChar> thousandsTag = d.CharValue(u"@NT");
-    std::optional<TFormatSettings> local;
     // The first "@NS" may be the scientific flag, whose empty value would
     // read as a blank separator; a blank is no decimal separator, so the
     // locale's stays in force then.
-    if ((decimalTag && *decimalTag != u' ') || thousandsTag) {
-        local = global;
-        if (decimalTag && *decimalTag != u' ')
-            local->DecimalSeparator = *decimalTag;
-        if (thousandsTag)
-            local->ThousandSeparator = *thousandsTag;
-    }
-    const TFormatSettings& fs = local ? *local : global;
+    QChar decimalSeparator = global.DecimalSeparator;
+    if (const std::optional<QChar> tag = d.CharValue(u"@NS"); tag && *tag != u' ')
+        decimalSeparator = *tag;
+    const std::optional<QChar> thousandsTag = d.CharValue(u"@NT");
+    const QChar thousandSeparator = thousandsTag ? *thousandsTag : global.ThousandSeparator;
 
     int decimals = d.IntValue(u"@ND", global.CurrencyDecimals);
     if (decimals < 0 || decimals > kMaxDecimals)
@@ -177,9 +206,9 @@ QString RenderNumber(const QString& valueText, const Descriptor& d, int widthInC
     double step = 1;
     if (const std::optional<QString> stepText = d.Value(u"@NR")) {
         QString t = *stepText;
-        t.replace(u'.', fs.DecimalSeparator);
+        t.replace(u'.', decimalSeparator);
         double parsed = 0;
-        if (TryStrToFloat(t, parsed, fs))
+        if (detail::TryStrToFloatSep(t, parsed, decimalSeparator))
             step = parsed;
     }
     if (step == 0)
@@ -189,7 +218,7 @@ QString RenderNumber(const QString& valueText, const Descriptor& d, int widthInC
         return valueText;
     x = step * std::nearbyint(quotient); // halves to even in the default rounding mode
 
-    QString result = FormatFloat(pattern, x, fs);
+    QString result = detail::FormatFloatSep(pattern, x, decimalSeparator, thousandSeparator);
 
     if (d.Has(u"@NL ") && widthInChars > 0) {
         const int width = qMin(widthInChars, kMaxPadWidthInChars);
@@ -318,27 +347,21 @@ QString RenderDateTime(const QString& valueText, const Descriptor& d)
         return valueText;
 
     // Separators and AM/PM strings of the custom tags hold for this call.
-    std::optional<TFormatSettings> local;
-    auto settings = [&]() -> TFormatSettings& {
-        if (!local)
-            local = global;
-        return *local;
-    };
+    detail::DateTimeOverrides overrides;
+    std::optional<QString> am;
+    std::optional<QString> pm;
     const bool customDate = hasDate && !d.Has(u"@DL ") && !d.Has(u"@DS ");
     const bool customTime = hasTime && !d.Has(u"@TL ") && !d.Has(u"@TS ");
-    if (customDate) {
-        if (const auto sep = d.CharValue(u"@DR"))
-            settings().DateSeparator = *sep;
-    }
+    if (customDate)
+        overrides.DateSeparator = d.CharValue(u"@DR").value_or(QChar());
     if (customTime) {
-        if (const auto sep = d.CharValue(u"@TD"))
-            settings().TimeSeparator = *sep;
-        if (const auto am = d.Value(u"@TA"))
-            settings().TimeAMString = *am;
-        if (const auto pm = d.Value(u"@TP"))
-            settings().TimePMString = *pm;
+        overrides.TimeSeparator = d.CharValue(u"@TD").value_or(QChar());
+        am = d.Value(u"@TA");
+        pm = d.Value(u"@TP");
+        overrides.AMString = am ? &*am : nullptr;
+        overrides.PMString = pm ? &*pm : nullptr;
     }
-    return FormatDateTime(pattern, x, local ? *local : global);
+    return detail::FormatDateTimeWith(pattern, x, global, overrides);
 }
 
 } // namespace
@@ -384,7 +407,7 @@ QString GetValueStr(const Variant& value, const QString& descriptor)
         case varSingle:
             // A single holds about 7 digits; its widening to double would
             // otherwise print 0.1 as 0.100000001490116.
-            return FloatToStrG(std::stod(QString::number(value.ToDouble(), 'g', 7).toStdString()));
+            return FloatToStrG(QString::number(value.ToDouble(), 'g', 7).toDouble());
         default:
             break;
         }

@@ -24,8 +24,17 @@ QString S(const char16_t* text)
 
 class FormatSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    // Every case runs under English (United States); other tests of the
+    // program get back whatever settings they had.
+    void SetUp() override
+    {
+        FSaved = FormatSettings();
+        SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    void TearDown() override { SetFormatSettings(FSaved); }
+
+private:
+    TFormatSettings FSaved;
 };
 
 TEST_F(FormatSettingsTest, EnglishUsSettingsAreTheClassicOnes)
@@ -121,7 +130,7 @@ TEST_F(FormatSettingsTest, FloatTextRoundTripsThroughTheLocaleSeparator)
         SCOPED_TRACE(v);
         double back = 0;
         ASSERT_TRUE(TryStrToFloat(FloatToStrG(v), back));
-        EXPECT_DOUBLE_EQ(back, std::stod(QString::number(v, 'g', 15).toStdString()));
+        EXPECT_DOUBLE_EQ(back, QString::number(v, 'g', 15).toDouble());
         const QString text = FloatToStrG(v, de);
         EXPECT_FALSE(text.contains(u'.'));
         ASSERT_TRUE(TryStrToFloat(text, back, de));

@@ -17,8 +17,17 @@ namespace {
 
 class TextUtilsTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    // Every case runs under English (United States); other tests of the
+    // program get back whatever settings they had.
+    void SetUp() override
+    {
+        FSaved = FormatSettings();
+        SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    void TearDown() override { SetFormatSettings(FSaved); }
+
+private:
+    TFormatSettings FSaved;
 };
 
 TEST_F(TextUtilsTest, StrToFloatDef)
