@@ -510,8 +510,29 @@ void TDataSet::DoScrolled()
 
 void TDataSet::RaiseDataEvent(TDataEvent event)
 {
+    if (!FDetails.isEmpty()) {
+        const QList<QPointer<TDataSet>> details = FDetails; // a detail may detach meanwhile
+        for (const QPointer<TDataSet>& detail : details)
+            if (detail)
+                detail->MasterEvent(this, event);
+    }
     emit DataEventRaised(this, int(event));
 }
+
+void TDataSet::AttachDetail(TDataSet* detail)
+{
+    FDetails.removeAll(nullptr);
+    if (detail && !FDetails.contains(detail))
+        FDetails.append(detail);
+}
+
+void TDataSet::DetachDetail(TDataSet* detail)
+{
+    FDetails.removeAll(detail);
+    FDetails.removeAll(nullptr);
+}
+
+void TDataSet::MasterEvent(TDataSet*, TDataEvent) {}
 
 void TDataSet::First()
 {

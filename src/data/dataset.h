@@ -7,7 +7,9 @@
 // sets Bof and stays there, so a loop `while (!ds->Eof()) { ...; ds->Next(); }`
 // visits every record once. Fields belong to their data set, are created when
 // it opens (data fields from the source, calculated ones from declarations
-// made before opening) and read the current record without copying it.
+// made before opening) and read the current record without copying it. A
+// data field lives until its data set closes; a calculated one as long as
+// its data set. A re-query (master-detail) keeps the fields.
 //
 // Implementations (memory_dataset.h, csv_dataset.h, sql_dataset.h) supply the
 // records through the protected Internal* operations; everything a caller
@@ -289,12 +291,18 @@ public:
     std::function<void(TDataSet*)> AfterScroll;
     std::function<void(TDataSet*)> OnCalcFields;
 
+    // Details (master-detail links) are told of every open, close, move and
+    // change of this data set through their MasterEvent, by a plain call so
+    // that their errors reach the caller of the move.
+    void AttachDetail(TDataSet* detail);
+    void DetachDetail(TDataSet* detail);
+
     // The text naming this data set in messages: its name, else its class.
     QString DisplayedName() const;
     [[noreturn]] void DataSetError(const QString& message) const;
 
 signals:
-    // For linked data sets; user-interface controls would listen here too.
+    // For user-interface controls (details are told through MasterEvent).
     void DataEventRaised(vorel::TDataSet* sender, int event);
 
 protected:
@@ -316,6 +324,9 @@ protected:
     // Writes a data field of the current record; the default raises
     // "Cannot modify a read-only dataset".
     virtual void InternalSetFieldValue(qint64 recNo, int dataIndex, const Variant& value);
+
+    // Told by a master this data set is attached to; the default does nothing.
+    virtual void MasterEvent(TDataSet* master, TDataEvent event);
 
     // Creates a data field during InternalOpen.
     TField* CreateField(const QString& fieldName, TFieldType type, int size = 0);
@@ -339,6 +350,7 @@ private:
     std::vector<std::unique_ptr<TField>> FCalcFields; // declared by the caller, kept across openings
     std::vector<TField*> FFields;                     // data fields, then calculated ones
     std::vector<Variant> FCalcBuffer;
+    QList<QPointer<TDataSet>> FDetails;
     const Variant* FRecord = nullptr; // current record's data values
     qint64 FRecNo = -1;
     quint64 FGeneration = 0;

@@ -224,7 +224,8 @@ TSqlDataSet::TSqlDataSet(QObject* owner)
 
 TSqlDataSet::~TSqlDataSet()
 {
-    QObject::disconnect(FMasterLink);
+    if (FMaster)
+        FMaster->DetachDetail(this);
     if (Active()) {
         AfterClose = nullptr;
         BeforeClose = nullptr;
@@ -273,10 +274,11 @@ void TSqlDataSet::SetMaster(TDataSet* master)
         auto* sql = qobject_cast<TSqlDataSet*>(m);
         m = sql ? sql->Master() : nullptr;
     }
-    QObject::disconnect(FMasterLink);
+    if (FMaster)
+        FMaster->DetachDetail(this);
     FMaster = master;
     if (master)
-        FMasterLink = connect(master, &TDataSet::DataEventRaised, this, &TSqlDataSet::MasterEvent);
+        master->AttachDetail(this);
     if (Active())
         Requery();
 }
@@ -310,11 +312,11 @@ QStringList TSqlDataSet::ParamNames() const
     return parsed.Names;
 }
 
-void TSqlDataSet::MasterEvent(TDataSet*, int event)
+void TSqlDataSet::MasterEvent(TDataSet* master, TDataEvent event)
 {
-    if (!Active() || Opening())
+    if (!Active() || Opening() || master != FMaster)
         return;
-    switch (TDataEvent(event)) {
+    switch (event) {
     case deOpen:
     case deClose:
     case deScroll:

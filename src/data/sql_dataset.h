@@ -91,10 +91,10 @@ protected:
     const Variant* InternalRecord(qint64 recNo) override;
     qint64 InternalLastRecNo() override;
     qint64 InternalRecordCount() override;
+    void MasterEvent(TDataSet* master, TDataEvent event) override;
 
 private:
     void CheckInactive() const;
-    void MasterEvent(vorel::TDataSet* sender, int event);
     friend class TSqlDataSetPrivate;
 
     QString FConnection;
@@ -102,7 +102,6 @@ private:
     QString FSQL;
     TStringList* FParams;
     QPointer<TDataSet> FMaster;
-    QMetaObject::Connection FMasterLink;
     QString FMasterFields;
     int FFetchWindow = 1024;
     QHash<QString, Variant> FParamValues; // keys upper-cased

@@ -299,7 +299,7 @@ TFieldType FieldTypeFromDeclared(const QString& declared, int& size, bool& known
         size = inner.section(u',', 0, 0).trimmed().toInt();
     }
     const auto has = [&t](const char16_t* word) { return t.contains(QStringView(word)); };
-    if (has(u"BIGINT") || has(u"INT8"))
+    if (has(u"BIGINT") || has(u"BIG INT") || has(u"INT8"))
         return ftLargeint;
     if (has(u"INT"))
         return size = 0, ftInteger;
