@@ -1,5 +1,7 @@
 #include "auto/library.h"
 
+#include "data/data_manager.h"
+#include "data/dataset.h"
 #include "foundation/random.h"
 #include "foundation/records.h"
 
@@ -15,6 +17,8 @@ void InitializeLibrary()
         return;
     gInitialized = true;
     RegisterRecordClasses();
+    RegisterDataClasses();
+    DefaultDataManager();
     RandomizeFromClock();
 }
 
@@ -23,6 +27,8 @@ void FinalizeLibrary()
     if (!gInitialized)
         return;
     gInitialized = false;
+    FreeDefaultDataManager();
+    FreeApplication();
 }
 
 bool LibraryInitialized()

@@ -15,14 +15,6 @@ namespace {
 
 constexpr int kMinFetchWindow = 16; // rows
 
-QString DriverMessage(const QSqlError& error)
-{
-    QString text = error.databaseText().trimmed();
-    const QString driver = error.driverText().trimmed();
-    if (!driver.isEmpty() && !text.contains(driver))
-        text = text.isEmpty() ? driver : text + QStringLiteral(" (") + driver + u')';
-    return text.isEmpty() ? QStringLiteral("unknown error") : text;
-}
 
 } // namespace
 

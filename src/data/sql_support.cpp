@@ -32,7 +32,10 @@ QHash<QString, SharedConnection>& Pool() // key: connection string + mode
 
 int gConnectionSerial = 0;
 
-QString DriverError(const QSqlError& error)
+
+} // namespace
+
+QString DriverMessage(const QSqlError& error)
 {
     QString text = error.databaseText().trimmed();
     const QString driver = error.driverText().trimmed();
@@ -40,8 +43,6 @@ QString DriverError(const QSqlError& error)
         text = text.isEmpty() ? driver : text + QStringLiteral(" (") + driver + u')';
     return text.isEmpty() ? QStringLiteral("unknown error") : text;
 }
-
-} // namespace
 
 bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSpec& spec, QString& error)
 {
@@ -151,7 +152,7 @@ QString AcquireConnection(const QString& connectionString, bool readOnly, QStrin
             QString what = spec.DatabaseName;
             if (spec.Driver == u"QSQLITE" && spec.DatabaseName != u":memory:" && !QFileInfo::exists(spec.DatabaseName))
                 what += QStringLiteral(" (no such file)");
-            error = QStringLiteral("cannot open the database %1: %2").arg(what, DriverError(db.lastError()));
+            error = QStringLiteral("cannot open the database %1: %2").arg(what, DriverMessage(db.lastError()));
         }
     }
     if (!error.isEmpty()) {

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <QSqlError>
+
 namespace vorel {
 
 // --- connections ----------------------------------------------------------------
@@ -32,6 +34,9 @@ bool ParseConnectionString(const QString& text, bool readOnly, TSqlConnectionSpe
 // SQLite connections are shared per database and mode (so ":memory:" is one
 // database for every data set of the process); server connections are not,
 // because their drivers allow one streaming result per connection.
+// The database's text with the driver's text where it adds something.
+QString DriverMessage(const QSqlError& error);
+
 QString AcquireConnection(const QString& connectionString, bool readOnly, QString& error);
 void ReleaseConnection(const QString& connectionName);
 
