@@ -76,7 +76,7 @@ const TFiler::Entry* TFiler::Find(const QString& name) const
 namespace {
 
 struct Registries {
-    QHash<const QMetaObject*, std::vector<TDefinePropertiesFn>> Define;
+    QHash<const QMetaObject*, TDefinePropertiesFn> Define;
     QHash<int, TIntegerIdents> TypeIdents; // by meta-type id
     QHash<QString, TIntegerIdents> PropertyIdents; // by upper-case property name
     std::unordered_map<const QMetaObject*, std::unique_ptr<QObject>> Prototypes;
@@ -117,7 +117,7 @@ Registries& Reg()
 {
     static Registries registries = [] {
         Registries r;
-        r.Define[&TStringList::staticMetaObject].push_back(DefineStringList);
+        r.Define.insert(&TStringList::staticMetaObject, DefineStringList);
         r.TypeIdents.insert(QMetaType::fromType<TColor>().id(),
             TIntegerIdents{[](std::int64_t v) { return ColorToIdent(TColor(std::int32_t(v))); },
                 [](const QString& ident, std::int64_t& v) {
@@ -148,7 +148,7 @@ Registries& Reg()
 void RegisterDefineProperties(const QMetaObject* metaObject, TDefinePropertiesFn define)
 {
     if (metaObject && define)
-        Reg().Define[metaObject].push_back(std::move(define));
+        Reg().Define.insert(metaObject, std::move(define));
 }
 
 void UnRegisterDefineProperties(const QMetaObject* metaObject)
@@ -245,8 +245,7 @@ void CallDefineProperties(QObject* instance, TFiler& filer)
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         auto found = table.constFind(*it);
         if (found != table.constEnd())
-            for (const TDefinePropertiesFn& define : *found)
-                define(instance, filer);
+            (*found)(instance, filer);
     }
 }
 

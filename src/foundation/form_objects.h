@@ -68,7 +68,8 @@ private:
 };
 
 // Called for every instance of the class and of its descendants (base class
-// first) when it is written or read. TStringList's "Strings" is built in.
+// first) when it is written or read; one function per class, a second
+// registration replaces the first. TStringList's "Strings" is built in.
 using TDefinePropertiesFn = std::function<void(QObject* instance, TFiler& filer)>;
 void RegisterDefineProperties(const QMetaObject* metaObject, TDefinePropertiesFn define);
 void UnRegisterDefineProperties(const QMetaObject* metaObject);
