@@ -113,7 +113,10 @@ private:
                 c.ChildPos = ReadValue(kind, depth);
             }
         }
+        const qsizetype classOffset = FIn.Offset();
         c.ClassName = ReadShortString();
+        if (c.ClassName.isEmpty())
+            Fail(QStringLiteral("Invalid stream format (a component entry without a class name)"), classOffset);
         FComponent = c.ClassName;
         c.Name = ReadShortString();
         if (!c.Name.isEmpty())

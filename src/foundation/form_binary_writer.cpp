@@ -54,6 +54,8 @@ private:
                 WriteValue(c.ChildPos);
             }
         }
+        if (c.ClassName.isEmpty())
+            Fail(QStringLiteral("a component entry without a class name"));
         WriteShortString(c.ClassName);
         WriteShortString(c.Name);
         for (const FormProperty& p : c.Properties) {

@@ -80,7 +80,7 @@ struct FormValue {
     static FormValue String(const QString& text);
     // "True"/"False"/"Null"/"nil" (any case) become vaTrue/vaFalse/vaNull/vaNil.
     static FormValue Ident(const QString& ident);
-    static FormValue Boolean(bool v) { return Simple(v ? vaTrue : vaFalse); }
+    static FormValue Boolean(bool v);
     static FormValue Simple(TValueType kind); // vaNull, vaNil, vaFalse, vaTrue
     static FormValue Float(long double v); // vaExtended
     static FormValue Single(float v);

@@ -32,6 +32,11 @@ FormValue FormValue::Simple(TValueType kind)
     return v;
 }
 
+FormValue FormValue::Boolean(bool v)
+{
+    return Simple(v ? vaTrue : vaFalse);
+}
+
 FormValue FormValue::Integer(std::int64_t value)
 {
     FormValue v;

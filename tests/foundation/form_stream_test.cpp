@@ -386,6 +386,11 @@ TEST(FormBinary, MalformedStreamsNameThePropertyAndTheOffset)
     cases.push_back({"child position of the wrong kind", header().u8(0).u8(0xF2).u8(vaString).b,
                      "Error reading Band1 at offset 16: Invalid stream format (vaString where a child position was "
                      "expected)"});
+    // Regression: an empty prefix byte let an entry without a class name
+    // through, which no writer can represent (it reads as the end of the children).
+    cases.push_back({"entry without a class name", header().u8(0).u8(0xF0).u8(0).b,
+                     "Error reading Band1 at offset 15: Invalid stream format (a component entry without a class "
+                     "name)"});
     cases.push_back({"no signature", QByteArray("TPF1\x02TX\x00\x00\x00", 9),
                      "Error reading form at offset 0: Invalid stream format (the signature \"TPF0\" is missing)"});
     for (const Case& c : cases) {
