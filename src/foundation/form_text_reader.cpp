@@ -119,7 +119,7 @@ private:
         FNumber = FText.sliced(FTokStart, FPos - FTokStart).toByteArray();
         FSuffix = 0;
         const char s = char(std::tolower(std::uint8_t(At(FPos))));
-        if ((s == 's' || s == 'c' || s == 'd' || s == 'f') && !IdentChar(At(FPos + 1))) {
+        if (!FNumber.startsWith('$') && (s == 's' || s == 'c' || s == 'd' || s == 'f') && !IdentChar(At(FPos + 1))) {
             FSuffix = s;
             ++FPos;
         }
@@ -264,14 +264,19 @@ private:
         const bool negative = IsSymbol('-');
         if (negative)
             Next();
-        if (FTok != Tok::Number || FSuffix != 0 || FNumber.contains('.') || FNumber.contains('e')
-            || FNumber.contains('E'))
+        if (FTok != Tok::Number || FSuffix != 0 || IsFloatText())
             Expected(what);
         FormValue v = IntegerValue(negative);
         if (v.Kind == vaInt64)
             Fail(QStringLiteral("%1 out of the 32-bit range").arg(what));
         Next();
         return v;
+    }
+
+    // A point or an exponent makes a float; "$1E" is a hexadecimal integer.
+    bool IsFloatText() const
+    {
+        return !FNumber.startsWith('$') && (FNumber.contains('.') || FNumber.contains('e') || FNumber.contains('E'));
     }
 
     FormValue IntegerValue(bool negative)
@@ -288,11 +293,9 @@ private:
 
     FormValue NumberValue(bool negative)
     {
-        const bool isFloat = FNumber.contains('.') || FNumber.contains('e') || FNumber.contains('E');
+        const bool isFloat = IsFloatText();
         if (FSuffix == 0 && !isFloat)
             return IntegerValue(negative);
-        if (FNumber.startsWith('$'))
-            Fail(QStringLiteral("Invalid number %1").arg(TokenText()));
         if (FSuffix == 'c') {
             // The scaled amount: 12.5 is written "125000c".
             if (!isFloat)

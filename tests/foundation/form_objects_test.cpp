@@ -127,6 +127,7 @@ public:
     }
 
     QString OnBeforePrint; // an event handler's method name
+    QByteArray Signature; // binary data the class stores itself
 
 private:
     int FLeft = 0;
@@ -217,6 +218,13 @@ protected:
             filer.DefineEvent(
                 QStringLiteral("OnBeforePrint"), [control] { return control->OnBeforePrint; },
                 [control](const QString& name) { control->OnBeforePrint = name; });
+            filer.DefineBinaryProperty(
+                QStringLiteral("Signature"), [control](const QByteArray& bytes) { control->Signature = bytes; },
+                [control]() -> std::optional<QByteArray> {
+                    if (control->Signature.isEmpty())
+                        return std::nullopt;
+                    return control->Signature;
+                });
         });
     }
 };
@@ -278,9 +286,11 @@ TEST_F(FormObjects, ChangedPropertiesAreWrittenInTheClassicKinds)
     control.SetLink(other);
     control.SetCache(99); // not stored
     control.OnBeforePrint = QStringLiteral("Label1BeforePrint");
+    control.Signature = QByteArray("\x0ATBitmap\x01", 9);
     const FormComponent tree = ComponentToForm(&control);
     const std::vector<QString> expected = {"Left", "Width", "Big", "Caption", "Ratio", "Alignment", "Color",
-        "Font.Charset", "Font.Style", "Frame.Color", "Lines.Strings", "Items", "Value", "Link", "OnBeforePrint"};
+        "Font.Charset", "Font.Style", "Frame.Color", "Lines.Strings", "Items", "Value", "Link", "OnBeforePrint",
+        "Signature"};
     EXPECT_EQ(Names(tree), expected);
     auto value = [&](const char* name) {
         for (const FormProperty& p : tree.Properties)
@@ -304,7 +314,18 @@ TEST_F(FormObjects, ChangedPropertiesAreWrittenInTheClassicKinds)
     EXPECT_EQ(value("Value"), FormValue::CurrencyRaw(125000));
     EXPECT_EQ(value("Link"), FormValue::Ident("Other"));
     EXPECT_EQ(value("OnBeforePrint"), FormValue::Ident("Label1BeforePrint"));
+    EXPECT_EQ(value("Signature"), FormValue::Binary(control.Signature));
     ASSERT_EQ(tree.Children.size(), 1u);
+
+    // Everything, the defined properties included, comes back from the text form.
+    TTestControl copy;
+    FormComponent fromText;
+    ReadFormText(WriteFormText(tree), fromText);
+    FormToComponent(fromText, &copy);
+    EXPECT_EQ(copy.Signature, control.Signature);
+    EXPECT_EQ(copy.OnBeforePrint, control.OnBeforePrint);
+    EXPECT_EQ(copy.Font()->Style(), fsBold | fsItalic);
+    EXPECT_EQ(SaveComponentBinary(&copy), SaveComponentBinary(&control));
     EXPECT_EQ(tree.Children[0].Name, "Other");
 }
 

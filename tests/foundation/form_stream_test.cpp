@@ -218,6 +218,7 @@ TEST(FormText, ReaderAcceptsTheClassicSpellings)
                             "  S = 'a''b'#65#$42 +\n"
                             "      'c'\n"
                             "  H = $FF\n"
+                            "  X = $1E\n"
                             "  N = -128\n"
                             "  E = []\n"
                             "  L = ()\n"
@@ -231,6 +232,7 @@ TEST(FormText, ReaderAcceptsTheClassicSpellings)
     EXPECT_TRUE(root.Name.isEmpty());
     EXPECT_EQ(Prop(root, "S").Value, FormValue::String("a'bABc"));
     EXPECT_EQ(Prop(root, "H").Value, FormValue::Integer(255));
+    EXPECT_EQ(Prop(root, "X").Value, FormValue::Integer(30)); // an 'E' in hexadecimal is no exponent
     EXPECT_EQ(Prop(root, "N").Value.Kind, vaInt8);
     EXPECT_EQ(Prop(root, "E").Value.Kind, vaSet);
     EXPECT_EQ(Prop(root, "L").Value.Kind, vaList);
