@@ -2,6 +2,13 @@
 // recognition, the binary and text readers, the resource header and the
 // object bridge. Besides "no crash, no unbounded allocation" it checks that
 // writing a tree that was read is stable.
+//
+// Built by fuzz/CMakeLists.txt (AUTOMOC: this file includes its .moc). By
+// hand: moc this file into form_fuzz.moc, then compile src/foundation/*.cpp,
+// the core's generated moc and qrc sources and this file with
+// clang++ -fsanitize=fuzzer-no-link,address, and link with
+// -fsanitize=fuzzer,address and Qt6Core. Seed it with any form (binary,
+// text, with or without the resource header).
 
 #include "foundation/font.h"
 #include "foundation/form_objects.h"
