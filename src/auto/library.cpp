@@ -2,6 +2,7 @@
 
 #include "data/data_manager.h"
 #include "data/dataset.h"
+#include "foundation/form_objects.h"
 #include "foundation/random.h"
 #include "foundation/records.h"
 
@@ -29,6 +30,7 @@ void FinalizeLibrary()
     gInitialized = false;
     FreeDefaultDataManager();
     FreeApplication();
+    ClearFormPrototypes();
 }
 
 bool LibraryInitialized()
