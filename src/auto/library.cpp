@@ -1,6 +1,7 @@
 #include "auto/library.h"
 
 #include "foundation/random.h"
+#include "foundation/records.h"
 
 namespace vorel {
 
@@ -13,6 +14,7 @@ void InitializeLibrary()
     if (gInitialized)
         return;
     gInitialized = true;
+    RegisterRecordClasses();
     RandomizeFromClock();
 }
 
