@@ -197,7 +197,7 @@ private:
 
     std::map<int, FontEntry> FFonts;
     int FFontEntry = -1; // the entry the font table is filling
-    std::vector<QColor> FColors{QColor()}; // index 0: automatic
+    std::vector<QColor> FColors; // invalid entries: the automatic colour
     int FRed = -1, FGreen = -1, FBlue = -1;
     Picture FPicture;
     int FImageCount = 0;
@@ -490,7 +490,7 @@ void TRtfReader::Keyword(Kw kw, bool hasParam, int param)
         break;
     case Kw::ColorTbl:
         g.Destination = Dest::ColorTable;
-        FColors.assign(1, QColor());
+        FColors.clear(); // each ';' ends an entry; the first is normally empty, the automatic colour
         FRed = FGreen = FBlue = -1;
         break;
     case Kw::Pict:
@@ -540,7 +540,7 @@ void TRtfReader::Keyword(Kw kw, bool hasParam, int param)
     case Kw::V: c.Hidden = on; break;
     case Kw::Fs: c.HalfPoints = hasParam ? Clamp(param, 1, kMaxHalfPoints) : 24; break;
     case Kw::Cf: c.Color = std::max(0, param); break;
-    case Kw::Cb: case Kw::Highlight: c.Back = std::max(0, param); break;
+    case Kw::Cb: case Kw::Highlight: c.Back = std::max(0, param); break; // 0: no background
     case Kw::Pard: p = ParaState(); break;
     case Kw::Ql: p.Align = Qt::AlignLeft; break;
     case Kw::Qr: p.Align = Qt::AlignRight; break;
@@ -855,7 +855,7 @@ QTextCharFormat TRtfReader::CharFormat(const CharState& c)
     f.setFontItalic(c.Italic);
     f.setFontUnderline(c.Underline);
     f.setFontStrikeOut(c.Strike);
-    if (c.Color > 0 && c.Color < int(FColors.size()) && FColors[c.Color].isValid())
+    if (c.Color < int(FColors.size()) && FColors[c.Color].isValid())
         f.setForeground(FColors[c.Color]);
     if (c.Back > 0 && c.Back < int(FColors.size()) && FColors[c.Back].isValid())
         f.setBackground(FColors[c.Back]);
