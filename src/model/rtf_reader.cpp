@@ -272,6 +272,8 @@ void TRtfReader::CloseGroup()
     const Dest dest = Cur().Destination;
     if (dest == Dest::FontTable)
         CommitFontName();
+    if (dest == Dest::ColorTable && (FRed >= 0 || FGreen >= 0 || FBlue >= 0))
+        CommitColor(); // a last entry without its ';'
     if (FStack.size() == 2) {
         // The document's group ends: what follows is not part of it.
         Finish();
@@ -374,6 +376,7 @@ void TRtfReader::ControlSymbol(char c)
         FIgnorableNext = true;
         return;
     }
+    FIgnorableNext = false;
     if (c == '\'') {
         int byte = 0;
         int digits = 0;
@@ -469,7 +472,10 @@ void TRtfReader::Keyword(Kw kw, bool hasParam, int param)
             FCodePage = param;
         FMemoFont = -2;
         break;
-    case Kw::Deff: FDefaultFont = param; break;
+    case Kw::Deff:
+        FDefaultFont = param;
+        FMemoFont = -2;
+        break;
     case Kw::DefTab:
         if (param > 0)
             SetRichTextDefaultTab(FDoc, Clamp(param, 1, kMaxTwips));
@@ -605,6 +611,7 @@ void TRtfReader::SkipBinary(int count)
 
 void TRtfReader::TextBytes()
 {
+    FIgnorableNext = false; // \* marks only a destination's first word
     const Dest dest = Cur().Destination;
     // A run of plain bytes up to the next brace, backslash or line end.
     qsizetype end = FPos;
@@ -663,6 +670,7 @@ void TRtfReader::TextBytes()
 
 void TRtfReader::PictureBytes()
 {
+    FIgnorableNext = false;
     Picture& pic = FPicture;
     while (FPos < FSize) {
         const char c = FData[FPos];

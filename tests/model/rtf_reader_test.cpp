@@ -126,6 +126,15 @@ TEST(RtfReader, FontAndColourTables)
     }
 }
 
+TEST(RtfReader, ColourTableEntryWithoutItsSemicolonCounts)
+{
+    QTextDocument doc;
+    Read(doc, "{\\rtf1{\\colortbl;\\red0\\green0\\blue255}{\\cf1 x}}");
+    const auto runs = Runs(doc);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Format.foreground().color(), QColor(0, 0, 255));
+}
+
 TEST(RtfReader, HiddenTextAndBackgrounds)
 {
     QTextDocument doc;
@@ -463,6 +472,7 @@ TEST(RtfReader, DamagedInputKeepsWhatWasRead)
         {"{\\rtf1 x" + QByteArray(100000, '{'), "x"}, // never closed
         {"{\\rtf1 x\\bin999999999 abc}", "x"}, // \bin longer than the input
         {"{\\rtf1 " + QByteArray(40, 'a').prepend('\\') + " y}", "y"}, // an over-long control word
+        {"{\\rtf1 a{\\*b}\\foo c}", "abc"}, // \* before text marks nothing: \foo later skips no group
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.rtf.left(60).toStdString());
