@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <climits>
+#include <unordered_map>
 
 namespace vorel {
 
@@ -162,8 +163,12 @@ void TRichTextLayout::Read(const QTextDocument& doc)
         return -1 - int(FPictures.size() - 1);
     };
 
+    std::unordered_map<int, int> styleOfFormat; // the document's format index -> style
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
         TRichTextParagraph p;
+        p.Text.reserve(block.length());
+        p.Advance.reserve(block.length());
+        p.Style.reserve(block.length());
         const QTextBlockFormat bf = block.blockFormat();
         const Qt::Alignment a = bf.alignment() & Qt::AlignHorizontal_Mask;
         p.Align = (a & Qt::AlignJustify) ? Qt::AlignJustify
@@ -202,7 +207,11 @@ void TRichTextLayout::Read(const QTextDocument& doc)
                 }
                 continue;
             }
-            const int style = styleOf(cf);
+            // Fragments share the document's formats: resolve each once.
+            const int formatIndex = fragment.charFormatIndex();
+            auto known = styleOfFormat.find(formatIndex);
+            const int style = known != styleOfFormat.end() ? known->second : styleOf(cf);
+            styleOfFormat.emplace(formatIndex, style);
             const TFontFace& face = *FStyles[style].Face;
             const qsizetype n = text.size();
             for (qsizetype i = 0; i < n; ++i) {

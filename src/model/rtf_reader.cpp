@@ -209,6 +209,11 @@ private:
     QByteArray FBytes;
     int FBytesCodePage = 0; // -1: UTF-8
     int FMemoFont = -2, FMemoCodePage = 0;
+    // The last character format built; the font and colour tables it read
+    // change only before the text, and their changes clear it.
+    QTextCharFormat FFormat;
+    CharState FFormatState;
+    bool FFormatValid = false;
 };
 
 void TRtfReader::Run()
@@ -220,6 +225,9 @@ void TRtfReader::Run()
     FDoc.setDefaultFont(font);
     SetRichTextDefaultTab(FDoc, 720);
     FCursor = QTextCursor(&FDoc);
+    // One edit block for the whole reading: a cursor outside one lays out
+    // every block with Qt's own layout after each insertion to find its x.
+    FCursor.beginEditBlock();
     while (FPos < FSize && !FDone) {
         const char c = FData[FPos];
         switch (c) {
@@ -248,6 +256,7 @@ void TRtfReader::Run()
     }
     if (!FDone)
         Finish(); // truncated: keep what was read
+    FCursor.endEditBlock();
 }
 
 void TRtfReader::OpenGroup()
@@ -457,6 +466,8 @@ void TRtfReader::Keyword(Kw kw, bool hasParam, int param)
     ParaState& p = g.Para;
     const bool on = !hasParam || param != 0;
     const Dest dest = g.Destination;
+    if (dest != Dest::Text)
+        FFormatValid = false; // the font and colour tables may change
     switch (kw) {
     case Kw::Unknown:
     case Kw::SkipDest:
@@ -475,6 +486,7 @@ void TRtfReader::Keyword(Kw kw, bool hasParam, int param)
     case Kw::Deff:
         FDefaultFont = param;
         FMemoFont = -2;
+        FFormatValid = false;
         break;
     case Kw::DefTab:
         if (param > 0)
@@ -850,6 +862,9 @@ int TRtfReader::CodePageOf(int font)
 
 QTextCharFormat TRtfReader::CharFormat(const CharState& c)
 {
+    // Runs and paragraph marks mostly repeat the formatting before them.
+    if (FFormatValid && c == FFormatState)
+        return FFormat;
     QTextCharFormat f;
     const FontEntry* entry = FontOf(c.Font);
     QString name = FDefaults.FontName;
@@ -869,6 +884,9 @@ QTextCharFormat TRtfReader::CharFormat(const CharState& c)
         f.setBackground(FColors[c.Back]);
     if (entry && entry->Charset >= 0)
         f.setProperty(kRichTextCharsetProperty, entry->Charset);
+    FFormat = f;
+    FFormatState = c;
+    FFormatValid = true;
     return f;
 }
 
@@ -911,6 +929,7 @@ void TRtfReader::CommitFontName()
         e.NameBytes.clear();
     }
     FMemoFont = -2;
+    FFormatValid = false;
 }
 
 void TRtfReader::CommitColor()
@@ -920,6 +939,7 @@ void TRtfReader::CommitColor()
     else
         FColors.push_back(QColor(std::max(0, FRed), std::max(0, FGreen), std::max(0, FBlue)));
     FRed = FGreen = FBlue = -1;
+    FFormatValid = false;
 }
 
 void TRtfReader::FinishPicture()
