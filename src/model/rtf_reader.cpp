@@ -957,6 +957,8 @@ void TRtfReader::FinishPicture()
         else
             return; // metafiles, device-independent bitmaps: not read here
     }
+    if (format == "png" && !pic.Data.contains("IEND"))
+        return; // cut short: not worth a decoder's complaints
     QBuffer buffer(&pic.Data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
