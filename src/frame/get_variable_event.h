@@ -7,30 +7,22 @@
 // knows the name sets accept and fills variableType (a data-access field
 // type code) and value.
 //
-// The type code is a plain int here because the data-access layer's field
-// type enumeration is not part of this build yet; the codes are its values.
+// The callback type is the expression language's (expr/variable_event.h),
+// so the report's lookup plugs into the parser unchanged.
 
+#include "expr/variable_event.h"
 #include "foundation/language.h"
-#include "foundation/variant.h"
-
-#include <QObject>
-#include <QString>
-#include <functional>
 
 namespace vorel {
 
-using TGetVariableEvent =
-    std::function<void(QObject* sender, const QString& name, bool& accept, int& variableType, Variant& value)>;
-
-// The data-access field type codes the lookup reports (the values of
-// ftString, ftInteger, ftDate, ftTime and ftDateTime).
-constexpr int KVX_FIELD_TYPE_STRING = 1;
-constexpr int KVX_FIELD_TYPE_INTEGER = 3;
-constexpr int KVX_FIELD_TYPE_DATE = 9;
-constexpr int KVX_FIELD_TYPE_TIME = 10;
-constexpr int KVX_FIELD_TYPE_DATETIME = 11;
+// The field types the lookup reports for system data and variables.
+constexpr TFieldType KVX_FIELD_TYPE_STRING = ftString;
+constexpr TFieldType KVX_FIELD_TYPE_INTEGER = ftInteger;
+constexpr TFieldType KVX_FIELD_TYPE_DATE = ftDate;
+constexpr TFieldType KVX_FIELD_TYPE_TIME = ftTime;
+constexpr TFieldType KVX_FIELD_TYPE_DATETIME = ftDateTime;
 
 // The field type an expression sees for a system data item.
-int SysDataFieldType(TKVXSysDataType type);
+TFieldType SysDataFieldType(TKVXSysDataType type);
 
 } // namespace vorel

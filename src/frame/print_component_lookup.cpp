@@ -7,7 +7,7 @@
 
 namespace vorel {
 
-int SysDataFieldType(TKVXSysDataType type)
+TFieldType SysDataFieldType(TKVXSysDataType type)
 {
     switch (type) {
     case sdDate: return KVX_FIELD_TYPE_DATE;
@@ -65,7 +65,7 @@ const std::array<QString, KVX_SYSDATA_COUNT>& SysDataKeys()
 
 } // namespace
 
-void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name, bool& accept, int& variableType,
+void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,
                                            Variant& value)
 {
     const QString key = name.trimmed().toUpper();
