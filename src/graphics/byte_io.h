@@ -1,0 +1,116 @@
+#pragma once
+// The typed byte helpers every binary format of the graphics layer goes
+// through: EMF records are little-endian, TrueType tables big-endian. Readers
+// never touch a byte outside the view: every read is checked against the
+// length, and callers check counts with Fits() before they loop over them.
+
+#include <QByteArray>
+#include <cstdint>
+#include <cstring>
+
+namespace vorel {
+
+// --- writing (little-endian, appended to a QByteArray) ---------------------------
+
+inline void writeU8(QByteArray& out, std::uint8_t v) { out.append(char(v)); }
+inline void writeU16le(QByteArray& out, std::uint16_t v)
+{
+    const char b[2] = {char(v & 0xFF), char(v >> 8)};
+    out.append(b, 2);
+}
+inline void writeU32le(QByteArray& out, std::uint32_t v)
+{
+    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
+    out.append(b, 4);
+}
+inline void writeI16le(QByteArray& out, std::int16_t v) { writeU16le(out, std::uint16_t(v)); }
+inline void writeI32le(QByteArray& out, std::int32_t v) { writeU32le(out, std::uint32_t(v)); }
+inline void writeF32le(QByteArray& out, float v)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    writeU32le(out, bits);
+}
+inline void writeZeros(QByteArray& out, int count) { out.append(count, '\0'); }
+// Overwrites 4 bytes at offset (used to patch sizes and counts afterwards).
+inline void patchU32le(QByteArray& out, int offset, std::uint32_t v)
+{
+    char* p = out.data() + offset;
+    p[0] = char(v & 0xFF);
+    p[1] = char((v >> 8) & 0xFF);
+    p[2] = char((v >> 16) & 0xFF);
+    p[3] = char(v >> 24);
+}
+inline void patchU16le(QByteArray& out, int offset, std::uint16_t v)
+{
+    char* p = out.data() + offset;
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+
+// --- reading ------------------------------------------------------------------
+
+// A read-only window on bytes. Out-of-range reads return 0; use Fits() first
+// wherever a wrong value would matter (every record reader does).
+class ByteView {
+public:
+    ByteView() = default;
+    ByteView(const std::uint8_t* data, std::size_t size) : FData(data), FSize(size) {}
+    explicit ByteView(const QByteArray& bytes)
+        : FData(reinterpret_cast<const std::uint8_t*>(bytes.constData())), FSize(std::size_t(bytes.size()))
+    {
+    }
+
+    const std::uint8_t* Data() const { return FData; }
+    std::size_t Size() const { return FSize; }
+    // True when [offset, offset + length) lies inside the view, computed
+    // without overflow for any 64-bit inputs.
+    bool Fits(std::uint64_t offset, std::uint64_t length) const
+    {
+        return offset <= FSize && length <= FSize - offset;
+    }
+    ByteView Sub(std::size_t offset, std::size_t length) const
+    {
+        return Fits(offset, length) ? ByteView(FData + offset, length) : ByteView();
+    }
+
+    std::uint8_t u8(std::size_t off) const { return Fits(off, 1) ? FData[off] : 0; }
+    std::uint16_t u16le(std::size_t off) const
+    {
+        return Fits(off, 2) ? std::uint16_t(FData[off] | (FData[off + 1] << 8)) : 0;
+    }
+    std::uint32_t u32le(std::size_t off) const
+    {
+        if (!Fits(off, 4))
+            return 0;
+        return std::uint32_t(FData[off]) | (std::uint32_t(FData[off + 1]) << 8)
+            | (std::uint32_t(FData[off + 2]) << 16) | (std::uint32_t(FData[off + 3]) << 24);
+    }
+    std::int16_t i16le(std::size_t off) const { return std::int16_t(u16le(off)); }
+    std::int32_t i32le(std::size_t off) const { return std::int32_t(u32le(off)); }
+    float f32le(std::size_t off) const
+    {
+        const std::uint32_t bits = u32le(off);
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    std::uint16_t u16be(std::size_t off) const
+    {
+        return Fits(off, 2) ? std::uint16_t((FData[off] << 8) | FData[off + 1]) : 0;
+    }
+    std::int16_t i16be(std::size_t off) const { return std::int16_t(u16be(off)); }
+    std::uint32_t u32be(std::size_t off) const
+    {
+        if (!Fits(off, 4))
+            return 0;
+        return (std::uint32_t(FData[off]) << 24) | (std::uint32_t(FData[off + 1]) << 16)
+            | (std::uint32_t(FData[off + 2]) << 8) | std::uint32_t(FData[off + 3]);
+    }
+
+private:
+    const std::uint8_t* FData = nullptr;
+    std::size_t FSize = 0;
+};
+
+} // namespace vorel

@@ -1,0 +1,445 @@
+#include "graphics/gdi_paint.h"
+
+#include "graphics/canvas.h"
+#include "graphics/graphics_types.h"
+
+#include <QGlyphRun>
+#include <QVarLengthArray>
+#include <QtMath>
+
+namespace vorel {
+
+namespace {
+
+// The classic cosmetic dash patterns, in device pixels (on, off, ...).
+const QList<qreal> kDash = {18, 6};
+const QList<qreal> kDot = {3, 3};
+const QList<qreal> kDashDot = {9, 6, 3, 6};
+const QList<qreal> kDashDotDot = {9, 3, 3, 3, 3, 3};
+// Geometric pens scale their pattern with the width (in pen widths).
+const QList<qreal> kGeoDash = {3, 1};
+const QList<qreal> kGeoDot = {1, 1};
+const QList<qreal> kGeoDashDot = {3, 1, 1, 1};
+const QList<qreal> kGeoDashDotDot = {3, 1, 1, 1, 1, 1};
+
+QRectF Normalized(const QRectF& r) { return r.normalized(); }
+
+// The classic outline rectangle: the pen runs on the last unit inside.
+QRectF OutlineRect(const QRectF& r) { return QRectF(r.left(), r.top(), r.width() - 1, r.height() - 1); }
+
+} // namespace
+
+qreal TGdiPainter::DeviceScale() const
+{
+    const QTransform t = FPainter.worldTransform();
+    return std::sqrt(std::abs(t.determinant()));
+}
+
+QPen TGdiPainter::MakePen(const TGdiPen& pen) const
+{
+    if (pen.IsNull())
+        return Qt::NoPen;
+    QPen qp(RgbToQColor(pen.Color));
+    const int style = pen.Style & PS_STYLE_MASK;
+    const qreal deviceWidth = pen.Width * DeviceScale();
+    const bool cosmetic = pen.Width <= 0 || deviceWidth <= 1.5;
+    if (cosmetic) {
+        qp.setWidth(0);
+        qp.setCapStyle(Qt::FlatCap);
+        qp.setJoinStyle(Qt::MiterJoin);
+        switch (style) {
+        case PS_DASH: qp.setDashPattern(kDash); break;
+        case PS_DOT: qp.setDashPattern(kDot); break;
+        case PS_DASHDOT: qp.setDashPattern(kDashDot); break;
+        case PS_DASHDOTDOT: qp.setDashPattern(kDashDotDot); break;
+        default: break;
+        }
+        return qp;
+    }
+    qp.setWidthF(pen.Width);
+    qp.setCosmetic(false);
+    switch (pen.Style & PS_ENDCAP_MASK) {
+    case PS_ENDCAP_SQUARE: qp.setCapStyle(Qt::SquareCap); break;
+    case PS_ENDCAP_FLAT: qp.setCapStyle(Qt::FlatCap); break;
+    default: qp.setCapStyle(Qt::RoundCap); break;
+    }
+    switch (pen.Style & PS_JOIN_MASK) {
+    case PS_JOIN_BEVEL: qp.setJoinStyle(Qt::BevelJoin); break;
+    case PS_JOIN_MITER: qp.setJoinStyle(Qt::MiterJoin); break;
+    default: qp.setJoinStyle(Qt::RoundJoin); break;
+    }
+    switch (style) {
+    case PS_DASH: qp.setDashPattern(kGeoDash); break;
+    case PS_DOT: qp.setDashPattern(kGeoDot); break;
+    case PS_DASHDOT: qp.setDashPattern(kGeoDashDot); break;
+    case PS_DASHDOTDOT: qp.setDashPattern(kGeoDashDotDot); break;
+    default: break;
+    }
+    return qp;
+}
+
+QBrush TGdiPainter::MakeBrush(const TGdiBrush& brush) const
+{
+    const QColor color = RgbToQColor(brush.Color);
+    switch (brush.Style) {
+    case BS_NULL: return Qt::NoBrush;
+    case BS_HATCHED: {
+        // HS_HORIZONTAL, HS_VERTICAL, HS_FDIAGONAL (top-left down to
+        // bottom-right), HS_BDIAGONAL, HS_CROSS, HS_DIAGCROSS.
+        static constexpr Qt::BrushStyle kHatch[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
+            Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        const int h = brush.Hatch;
+        return QBrush(color, h >= 0 && h < 6 ? kHatch[h] : Qt::SolidPattern);
+    }
+    case BS_PATTERN:
+    case BS_DIBPATTERN:
+    case BS_DIBPATTERNPT:
+        if (!brush.Pattern.isNull())
+            return QBrush(brush.Pattern);
+        return QBrush(color);
+    default: return QBrush(color);
+    }
+}
+
+void TGdiPainter::ApplyRop()
+{
+    // Raster operations exist on raster devices only; printers and PDF
+    // draw with the plain copy.
+    if (FPainter.device() == nullptr || FPainter.device()->devType() != QInternal::Image) {
+        FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        return;
+    }
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    switch (State.Rop2) {
+    case 2: mode = QPainter::RasterOp_NotSourceAndNotDestination; break; // R2_NOTMERGEPEN
+    case 3: mode = QPainter::RasterOp_NotSourceAndDestination; break; // R2_MASKNOTPEN
+    case 4: mode = QPainter::RasterOp_NotSource; break; // R2_NOTCOPYPEN
+    case 5: mode = QPainter::RasterOp_SourceAndNotDestination; break; // R2_MASKPENNOT
+    case 6: mode = QPainter::RasterOp_NotDestination; break; // R2_NOT
+    case 7: mode = QPainter::RasterOp_SourceXorDestination; break; // R2_XORPEN
+    case 8: mode = QPainter::RasterOp_NotSourceOrNotDestination; break; // R2_NOTMASKPEN
+    case 9: mode = QPainter::RasterOp_SourceAndDestination; break; // R2_MASKPEN
+    case 10: mode = QPainter::RasterOp_NotSourceXorDestination; break; // R2_NOTXORPEN
+    case 12: mode = QPainter::RasterOp_NotSourceOrDestination; break; // R2_MERGENOTPEN
+    case 14: mode = QPainter::RasterOp_SourceOrNotDestination; break; // R2_MERGEPENNOT
+    case 15: mode = QPainter::RasterOp_SourceOrDestination; break; // R2_MERGEPEN
+    default: break;
+    }
+    FPainter.setCompositionMode(mode);
+}
+
+bool TGdiPainter::NeedsGapFill(const TGdiPen& pen) const
+{
+    const int style = pen.Style & PS_STYLE_MASK;
+    return State.BkMode == OPAQUE_MODE && style >= PS_DASH && style <= PS_DASHDOTDOT;
+}
+
+void TGdiPainter::Stroke(const QPainterPath& path)
+{
+    if (State.Pen.IsNull() || State.Rop2 == 11) // R2_NOP draws nothing
+        return;
+    FPainter.save();
+    ApplyRop();
+    FPainter.setBrush(Qt::NoBrush);
+    QPen pen = MakePen(State.Pen);
+    if (State.Rop2 == 1)
+        pen.setColor(Qt::black);
+    else if (State.Rop2 == 16)
+        pen.setColor(Qt::white);
+    if (NeedsGapFill(State.Pen)) {
+        QPen gap = pen;
+        gap.setStyle(Qt::SolidLine);
+        gap.setColor(RgbToQColor(State.BkColor));
+        FPainter.setPen(gap);
+        FPainter.drawPath(path);
+    }
+    FPainter.setPen(pen);
+    FPainter.drawPath(path);
+    FPainter.restore();
+}
+
+void TGdiPainter::Fill(const QPainterPath& path)
+{
+    if (State.Brush.IsNull() || State.Rop2 == 11)
+        return;
+    FPainter.save();
+    ApplyRop();
+    FPainter.setPen(Qt::NoPen);
+    if (State.Brush.Style == BS_HATCHED && State.BkMode == OPAQUE_MODE)
+        FPainter.fillPath(path, RgbToQColor(State.BkColor));
+    FPainter.fillPath(path, MakeBrush(State.Brush));
+    FPainter.restore();
+}
+
+void TGdiPainter::Line(QPointF from, QPointF to)
+{
+    QPainterPath path(from);
+    path.lineTo(to);
+    Stroke(path);
+}
+
+void TGdiPainter::Polyline(const QPolygonF& points)
+{
+    if (points.size() < 2)
+        return;
+    QPainterPath path;
+    path.addPolygon(points);
+    Stroke(path);
+}
+
+void TGdiPainter::Polygon(const QPolygonF& points)
+{
+    if (points.size() < 2)
+        return;
+    QPainterPath path;
+    path.addPolygon(points);
+    path.closeSubpath();
+    path.setFillRule(State.PolyFillMode == WINDING_FILL ? Qt::WindingFill : Qt::OddEvenFill);
+    Fill(path);
+    Stroke(path);
+}
+
+void TGdiPainter::PolyPolygon(const QList<QPolygonF>& polygons)
+{
+    QPainterPath path;
+    for (const QPolygonF& p : polygons) {
+        if (p.size() < 2)
+            continue;
+        path.addPolygon(p);
+        path.closeSubpath();
+    }
+    path.setFillRule(State.PolyFillMode == WINDING_FILL ? Qt::WindingFill : Qt::OddEvenFill);
+    Fill(path);
+    Stroke(path);
+}
+
+void TGdiPainter::Rectangle(const QRectF& rect)
+{
+    const QRectF r = Normalized(rect);
+    if (State.Pen.IsNull()) {
+        // Without a pen the filled area is one unit smaller to the right and
+        // bottom, as the classic platform fills it.
+        QPainterPath path;
+        path.addRect(OutlineRect(r));
+        Fill(path);
+        return;
+    }
+    QRectF outline = OutlineRect(r);
+    if ((State.Pen.Style & PS_STYLE_MASK) == PS_INSIDEFRAME && State.Pen.Width > 1) {
+        const qreal half = State.Pen.Width / 2.0;
+        outline = outline.adjusted(half - 0.5, half - 0.5, -(half - 0.5), -(half - 0.5));
+    }
+    QPainterPath path;
+    path.addRect(outline);
+    Fill(path);
+    Stroke(path);
+}
+
+void TGdiPainter::RoundRect(const QRectF& rect, qreal cornerWidth, qreal cornerHeight)
+{
+    const QRectF r = OutlineRect(Normalized(rect));
+    QPainterPath path;
+    path.addRoundedRect(r, std::min(std::abs(cornerWidth) / 2, r.width() / 2),
+        std::min(std::abs(cornerHeight) / 2, r.height() / 2));
+    Fill(path);
+    Stroke(path);
+}
+
+void TGdiPainter::Ellipse(const QRectF& rect)
+{
+    QRectF r = OutlineRect(Normalized(rect));
+    if ((State.Pen.Style & PS_STYLE_MASK) == PS_INSIDEFRAME && State.Pen.Width > 1) {
+        const qreal half = State.Pen.Width / 2.0;
+        r = r.adjusted(half - 0.5, half - 0.5, -(half - 0.5), -(half - 0.5));
+    }
+    QPainterPath path;
+    path.addEllipse(r);
+    Fill(path);
+    Stroke(path);
+}
+
+void TGdiPainter::ArcShape(const QRectF& rect, QPointF start, QPointF end, int kind)
+{
+    const QRectF r = OutlineRect(Normalized(rect));
+    if (r.width() <= 0 || r.height() <= 0)
+        return;
+    const QPointF c = r.center();
+    // Angles of the radials, counter-clockwise from the x axis in y-up terms.
+    const qreal a0 = qRadiansToDegrees(std::atan2(-(start.y() - c.y()) * r.width(), (start.x() - c.x()) * r.height()));
+    qreal a1 = qRadiansToDegrees(std::atan2(-(end.y() - c.y()) * r.width(), (end.x() - c.x()) * r.height()));
+    qreal sweep = a1 - a0;
+    if (sweep <= 0)
+        sweep += 360; // arcs run counter-clockwise from start to end
+    QPainterPath path;
+    if (kind == 2)
+        path.moveTo(c);
+    path.arcMoveTo(r, a0);
+    if (kind == 2)
+        path.lineTo(path.currentPosition());
+    path.arcTo(r, a0, sweep);
+    if (kind != 0) {
+        path.closeSubpath();
+        Fill(path);
+    }
+    Stroke(path);
+}
+
+void TGdiPainter::FillRect(const QRectF& r, const TGdiBrush& brush)
+{
+    if (brush.IsNull())
+        return;
+    QPainterPath path;
+    path.addRect(Normalized(r));
+    const TGdiBrush saved = State.Brush;
+    State.Brush = brush;
+    Fill(path);
+    State.Brush = saved;
+}
+
+void TGdiPainter::FillPath(const QPainterPath& path)
+{
+    QPainterPath p = path;
+    p.setFillRule(State.PolyFillMode == WINDING_FILL ? Qt::WindingFill : Qt::OddEvenFill);
+    Fill(p);
+}
+
+void TGdiPainter::StrokePath(const QPainterPath& path) { Stroke(path); }
+
+void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, const int* dx, unsigned options,
+    const QRectF* rect)
+{
+    if (!font.Face)
+        return;
+    const TFontFace& face = *font.Face;
+    FPainter.save();
+    FPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (rect && (options & ETO_OPAQUE))
+        FPainter.fillRect(Normalized(*rect), RgbToQColor(State.BkColor));
+    if (rect && (options & ETO_CLIPPED))
+        FPainter.setClipRect(Normalized(*rect), Qt::IntersectClip);
+
+    const qsizetype n = text.size();
+    QVarLengthArray<int, 128> advances(n);
+    if (dx)
+        std::copy(dx, dx + n, advances.data());
+    else
+        face.Advances(text, advances.data());
+    qreal width = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        width += advances[i];
+
+    // The text box relative to the reference point, before rotation.
+    qreal left = 0;
+    switch (State.TextAlign & TA_HORZ_MASK) {
+    case TA_RIGHT: left = -width; break;
+    case TA_CENTER: left = -width / 2; break;
+    default: break;
+    }
+    qreal baseline = face.Ascent(); // TA_TOP
+    switch (State.TextAlign & TA_VERT_MASK) {
+    case TA_BOTTOM: baseline = -face.Descent(); break;
+    case TA_BASELINE: baseline = 0; break;
+    default: break;
+    }
+
+    FPainter.translate(ref);
+    if (font.Escapement != 0)
+        FPainter.rotate(-font.Escapement / 10.0);
+    if (State.BkMode == OPAQUE_MODE)
+        FPainter.fillRect(QRectF(left, baseline - face.Ascent(), width, face.Height()), RgbToQColor(State.BkColor));
+
+    const QColor color = RgbToQColor(State.TextColor);
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+    glyphs.reserve(n);
+    positions.reserve(n);
+    qreal x = left;
+    bool fallback = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+        const std::uint32_t glyph = c >= 0x20 ? face.GlyphIndex(c) : 0;
+        if (glyph != 0) {
+            glyphs.append(glyph);
+            positions.append(QPointF(x, baseline));
+        } else if (c > 0x20) {
+            fallback = true;
+        }
+        x += advances[i];
+        if (c >= 0x10000)
+            x += advances[++i];
+    }
+    FPainter.setPen(color);
+    if (!glyphs.isEmpty() && face.RawFont().isValid()) {
+        QGlyphRun run;
+        run.setRawFont(face.RawFont());
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        FPainter.drawGlyphRun(QPointF(0, 0), run);
+    }
+    if (fallback) {
+        // Characters the face lacks: Qt's fallback face, one at a time at
+        // the positions the advances give.
+        FPainter.setFont(face.QtFont());
+        qreal fx = left;
+        for (qsizetype i = 0; i < n; ++i) {
+            char32_t c = text[i].unicode();
+            const bool pair = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
+            if (pair)
+                c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            if (c > 0x20 && face.GlyphIndex(c) == 0)
+                FPainter.drawText(QPointF(fx, baseline), text.mid(i, pair ? 2 : 1).toString());
+            fx += advances[i];
+            if (pair)
+                fx += advances[++i];
+        }
+    }
+    if (font.Underline || font.StrikeOut) {
+        const qreal thickness = std::max<qreal>(1.0, std::round(face.EmPixels() / 14.0));
+        if (font.Underline)
+            FPainter.fillRect(QRectF(left, baseline + std::max<qreal>(1.0, std::round(face.Descent() / 2.0)) - thickness / 2,
+                                  width, thickness),
+                color);
+        if (font.StrikeOut)
+            FPainter.fillRect(QRectF(left, baseline - std::round(face.Ascent() / 3.0) - thickness / 2, width, thickness),
+                color);
+    }
+    FPainter.restore();
+}
+
+void TGdiPainter::Image(const QRectF& dest, const QImage& image, const QRect& source, std::uint32_t rop)
+{
+    if (image.isNull() || dest.width() == 0 || dest.height() == 0)
+        return;
+    const QRect src = source.intersected(image.rect());
+    if (src.isEmpty())
+        return;
+    QImage part = (src == image.rect()) ? image : image.copy(src);
+    const bool mirrorX = dest.width() < 0;
+    const bool mirrorY = dest.height() < 0;
+    if (mirrorX || mirrorY)
+        part = part.mirrored(mirrorX, mirrorY);
+    FPainter.save();
+    FPainter.setRenderHint(QPainter::SmoothPixmapTransform, State.StretchMode == 4); // HALFTONE
+    const bool raster = FPainter.device() && FPainter.device()->devType() == QInternal::Image;
+    switch (rop) {
+    case 0x008800C6: // SRCAND
+        if (raster)
+            FPainter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+        break;
+    case 0x00EE0086: // SRCPAINT
+        if (raster)
+            FPainter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+        break;
+    case 0x00660046: // SRCINVERT
+        if (raster)
+            FPainter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        break;
+    default: break;
+    }
+    FPainter.drawImage(Normalized(dest), part);
+    FPainter.restore();
+}
+
+} // namespace vorel

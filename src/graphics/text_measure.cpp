@@ -1,0 +1,307 @@
+#include "graphics/text_measure.h"
+
+#include "graphics/byte_io.h"
+
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QHash>
+#include <cmath>
+
+namespace vorel {
+
+namespace {
+
+// Without a height the classic font mapper picks a default size; 12 pixels
+// (9 points) is what it picks for the usual faces at 96 dpi.
+constexpr qreal kDefaultEmPixels = 12.0;
+// Beyond this many faces the cache starts afresh: only hostile metafiles
+// ask for that many fonts, and held faces stay valid.
+constexpr int kMaxCachedFaces = 1024;
+// A font larger than this is not a text any page can show; clamping keeps
+// advance tables and glyph rasters bounded for hostile input.
+constexpr qreal kMaxEmPixels = 8192.0;
+
+struct SfntMetrics {
+    bool Valid = false;
+    int UnitsPerEm = 0;
+    int WinAscent = 0;
+    int WinDescent = 0;
+    int HheaAscender = 0;
+    int HheaDescender = 0;
+    int LineGap = 0;
+    int AvgCharWidth = 0;
+    int AdvanceWidthMax = 0;
+    bool FixedPitch = false;
+    bool TrueType = false;
+};
+
+SfntMetrics ReadSfntMetrics(const QRawFont& raw)
+{
+    SfntMetrics m;
+    const QByteArray head = raw.fontTable("head");
+    const QByteArray hhea = raw.fontTable("hhea");
+    if (head.size() < 54 || hhea.size() < 36)
+        return m;
+    const ByteView h(head);
+    const ByteView hh(hhea);
+    m.UnitsPerEm = h.u16be(18);
+    if (m.UnitsPerEm <= 0)
+        return m;
+    m.HheaAscender = hh.i16be(4);
+    m.HheaDescender = hh.i16be(6);
+    m.LineGap = hh.i16be(8);
+    m.AdvanceWidthMax = hh.u16be(10);
+    const QByteArray os2 = raw.fontTable("OS/2");
+    if (os2.size() >= 78) {
+        const ByteView o(os2);
+        m.AvgCharWidth = o.i16be(2);
+        m.WinAscent = o.u16be(74);
+        m.WinDescent = o.u16be(76);
+    } else {
+        m.WinAscent = m.HheaAscender;
+        m.WinDescent = -m.HheaDescender;
+    }
+    const QByteArray post = raw.fontTable("post");
+    if (post.size() >= 16)
+        m.FixedPitch = ByteView(post).u32be(12) != 0;
+    m.TrueType = !raw.fontTable("glyf").isEmpty() || !raw.fontTable("CFF ").isEmpty();
+    m.Valid = true;
+    return m;
+}
+
+int RoundUp(qreal v) { return int(std::ceil(v - 1e-9)); }
+
+} // namespace
+
+TFontRequest TFontRequest::From(const TFont& font)
+{
+    TFontRequest r;
+    r.Name = font.Name();
+    r.Height = font.Height();
+    r.Bold = font.Style().testFlag(fsBold);
+    r.Italic = font.Style().testFlag(fsItalic);
+    return r;
+}
+
+TFontFace::TFontFace(const TFontRequest& request) : FRequest(request)
+{
+    FFont = QFont(request.Name);
+    FFont.setHintingPreference(QFont::PreferNoHinting);
+    FFont.setKerning(false);
+    FFont.setBold(request.Bold);
+    FFont.setItalic(request.Italic);
+    FFont.setPixelSize(100);
+    FRaw = QRawFont::fromFont(FFont);
+    const SfntMetrics m = FRaw.isValid() ? ReadSfntMetrics(FRaw) : SfntMetrics();
+
+    qreal em = kDefaultEmPixels;
+    if (request.Height < 0) {
+        em = -qreal(request.Height);
+    } else if (request.Height > 0) {
+        // A positive height is the cell height (ascent + descent).
+        const int cell = m.Valid ? m.WinAscent + m.WinDescent : 0;
+        em = cell > 0 ? qreal(request.Height) * m.UnitsPerEm / cell : qreal(request.Height);
+    }
+    em = std::clamp(em, 1.0, kMaxEmPixels);
+    FEmPixels = em;
+    FFont.setPixelSize(std::max(1, qRound(em)));
+    if (FRaw.isValid())
+        FRaw.setPixelSize(em);
+
+    if (m.Valid) {
+        const qreal scale = em / m.UnitsPerEm;
+        FAscent = RoundUp(m.WinAscent * scale);
+        FDescent = RoundUp(m.WinDescent * scale);
+        // The classic external leading: the part of the typographic line gap
+        // that the Windows ascent and descent do not already cover.
+        const int extra = m.LineGap - ((m.WinAscent + m.WinDescent) - (m.HheaAscender - m.HheaDescender));
+        FExternalLeading = std::max(0, qRound(extra * scale));
+        FAveCharWidth = qRound(m.AvgCharWidth * scale);
+        FMaxCharWidth = qRound(m.AdvanceWidthMax * scale);
+        FFixedPitch = m.FixedPitch;
+        FTrueType = m.TrueType;
+    } else {
+        const QFontMetricsF fm(FFont);
+        FAscent = RoundUp(fm.ascent());
+        FDescent = RoundUp(fm.descent());
+        FExternalLeading = std::max(0, qRound(fm.leading()));
+        FAveCharWidth = qRound(fm.averageCharWidth());
+        FMaxCharWidth = qRound(fm.maxWidth());
+        FFixedPitch = QFontInfo(FFont).fixedPitch();
+    }
+    if (FAveCharWidth <= 0)
+        FAveCharWidth = std::max(1, CharWidth(U'x'));
+    FInternalLeading = std::max(0, FAscent + FDescent - qRound(em));
+}
+
+QFont TFontFace::QtFont(bool underline, bool strikeOut) const
+{
+    QFont f = FFont;
+    f.setUnderline(underline);
+    f.setStrikeOut(strikeOut);
+    return f;
+}
+
+int TFontFace::FallbackAdvance(char32_t c) const
+{
+    // Characters the face lacks are drawn by Qt from a fallback face; use
+    // that face's advance so that measuring and drawing agree.
+    if (c < 0x20 || c == 0x7F)
+        return 0; // control characters take no room
+    const QFontMetricsF fm(FFont);
+    const char32_t chars[1] = {c};
+    return qRound(fm.horizontalAdvance(QString::fromUcs4(chars, 1)) * FEmPixels / FFont.pixelSize());
+}
+
+void TFontFace::FillPage(Page& page, std::uint32_t base) const
+{
+    page.Advance.fill(0);
+    page.Glyph.fill(0);
+    if (FRaw.isValid()) {
+        QChar chars[256];
+        for (int i = 0; i < 256; ++i)
+            chars[i] = QChar(char16_t(base + i));
+        // Surrogate code units are not characters; they stay at glyph 0.
+        quint32 glyphs[256];
+        int count = 256;
+        if (FRaw.glyphIndexesForChars(chars, 256, glyphs, &count) && count == 256) {
+            QPointF advances[256];
+            FRaw.advancesForGlyphIndexes(glyphs, advances, 256, QRawFont::UseDesignMetrics);
+            for (int i = 0; i < 256; ++i) {
+                const char32_t c = base + i;
+                if (c >= 0xD800 && c <= 0xDFFF)
+                    continue;
+                if (glyphs[i] != 0 && c >= 0x20) {
+                    page.Glyph[i] = glyphs[i];
+                    page.Advance[i] = qRound(advances[i].x());
+                } else {
+                    page.Advance[i] = FallbackAdvance(c);
+                }
+            }
+            return;
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        const char32_t c = base + i;
+        if (c < 0xD800 || c > 0xDFFF)
+            page.Advance[i] = FallbackAdvance(c);
+    }
+}
+
+const TFontFace::Page& TFontFace::PageFor(std::uint32_t pageIndex) const
+{
+    auto& slot = FPages[pageIndex];
+    if (!slot) {
+        slot = std::make_unique<Page>();
+        FillPage(*slot, pageIndex << 8);
+    }
+    return *slot;
+}
+
+int TFontFace::CharWidth(char32_t c) const
+{
+    if (c < 0x10000)
+        return PageFor(c >> 8).Advance[c & 0xFF];
+    auto it = FAstral.find(c);
+    if (it == FAstral.end()) {
+        int advance = 0;
+        std::uint32_t glyph = 0;
+        if (FRaw.isValid() && FRaw.supportsCharacter(uint(c))) {
+            const char32_t chars[1] = {c};
+            const QString s = QString::fromUcs4(chars, 1);
+            quint32 glyphs[2];
+            int count = 2;
+            if (FRaw.glyphIndexesForChars(s.constData(), int(s.size()), glyphs, &count) && count >= 1) {
+                QPointF adv;
+                FRaw.advancesForGlyphIndexes(glyphs, &adv, 1, QRawFont::UseDesignMetrics);
+                glyph = glyphs[0];
+                advance = qRound(adv.x());
+            }
+        }
+        if (glyph == 0)
+            advance = FallbackAdvance(c);
+        it = FAstral.emplace(c, std::make_pair(advance, glyph)).first;
+    }
+    return it->second.first;
+}
+
+std::uint32_t TFontFace::GlyphIndex(char32_t c) const
+{
+    if (c < 0x10000)
+        return PageFor(c >> 8).Glyph[c & 0xFF];
+    CharWidth(c);
+    return FAstral.at(c).second;
+}
+
+int TFontFace::TextWidth(QStringView text) const
+{
+    int width = 0;
+    const qsizetype n = text.size();
+    const char16_t* p = text.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = p[i];
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
+            width += CharWidth(QChar::surrogateToUcs4(u, p[i + 1]));
+            ++i;
+        } else {
+            width += PageFor(u >> 8).Advance[u & 0xFF];
+        }
+    }
+    return width;
+}
+
+void TFontFace::Advances(QStringView text, int* dx) const
+{
+    const qsizetype n = text.size();
+    const char16_t* p = text.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = p[i];
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
+            dx[i] = CharWidth(QChar::surrogateToUcs4(u, p[i + 1]));
+            dx[++i] = 0;
+        } else {
+            dx[i] = PageFor(u >> 8).Advance[u & 0xFF];
+        }
+    }
+}
+
+// --- the cache -------------------------------------------------------------------
+
+namespace {
+
+struct RequestHash {
+    std::size_t operator()(const TFontRequest& r) const noexcept
+    {
+        return qHash(r.Name) ^ (std::size_t(std::uint32_t(r.Height)) * 2654435761u) ^ (r.Bold ? 0x9e37u : 0)
+            ^ (r.Italic ? 0x7f4a0000u : 0);
+    }
+};
+
+std::unordered_map<TFontRequest, TFontFacePtr, RequestHash>& Cache()
+{
+    static std::unordered_map<TFontRequest, TFontFacePtr, RequestHash> cache;
+    return cache;
+}
+
+} // namespace
+
+TFontFacePtr TTextMeasurer::Face(const TFontRequest& request)
+{
+    auto& cache = Cache();
+    auto it = cache.find(request);
+    if (it != cache.end())
+        return it->second;
+    if (int(cache.size()) >= kMaxCachedFaces)
+        cache.clear();
+    auto face = std::make_shared<const TFontFace>(request);
+    cache.emplace(request, face);
+    return face;
+}
+
+TFontFacePtr TTextMeasurer::Face(const TFont& font) { return Face(TFontRequest::From(font)); }
+
+void TTextMeasurer::Clear() { Cache().clear(); }
+
+int TTextMeasurer::CachedFaceCount() { return int(Cache().size()); }
+
+} // namespace vorel

@@ -1,0 +1,108 @@
+#pragma once
+// The one text measuring service of every canvas. A text's width is the sum
+// of its characters' advances (no kerning, no shaping), each advance the
+// face's linear advance at the font's pixel size rounded to whole pixels;
+// heights are the face's Windows ascent and descent, each rounded up. So a
+// text measures, breaks and is drawn alike on the page recording, the
+// preview, the printer and bitmaps, and a 20-character measure is a table
+// walk, not a shaping run.
+//
+// Sizes are in the units of the font's Height: report pixels (1/96 inch).
+
+#include "foundation/font.h"
+
+#include <QFont>
+#include <QRawFont>
+#include <QStringView>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+namespace vorel {
+
+// What a logical font asks for; the key of the face cache.
+struct TFontRequest {
+    QString Name;
+    int Height = -11; // pixels; negative = character (em) height, positive = cell height
+    bool Bold = false;
+    bool Italic = false;
+
+    static TFontRequest From(const TFont& font);
+    friend bool operator==(const TFontRequest&, const TFontRequest&) = default;
+};
+
+// One face at one size, with its metrics and a lazily filled advance table.
+class TFontFace {
+public:
+    explicit TFontFace(const TFontRequest& request);
+    TFontFace(const TFontFace&) = delete;
+    TFontFace& operator=(const TFontFace&) = delete;
+
+    const TFontRequest& Request() const { return FRequest; }
+    int Ascent() const { return FAscent; } // pixels above the baseline, rounded up
+    int Descent() const { return FDescent; } // pixels below the baseline, rounded up
+    int Height() const { return FAscent + FDescent; } // the text height of one line
+    int ExternalLeading() const { return FExternalLeading; } // extra line gap the face recommends
+    int InternalLeading() const { return FInternalLeading; } // Height minus the em size
+    int AveCharWidth() const { return FAveCharWidth; }
+    int MaxCharWidth() const { return FMaxCharWidth; }
+    qreal EmPixels() const { return FEmPixels; }
+    bool IsFixedPitch() const { return FFixedPitch; }
+    bool IsTrueType() const { return FTrueType; }
+    QString FamilyName() const { return FRaw.familyName(); }
+
+    // Advance of one character in whole pixels.
+    int CharWidth(char32_t c) const;
+    int TextWidth(QStringView text) const;
+    // dx[i] for each UTF-16 unit of text: the advance of the character that
+    // starts there; the low half of a surrogate pair gets 0.
+    void Advances(QStringView text, int* dx) const;
+    // The glyph of a character in RawFont(), 0 when the face lacks it (the
+    // painter then draws it with Qt's fallback face, at the same advance).
+    std::uint32_t GlyphIndex(char32_t c) const;
+
+    const QRawFont& RawFont() const { return FRaw; }
+    // A QFont for the same face and size (fallback glyphs, consumers that
+    // need one), with the given decorations.
+    QFont QtFont(bool underline = false, bool strikeOut = false) const;
+
+private:
+    struct Page {
+        std::array<std::int32_t, 256> Advance;
+        std::array<std::uint32_t, 256> Glyph;
+    };
+    const Page& PageFor(std::uint32_t pageIndex) const;
+    void FillPage(Page& page, std::uint32_t base) const;
+    int FallbackAdvance(char32_t c) const;
+
+    TFontRequest FRequest;
+    QFont FFont;
+    QRawFont FRaw;
+    qreal FEmPixels = 11;
+    int FAscent = 0;
+    int FDescent = 0;
+    int FExternalLeading = 0;
+    int FInternalLeading = 0;
+    int FAveCharWidth = 0;
+    int FMaxCharWidth = 0;
+    bool FFixedPitch = false;
+    bool FTrueType = false;
+    mutable std::array<std::unique_ptr<Page>, 256> FPages; // the Basic Multilingual Plane
+    mutable std::unordered_map<char32_t, std::pair<int, std::uint32_t>> FAstral;
+};
+
+using TFontFacePtr = std::shared_ptr<const TFontFace>;
+
+// The face cache. Faces are shared: a canvas keeps the face of its current
+// font, so measuring does not even look the font up.
+class TTextMeasurer {
+public:
+    static TFontFacePtr Face(const TFont& font);
+    static TFontFacePtr Face(const TFontRequest& request);
+    // Forgets every cached face (faces held elsewhere stay valid).
+    static void Clear();
+    static int CachedFaceCount();
+};
+
+} // namespace vorel
