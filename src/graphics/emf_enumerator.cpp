@@ -78,7 +78,7 @@ QTransform TEmfReplayState::PageTransform(qreal pxPerMmX, qreal pxPerMmY) const
 }
 
 TEmfEnumerator::TEmfEnumerator(ByteView bytes, const TEmfHeader& header)
-    : FBytes(bytes), FHeader(header), FNext(header.HeaderSize)
+    : FBytes(bytes), FHeader(header), FNext(0)
 {
     FHandles.resize(std::max<std::size_t>(1, header.Handles));
     FState.Font = StockFont();

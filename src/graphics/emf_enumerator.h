@@ -62,7 +62,7 @@ public:
     TEmfEnumerator(ByteView bytes, const TEmfHeader& header);
     explicit TEmfEnumerator(const TMetafile& metafile);
 
-    // Moves to the next record and applies it to the state; false after the
+    // Moves to the next record (the header first) and applies it to the state; false after the
     // last record (EMR_EOF or the stated end).
     bool Next();
     const TEmfRecord& Record() const { return FRecord; }

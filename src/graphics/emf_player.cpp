@@ -288,12 +288,7 @@ private:
             positions.append(QPointF(x, baseline));
             x += dx.isEmpty() ? std::round(advances[i].x()) : dx[i];
         }
-        QGlyphRun run;
-        run.setRawFont(face.RawFont());
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
-        P.setPen(RgbToQColor(E.State().TextColor));
-        P.drawGlyphRun(QPointF(0, 0), run);
+        DrawGlyphs(P, face.RawFont(), glyphs, positions, RgbToQColor(E.State().TextColor));
         P.restore();
     }
 
@@ -390,6 +385,10 @@ private:
             const QPointF cp(E.PositionBefore().X, E.PositionBefore().Y);
             QPainterPath path;
             if (t == EMR_POLYLINE16 || t == EMR_POLYLINE) {
+                if (!FInPath) {
+                    G.Polyline(pts);
+                    break;
+                }
                 path.addPolygon(pts);
                 Figure(path, false, true);
             } else if (t == EMR_POLYGON16 || t == EMR_POLYGON) {
@@ -400,6 +399,10 @@ private:
                 Figure(BezierPath(pts[0], pts, 1), false, true);
             } else if (t == EMR_POLYLINETO16 || t == EMR_POLYLINETO) {
                 pts.prepend(cp);
+                if (!FInPath) {
+                    G.Polyline(pts);
+                    break;
+                }
                 path.addPolygon(pts);
                 Figure(path, false, true);
             } else {

@@ -29,6 +29,36 @@ QRectF OutlineRect(const QRectF& r) { return QRectF(r.left(), r.top(), r.width()
 
 } // namespace
 
+void DrawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, const QList<QPointF>& positions,
+    const QColor& color)
+{
+    const QTransform t = painter.worldTransform();
+    const qreal sx = std::hypot(t.m11(), t.m12());
+    const qreal sy = std::hypot(t.m21(), t.m22());
+    if (!std::isfinite(sx) || !std::isfinite(sy) || sx <= 0 || sy <= 0)
+        return;
+    // Qt's glyph cache is for text sizes and near-uniform scaling; glyphs
+    // that are very large or squeezed far more in one direction than the
+    // other crash it (both found by fuzzing), so they are filled as outlines.
+    const qreal em = font.pixelSize();
+    if (std::max(sx, sy) * em <= kMaxCachedGlyphPixels && std::max(sx, sy) <= 8 * std::min(sx, sy)) {
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        painter.setPen(color);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+        return;
+    }
+    QPainterPath path;
+    for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+        path.addPath(font.pathForGlyph(glyphs[i]).translated(positions[i]));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.fillPath(path, color);
+    painter.restore();
+}
+
 qreal TGdiPainter::DeviceScale() const
 {
     const QTransform t = FPainter.worldTransform();
@@ -134,14 +164,15 @@ bool TGdiPainter::NeedsGapFill(const TGdiPen& pen) const
     return State.BkMode == OPAQUE_MODE && style >= PS_DASH && style <= PS_DASHDOTDOT;
 }
 
-void TGdiPainter::Stroke(const QPainterPath& path)
+void TGdiPainter::Stroke(const QPainterPath& path) { Stroke(path, MakePen(State.Pen)); }
+
+void TGdiPainter::Stroke(const QPainterPath& path, QPen pen)
 {
     if (State.Pen.IsNull() || State.Rop2 == 11) // R2_NOP draws nothing
         return;
     FPainter.save();
     ApplyRop();
     FPainter.setBrush(Qt::NoBrush);
-    QPen pen = MakePen(State.Pen);
     if (State.Rop2 == 1)
         pen.setColor(Qt::black);
     else if (State.Rop2 == 16)
@@ -173,6 +204,29 @@ void TGdiPainter::Fill(const QPainterPath& path)
 
 void TGdiPainter::Line(QPointF from, QPointF to)
 {
+    const QPen pen = MakePen(State.Pen);
+    if (pen.style() != Qt::NoPen && pen.isCosmetic()) {
+        // Qt leaves out the pixel at the larger coordinate of a one-pixel
+        // line whichever way it runs; the classic platform leaves out the
+        // end point. A line running left (or up, when steep) is moved one
+        // device pixel so that the same pixels come out.
+        const QTransform t = FPainter.worldTransform();
+        QPointF a = t.map(from), b = t.map(to);
+        const QPointF d = b - a;
+        if (std::abs(d.x()) >= std::abs(d.y())) {
+            if (d.x() < 0)
+                a.rx() += 1, b.rx() += 1;
+        } else if (d.y() < 0) {
+            a.ry() += 1, b.ry() += 1;
+        }
+        QPainterPath path(a);
+        path.lineTo(b);
+        FPainter.save();
+        FPainter.setWorldTransform(QTransform());
+        Stroke(path, pen);
+        FPainter.restore();
+        return;
+    }
     QPainterPath path(from);
     path.lineTo(to);
     Stroke(path);
@@ -182,6 +236,15 @@ void TGdiPainter::Polyline(const QPolygonF& points)
 {
     if (points.size() < 2)
         return;
+    const QPen pen = MakePen(State.Pen);
+    if (pen.style() != Qt::NoPen && pen.isCosmetic()) {
+        // One-pixel lines: each segment stops before its end point and the
+        // next one starts there, so the polyline's last point stays undrawn
+        // as on the classic platform (a stroked path would draw it).
+        for (qsizetype i = 1; i < points.size(); ++i)
+            Line(points[i - 1], points[i]);
+        return;
+    }
     QPainterPath path;
     path.addPolygon(points);
     Stroke(path);
@@ -371,13 +434,8 @@ void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, 
             x += advances[++i];
     }
     FPainter.setPen(color);
-    if (!glyphs.isEmpty() && face.RawFont().isValid()) {
-        QGlyphRun run;
-        run.setRawFont(face.RawFont());
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
-        FPainter.drawGlyphRun(QPointF(0, 0), run);
-    }
+    if (!glyphs.isEmpty() && face.RawFont().isValid())
+        DrawGlyphs(FPainter, face.RawFont(), glyphs, positions, color);
     if (fallback) {
         // Characters the face lacks: Qt's fallback face, one at a time at
         // the positions the advances give.

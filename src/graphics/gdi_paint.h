@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 #include <QRectF>
 #include <QStringView>
 #include <cstdint>
@@ -87,6 +88,12 @@ struct TGdiTextFont {
     int Escapement = 0; // tenths of a degree, counter-clockwise
 };
 
+// Glyphs of a raw font at positions (text space) in one colour: from Qt's
+// glyph cache up to this many device pixels per em, as outlines above.
+constexpr qreal kMaxCachedGlyphPixels = 128;
+void DrawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, const QList<QPointF>& positions,
+    const QColor& color);
+
 class TGdiPainter {
 public:
     explicit TGdiPainter(QPainter& painter) : FPainter(painter) {}
@@ -119,6 +126,7 @@ public:
 private:
     void ApplyRop();
     void Stroke(const QPainterPath& path);
+    void Stroke(const QPainterPath& path, QPen pen);
     void Fill(const QPainterPath& path);
     bool NeedsGapFill(const TGdiPen& pen) const;
     qreal DeviceScale() const;

@@ -52,6 +52,14 @@ TPainterCanvas::~TPainterCanvas()
             p->restore();
 }
 
+void TPainterCanvas::DetachPainter()
+{
+    FPainter = nullptr;
+    FGdi.reset();
+    FGdiFor = nullptr;
+    FSaveDepth = 0;
+}
+
 TGdiPainter& TPainterCanvas::Gdi()
 {
     QPainter* p = ActivePainter();

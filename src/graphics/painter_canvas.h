@@ -20,6 +20,9 @@ public:
     ~TPainterCanvas() override;
 
     QPainter* Painter() const { return FPainter; }
+    // The painter has ended (a bitmap's pixels were read): forget it and the
+    // state saved on it.
+    void DetachPainter();
     int PixelsPerInchX() const override { return FPixelsPerInch; }
     int PixelsPerInchY() const override { return FPixelsPerInch; }
 

@@ -165,6 +165,8 @@ QPainter* TBitmap::BeginPaint()
 void TBitmap::EndPaint() const
 {
     if (FPainter) {
+        if (FCanvas)
+            FCanvas->DetachPainter();
         FPainter->end();
         FPainter.reset();
     }
