@@ -1,0 +1,158 @@
+// Printing one band: the before/after events, line numbers and outlines,
+// the band's own background and frame, and each control measured or
+// painted at its place in the band; and the group value of a group band.
+//
+// Every band print is two calls: first calculate-only (DT_CALCRECT in the
+// flags) to learn the height, then painting at the position the engine
+// chose with the height measured first. Coordinates are report pixels on
+// the page; a control's Left is taken modulo the bar width, so a control
+// designed on the second bar lands at the same place on that bar's pages.
+
+#include "engine/generation_p.h"
+
+#include "expr/expressions.h"
+#include "graphics/canvas.h"
+#include "graphics/metafile_canvas.h"
+#include "model/image_control.h"
+#include "model/shapes.h"
+
+namespace vorel {
+
+namespace {
+
+// The left edge within its bar of a control placed at left (report pixels
+// across all bars). A page without width between its margins has no bars
+// to fold into.
+int LeftInBar(int left, int barWidth)
+{
+    return barWidth > 0 ? left % barWidth : left;
+}
+
+// Whether a control whose Left is left lies on the bar with that index.
+bool OnBar(int left, int bar, int barWidth)
+{
+    if (barWidth <= 0)
+        return bar == 0;
+    const qint64 start = qint64(bar) * barWidth;
+    return start <= left && left < start + barWidth;
+}
+
+void AddOutline(TKVReport* report, const QString& expression, int top)
+{
+    const Variant value = EvaluateValue(report->GetDataManager(), expression, report->VariableEvent());
+    TKVXOutline* outline = report->Outlines()->Add();
+    outline->SetText(value.IsEmptyOrNull() ? QString() : value.ToString());
+    outline->SetPageNo(report->intCurPage);
+    outline->SetBarNo(report->intCurBar);
+    outline->SetTop(top);
+}
+
+} // namespace
+
+int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
+{
+    TKVReport* report = Report();
+    if (!report)
+        return 0;
+    TCanvas* canvas = report->MFCanvas();
+    if (!canvas)
+        throw EKVXError(QStringLiteral("Band %1 cannot print: the report has no page to print on").arg(DisplayName()));
+    const bool measuring = flags & DT_CALCRECT;
+    if (report->BeforeBandPrint)
+        report->BeforeBandPrint(report, this, measuring);
+
+    int result = 0;
+    if (Visible()) {
+        if (!CanBePrinted())
+            return 0; // hidden by its print-when conditions: no after-event either
+        if (measuring) {
+            ++FLineNo;
+        } else {
+            if (!FOutlineExpression.isEmpty())
+                AddOutline(report, FOutlineExpression, top);
+            TRect own = Bounds(LeftInBar(Left(), report->intBarWidth) + report->intColumnLeft, top, Width(),
+                               bottom - top);
+            Draw(*canvas, own, 0, flags);
+        }
+        if (top < 0)
+            top = 0;
+
+        // A band that keeps its design height needs no control measured to
+        // know it: measuring draws nothing, so only the events are raised.
+        const bool drawControls = !measuring || FStretch;
+        int tallest = 0; // the running result, passed to every Draw
+        for (qsizetype k = 0; k < FObjects.size(); ++k) {
+            TKVXControl* control = FObjects[k];
+            if (report->BeforeControlPrint)
+                report->BeforeControlPrint(report, control, measuring);
+            if (!control->Visible() || !control->CanBePrinted())
+                continue;
+            if (!measuring && !OnBar(control->Left(), report->intCurBar, report->intBarWidth))
+                continue;
+            if (drawControls) {
+                const bool keepsHeight = !FStretch || qobject_cast<TKVXImage*>(control);
+                TRect rect = Bounds(LeftInBar(control->Left(), report->intBarWidth) + report->intColumnLeft, top,
+                                    control->Width(), keepsHeight ? control->Height() : bottom - top);
+                const TKVXObjectPosition position = control->ObjectPosition();
+                int extent;
+                if (measuring) {
+                    int height = control->Draw(*canvas, rect, tallest, flags);
+                    if (position == opDesigned)
+                        height += control->Top();
+                    extent = height;
+                } else {
+                    // Placed at the bottom or centre, the control is measured
+                    // first to know where it goes; it keeps its height.
+                    int measured = 0;
+                    if (position == opBottomBand || position == opCenterBand) {
+                        TRect probe = rect;
+                        measured = control->Draw(*canvas, probe, tallest, flags | DT_CALCRECT);
+                    }
+                    const int height = rect.Height();
+                    switch (position) {
+                    case opDesigned: rect.Top = top + control->Top(); break;
+                    case opTopBand: rect.Top = top; break;
+                    case opBottomBand: rect.Top = bottom - measured; break;
+                    case opCenterBand: rect.Top = top + (bottom - top - measured) / 2; break;
+                    }
+                    rect.Bottom = rect.Top + height;
+                    if (auto* shape = qobject_cast<TKVXShape*>(control); shape && shape->Stretch() == ssHeight)
+                        rect.Bottom = bottom;
+                    // The extent counts from where the control was placed,
+                    // before Draw moves the rectangle inside the frame, so a
+                    // framed control paints as tall as it measured.
+                    const int placedTop = rect.Top;
+                    extent = placedTop + control->Draw(*canvas, rect, tallest, flags) - top;
+                }
+                tallest = std::max(tallest, extent);
+            }
+            if (report->AfterControlPrint) {
+                bool abort = false;
+                report->AfterControlPrint(report, control, measuring, abort);
+                if (abort)
+                    break;
+            }
+        }
+        result = FStretch ? tallest : Height();
+    }
+    if (report->AfterBandPrint) {
+        bool abort = false; // ignored after a band
+        report->AfterBandPrint(report, this, measuring, abort);
+    }
+    return result;
+}
+
+void TKVXBand::UpdateGroupValue()
+{
+    TKVReport* report = Report();
+    if (!GetIsGroup() || !report)
+        return;
+    SetCurValue(EvaluateValue(report->GetDataManager(), FExpression, report->VariableEvent()));
+    // The footer compares the record's value with the value its header
+    // printed last.
+    if (FBandType == btGroupHeader)
+        if (TKVXBand* footer = report->GetBand(GetLinkedFooterIndex()))
+            footer->SetPrevValue(GetCurValue());
+}
+
+} // namespace vorel
