@@ -108,16 +108,30 @@ int TKVReport::AddBand(TBandType bandType, bool atEnd)
     return AppendBand(band, atEnd);
 }
 
-int TKVReport::AppendBand(TKVXBand* band, bool atEnd)
+void TKVReport::AdoptBand(TKVXBand* band)
 {
-    if (!band)
-        return -1;
     FBands.removeAll(band);
     if (band->parent() != this)
         band->setParent(this);
     static_cast<TKVXControl*>(band)->FReport = this;
     for (TKVXControl* control : band->Objects())
         control->FReport = this;
+}
+
+int TKVReport::AppendBandAsRead(TKVXBand* band)
+{
+    if (!band)
+        return -1;
+    AdoptBand(band);
+    FBands.append(band);
+    return int(FBands.size()) - 1;
+}
+
+int TKVReport::AppendBand(TKVXBand* band, bool atEnd)
+{
+    if (!band)
+        return -1;
+    AdoptBand(band);
     if (band->BandType() == btReportSummary) {
         FBands.append(band);
         return int(FBands.size()) - 1;

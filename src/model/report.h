@@ -125,6 +125,9 @@ public:
     // of equal or higher rank (atEnd false) or of higher rank (atEnd true).
     // Takes ownership. Returns the index.
     int AppendBand(TKVXBand* band, bool atEnd);
+    // Appends the band at the end whatever its rank (a band read from a
+    // form keeps the form's order). Takes ownership. Returns the index.
+    int AppendBandAsRead(TKVXBand* band);
     // Sorts the bands by rank.
     void BandReOrder();
     void DeleteBand(int index);
@@ -195,6 +198,7 @@ private:
     friend class TKVXBand;
     friend class TKVXControl;
     void RemoveBand(TKVXBand* band); // from Bands only
+    void AdoptBand(TKVXBand* band);  // owner and links, out of Bands
 
     QList<TKVXBand*> FBands;
     TDataSet* FDataSet = nullptr;
