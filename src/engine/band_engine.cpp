@@ -37,6 +37,25 @@ int ColumnCount(const TKVReport& report)
     return std::max(1, report.ColumnNumber());
 }
 
+// Whether moving a band that does not fit to the next column or page can
+// give it more room. A column holding nothing of the data has as much room
+// as the next one, unless it lies on the first page of a bar that differs
+// from the later pages; moving would only leave it empty.
+bool MoveCanHelp(const TKVReport& report, const TGenerationContext& context)
+{
+    if (report.intCurHeight != context.FreshTop)
+        return true;
+    if (report.intCurColumn < ColumnCount(report) - 1)
+        return false;
+    return report.intCurPage == 0 && context.FirstPageDiffers;
+}
+
+// A band of height does not fit below the cursor.
+bool Overflows(const TKVReport& report, int height)
+{
+    return report.intCurHeight + height > report.intMaxPageHeight;
+}
+
 void PaintAtCursor(TKVReport& report, TKVXBand* band, int height)
 {
     const int painted = band->PrintBand(report.intCurHeight, report.intCurHeight + height, 0);
@@ -60,18 +79,19 @@ void PrintAtBottom(TKVReport& report, TKVXBand* band)
 
 // A band in the flow of the page: measured, moved to a new page or column
 // when it does not fit, painted with the height measured before the move.
-void PrintFlowing(TKVReport& report, TKVXBand* band, TDataSet* dataSet)
+void PrintFlowing(TKVReport& report, const TGenerationContext& context, TKVXBand* band, TDataSet* dataSet)
 {
     const int height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
     // The closing footers (their data set at its end) stay on the page even
     // when they run past its bottom.
-    if (report.intCurHeight + height > report.intMaxPageHeight && !dataSet->Eof())
+    if (Overflows(report, height) && !dataSet->Eof() && MoveCanHelp(report, context))
         report.NewPage(false);
     PaintAtCursor(report, band, height);
 }
 
 // A sub-detail band over its own data set: one print per record of it.
-void PrintSubDetail(TKVReport& report, TKVXBand* band, int index, TDataSet* dataSet)
+void PrintSubDetail(TKVReport& report, const TGenerationContext& context, TKVXBand* band, int index,
+                    TDataSet* dataSet)
 {
     dataSet->First();
     while (!dataSet->Eof()) {
@@ -79,27 +99,22 @@ void PrintSubDetail(TKVReport& report, TKVXBand* band, int index, TDataSet* data
             return;
         report.UpdateCurValues(index, index, uvWithoutGroupFooter, QString(), QString());
         const int height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
-        if (report.intCurHeight + height > report.intMaxPageHeight)
+        if (Overflows(report, height) && MoveCanHelp(report, context))
             report.NewPage(false);
         PaintAtCursor(report, band, height);
         dataSet->Next();
     }
 }
 
-void PrintSummary(TKVReport& report)
+void PrintSummary(TKVReport& report, const TGenerationContext& context)
 {
     TKVXBand* summary = report.GetBand(report.GetIndexBand(btReportSummary));
     if (!summary)
         return;
-    bool fresh = false;
-    if (summary->NewPage()) {
+    if (summary->NewPage())
         report.NewPage(false);
-        fresh = true;
-    }
     const int height = MeasureBand(summary, report.intCurHeight, report.intMaxPageHeight);
-    // On the page it asked for, a summary taller than the page is painted
-    // there rather than moved to yet another, empty, page.
-    if (!fresh && report.intCurHeight + height > report.intMaxPageHeight)
+    if (Overflows(report, height) && MoveCanHelp(report, context))
         report.NewPage(false);
     PaintAtCursor(report, summary, height);
 }
@@ -130,16 +145,17 @@ void BandStep(TKVReport& report, TGenerationContext& context, TRecordPass& pass,
                 groupHeight = MeasureGroup(context, index, report.intCurHeight, report.intMaxPageHeight, true);
             // A header with NewPage on a page where no detail printed yet
             // stays there, but still has to pass the two space tests.
-            if ((band->NewPage() && !report.boolWasNewPage)
-                || double(report.intCurHeight) + band->LessThan() > double(report.intMaxPageHeight)
-                || (band->NewPageIfNotFit() && report.intCurHeight + groupHeight > report.intMaxPageHeight))
+            const bool tooLittleRoom =
+                double(report.intCurHeight) + band->LessThan() > double(report.intMaxPageHeight)
+                || (band->NewPageIfNotFit() && Overflows(report, groupHeight));
+            if ((band->NewPage() && !report.boolWasNewPage) || (tooLittleRoom && MoveCanHelp(report, context)))
                 report.NewPage(false);
         }
         TDataSet* own = band->GetDataset();
         if (band->BandType() == btSubDetail && own && own != master)
-            PrintSubDetail(report, band, index, own);
+            PrintSubDetail(report, context, band, index, own);
         else
-            PrintFlowing(report, band, own ? own : master);
+            PrintFlowing(report, context, band, own ? own : master);
         if (band->BandType() == btGroupFooter)
             ResetGroupAfterFooter(context, band);
         else if (band->BandType() == btGroupHeader)
@@ -186,7 +202,7 @@ void GenerateBar(TKVReport& report, TGenerationContext& context, int bar)
             VirtualDetailStep(report, context, pass, i);
         EndRecordPass(context);
     }
-    PrintSummary(report);
+    PrintSummary(report, context);
 }
 
 void RefreshPageValues(TKVReport& report)
@@ -364,6 +380,7 @@ void TKVReport::NewPage(bool newBar)
     ResetRunningValues(context, rtEndPage, QString());
     if (intCurColumn > 0 || intCurPage > 0)
         ReprintGroupHeaders(*this);
+    context.FreshTop = intCurHeight;
     if (OnBeginColumn)
         OnBeginColumn(this, intCurColumn);
     // A title with NewPage stands alone on its page (in its column): the

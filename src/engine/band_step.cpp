@@ -52,6 +52,10 @@ void InitGenerationContext(TGenerationContext& context, TKVReport* report)
     context.Report = report;
     context.Master = report->DataSet();
     context.VirtualDetailIndex = -1;
+    const TKVXBand* header = report->GetBand(report->GetIndexBand(btPageHeader));
+    const TKVXBand* footer = report->GetBand(report->GetIndexBand(btPageFooter));
+    context.FirstPageDiffers = report->GetIndexBand(btReportTitle) >= 0 || (header && !header->NewPage())
+                            || (footer && !footer->NewPage());
     const QList<TKVXBand*>& bands = report->Bands();
     if (report->GetIndexBand(btDetail) >= 0)
         return;

@@ -33,6 +33,13 @@ struct TGenerationContext {
     // a record pass); a nested lookahead may end a pass the outer walk then
     // ends again, and a footer's running value must advance once a record.
     bool FootersTaken = false;
+    // intCurHeight once NewPage had set up the current column (after its
+    // page and column bands and repeated group headers); while the cursor
+    // still stands there the column holds nothing of the data.
+    int FreshTop = -1;
+    // Whether the first page of a bar has other room than the later ones
+    // (a report title, or a page header or footer that skips it).
+    bool FirstPageDiffers = false;
 };
 
 // Registers a context for its report for the lifetime of the scope.
