@@ -56,10 +56,16 @@ bool Overflows(const TKVReport& report, int height)
     return report.intCurHeight + height > report.intMaxPageHeight;
 }
 
+// Paints the band below the cursor with its measured height and moves the
+// cursor past it. A stretching band's painted height leaves out the
+// controls of other bars, which its measured height counts, so the cursor
+// moves by the larger of the two: every bar gets the same layout, and a
+// band that paints taller than it measured (a highlight's larger font)
+// does not run into the next one.
 void PaintAtCursor(TKVReport& report, TKVXBand* band, int height)
 {
     const int painted = band->PrintBand(report.intCurHeight, report.intCurHeight + height, 0);
-    report.intCurHeight += painted;
+    report.intCurHeight += std::max(height, painted);
     report.intLastPageHeight = painted;
 }
 
@@ -68,12 +74,13 @@ void PrintAtCursor(TKVReport& report, TKVXBand* band)
     PaintAtCursor(report, band, MeasureBand(band, report.intCurHeight, report.intMaxPageHeight));
 }
 
-// Bottom-anchored: the band ends at the limit, which then moves up by its height.
+// Bottom-anchored: the band ends at the limit, which then moves up to the
+// band's top (by the measured height, the same on every bar).
 void PrintAtBottom(TKVReport& report, TKVXBand* band)
 {
     const int height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
     const int painted = band->PrintBand(report.intMaxPageHeight - height, report.intMaxPageHeight, 0);
-    report.intMaxPageHeight -= painted;
+    report.intMaxPageHeight -= height;
     report.intLastPageHeight = painted;
 }
 

@@ -1,0 +1,259 @@
+// What a generation leaves behind and what it raises: bars, band and
+// control events, the data set's position, failures in the middle of a
+// report, two passes for "page N of M", cancellation and parameters.
+#include "engine/engine_test_support.h"
+
+namespace vorel {
+namespace {
+
+using testing::EngineTest;
+using testing::kBodyTop;
+using testing::kBodyWidth;
+using testing::kInset;
+
+class GenerationTest : public EngineTest {
+protected:
+    TKVXBand* Detail(int height = 100)
+    {
+        TKVXBand* detail = Band(btDetail, height);
+        Expr(detail, QStringLiteral("'D' + INTTOSTR([Id])"));
+        return detail;
+    }
+};
+
+TEST_F(GenerationTest, MissingOrClosedDataSetIsReportedBeforeAnyPage)
+{
+    Detail();
+    report->SetDataSet(nullptr);
+    try {
+        report->PrepareReport();
+        FAIL() << "no error";
+    } catch (const EKVXError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Property DataSet wasn't specified."));
+    }
+    report->SetDataSet(data); // closed
+    try {
+        report->PrepareReport();
+        FAIL() << "no error";
+    } catch (const EKVXError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Dataset is not active."));
+    }
+    EXPECT_EQ(report->Pages().Count(), 0);
+}
+
+TEST_F(GenerationTest, TheDataSetReturnsToItsRecordAndTheReportToRest)
+{
+    NumberedRows(5);
+    Detail(20);
+    data->MoveTo(3);
+    bool disabledWhileGenerating = false;
+    report->AfterBandPrint = [&](QObject*, TKVXControl*, bool, bool&) {
+        disabledWhileGenerating = data->ControlsDisabled();
+        EXPECT_EQ(report->ReportState(), rsPrepare);
+    };
+    Prepare();
+    EXPECT_TRUE(disabledWhileGenerating);
+    EXPECT_EQ(data->RecNo(), 3);
+    EXPECT_FALSE(data->ControlsDisabled());
+    EXPECT_EQ(report->ReportState(), rsNone);
+    EXPECT_EQ(report->intCurPage, 0);
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 D2 D3 D4 D5")});
+}
+
+TEST_F(GenerationTest, AFailureMidReportRestoresStatePositionAndControls)
+{
+    // Table: where the failure comes from.
+    enum Source { Handler, ParseError, PrintWhen };
+    for (const Source source : {Handler, ParseError, PrintWhen}) {
+        SCOPED_TRACE(int(source));
+        MakeReport();
+        NumberedRows(5);
+        TKVXBand* detail = Detail(20);
+        data->MoveTo(2);
+        switch (source) {
+        case Handler:
+            report->AfterBandPrint = [&](QObject*, TKVXControl*, bool, bool&) {
+                if (data->RecNo() == 4)
+                    throw EKVXError(QStringLiteral("handler failed"));
+            };
+            break;
+        case ParseError:
+            // Raised by the first evaluation, after the report began.
+            Expr(detail, QStringLiteral("'x' + "));
+            break;
+        case PrintWhen: detail->KVPrintWhen()->SetShowIf(QStringLiteral("[Nope] > 1")); break;
+        }
+        EXPECT_THROW(Prepare(), EKVXError);
+        EXPECT_EQ(report->ReportState(), rsNone);
+        EXPECT_EQ(data->RecNo(), 2);
+        EXPECT_FALSE(data->ControlsDisabled());
+        // The next preparation starts clean.
+        report->AfterBandPrint = nullptr;
+        detail->KVPrintWhen()->SetShowIf(QString());
+        if (source != ParseError) {
+            Prepare();
+            EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 D2 D3 D4 D5")});
+        }
+    }
+}
+
+TEST_F(GenerationTest, EveryBarPrintsTheSameRecordsWithItsOwnControls)
+{
+    NumberedRows(10);
+    report->SetBarNumber(2);
+    TKVXBand* header = Band(btPageHeader, 20);
+    header->SetStretch(true);
+    Label(header, QStringLiteral("left"), 0, 0, 300, 15);
+    // 1.5 bar widths across: on the second bar, half way; 40 + 2 x frame
+    // width high, since it does not stretch to its text.
+    Label(header, QStringLiteral("right"), kBodyWidth * 3 / 2, 0, 300, 40)->SetStretch(false);
+    TKVXBand* detail = Detail(100);
+    Expr(detail, QStringLiteral("'E' + INTTOSTR([Id])"), kBodyWidth + 10);
+    Prepare();
+    ASSERT_EQ(report->GetNumBars(), 2);
+    // Bar 0: pages 1-2, bar 1: pages 1-2, in that order in the list.
+    EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("left D1 D2 D3 D4 D5 D6 D7 D8"), QStringLiteral("left D9 D10"),
+                                        QStringLiteral("right E1 E2 E3 E4 E5 E6 E7 E8"),
+                                        QStringLiteral("right E9 E10")}));
+    EXPECT_EQ(XOf(2, QStringLiteral("right")), 48 + kBodyWidth / 2 + kInset);
+    EXPECT_EQ(XOf(2, QStringLiteral("E1")), 48 + 10 + kInset);
+    // The header measures every bar's controls: as tall on both bars.
+    EXPECT_EQ(YOf(0, QStringLiteral("D1")), kBodyTop + 42 + kInset);
+    EXPECT_EQ(YOf(2, QStringLiteral("E1")), kBodyTop + 42 + kInset);
+    EXPECT_EQ(report->GetPage(1, 1)->intNumBar, 1);
+}
+
+TEST_F(GenerationTest, AbortAfterTheFirstControlSkipsTheRest)
+{
+    NumberedRows(2);
+    TKVXBand* stretching = Band(btDetail, 100);
+    stretching->SetStretch(true);
+    TKVXLabel* first = Label(stretching, QStringLiteral("first"), 0, 0, 300, 15);
+    Label(stretching, QStringLiteral("second"), 0, 50, 300, 15);
+    TKVXBand* fixed = Band(btDetail, 70);
+    TKVXLabel* third = Label(fixed, QStringLiteral("third"), 0, 0, 300, 15);
+    Label(fixed, QStringLiteral("fourth"), 0, 20, 300, 15);
+    QStringList events;
+    report->BeforeControlPrint = [&](QObject*, TKVXControl* c, bool pre) {
+        events << (pre ? QStringLiteral("m:") : QStringLiteral("p:")) + c->DisplayName();
+    };
+    report->AfterControlPrint = [&](QObject*, TKVXControl* c, bool, bool& abort) {
+        abort = c == first || c == third;
+    };
+    Prepare();
+    // Two detail bands: each pass prints both and moves the master twice.
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("first third")});
+    // The stretching band is as tall as its first control (its text line
+    // and twice the frame width); the fixed one keeps its design height.
+    const int lineHeight = TTextMeasurer::Face(*first->Font())->Height();
+    EXPECT_EQ(YOf(0, QStringLiteral("third")), kBodyTop + lineHeight + 2 + kInset);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("m:first"), QStringLiteral("p:first"), QStringLiteral("m:third"),
+                                   QStringLiteral("p:third")}));
+}
+
+TEST_F(GenerationTest, BandEventsSeeMeasuringThenPaintingAndHiddenBandsRaiseNoAfterEvent)
+{
+    NumberedRows(2);
+    TKVXBand* detail = Detail(20);
+    detail->KVPrintWhen()->SetHideWhen(QStringLiteral("[Id] = 2"));
+    QStringList events;
+    report->BeforeBandPrint = [&](QObject*, TKVXControl*, bool pre) { events << (pre ? "before m" : "before p"); };
+    report->AfterBandPrint = [&](QObject*, TKVXControl*, bool pre, bool& abort) {
+        abort = true; // ignored
+        events << (pre ? "after m" : "after p");
+    };
+    Prepare();
+    EXPECT_EQ(events, (QStringList{"before m", "after m", "before p", "after p", "before m", "before p"}));
+    EXPECT_EQ(detail->LineNo(), 1) << "reset at the end; counted measurings while generating";
+}
+
+TEST_F(GenerationTest, TwoPassesNumberPagesOfTheirTotal)
+{
+    // Table: rows, pages expected.
+    for (const auto& [rows, pages] : {std::pair{20, 3}, std::pair{8, 1}, std::pair{0, 1}}) {
+        SCOPED_TRACE(rows);
+        MakeReport();
+        NumberedRows(rows);
+        report->SetTwoPass(true);
+        TKVXBand* footer = Band(btPageFooter, 0);
+        Expr(footer, QStringLiteral("'Page ' + INTTOSTR(PageNo) + ' of ' + INTTOSTR(PageCount)"));
+        auto* number = Add<TKVXSysData>(footer, 400, 0, 100, 15);
+        number->SetSysData(sdPageNo);
+        auto* count = Add<TKVXSysData>(footer, 500, 0, 100, 15);
+        count->SetSysData(sdPageCount);
+        Detail(100);
+        Prepare();
+        ASSERT_EQ(report->GetNumPages(), pages);
+        for (int p = 1; p <= pages; ++p) {
+            const QString expected = QStringLiteral("Page %1 of %2").arg(p).arg(pages);
+            EXPECT_TRUE(PageTexts()[p - 1].startsWith(expected + QStringLiteral(" %1 %2").arg(p).arg(pages)))
+                << PageTexts()[p - 1].toStdString();
+        }
+    }
+}
+
+TEST_F(GenerationTest, ACancelRequestEndsTheRecordsButNotTheReport)
+{
+    NumberedRows(10);
+    report->SetAnimatedStatus(true);
+    HeadlessUserInterface()->SetProgressOutput([](const QByteArray&) {}, false);
+    TKVXBand* header = Group(QStringLiteral("[Grp]"), 20, 20);
+    Label(FooterOf(header), QStringLiteral("GF"));
+    Detail(20);
+    Label(Band(btReportSummary, 20), QStringLiteral("Sum"));
+    report->AfterBandPrint = [&](QObject*, TKVXControl* band, bool pre, bool&) {
+        if (!pre && band->GetParentBand() == nullptr && data->RecNo() == 3)
+            HeadlessUserInterface()->RequestCancel();
+    };
+    Prepare();
+    HeadlessUserInterface()->ResetProgressOutput();
+    // The record being printed when the request came completes its detail;
+    // its group footer does not print, the summary does.
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 D2 D3 Sum")});
+    EXPECT_EQ(data->RecNo(), 1);
+}
+
+// A user interface that answers the parameter dialog and counts the asks.
+class AnsweringInterface : public THeadlessUserInterface {
+public:
+    TDialogResult Answer = TDialogResult::Accepted;
+    int Asked = 0;
+    TDialogResult ShowParameterDialog(TParameterDialogModel&) override
+    {
+        ++Asked;
+        return Answer;
+    }
+};
+
+TEST_F(GenerationTest, ParametersAreAskedOncePerPreparationAndACancelGeneratesNothing)
+{
+    NumberedRows(2);
+    Detail(20);
+    TKVXParameter* parameter = report->Parameters()->Add();
+    parameter->SetName(QStringLiteral("Title"));
+    parameter->SetValue(QStringLiteral("T"));
+    report->SetTwoPass(true);
+    AnsweringInterface ui;
+    SetUserInterface(&ui);
+    Prepare();
+    EXPECT_EQ(ui.Asked, 1) << "the second pass uses the first pass's answers";
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 D2")});
+
+    ui.Answer = TDialogResult::Cancelled;
+    ui.Asked = 0;
+    report->FreePages();
+    Prepare(); // no error
+    SetUserInterface(nullptr);
+    EXPECT_EQ(ui.Asked, 1);
+    EXPECT_EQ(report->Pages().Count(), 0) << "neither pass generated";
+    EXPECT_EQ(report->ReportState(), rsNone);
+}
+
+TEST_F(GenerationTest, PrintBandNeedsAPage)
+{
+    TKVXBand* detail = Detail();
+    EXPECT_THROW(detail->PrintBand(0, 100, DT_CALCRECT), EKVXError);
+}
+
+} // namespace
+} // namespace vorel
