@@ -16,6 +16,8 @@
 
 #include "foundation/variant.h"
 
+#include <algorithm>
+
 #include <vector>
 
 namespace vorel {
@@ -132,7 +134,6 @@ int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool
                 g->UpdateGroupValue();
             if (!prepared && !BandPrints(g, master))
                 continue;
-            bool nestedWalked = false;
             if (g->BandType() == btGroupHeader) {
                 if (!prepared)
                     PrepareGroupHeader(report, g);
@@ -140,33 +141,40 @@ int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool
                     stop = true; // the next group has begun
                     break;
                 }
-                if (g->NewPage() || double(top + acc) + g->LessThan() > double(bottom)) {
+                if (g->NewPage()) {
+                    // The group breaks here whatever its height.
                     stop = true;
                     break;
                 }
-                if (j != headerIndex && g->NewPageIfNotFit()) {
+                if (double(top + acc) + g->LessThan() > double(bottom)) {
+                    // A nested header that will move to the next page
+                    // splits the group: it does not fit.
+                    if (j != headerIndex)
+                        acc = std::max(acc, bottom - top + 1);
+                    stop = true;
+                    break;
+                }
+                if (j != headerIndex && g->NewPageIfNotFit() && g->GetLinkedFooterIndex() > j) {
                     // The nested group measures itself and consumes its
-                    // records; the walk goes on after its footer.
+                    // records; the walk goes on after its footer. The nested
+                    // walk ends on the header of the next nested group (its
+                    // value evaluated, not yet printed), which the next pass
+                    // then prints.
                     const int nestedFooter = g->GetLinkedFooterIndex();
                     const qint64 before = master->RecNo();
                     const bool wasEof = master->Eof();
-                    const int nested = Walk(context, j, top + acc, bottom, true);
-                    if (top + acc + nested > bottom) {
-                        stop = true;
+                    acc += Walk(context, j, top + acc, bottom, true);
+                    if (top + acc > bottom) {
+                        stop = true; // counted in, so that the caller sees it does not fit
                         break;
                     }
-                    acc += nested;
                     if (master->RecNo() != before || master->Eof() != wasEof)
                         pass.Advanced = true;
-                    nestedWalked = nestedFooter > j;
-                    g->SetPrevValue(g->GetCurValue());
-                    if (nestedWalked) {
-                        j = nestedFooter; // continue after the nested footer
-                        continue;
-                    }
+                    j = nestedFooter; // continue after the nested footer
+                    continue;
                 }
             }
-            if (!nestedWalked && g->BandType() != btSubDetail)
+            if (g->BandType() != btSubDetail)
                 acc += MeasureBand(g, top + acc, bottom);
             if (top + acc > bottom && !master->Eof()) {
                 stop = true;

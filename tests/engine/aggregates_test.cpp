@@ -1,0 +1,241 @@
+// Running values during generation: the five aggregates, their reset at the
+// end of the report, of a page or column and of a group, and variables that
+// recompute on each other's changes, read back from the printed pages.
+#include "engine/engine_test_support.h"
+
+namespace vorel {
+namespace {
+
+using testing::EngineTest;
+
+class AggregatesTest : public EngineTest {
+protected:
+    // Values printed by the control in order over all pages: the texts that
+    // follow each "D" marker of a detail row.
+    QStringList Column(int left = 400)
+    {
+        QStringList values;
+        for (int page = 0; page < report->Pages().Count(); ++page)
+            for (const testing::PageItem& item : Texts(page))
+                if (item.X == 48 + left + testing::kInset)
+                    values << item.Text;
+        return values;
+    }
+    TKVXBand* Detail(int height = 100)
+    {
+        TKVXBand* detail = Band(btDetail, height);
+        Expr(detail, QStringLiteral("'D' + INTTOSTR([Id])"));
+        return detail;
+    }
+    void ValueRows(const QList<double>& values, const QStringList& groups = {})
+    {
+        for (int i = 0; i < values.size(); ++i)
+            data->AppendRecord({i + 1, groups.isEmpty() ? QStringLiteral("A") : groups[i], {}, values[i]});
+        data->Open();
+    }
+};
+
+TEST_F(AggregatesTest, DetailAggregatesTakeEachRecordInTurn)
+{
+    struct Case {
+        TCalcType calc;
+        QList<double> values;
+        QStringList printed;
+    };
+    // Average is the mean of the running value and the new one, not of all.
+    const QList<Case> cases = {
+        {ctSum, {1, 2, 3}, {"1", "3", "6"}},
+        {ctCount, {7, 7, 0}, {"1", "2", "3"}},
+        {ctAverage, {2, 4, 6}, {"2", "3", "4.5"}},
+        {ctHighest, {-5, -3}, {"-5", "-3"}},
+        {ctLowest, {3, 5}, {"3", "3"}},
+        {ctNothing, {1.5, 2}, {"1.5", "2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.calc));
+        MakeReport();
+        ValueRows(c.values);
+        Aggregate(Detail(20), QStringLiteral("[Val]"), c.calc, rtEndReport);
+        Prepare();
+        EXPECT_EQ(Column(), c.printed);
+    }
+}
+
+TEST_F(AggregatesTest, GroupFooterAggregatesRestartForEachGroup)
+{
+    ValueRows({1, 2, 3, 10, 20}, {"A", "A", "A", "B", "B"});
+    TKVXBand* header = Group(QStringLiteral("[Grp]"), 0, 20);
+    TKVXBand* footer = FooterOf(header);
+    Expr(footer, QStringLiteral("'F' + [Grp]"));
+    Aggregate(footer, QStringLiteral("[Val]"), ctSum, rtEndGroup, QStringLiteral("[Grp]"));
+    Aggregate(footer, QStringLiteral("[Val]"), ctCount, rtEndGroup, QStringLiteral("[Grp]"), 500);
+    Aggregate(footer, QStringLiteral("[Val]"), ctHighest, rtEndGroup, QStringLiteral("[Grp]"), 600);
+    // A running count over the whole report, not reset by the groups.
+    Aggregate(footer, QStringLiteral("[Val]"), ctCount, rtEndReport, QString(), 700);
+    Detail(20);
+    TKVXBand* summary = Band(btReportSummary, 20);
+    Aggregate(summary, QStringLiteral("[Val]"), ctSum, rtEndReport);
+    Aggregate(summary, QStringLiteral("[Val]"), ctCount, rtEndReport, QString(), 500);
+    Prepare();
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 D2 D3 FA 6 3 3 3 D4 D5 FB 30 2 20 5 36 5")});
+}
+
+TEST_F(AggregatesTest, NestedGroupFootersResetOnlyTheirOwnGroup)
+{
+    data->AppendRecord({1, QStringLiteral("A"), QStringLiteral("x"), 1.0});
+    data->AppendRecord({2, QStringLiteral("A"), QStringLiteral("y"), 2.0});
+    data->AppendRecord({3, QStringLiteral("A"), QStringLiteral("y"), 4.0});
+    data->AppendRecord({4, QStringLiteral("B"), QStringLiteral("y"), 8.0});
+    data->Open();
+    TKVXBand* outer = Group(QStringLiteral("[Grp]"), 0, 20);
+    TKVXBand* inner = Group(QStringLiteral("[Sub]"), 0, 20);
+    Expr(FooterOf(inner), QStringLiteral("'/' + [Sub]"));
+    Aggregate(FooterOf(inner), QStringLiteral("[Val]"), ctSum, rtEndGroup, QStringLiteral("[Sub]"));
+    Expr(FooterOf(outer), QStringLiteral("'//' + [Grp]"));
+    Aggregate(FooterOf(outer), QStringLiteral("[Val]"), ctSum, rtEndGroup, QStringLiteral("[Grp]"));
+    Detail(20);
+    Prepare();
+    // The outer change closes the inner group "y" too (4 + ... = 6 for A),
+    // and B's inner "y" starts afresh.
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 /x 1 D2 D3 /y 6 //A 7 D4 /y 8 //B 8")});
+}
+
+TEST_F(AggregatesTest, PageResetsRestartWithTheFirstRecordOfEachPage)
+{
+    // Eight 100-pixel rows a page.
+    QList<double> values;
+    for (int i = 1; i <= 10; ++i)
+        values << i;
+    ValueRows(values);
+    TKVXBand* detail = Detail(100);
+    Aggregate(detail, QStringLiteral("[Val]"), ctSum, rtEndPage);
+    Aggregate(detail, QStringLiteral("[Val]"), ctCount, rtEndPage, QString(), 500);
+    // A ResetGroup makes it a group reset's business: a page leaves it alone.
+    Aggregate(detail, QStringLiteral("[Val]"), ctCount, rtEndPage, QStringLiteral("[Grp]"), 600);
+    Prepare();
+    EXPECT_EQ(Column(), (QStringList{"1", "3", "6", "10", "15", "21", "28", "36", "9", "19"}));
+    EXPECT_EQ(Column(500), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "1", "2"}));
+    EXPECT_EQ(Column(600), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+}
+
+TEST_F(AggregatesTest, ColumnsResetPageAggregatesToo)
+{
+    QList<double> values;
+    for (int i = 1; i <= 10; ++i)
+        values << i;
+    ValueRows(values);
+    report->SetColumnNumber(2);
+    TKVXBand* detail = Detail(200); // four a column
+    Aggregate(detail, QStringLiteral("[Val]"), ctCount, rtEndPage, QString(), 200);
+    Prepare();
+    // Columns 432 pixels wide: the second column's values stand 432 further right.
+    QStringList printed;
+    for (int page = 0; page < report->Pages().Count(); ++page)
+        for (const testing::PageItem& item : Texts(page))
+            if (item.X == 48 + 200 + testing::kInset || item.X == 48 + 432 + 200 + testing::kInset)
+                printed << item.Text;
+    EXPECT_EQ(printed, (QStringList{"1", "2", "3", "4", "1", "2", "3", "4", "1", "2"}));
+}
+
+TEST_F(AggregatesTest, DetailGroupResetsRestartWithTheGroupsFirstRecord)
+{
+    ValueRows({1, 2, 10, 20}, {"A", "A", "B", "B"});
+    Group(QStringLiteral("[Grp]"), 0, 0);
+    TKVXBand* detail = Detail(20);
+    Aggregate(detail, QStringLiteral("[Val]"), ctSum, rtEndGroup, QStringLiteral("[Grp]"));
+    Prepare();
+    EXPECT_EQ(Column(), (QStringList{"1", "3", "10", "30"}));
+}
+
+TEST_F(AggregatesTest, AVariableRecomputesWhenTheVariableItWatchesChanges)
+{
+    ValueRows({1, 2, 3, 4, 5}, {"A", "A", "B", "B", "C"});
+    TKVXVariable* group = report->Variables()->Add();
+    group->SetName(QStringLiteral("CurGroup"));
+    group->SetExpression(QStringLiteral("[Grp]"));
+    TKVXVariable* changes = report->Variables()->Add();
+    changes->SetName(QStringLiteral("Changes"));
+    changes->SetExpression(QStringLiteral("1"));
+    changes->Calculation()->SetCalcType(ctCount);
+    changes->Calculation()->SetCalculate(rcVariableChange);
+    changes->Calculation()->SetVariableChange(QStringLiteral("curgroup")); // names ignore case
+    TKVXBand* detail = Detail(20);
+    Expr(detail, QStringLiteral("Changes"), 400);
+    // An expression that recomputes only when the variable changes keeps
+    // its value in between.
+    TKVXExpression* onChange = Expr(detail, QStringLiteral("[Id]"), 500);
+    onChange->Calculation()->SetCalculate(rcVariableChange);
+    onChange->Calculation()->SetVariableChange(QStringLiteral("Changes"));
+    Prepare();
+    EXPECT_EQ(Column(), (QStringList{"1", "1", "2", "2", "3"}));
+    EXPECT_EQ(Column(500), (QStringList{"1", "1", "3", "3", "5"}));
+}
+
+TEST_F(AggregatesTest, VariablesSeeTheRecordTheBandsPrint)
+{
+    ValueRows({1, 2, 3, 10}, {"A", "A", "A", "B"});
+    TKVXVariable* net = report->Variables()->Add();
+    net->SetName(QStringLiteral("Net"));
+    net->SetExpression(QStringLiteral("[Val] * 2"));
+    TKVXVariable* total = report->Variables()->Add();
+    total->SetName(QStringLiteral("Total"));
+    total->SetExpression(QStringLiteral("[Val]"));
+    total->Calculation()->SetCalcType(ctSum);
+    TKVXVariable* perGroup = report->Variables()->Add();
+    perGroup->SetName(QStringLiteral("InGroup"));
+    perGroup->SetExpression(QStringLiteral("[Val]"));
+    perGroup->Calculation()->SetCalcType(ctCount);
+    perGroup->Calculation()->SetResetType(rtEndGroup);
+    perGroup->Calculation()->SetResetGroup(QStringLiteral("[Grp]"));
+    TKVXBand* header = Group(QStringLiteral("[Grp]"), 0, 20);
+    Expr(FooterOf(header), QStringLiteral("[Grp] + ': ' + InGroup"));
+    TKVXBand* detail = Detail(20);
+    Expr(detail, QStringLiteral("Net"), 400);
+    Expr(Band(btReportSummary, 20), QStringLiteral("'Total ' + Total"));
+    Prepare();
+    EXPECT_EQ(Column(), (QStringList{"2", "4", "6", "20"}));
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 2 D2 4 D3 6 A: 3 D4 20 B: 1 Total 16")});
+}
+
+TEST_F(AggregatesTest, AVariableThatTriggersItselfIsRecomputedOncePerTrigger)
+{
+    ValueRows({1, 2, 3});
+    // A group-change calculation without a group is recomputed by every
+    // trigger that names no group, its own change included; through a
+    // second variable the change comes back round as well.
+    TKVXVariable* self = report->Variables()->Add();
+    self->SetName(QStringLiteral("Self"));
+    self->SetExpression(QStringLiteral("1"));
+    self->Calculation()->SetCalcType(ctCount);
+    self->Calculation()->SetCalculate(rcGroupChange);
+    TKVXVariable* echo = report->Variables()->Add();
+    echo->SetName(QStringLiteral("Echo"));
+    echo->SetExpression(QStringLiteral("1"));
+    echo->Calculation()->SetCalcType(ctCount);
+    echo->Calculation()->SetCalculate(rcVariableChange);
+    echo->Calculation()->SetVariableChange(QStringLiteral("Self"));
+    TKVXBand* detail = Detail(20);
+    Expr(detail, QStringLiteral("Self"), 400);
+    Expr(detail, QStringLiteral("Echo"), 500);
+    Prepare();
+    EXPECT_EQ(Column(), (QStringList{"1", "2", "3"}));
+    EXPECT_EQ(Column(500), (QStringList{"1", "2", "3"}));
+}
+
+TEST_F(AggregatesTest, ANonNumericValueCountsAsZeroAndAnEvaluationErrorKeepsTheRunningValue)
+{
+    data->AppendRecord({1, QStringLiteral("x"), {}, 5.0});
+    data->AppendRecord({2, QStringLiteral("y"), {}, 0.0});
+    data->AppendRecord({3, QStringLiteral("z"), {}, 7.0});
+    data->Open();
+    TKVXBand* detail = Detail(20);
+    Aggregate(detail, QStringLiteral("[Grp]"), ctSum, rtEndReport);
+    Aggregate(detail, QStringLiteral("10 / [Val]"), ctSum, rtEndReport, QString(), 500);
+    Prepare();
+    EXPECT_EQ(Column(), (QStringList{"0", "0", "0"}));
+    // 10 / 0 fails: the sum stays 2 for that record.
+    EXPECT_EQ(Column(500), (QStringList{"2", "2", "3.42857142857143"}));
+}
+
+} // namespace
+} // namespace vorel
