@@ -60,8 +60,11 @@ TEST_F(ModelFormTest, EveryControlIsRegisteredWithItsHint)
     UnRegisterKVXControl(&TKVXLine::staticMetaObject);
     EXPECT_EQ(FindKVXControl(QStringLiteral("TKVXLine")), nullptr);
     EXPECT_EQ(GetClass(QStringLiteral("TKVXLine")), nullptr);
-    RegisterBuiltinControls();
+    UnRegisterBuiltinControls();
+    EXPECT_EQ(GetClass(QStringLiteral("TKVXLabel")), nullptr);
+    RegisterBuiltinControls(); // back in the palette's order for the other tests
     EXPECT_EQ(FindKVXControl(QStringLiteral("TKVXLine"))->HintId, 1915);
+    EXPECT_EQ(KVXControls()[4].ClassName, u"TKVXLine");
 }
 
 class ReportFormTest : public ModelFormTest {
