@@ -5,7 +5,7 @@
 #include "data/data_manager.h"
 #include "model/report.h"
 
-#include <QSet>
+#include <QPointer>
 #include <memory>
 
 namespace vorel {
@@ -41,13 +41,15 @@ FormWriteOptions ReportFormWriteOptions()
 FormReadOptions ReportFormReadOptions()
 {
     FormReadOptions options;
-    auto cleared = std::make_shared<QSet<const TKVReport*>>();
+    // Guarded pointers: a report freed after one reading must not pass for
+    // a new one that happens to get its address.
+    auto cleared = std::make_shared<QList<QPointer<TKVReport>>>();
     options.CreateChild = [cleared](TComponent* parent, const FormComponent& entry,
                                     const QMetaObject* metaObject) -> TComponent* {
         if (auto* report = qobject_cast<TKVReport*>(parent);
             report && metaObject->inherits(&TKVXBand::staticMetaObject) && !cleared->contains(report)) {
             // A form replaces the report's bands.
-            cleared->insert(report);
+            cleared->append(report);
             report->DeleteAllBands();
         }
         return qobject_cast<TComponent*>(CreateObject(entry.ClassName, parent));

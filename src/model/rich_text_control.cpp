@@ -15,7 +15,7 @@
 
 namespace vorel {
 
-TKVRichText::TKVRichText(QObject* owner) : TKVXControl(owner), FDocument(std::make_unique<QTextDocument>())
+TKVRichText::TKVRichText(QObject* owner) : TKVXControl(owner)
 {
     SetDisplayName(GetString(LanguageShift(), KVX_TEXT_RICHTEXT));
 }
@@ -38,11 +38,6 @@ void TKVRichText::SetExpression(const QString& value)
 {
     FExpression = value;
     Invalidate();
-}
-
-const QTextDocument& TKVRichText::Document() const
-{
-    return *FDocument;
 }
 
 namespace {
@@ -147,6 +142,8 @@ int TKVRichText::Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned f
     }
     const TRichTextDefaults defaults = TRichTextDefaults::FromFont(*Font(), Alignment());
     LoadContent(DefaultsKey(defaults));
+    if (!FDocument)
+        FDocument = std::make_unique<QTextDocument>(); // no content could be found yet
     const int pixelsPerInch = canvas.PixelsPerInchY();
     if (!FLayout || FLayoutPixelsPerInch != pixelsPerInch) {
         FLayout = std::make_unique<TRichTextLayout>(*FDocument, pixelsPerInch);

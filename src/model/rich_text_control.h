@@ -38,8 +38,10 @@ public:
 
     int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags) override;
 
-    // The document the last Draw laid out (empty before the first).
-    const QTextDocument& Document() const;
+    // The document the last Draw laid out; none before the first (the
+    // document is made when first needed, so that a control can be created
+    // and streamed where no fonts are available).
+    const QTextDocument* Document() const { return FDocument.get(); }
 
 private:
     // Loads the content for this print into the document; a missing or

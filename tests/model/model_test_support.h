@@ -6,10 +6,24 @@
 #include "graphics/canvas.h"
 #include "model/control_registry.h"
 
+#include <QtGlobal>
 #include <gtest/gtest.h>
 #include <vector>
 
 namespace vorel::testing {
+
+// Silences Qt's warnings (the image decoders complain about broken
+// pictures, which the tests feed them on purpose).
+class QuietWarnings {
+public:
+    QuietWarnings() : FPrevious(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {}
+    ~QuietWarnings() { qInstallMessageHandler(FPrevious); }
+    QuietWarnings(const QuietWarnings&) = delete;
+    QuietWarnings& operator=(const QuietWarnings&) = delete;
+
+private:
+    QtMessageHandler FPrevious;
+};
 
 inline void EnsureModelRegistered()
 {
