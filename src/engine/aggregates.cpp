@@ -151,6 +151,43 @@ void TKVReport::ResetPrintedValues(TResetType resetType, const QString& groupNam
     }
 }
 
+bool IsPageLevelBand(TBandType type)
+{
+    return type == btReportTitle || type == btPageHeader || type == btPageFooter || type == btColumnHeader
+        || type == btColumnFooter;
+}
+
+bool HoldsNoRunningValue(TKVXControl* control)
+{
+    if (auto* expression = qobject_cast<TKVXExpression*>(control)) {
+        const TKVXCalculation* calculation = expression->Calculation();
+        return calculation->CalcType() == ctNothing && AdvancesPerRecord(calculation);
+    }
+    return qobject_cast<TKVXLabel*>(control) != nullptr;
+}
+
+void UpdateBandsForRecord(TKVReport& report)
+{
+    const QList<TKVXBand*>& bands = report.Bands();
+    for (qsizetype i = 0; i < bands.size(); ++i) {
+        TKVXBand* band = bands[i];
+        const TBandType type = band->BandType();
+        if (type == btGroupFooter)
+            continue;
+        if (!IsPageLevelBand(type)) {
+            report.UpdateCurValues(int(i), int(i), uvWithoutGroupFooter, QString(), QString());
+            continue;
+        }
+        for (TKVXControl* control : band->Objects()) {
+            if (HoldsNoRunningValue(control))
+                continue;
+            if (auto* expression = qobject_cast<TKVXExpression*>(control);
+                expression && AdvancesPerRecord(expression->Calculation()))
+                expression->UpdateCurValue();
+        }
+    }
+}
+
 void ResetRunningValues(TGenerationContext& context, TResetType resetType, const QString& groupName)
 {
     TKVReport* report = context.Report;

@@ -230,15 +230,9 @@ void RefreshPageValues(TKVReport& report)
         TKVXBand* band = report.GetBand(report.GetIndexBand(type));
         if (!band)
             continue;
-        for (TKVXControl* control : band->Objects()) {
-            if (auto* expression = qobject_cast<TKVXExpression*>(control)) {
-                const TKVXCalculation* calculation = expression->Calculation();
-                if (calculation->CalcType() == ctNothing && calculation->StateChanged(QString(), QString()))
-                    expression->UpdateCurValue();
-            } else if (qobject_cast<TKVXLabel*>(control)) {
+        for (TKVXControl* control : band->Objects())
+            if (HoldsNoRunningValue(control))
                 control->UpdateCurValue();
-            }
-        }
     }
 }
 

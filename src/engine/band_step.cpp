@@ -115,7 +115,7 @@ void AdvanceRecord(TGenerationContext& context, int bandIndex)
         // it prints (a band expression that names a variable would
         // otherwise show the previous record's value).
         report->UpdateCurValues(-1, -1, uvOnlyCustomVariables, QString(), QString());
-        report->UpdateCurValues(-1, -1, uvWithoutGroupFooter, QString(), QString());
+        UpdateBandsForRecord(*report);
     }
     const QList<TKVXBand*>& bands = report->Bands();
     for (int j = bandIndex + 1; j < bands.size(); ++j)

@@ -121,6 +121,22 @@ int MeasureBand(TKVXBand* band, int top, int bottom);
 // asks), so the walk does not run them twice.
 int MeasureGroup(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared);
 
+// The bands that print only while NewPage sets up a page or column: the
+// report title, page header and footer, column header and footer.
+bool IsPageLevelBand(TBandType type);
+
+// A label-family control whose value is taken afresh each time (a label,
+// system data, or an expression without a running calculation that
+// recomputes on every record): taking it again changes nothing else.
+bool HoldsNoRunningValue(TKVXControl* control);
+
+// The record advance's update of the bands: UpdateCurValues with
+// uvWithoutGroupFooter and no names, except for the controls of page-level
+// bands that hold no running value. NewPage takes those again right before
+// their band prints, which is the only place they print, so taking them at
+// every record would be work nobody sees.
+void UpdateBandsForRecord(TKVReport& report);
+
 // The user asked the progress window to stop.
 bool GenerationCanceled();
 
