@@ -287,6 +287,22 @@ TEST_F(BandFlowTest, AHiddenDetailStillAdvancesTheRecord)
     EXPECT_EQ(YOf(0, QStringLiteral("D3")), kBodyTop + 20 + kInset) << "the hidden band takes no height";
 }
 
+TEST_F(BandFlowTest, PageBandsShowTheRecordThatOpensThePageAndItsNumber)
+{
+    NumberedRows(10);
+    Expr(Band(btPageHeader, 20), QStringLiteral("'from ' + INTTOSTR([Id]) + ' on page ' + INTTOSTR(PageNo)"));
+    TKVXBand* footer = Band(btPageFooter, 20);
+    Expr(footer, QStringLiteral("'page ' + INTTOSTR(PageNo)"));
+    // A page-level running count still advances with every record.
+    Aggregate(footer, QStringLiteral("1"), ctCount, rtEndReport);
+    Detail(100);
+    Prepare();
+    // 824 pixels between the page bands: eight rows a page. The footer is
+    // painted when its page begins, so its count is the record opening the page.
+    EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("from 1 on page 1 page 1 1 D1 D2 D3 D4 D5 D6 D7 D8"),
+                                        QStringLiteral("from 9 on page 2 page 2 9 D9 D10")}));
+}
+
 TEST_F(BandFlowTest, OutlinesRecordEachPaintedBand)
 {
     NumberedRows(9);
