@@ -1,6 +1,6 @@
 #include "export/pdf_code_pages.h"
 
-#include "foundation/code_page.h"
+#include <iconv.h>
 
 #include <algorithm>
 #include <array>
@@ -16,6 +16,37 @@ namespace {
 // own code page lacks it: Western first, then the scripts by how often
 // reports use them.
 constexpr std::array<int, 8> kSearchOrder = {1252, 1251, 1250, 1253, 1254, 1257, 1255, 1256};
+
+// The character of each byte of a code page, 0 where it has none. Each
+// byte is decoded on its own and the converter flushed after it: the
+// Hebrew and Vietnamese converters hold a letter back until they know
+// whether a combining mark follows.
+std::array<char16_t, 256> DecodeTable(int codePage)
+{
+    std::array<char16_t, 256> table{};
+    const QByteArray name = "CP" + QByteArray::number(codePage);
+    iconv_t cd = iconv_open("UTF-16LE", name.constData());
+    if (cd == iconv_t(-1)) {
+        for (int b = 0; b < 0x80; ++b)
+            table[std::size_t(b)] = char16_t(b);
+        return table;
+    }
+    for (int b = 0; b < 256; ++b) {
+        char in = char(b);
+        char out[16];
+        char* inPtr = &in;
+        char* outPtr = out;
+        std::size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        if (rc != std::size_t(-1))
+            iconv(cd, nullptr, nullptr, &outPtr, &outLeft); // what the converter held back
+        if (rc != std::size_t(-1) && sizeof out - outLeft == 2)
+            table[std::size_t(b)] = char16_t(std::uint8_t(out[0]) | (std::uint8_t(out[1]) << 8));
+    }
+    iconv_close(cd);
+    return table;
+}
 
 } // namespace
 
@@ -91,15 +122,11 @@ bool IsPdfCodePage(int codePage) { return std::find(kSearchOrder.begin(), kSearc
 
 TPdfCodePage::TPdfCodePage(int codePage) : FCodePage(IsPdfCodePage(codePage) ? codePage : 1252)
 {
-    QByteArray all(256, Qt::Uninitialized);
-    for (int b = 0; b < 256; ++b)
-        all[b] = char(b);
-    const QString chars = DecodeCodePage(all, FCodePage);
-    for (int b = 0; b < 256 && b < chars.size(); ++b) {
-        const char16_t c = chars[b].unicode();
-        // Bytes a code page leaves undefined decode to the C1 control of
-        // the same number; they hold no character.
-        const bool undefined = (b < 0x20 && b != 0) || (b >= 0x7F && b < 0xA0 && c == char16_t(b));
+    const std::array<char16_t, 256> chars = DecodeTable(FCodePage);
+    for (int b = 0; b < 256; ++b) {
+        const char16_t c = chars[std::size_t(b)];
+        // Control codes draw nothing and hold no glyph.
+        const bool undefined = c < 0x20 || (c >= 0x7F && c < 0xA0);
         FDecode[b] = undefined ? 0 : c;
         if (b >= 0x80 && !undefined)
             FHigh.emplace_back(c, std::uint8_t(b));
@@ -140,7 +167,20 @@ QList<TPdfTextRun> SplitIntoCodePageRuns(QStringView text, int preferredCodePage
         return runs;
     }
     const int preferred = IsPdfCodePage(preferredCodePage) ? preferredCodePage : 1252;
+    auto encodesAll = [&text](const TPdfCodePage& page) {
+        return std::all_of(text.begin(), text.end(), [&page](QChar c) { return page.CanEncode(c.unicode()); });
+    };
+    // One run whenever one code page holds the whole text: the preferred
+    // one, else the first that does.
     const TPdfCodePage* current = &TPdfCodePage::Get(preferred);
+    if (!encodesAll(*current)) {
+        for (const int cp : kSearchOrder) {
+            if (encodesAll(TPdfCodePage::Get(cp))) {
+                current = &TPdfCodePage::Get(cp);
+                break;
+            }
+        }
+    }
     TPdfTextRun run;
     run.CodePage = current->CodePage();
     run.Bytes.reserve(text.size());

@@ -75,9 +75,11 @@ struct TPdfTextRun {
     QByteArray Bytes; // the characters as bytes of CodePage
 };
 
-// Splits text into runs: the preferred code page as long as it has the
-// characters, otherwise the first code page that has the next character
-// (the preferred one, 1252, 1251, 1250, 1253, 1254, 1257, 1255, 1256).
+// Splits text into runs: one run in the preferred code page when it has
+// every character, else in the first code page that has them all (1252,
+// 1251, 1250, 1253, 1254, 1257, 1255, 1256); a text no code page holds
+// alone changes code page where the current one lacks the next character
+// (to the preferred one when it has it, else the first in that order).
 // A character no code page has becomes '?' in the current run. A
 // preferredCodePage of 0 (symbol fonts) takes each character's low byte.
 QList<TPdfTextRun> SplitIntoCodePageRuns(QStringView text, int preferredCodePage);

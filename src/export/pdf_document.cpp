@@ -62,7 +62,7 @@ void TPdfDocument::StartPage(int widthPixels, int heightPixels)
     if (FPageOpen)
         EndPage();
     if (FPageCount % kPagesPerNode == 0)
-        FNodes.append({FPdf.GetNextRefIndex(), {}});
+        FNodes.append(TNode{FPdf.GetNextRefIndex(), {}});
     ++FPageCount;
     const int page = FPdf.GetNextRefIndex();
     FNodes.last().Pages.append(page);
@@ -184,10 +184,14 @@ void TPdfDocument::WriteLine(const TPdfLine& line)
     const int style = line.Pen.Style & PS_STYLE_MASK;
     const bool cosmetic = line.Pen.Width <= 1;
     const double width = cosmetic ? 1 : line.Pen.Width; // report pixels
-    // A line covers the pixels its path runs through: the path runs along
-    // their middle, half a pixel off the grid across the line's direction.
-    const bool flat = std::abs(line.To.X - line.From.X) >= std::abs(line.To.Y - line.From.Y);
-    const double dx = flat ? 0 : 0.5, dy = flat ? 0.5 : 0;
+    // A classic line covers the pixels from its first point towards its
+    // last, the last one left out: from x0 to x1 > x0 that is [x0, x1),
+    // from x0 to x1 < x0 it is [x1 + 1, x0 + 1). Across its direction the
+    // path runs through the middle of its pixels.
+    const int stepX = line.To.X - line.From.X, stepY = line.To.Y - line.From.Y;
+    const bool flat = std::abs(stepX) >= std::abs(stepY);
+    const double dx = flat ? (stepX < 0 ? 1 : 0) : 0.5;
+    const double dy = flat ? 0.5 : (stepY < 0 ? 1 : 0);
     FPdf.WriteString("q");
     FPdf.WriteString(PdfRgb(line.Pen.Color) + " RG");
     FPdf.WriteString(PdfReal(width * kPdfUnitsPerPixel) + " w");
@@ -229,7 +233,7 @@ void TPdfDocument::WritePicture(const QImage& picture, int left, int top)
     }
     if (index < 0) {
         index = int(FImages.size());
-        FImages.append({FPdf.GetNextRefIndex(), image});
+        FImages.append(TImage{FPdf.GetNextRefIndex(), image});
         FImageByHash.insert(hash, index);
     }
     if (!FPageImages.contains(index))

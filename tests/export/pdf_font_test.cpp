@@ -8,17 +8,20 @@
 #include "export/pdf_object_writer.h"
 #include "graphics/text_measure.h"
 
+#include <QPainterPath>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace vorel {
 namespace {
 
-TFont MakeFont(const QString& name, TFontStyles style = {}, TFontCharset charset = DEFAULT_CHARSET)
+// A font is a persistent object (not copyable): the tests hold it by pointer.
+std::unique_ptr<TFont> Font(const QString& name, TFontStyles style = {}, TFontCharset charset = DEFAULT_CHARSET)
 {
-    TFont font;
-    font.SetName(name);
-    font.SetStyle(style);
-    font.SetCharset(charset);
+    auto font = std::make_unique<TFont>();
+    font->SetName(name);
+    font->SetStyle(style);
+    font->SetCharset(charset);
     return font;
 }
 
@@ -44,7 +47,7 @@ TEST(PdfFontFamily, BaseNamesFollowTheFaceName)
         {"Arial", {}, CHINESEBIG5_CHARSET, "ChineseTraditionalFont"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(TKVXPDFFonts::FontFamily(MakeFont(QString::fromLatin1(c.Face), c.Style), c.Charset),
+        EXPECT_EQ(TKVXPDFFonts::FontFamily(*Font(QString::fromLatin1(c.Face), c.Style), c.Charset),
             QString::fromLatin1(c.Base))
             << c.Face;
     }
@@ -91,12 +94,12 @@ TEST(PdfFontEntry, OnlyPlainStandardNamesInTheAnsiSetAreStandardFonts)
 TEST(PdfFontEntry, ParametersComeFromTheResolvedFace)
 {
     TKVXPDFFont serif;
-    serif.FontParameters(MakeFont(QStringLiteral("Times New Roman"), fsItalic));
+    serif.FontParameters(*Font(QStringLiteral("Times New Roman"), fsItalic));
     EXPECT_EQ(serif.TrueType, 1);
     EXPECT_EQ(serif.Embeddable, 1); // the Liberation faces allow embedding
     EXPECT_EQ(serif.DescriptorFlags, 32 + 2 + 64); // nonsymbolic, serif, italic
     TKVXPDFFont sans;
-    sans.FontParameters(MakeFont(QStringLiteral("Arial")));
+    sans.FontParameters(*Font(QStringLiteral("Arial")));
     EXPECT_EQ(sans.DescriptorFlags, 32);
 }
 
@@ -105,16 +108,16 @@ TEST(PdfFontTable, EntriesAreSharedByNameCharsetAndFace)
     QByteArray sink;
     TPdfWriter pdf([&sink](QByteArrayView b) { sink.append(b); });
     TKVXPDFFonts fonts;
-    const int arial = fonts.FontFromTable(pdf, MakeFont(QStringLiteral("Arial")), ANSI_CHARSET);
-    EXPECT_EQ(fonts.FontFromTable(pdf, MakeFont(QStringLiteral("Arial")), ANSI_CHARSET), arial);
+    const int arial = fonts.FontFromTable(pdf, *Font(QStringLiteral("Arial")), ANSI_CHARSET);
+    EXPECT_EQ(fonts.FontFromTable(pdf, *Font(QStringLiteral("Arial")), ANSI_CHARSET), arial);
     // Standard fonts are the viewer's: any face that maps to the name shares it.
-    EXPECT_EQ(fonts.FontFromTable(pdf, MakeFont(QStringLiteral("Arial Narrow")), ANSI_CHARSET), arial);
-    const int russian = fonts.FontFromTable(pdf, MakeFont(QStringLiteral("Arial")), RUSSIAN_CHARSET);
+    EXPECT_EQ(fonts.FontFromTable(pdf, *Font(QStringLiteral("Arial Narrow")), ANSI_CHARSET), arial);
+    const int russian = fonts.FontFromTable(pdf, *Font(QStringLiteral("Arial")), RUSSIAN_CHARSET);
     EXPECT_NE(russian, arial);
     // Two unknown faces both become "Times-Roman", but each keeps its own
     // widths (and outlines when embedded), so each has its entry.
-    const int verdana = fonts.FontFromTable(pdf, MakeFont(QStringLiteral("Verdana")), ANSI_CHARSET);
-    const int dejavu = fonts.FontFromTable(pdf, MakeFont(QStringLiteral("DejaVu Sans")), ANSI_CHARSET);
+    const int verdana = fonts.FontFromTable(pdf, *Font(QStringLiteral("Verdana")), ANSI_CHARSET);
+    const int dejavu = fonts.FontFromTable(pdf, *Font(QStringLiteral("DejaVu Sans")), ANSI_CHARSET);
     EXPECT_NE(verdana, dejavu);
     EXPECT_EQ(fonts.GetFont(verdana)->BaseName, QStringLiteral("Times-Roman"));
     EXPECT_EQ(fonts.Count(), 4);
@@ -129,9 +132,9 @@ TEST(PdfFontTable, OnlyNonAnsiTrueTypeFacesAreEmbedded)
     QByteArray sink;
     TPdfWriter pdf([&sink](QByteArrayView b) { sink.append(b); });
     TKVXPDFFonts fonts;
-    const int western = fonts.FontFromTable(pdf, MakeFont(QStringLiteral("Times New Roman")), ANSI_CHARSET);
-    const int cyrillic = fonts.FontFromTable(pdf, MakeFont(QStringLiteral("Times New Roman")), RUSSIAN_CHARSET);
-    const int standard = fonts.FontFromTable(pdf, MakeFont(QStringLiteral("Arial")), ANSI_CHARSET);
+    const int western = fonts.FontFromTable(pdf, *Font(QStringLiteral("Times New Roman")), ANSI_CHARSET);
+    const int cyrillic = fonts.FontFromTable(pdf, *Font(QStringLiteral("Times New Roman")), RUSSIAN_CHARSET);
+    const int standard = fonts.FontFromTable(pdf, *Font(QStringLiteral("Arial")), ANSI_CHARSET);
     EXPECT_FALSE(fonts.GetFont(western)->WillEmbed());
     EXPECT_TRUE(fonts.GetFont(cyrillic)->WillEmbed());
     EXPECT_FALSE(fonts.GetFont(standard)->WillEmbed());
@@ -197,7 +200,7 @@ TEST(PdfFontSubset, SubsetDrawsEveryCharacterAsTheFaceDoes)
             const QList<TPdfGlyphChar> chars = CodePageChars(*face, codePage);
             const QByteArray subset = SubsetTrueTypeFont(face->RawFont(), chars);
             ASSERT_FALSE(subset.isEmpty()) << name;
-            const QRawFont loaded = QRawFont::fromData(subset, 1000);
+            const QRawFont loaded(subset, 1000);
             ASSERT_TRUE(loaded.isValid()) << name << " " << codePage;
             // A few hundred glyphs of the face's thousands.
             EXPECT_LT(subset.size(), face->FontData().size() / 4) << name;

@@ -99,7 +99,7 @@ TEST(PdfObjectWriter, EveryOffsetPointsAtItsObjectAndLengthsAreExact)
     // Each entry's offset starts its own "N 0 obj" line; the dump would
     // say "missing" otherwise.
     EXPECT_FALSE(dump.contains(QStringLiteral("missing"))) << dump.toStdString();
-    const qsizetype xref = file.lastIndexOf("xref\r\n");
+    const qsizetype xref = file.lastIndexOf("\nxref\r\n") + 1; // not the one in "startxref"
     const QList<QByteArray> lines = file.mid(xref).split('\n');
     for (int i = 1; i <= 5; ++i) {
         const qint64 offset = lines[2 + i].left(10).toLongLong();
@@ -248,7 +248,8 @@ TEST(PdfCodePages, TextsSplitIntoRunsOfOneCodePageEach)
         {u"Hello", 1252, {1252}, "Western text stays in one run"},
         {u"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440", 1252, {1251}, "Russian text under a Western code page"},
         {u"\u041F\u0440\u0438\u0432\u0435\u0442", 1251, {1251}, "Russian text in a Russian font"},
-        {u"Total: 5 \u20AC \u2014 \u0418\u0442\u043E\u0433\u043E", 1252, {1252, 1251}, "a Western start, then Cyrillic"},
+        {u"Total: 5 \u20AC \u2014 \u0418\u0442\u043E\u0433\u043E", 1252, {1251}, "1251 has the euro and the dash too"},
+        {u"Caf\u00E9 \u041C\u043E\u0441\u043A\u0432\u0430", 1252, {1252, 1251}, "no code page has both"},
         {u"\u0391\u03B8\u03AE\u03BD\u03B1 \u041C\u043E\u0441\u043A\u0432\u0430", 1252, {1253, 1251}, "Greek, then Cyrillic"},
         {u"\u017Dlu\u0165ou\u010Dk\u00FD k\u016F\u0148", 1252, {1250}, "Czech letters"},
     };
