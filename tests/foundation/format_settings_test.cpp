@@ -1,6 +1,8 @@
 #include "foundation/errors.h"
 #include "foundation/format_settings.h"
 
+#include "support/locale_fixture.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,20 +24,7 @@ QString S(const char16_t* text)
     return QString::fromUtf16(text);
 }
 
-class FormatSettingsTest : public ::testing::Test {
-protected:
-    // Every case runs under English (United States); other tests of the
-    // program get back whatever settings they had.
-    void SetUp() override
-    {
-        FSaved = FormatSettings();
-        SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override { SetFormatSettings(FSaved); }
-
-private:
-    TFormatSettings FSaved;
-};
+using FormatSettingsTest = vorel::testing::EnglishUsLocaleTest;
 
 TEST_F(FormatSettingsTest, EnglishUsSettingsAreTheClassicOnes)
 {

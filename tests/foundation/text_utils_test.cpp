@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
+#include "support/locale_fixture.h"
+
 #include <gtest/gtest.h>
 
 using namespace vorel;
@@ -15,20 +17,7 @@ inline void PrintTo(const QString& text, std::ostream* os)
 
 namespace {
 
-class TextUtilsTest : public ::testing::Test {
-protected:
-    // Every case runs under English (United States); other tests of the
-    // program get back whatever settings they had.
-    void SetUp() override
-    {
-        FSaved = FormatSettings();
-        SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override { SetFormatSettings(FSaved); }
-
-private:
-    TFormatSettings FSaved;
-};
+using TextUtilsTest = vorel::testing::EnglishUsLocaleTest;
 
 TEST_F(TextUtilsTest, StrToFloatDef)
 {

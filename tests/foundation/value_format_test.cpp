@@ -2,6 +2,8 @@
 #include "foundation/value_format.h"
 #include "foundation/variant.h"
 
+#include "support/locale_fixture.h"
+
 #include <gtest/gtest.h>
 
 using namespace vorel;
@@ -31,20 +33,7 @@ void ExpectRendered(const Case& c)
     EXPECT_EQ(GetTextByFormat(S(c.Value), S(c.Descriptor), c.Width), S(c.Expected));
 }
 
-class ValueFormatTest : public ::testing::Test {
-protected:
-    // Every case runs under English (United States); other tests of the
-    // program get back whatever settings they had.
-    void SetUp() override
-    {
-        FSaved = FormatSettings();
-        SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override { SetFormatSettings(FSaved); }
-
-private:
-    TFormatSettings FSaved;
-};
+using ValueFormatTest = vorel::testing::EnglishUsLocaleTest;
 
 TEST_F(ValueFormatTest, CharacterFormats)
 {
