@@ -153,7 +153,7 @@ TEST_F(PdfExport, ElevenPagesMakeTwoPageTreeNodes)
     for (int i = 1; i <= 11; ++i)
         expected << QStringLiteral("Page %1 heading").arg(i) << QStringLiteral("Page %1 footer").arg(i);
     EXPECT_EQ(NonEmptyLines(PdfText(file)), expected);
-    const QByteArray bytes = ReadFile(file);
+    const QByteArray bytes = ReadAll(file);
     // The root lists two nodes and counts every page; each node counts its own.
     const QRegularExpression root(QStringLiteral("3 0 obj\r\n<< /Type /Pages \r\n/Kids \\[ 4 0 R \\d+ 0 R \\] \r\n/Count 11 >> "));
     EXPECT_TRUE(root.match(QString::fromLatin1(bytes)).hasMatch());
@@ -245,8 +245,8 @@ TEST_F(PdfExport, PicturesInEveryCompressionShowTheirPixelsInPlace)
     for (const auto& c : cases) {
         const QString name = QStringLiteral("picture_%1.pdf").arg(int(c.Compression));
         const QString file = Export({page}, name, [&c](TKVXExportToPDF& f) { f.SetCompression(c.Compression); });
-        EXPECT_TRUE(ReadFile(file).contains("/Subtype /Image\r\n/Name /Im1")) << c.Filter;
-        EXPECT_TRUE(ReadFile(file).contains(QByteArray("/Filter ") + c.Filter)) << c.Filter;
+        EXPECT_TRUE(ReadAll(file).contains("/Subtype /Image\r\n/Name /Im1")) << c.Filter;
+        EXPECT_TRUE(ReadAll(file).contains(QByteArray("/Filter ") + c.Filter)) << c.Filter;
         EXPECT_EQ(NonEmptyLines(PdfText(file)),
             QStringList({QStringLiteral("Above the picture"), QStringLiteral("Below the picture")}))
             << c.Filter;
@@ -273,7 +273,7 @@ TEST_F(PdfExport, APictureRepeatedOnEveryPageIsStoredOnce)
     for (int i = 0; i < 3; ++i)
         pages.push_back(MakePage([&picture](TCanvas& c) { c.StretchImage({10, 10, 70, 50}, picture, {0, 0, 60, 40}); }));
     const QString file = Export(pages, QStringLiteral("logo.pdf"));
-    EXPECT_EQ(ReadFile(file).count("/Subtype /Image"), 1);
+    EXPECT_EQ(ReadAll(file).count("/Subtype /Image"), 1);
     for (int p = 1; p <= 3; ++p)
         EXPECT_GT(Render(file, p).pixelColor(20, 20).red(), 180) << p;
 }
@@ -353,7 +353,7 @@ TEST_F(PdfExport, RussianReportReadsBack)
     });
     const QString file = Export({page}, QStringLiteral("russian.pdf"), [](TKVXExportToPDF& f) { f.CodePage = 1251; });
     EXPECT_EQ(NonEmptyLines(PdfText(file)), lines);
-    const QByteArray bytes = ReadFile(file);
+    const QByteArray bytes = ReadAll(file);
     EXPECT_TRUE(bytes.contains("+Helvetica-Russian"));
     EXPECT_TRUE(bytes.contains("/FontFile2"));
 }
@@ -474,7 +474,7 @@ TEST_F(PdfExport, GoldenLayoutOfAOnePageReport)
         f.Properties()->SetTitle(QStringLiteral("Layout"));
         f.Properties()->SetAuthor(QStringLiteral("Vorel tests"));
     });
-    const QString dump = DumpObjects(ReadFile(file));
+    const QString dump = DumpObjects(ReadAll(file));
     ExpectGolden(QStringLiteral("pdf_one_page_layout"), dump);
     // What the layout must show whatever the golden file says.
     EXPECT_TRUE(dump.contains(QStringLiteral("[ /PDF /Text ] ")));

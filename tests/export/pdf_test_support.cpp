@@ -94,29 +94,4 @@ QString DumpObjects(const QByteArray& pdf)
     return out;
 }
 
-void ExpectGolden(const QString& name, const QString& text)
-{
-    const QString folder = QStringLiteral(VOREL_TEST_DATA_DIR "/golden");
-    const QString expectedPath = folder + QLatin1Char('/') + name + QStringLiteral(".expected.txt");
-    const QString actualPath = folder + QLatin1Char('/') + name + QStringLiteral(".actual.txt");
-    if (qEnvironmentVariableIntValue("VOREL_UPDATE_GOLDEN") == 1) {
-        QDir().mkpath(folder);
-        QFile file(expectedPath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << expectedPath.toStdString();
-        file.write(text.toUtf8());
-        QFile::remove(actualPath);
-        return;
-    }
-    const QString expected = QString::fromUtf8(ReadFile(expectedPath));
-    if (expected == text) {
-        QFile::remove(actualPath);
-        return;
-    }
-    QFile actual(actualPath);
-    if (actual.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        actual.write(text.toUtf8());
-    ADD_FAILURE() << "golden " << name.toStdString() << " differs: compare " << expectedPath.toStdString() << " with "
-                  << actualPath.toStdString() << " (VOREL_UPDATE_GOLDEN=1 regenerates after an intended change)";
-}
-
 } // namespace vorel::pdftest

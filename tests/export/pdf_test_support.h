@@ -1,10 +1,12 @@
 #pragma once
-// Shared helpers of the PDF writer tests: pages drawn with the recording
-// canvas, the export calling contract, the real consumers (qpdf and the
-// poppler tools, skipped with a message when absent) and a readable dump of
-// a file's objects for the golden test.
+// Shared helpers of the PDF writer tests (beside those of all export tests):
+// pages drawn with the recording canvas, the export calling contract with
+// any number of pages, the real consumers (qpdf and the poppler tools,
+// skipped with a message when absent) and a readable dump of a file's
+// objects for the golden test.
 
 #include "export/pdf_export.h"
+#include "export_test_support.h"
 #include "graphics/metafile.h"
 #include "graphics/metafile_canvas.h"
 
@@ -72,36 +74,11 @@ inline void ExportPages(TKVXExportToPDF& filter, const std::vector<TMetafile>& p
     filter.EndExport();
 }
 
-inline QByteArray ReadFile(const QString& fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::ExpectGolden;
+using test::ReadAll;
+using test::RunTool;
 
-struct TToolResult {
-    int ExitCode = -1;
-    QByteArray Out;
-    QByteArray Err;
-};
-
-inline bool HaveTool(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
-
-inline TToolResult RunTool(const QString& program, const QStringList& args)
-{
-    QProcess process;
-    process.start(program, args);
-    TToolResult result;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        result.Err = "timed out";
-        return result;
-    }
-    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.Out = process.readAllStandardOutput();
-    result.Err = process.readAllStandardError();
-    return result;
-}
+inline bool HaveTool(const QString& program) { return !test::FindTool(program).isEmpty(); }
 
 #define VOREL_REQUIRE_TOOL(program)                                                                       \
     do {                                                                                                  \
@@ -113,7 +90,7 @@ inline TToolResult RunTool(const QString& program, const QStringList& args)
 // stream length. Returns the tool's complaint, empty when it passes.
 inline QString QpdfComplaint(const QString& fileName)
 {
-    const TToolResult r = RunTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), fileName});
+    const test::TToolRun r = RunTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), fileName});
     if (r.ExitCode == 0 && !r.Out.contains("WARNING") && !r.Err.contains("WARNING"))
         return {};
     return QString::fromUtf8(r.Out + r.Err);
@@ -147,7 +124,7 @@ inline QString PdfInfoValue(const QString& info, const QString& key)
 // A stream's data after its filters, as qpdf decodes it.
 inline std::optional<QByteArray> DecodedStream(const QString& fileName, int object)
 {
-    const TToolResult r = RunTool(QStringLiteral("qpdf"),
+    const test::TToolRun r = RunTool(QStringLiteral("qpdf"),
         {QStringLiteral("--show-object=%1").arg(object), QStringLiteral("--filtered-stream-data"), fileName});
     if (r.ExitCode != 0)
         return std::nullopt;
@@ -159,10 +136,5 @@ inline std::optional<QByteArray> DecodedStream(const QString& fileName, int obje
 // it stands when it is page content and as a byte count otherwise. The
 // creation date is masked, so the dump stays the same from run to run.
 QString DumpObjects(const QByteArray& pdf);
-
-// Compares text with tests/data/golden/<name>.expected.txt; on a difference
-// writes <name>.actual.txt beside it. VOREL_UPDATE_GOLDEN=1 rewrites the
-// expected file instead.
-void ExpectGolden(const QString& name, const QString& text);
 
 } // namespace vorel::pdftest
