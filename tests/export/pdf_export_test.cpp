@@ -481,6 +481,56 @@ TEST_F(PdfExport, GoldenLayoutOfAOnePageReport)
     EXPECT_FALSE(dump.contains(QStringLiteral("missing")));
 }
 
+// A sample report to look at: run by hand with
+// --gtest_also_run_disabled_tests and VOREL_PDF_SAMPLE=<file.pdf>, then
+// render it (pdftoppm -png) and view the pages.
+TEST_F(PdfExport, DISABLED_WriteSampleReport)
+{
+    const QString target = qEnvironmentVariable("VOREL_PDF_SAMPLE");
+    if (target.isEmpty())
+        GTEST_SKIP() << "set VOREL_PDF_SAMPLE to the file to write";
+    QImage logo(120, 60, QImage::Format_RGB888);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 120; ++x)
+            logo.setPixelColor(x, y, QColor(40 + x, 80 + y * 2, 200 - x));
+    std::vector<TMetafile> pages;
+    for (int p = 1; p <= 2; ++p) {
+        pages.push_back(MakePage([&, p](TCanvas& c) {
+            c.StretchImage({620, 30, 740, 90}, logo, {0, 0, 120, 60});
+            SetFont(c, QStringLiteral("Arial"), 18, fsBold, DEFAULT_CHARSET, clNavy);
+            c.TextOut(40, 40, QStringLiteral("Sales by region (draft)"));
+            SetFont(c, QStringLiteral("Times New Roman"), 11, fsItalic);
+            c.TextOut(40, 75, QStringLiteral("C:\\Reports\\sales.kvx \u2014 \u041E\u0442\u0447\u0451\u0442 \u043E \u043F\u0440\u043E\u0434\u0430\u0436\u0430\u0445"));
+            c.Pen()->SetWidth(2);
+            c.MoveTo(40, 110);
+            c.LineTo(754, 110);
+            c.Pen()->SetWidth(1);
+            SetFont(c, QStringLiteral("Arial"), 10);
+            const char16_t* regions[] = {u"North", u"S\u00FCd", u"\u041C\u043E\u0441\u043A\u0432\u0430", u"\u0391\u03B8\u03AE\u03BD\u03B1",
+                u"Praha \u017Di\u017Ekov", u"Courier (fixed)"};
+            for (int row = 0; row < 6; ++row) {
+                const int y = 130 + row * 22;
+                if (row == 5)
+                    SetFont(c, QStringLiteral("Courier New"), 10);
+                c.TextOut(40, y, QString::fromUtf16(regions[row]));
+                c.TextOut(400, y, QStringLiteral("%1.%2").arg(1000 * p + row * 137).arg(row * 7 % 100, 2, 10, QLatin1Char('0')));
+                c.Pen()->SetStyle(psDot);
+                c.MoveTo(40, y + 19);
+                c.LineTo(754, y + 19);
+                c.Pen()->SetStyle(psSolid);
+            }
+            c.MoveTo(380, 125);
+            c.LineTo(380, 262);
+            SetFont(c, QStringLiteral("Arial"), 8);
+            c.TextOut(40, 1090, QStringLiteral("Page %1 of 2").arg(p));
+        }));
+    }
+    TKVXExportToPDF filter;
+    filter.Properties()->SetTitle(QStringLiteral("Sales by region"));
+    ExportPages(filter, pages, target);
+    EXPECT_EQ(QpdfComplaint(target), QString());
+}
+
 // How fast a 200-page text report is written (run by hand with
 // --gtest_also_run_disabled_tests; figures go to docs/PDF.md).
 TEST_F(PdfExport, DISABLED_TwoHundredPageTextReportTiming)
@@ -497,15 +547,19 @@ TEST_F(PdfExport, DISABLED_TwoHundredPageTextReportTiming)
             }
         }));
     }
-    QElapsedTimer timer;
-    timer.start();
-    const QString file = Path(QStringLiteral("timing.pdf"));
-    TKVXExportToPDF filter;
-    ExportPages(filter, pages, file);
-    const qint64 ms = timer.elapsed();
-    std::printf("200 pages, 36000 text items: %lld ms, %.0f pages/s, %lld bytes\n", static_cast<long long>(ms),
-        200000.0 / std::max<qint64>(ms, 1), static_cast<long long>(QFileInfo(file).size()));
-    EXPECT_EQ(QpdfComplaint(file), QString());
+    for (const TKVXECompression compression : {seASCIIHex, seFlate}) {
+        QElapsedTimer timer;
+        timer.start();
+        const QString file = Path(QStringLiteral("timing%1.pdf").arg(int(compression)));
+        TKVXExportToPDF filter;
+        filter.SetCompression(compression);
+        ExportPages(filter, pages, file);
+        const qint64 ms = timer.elapsed();
+        std::printf("200 pages, 36000 text items, compression %d: %lld ms, %.0f pages/s, %lld bytes\n",
+            int(compression), static_cast<long long>(ms), 200000.0 / std::max<qint64>(ms, 1),
+            static_cast<long long>(QFileInfo(file).size()));
+        EXPECT_EQ(QpdfComplaint(file), QString());
+    }
 }
 
 } // namespace
