@@ -36,8 +36,9 @@ void UnRegisterKVXExport(const QMetaObject* exportClass);
 
 // The built-in filters in their documented order (text, CSV, EMF, WMF, BMP,
 // HTML, XML, Excel, Lotus, QuattroPro, RTF, PDF, TIFF, JPEG; each present
-// filter in its place). Called by library start-up; calling it again
-// changes nothing.
+// filter in its place). Called by library start-up. Calling it again
+// registers them again, which puts them back in this order after any
+// other filter.
 void RegisterBuiltinExports();
 // Library shut-down: unregisters the built-in filters.
 void UnRegisterBuiltinExports();
