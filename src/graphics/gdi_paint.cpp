@@ -33,8 +33,15 @@ void DrawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& g
     const QColor& color)
 {
     const QTransform t = painter.worldTransform();
-    const qreal deviceEm = font.pixelSize() * std::sqrt(std::abs(t.determinant()));
-    if (deviceEm <= kMaxCachedGlyphPixels) {
+    const qreal sx = std::hypot(t.m11(), t.m12());
+    const qreal sy = std::hypot(t.m21(), t.m22());
+    if (!std::isfinite(sx) || !std::isfinite(sy) || sx <= 0 || sy <= 0)
+        return;
+    // Qt's glyph cache is for text sizes and near-uniform scaling; glyphs
+    // that are very large or squeezed far more in one direction than the
+    // other crash it (both found by fuzzing), so they are filled as outlines.
+    const qreal em = font.pixelSize();
+    if (std::max(sx, sy) * em <= kMaxCachedGlyphPixels && std::max(sx, sy) <= 8 * std::min(sx, sy)) {
         QGlyphRun run;
         run.setRawFont(font);
         run.setGlyphIndexes(glyphs);
@@ -43,8 +50,6 @@ void DrawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& g
         painter.drawGlyphRun(QPointF(0, 0), run);
         return;
     }
-    // Large glyphs are filled as outlines: the glyph cache is meant for text
-    // sizes, and very large glyphs overflow it.
     QPainterPath path;
     for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
         path.addPath(font.pathForGlyph(glyphs[i]).translated(positions[i]));
