@@ -5,15 +5,17 @@
 // an 8 mm page footer "Page N of M" (two passes); W2 adds a 7 mm group
 // header and footer per city and a 10 mm summary.
 //
-//   w1_w2 W1|W2 DATABASE [--pages]
+//   w1_w2 W1|W2 DATABASE [OUTPUT.pdf]
 //
 // DATABASE is an orders table written by gen_orders.py. Prints the page
-// count and the time of the preparation alone; run it under
-// `/usr/bin/time -v` for the whole process and the peak resident set.
+// count and the times of the preparation and of the PDF export (when an
+// output file is named); run it under `/usr/bin/time -v` for the whole
+// process and the peak resident set.
 
 #include "auto/library.h"
 #include "data/data_manager.h"
 #include "data/sql_dataset.h"
+#include "export/pdf_export.h"
 #include "foundation/user_interface.h"
 #include "model/report.h"
 #include "model/shapes.h"
@@ -208,7 +210,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3 || (args[1] != QStringLiteral("W1") && args[1] != QStringLiteral("W2"))) {
-        std::fprintf(stderr, "usage: w1_w2 W1|W2 DATABASE\n");
+        std::fprintf(stderr, "usage: w1_w2 W1|W2 DATABASE [OUTPUT.pdf]\n");
         return 2;
     }
     if (!QFileInfo::exists(args[2])) {
@@ -235,8 +237,17 @@ int main(int argc, char** argv)
             timer.start();
             report.Prepare();
             const qint64 ms = timer.elapsed();
-            std::printf("%s %s: %d pages, prepared in %.3f s\n", qPrintable(args[1]),
+            std::printf("%s %s: %d pages, prepared in %.3f s", qPrintable(args[1]),
                         qPrintable(QFileInfo(args[2]).fileName()), report.GetNumPages(), ms / 1000.0);
+            if (args.size() > 3) {
+                QList<int> pages;
+                for (int page = 1; page <= report.GetNumPages(); ++page)
+                    pages << page;
+                timer.restart();
+                report.ExportTo(args[3], false, &TKVXExportToPDF::staticMetaObject, pages);
+                std::printf(", exported in %.3f s", timer.elapsed() / 1000.0);
+            }
+            std::printf("\n");
         } catch (const std::exception& e) {
             std::fprintf(stderr, "failed: %s\n", e.what());
             rc = 1;

@@ -151,10 +151,18 @@ void TKVReport::ResetPrintedValues(TResetType resetType, const QString& groupNam
     }
 }
 
-bool IsPageLevelBand(TBandType type)
+bool TakesValuesWhenPrinted(TBandType type)
 {
-    return type == btReportTitle || type == btPageHeader || type == btPageFooter || type == btColumnHeader
-        || type == btColumnFooter;
+    switch (type) {
+    case btReportTitle:
+    case btPageHeader:
+    case btPageFooter:
+    case btColumnHeader:
+    case btColumnFooter:
+    case btReportSummary:
+    case btGroupHeader: return true;
+    default: return false;
+    }
 }
 
 bool HoldsNoRunningValue(TKVXControl* control)
@@ -166,6 +174,13 @@ bool HoldsNoRunningValue(TKVXControl* control)
     return qobject_cast<TKVXLabel*>(control) != nullptr;
 }
 
+void TakeValuesForPrinting(TKVXBand* band)
+{
+    for (TKVXControl* control : band->Objects())
+        if (HoldsNoRunningValue(control))
+            control->UpdateCurValue();
+}
+
 void UpdateBandsForRecord(TKVReport& report)
 {
     const QList<TKVXBand*>& bands = report.Bands();
@@ -174,7 +189,7 @@ void UpdateBandsForRecord(TKVReport& report)
         const TBandType type = band->BandType();
         if (type == btGroupFooter)
             continue;
-        if (!IsPageLevelBand(type)) {
+        if (!TakesValuesWhenPrinted(type)) {
             report.UpdateCurValues(int(i), int(i), uvWithoutGroupFooter, QString(), QString());
             continue;
         }

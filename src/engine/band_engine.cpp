@@ -120,6 +120,7 @@ void PrintSummary(TKVReport& report, const TGenerationContext& context)
         return;
     if (summary->NewPage())
         report.NewPage(false);
+    TakeValuesForPrinting(summary);
     const int height = MeasureBand(summary, report.intCurHeight, report.intMaxPageHeight);
     if (Overflows(report, height) && MoveCanHelp(report, context))
         report.NewPage(false);
@@ -147,6 +148,7 @@ void BandStep(TKVReport& report, TGenerationContext& context, TRecordPass& pass,
     if (BandPrints(band, master)) {
         if (band->BandType() == btGroupHeader) {
             PrepareGroupHeader(&report, band);
+            TakeValuesForPrinting(band);
             int groupHeight = 0; // report pixels the whole group needs
             if (band->NewPageIfNotFit())
                 groupHeight = MeasureGroup(context, index, report.intCurHeight, report.intMaxPageHeight, true);
@@ -222,18 +224,11 @@ void RefreshPageValues(TKVReport& report)
                 if (kind == sdPageNo || kind == sdBarNo || kind == sdColumnNo)
                     sysData->UpdateCurValue();
             }
-    // The page bands are painted now, for the page now beginning: their
-    // values without a running calculation are taken again, so that an
-    // expression such as 'Page ' + INTTOSTR(PageNo) names this page rather
-    // than the page on which the last record advance evaluated it.
-    for (const TBandType type : {btReportTitle, btPageHeader, btPageFooter, btColumnHeader, btColumnFooter}) {
-        TKVXBand* band = report.GetBand(report.GetIndexBand(type));
-        if (!band)
-            continue;
-        for (TKVXControl* control : band->Objects())
-            if (HoldsNoRunningValue(control))
-                control->UpdateCurValue();
-    }
+    // The page bands print now, for the page now beginning (an expression
+    // such as 'Page ' + INTTOSTR(PageNo) names this page).
+    for (const TBandType type : {btReportTitle, btPageHeader, btPageFooter, btColumnHeader, btColumnFooter})
+        if (TKVXBand* band = report.GetBand(report.GetIndexBand(type)))
+            TakeValuesForPrinting(band);
 }
 
 // A group that continues on this page or column gets its header again at
@@ -244,8 +239,10 @@ void ReprintGroupHeaders(TKVReport& report)
         if (band->BandType() != btGroupHeader || !band->ReprintHeader())
             continue;
         const TKVXBand* footer = report.GetBand(band->GetLinkedFooterIndex());
-        if (footer && SameGroupValue(band->GetCurValue(), footer->GetCurValue()))
+        if (footer && SameGroupValue(band->GetCurValue(), footer->GetCurValue())) {
+            TakeValuesForPrinting(band);
             PrintAtCursor(report, band);
+        }
     }
 }
 

@@ -121,20 +121,26 @@ int MeasureBand(TKVXBand* band, int top, int bottom);
 // asks), so the walk does not run them twice.
 int MeasureGroup(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared);
 
-// The bands that print only while NewPage sets up a page or column: the
-// report title, page header and footer, column header and footer.
-bool IsPageLevelBand(TBandType type);
+// The bands whose controls without a running value are taken right before
+// the band prints instead of at every record: the page-level bands
+// (report title, page and column headers and footers, printed by NewPage),
+// the report summary and the group headers. What they show is the same
+// (the current record), and a record whose pass prints none of them costs
+// nothing for them. Group footers are not among them: they show the last
+// record of their group while the next one is already current.
+bool TakesValuesWhenPrinted(TBandType type);
 
 // A label-family control whose value is taken afresh each time (a label,
 // system data, or an expression without a running calculation that
 // recomputes on every record): taking it again changes nothing else.
 bool HoldsNoRunningValue(TKVXControl* control);
 
+// Takes the values of the band's controls that hold no running value.
+void TakeValuesForPrinting(TKVXBand* band);
+
 // The record advance's update of the bands: UpdateCurValues with
-// uvWithoutGroupFooter and no names, except for the controls of page-level
-// bands that hold no running value. NewPage takes those again right before
-// their band prints, which is the only place they print, so taking them at
-// every record would be work nobody sees.
+// uvWithoutGroupFooter and no names, leaving out the controls that
+// TakesValuesWhenPrinted bands take when they print.
 void UpdateBandsForRecord(TKVReport& report);
 
 // The user asked the progress window to stop.

@@ -135,8 +135,10 @@ int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool
             if (!prepared && !BandPrints(g, master))
                 continue;
             if (g->BandType() == btGroupHeader) {
-                if (!prepared)
+                if (!prepared) {
                     PrepareGroupHeader(report, g);
+                    TakeValuesForPrinting(g);
+                }
                 if (j == headerIndex && !firstPass && !SameGroupValue(g->GetCurValue(), remembered)) {
                     stop = true; // the next group has begun
                     break;
