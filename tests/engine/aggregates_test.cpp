@@ -61,6 +61,50 @@ TEST_F(AggregatesTest, DetailAggregatesTakeEachRecordInTurn)
     }
 }
 
+TEST_F(AggregatesTest, EveryAggregateRestartsAtItsResetPoint)
+{
+    // Ten rows, eight to a page (100 pixels each), groups of three; every
+    // aggregate with every reset, checked against a running value kept here:
+    // it starts afresh with the first record after its reset point.
+    const QList<double> values = {5, 3, 8, 1, 9, 2, 7, 4, 6, 10};
+    QStringList groups;
+    for (int i = 0; i < values.size(); ++i)
+        groups << QStringLiteral("G%1").arg(i / 3);
+    auto expected = [&](TCalcType calc, TResetType reset) {
+        QStringList printed;
+        double running = 0;
+        bool empty = true;
+        for (int i = 0; i < values.size(); ++i) {
+            const bool restart = i == 0 || (reset == rtEndPage && i % 8 == 0) || (reset == rtEndGroup && i % 3 == 0);
+            if (restart)
+                empty = true;
+            const double n = values[i];
+            switch (calc) {
+            case ctCount: running = empty ? 1 : running + 1; break;
+            case ctSum: running = empty ? n : running + n; break;
+            case ctAverage: running = empty ? n : (running + n) / 2; break;
+            case ctLowest: running = empty ? n : std::min(running, n); break;
+            case ctHighest: running = empty ? n : std::max(running, n); break;
+            default: break;
+            }
+            empty = false;
+            printed << QString::number(running, 'g', 15);
+        }
+        return printed;
+    };
+    for (const TCalcType calc : {ctCount, ctSum, ctAverage, ctLowest, ctHighest})
+        for (const TResetType reset : {rtEndReport, rtEndPage, rtEndGroup}) {
+            SCOPED_TRACE(::testing::Message() << "calc " << int(calc) << ", reset " << int(reset));
+            MakeReport();
+            ValueRows(values, groups);
+            Group(QStringLiteral("[Grp]"), 0, 0);
+            Aggregate(Detail(100), QStringLiteral("[Val]"), calc, reset,
+                      reset == rtEndGroup ? QStringLiteral("[Grp]") : QString());
+            Prepare();
+            EXPECT_EQ(Column(), expected(calc, reset));
+        }
+}
+
 TEST_F(AggregatesTest, GroupFooterAggregatesRestartForEachGroup)
 {
     ValueRows({1, 2, 3, 10, 20}, {"A", "A", "A", "B", "B"});
