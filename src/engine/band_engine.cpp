@@ -257,6 +257,10 @@ void TKVReport::PrepareReport()
         throw EKVXError(FormatText(GetString(lang, kTextPropertyNotSpecified), {QStringLiteral("DataSet")}));
     if (!FDataSet->Active())
         throw EKVXError(GetString(lang, kTextDatasetNotActive));
+    // An event handler preparing the report it is called from would walk
+    // the data set and the page list from under the running generation.
+    if (ActiveGeneration(this))
+        throw EKVXError(QStringLiteral("Report %1 is already being prepared").arg(Name()));
     // Parameters are asked once per preparation: the second pass of a
     // two-pass preparation uses the answers given for the first.
     if (intCurPassNumber < 2) {

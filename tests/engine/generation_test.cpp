@@ -97,6 +97,25 @@ TEST_F(GenerationTest, AFailureMidReportRestoresStatePositionAndControls)
     }
 }
 
+TEST_F(GenerationTest, PreparingTheReportFromItsOwnEventIsRefused)
+{
+    NumberedRows(3);
+    Detail(20);
+    QString inner;
+    report->AfterBandPrint = [&](QObject*, TKVXControl*, bool, bool&) {
+        try {
+            report->PrepareReport();
+        } catch (const EKVXError& e) {
+            inner = e.Message();
+            throw;
+        }
+    };
+    EXPECT_THROW(Prepare(), EKVXError);
+    EXPECT_EQ(inner, QStringLiteral("Report Report is already being prepared"));
+    EXPECT_EQ(report->ReportState(), rsNone);
+    EXPECT_EQ(data->RecNo(), 1);
+}
+
 TEST_F(GenerationTest, EveryBarPrintsTheSameRecordsWithItsOwnControls)
 {
     NumberedRows(10);
