@@ -173,7 +173,7 @@ void THeadlessUserInterface::ShowModalCallBack(const TKVXCallBack& callback)
     // Without a terminal there is no window to be modal in: the callback
     // runs, and afterwards the dialog counts as closed (hidden, still
     // existing, as a closed modal form is) until it is updated or destroyed.
-    if (FProgress.Exists) {
+    if (FProgress.Exists && !FProgress.Visible) {
         FProgress.Visible = true;
         WriteLine(true);
     }

@@ -32,6 +32,24 @@ inline void writeF32le(QByteArray& out, float v)
     writeU32le(out, bits);
 }
 inline void writeZeros(QByteArray& out, int count) { out.append(count, '\0'); }
+inline void writeU16be(QByteArray& out, std::uint16_t v)
+{
+    const char b[2] = {char(v >> 8), char(v & 0xFF)};
+    out.append(b, 2);
+}
+inline void writeU32be(QByteArray& out, std::uint32_t v)
+{
+    const char b[4] = {char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF), char(v & 0xFF)};
+    out.append(b, 4);
+}
+inline void patchU32be(QByteArray& out, int offset, std::uint32_t v)
+{
+    char* p = out.data() + offset;
+    p[0] = char(v >> 24);
+    p[1] = char((v >> 16) & 0xFF);
+    p[2] = char((v >> 8) & 0xFF);
+    p[3] = char(v & 0xFF);
+}
 // Overwrites 4 bytes at offset (used to patch sizes and counts afterwards).
 inline void patchU32le(QByteArray& out, int offset, std::uint32_t v)
 {

@@ -288,12 +288,7 @@ private:
             positions.append(QPointF(x, baseline));
             x += dx.isEmpty() ? std::round(advances[i].x()) : dx[i];
         }
-        QGlyphRun run;
-        run.setRawFont(face.RawFont());
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
-        P.setPen(RgbToQColor(E.State().TextColor));
-        P.drawGlyphRun(QPointF(0, 0), run);
+        DrawGlyphs(P, face.RawFont(), glyphs, positions, RgbToQColor(E.State().TextColor));
         P.restore();
     }
 

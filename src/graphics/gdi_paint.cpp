@@ -29,6 +29,36 @@ QRectF OutlineRect(const QRectF& r) { return QRectF(r.left(), r.top(), r.width()
 
 } // namespace
 
+void DrawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, const QList<QPointF>& positions,
+    const QColor& color)
+{
+    const QTransform t = painter.worldTransform();
+    const qreal sx = std::hypot(t.m11(), t.m12());
+    const qreal sy = std::hypot(t.m21(), t.m22());
+    if (!std::isfinite(sx) || !std::isfinite(sy) || sx <= 0 || sy <= 0)
+        return;
+    // Qt's glyph cache is for text sizes and near-uniform scaling; glyphs
+    // that are very large or squeezed far more in one direction than the
+    // other crash it (both found by fuzzing), so they are filled as outlines.
+    const qreal em = font.pixelSize();
+    if (std::max(sx, sy) * em <= kMaxCachedGlyphPixels && std::max(sx, sy) <= 8 * std::min(sx, sy)) {
+        QGlyphRun run;
+        run.setRawFont(font);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        painter.setPen(color);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+        return;
+    }
+    QPainterPath path;
+    for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+        path.addPath(font.pathForGlyph(glyphs[i]).translated(positions[i]));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.fillPath(path, color);
+    painter.restore();
+}
+
 qreal TGdiPainter::DeviceScale() const
 {
     const QTransform t = FPainter.worldTransform();
@@ -404,13 +434,8 @@ void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, 
             x += advances[++i];
     }
     FPainter.setPen(color);
-    if (!glyphs.isEmpty() && face.RawFont().isValid()) {
-        QGlyphRun run;
-        run.setRawFont(face.RawFont());
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
-        FPainter.drawGlyphRun(QPointF(0, 0), run);
-    }
+    if (!glyphs.isEmpty() && face.RawFont().isValid())
+        DrawGlyphs(FPainter, face.RawFont(), glyphs, positions, color);
     if (fallback) {
         // Characters the face lacks: Qt's fallback face, one at a time at
         // the positions the advances give.

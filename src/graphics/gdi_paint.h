@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 #include <QRectF>
 #include <QStringView>
 #include <cstdint>
@@ -86,6 +87,12 @@ struct TGdiTextFont {
     bool StrikeOut = false;
     int Escapement = 0; // tenths of a degree, counter-clockwise
 };
+
+// Glyphs of a raw font at positions (text space) in one colour: from Qt's
+// glyph cache up to this many device pixels per em, as outlines above.
+constexpr qreal kMaxCachedGlyphPixels = 128;
+void DrawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, const QList<QPointF>& positions,
+    const QColor& color);
 
 class TGdiPainter {
 public:

@@ -19,7 +19,7 @@ constexpr qreal kDefaultEmPixels = 12.0;
 constexpr int kMaxCachedFaces = 1024;
 // A font larger than this is not a text any page can show; clamping keeps
 // advance tables and glyph rasters bounded for hostile input.
-constexpr qreal kMaxEmPixels = 8192.0;
+constexpr qreal kMaxEmPixels = 4096.0;
 
 struct SfntMetrics {
     bool Valid = false;
@@ -33,6 +33,10 @@ struct SfntMetrics {
     int AdvanceWidthMax = 0;
     bool FixedPitch = false;
     bool TrueType = false;
+    int FsType = 0;
+    int PanoseFamily = 0; // bFamilyType
+    int PanoseSerif = 0; // bSerifStyle
+    int PanoseProportion = 0;
 };
 
 SfntMetrics ReadSfntMetrics(const QRawFont& raw)
@@ -57,6 +61,10 @@ SfntMetrics ReadSfntMetrics(const QRawFont& raw)
         m.AvgCharWidth = o.i16be(2);
         m.WinAscent = o.u16be(74);
         m.WinDescent = o.u16be(76);
+        m.FsType = o.u16be(8);
+        m.PanoseFamily = o.u8(32);
+        m.PanoseSerif = o.u8(33);
+        m.PanoseProportion = o.u8(35);
     } else {
         m.WinAscent = m.HheaAscender;
         m.WinDescent = -m.HheaDescender;
@@ -118,8 +126,19 @@ TFontFace::TFontFace(const TFontRequest& request) : FRequest(request)
         FExternalLeading = std::max(0, qRound(extra * scale));
         FAveCharWidth = qRound(m.AvgCharWidth * scale);
         FMaxCharWidth = qRound(m.AdvanceWidthMax * scale);
-        FFixedPitch = m.FixedPitch;
+        FFixedPitch = m.FixedPitch || m.PanoseProportion == 9; // PANOSE monospaced
         FTrueType = m.TrueType;
+        FFsType = m.FsType;
+        // The family as the classic mapper derives it from PANOSE: script
+        // and decorative faces by kind, text faces by serif style.
+        if (m.PanoseFamily == 3)
+            FFamilyNibble = 0x40;
+        else if (m.PanoseFamily == 4 || m.PanoseFamily == 5)
+            FFamilyNibble = 0x50;
+        else if (FFixedPitch)
+            FFamilyNibble = 0x30;
+        else if (m.PanoseFamily == 2)
+            FFamilyNibble = (m.PanoseSerif >= 11 && m.PanoseSerif <= 13) ? 0x20 : 0x10;
     } else {
         const QFontMetricsF fm(FFont);
         FAscent = RoundUp(fm.ascent());
@@ -129,6 +148,7 @@ TFontFace::TFontFace(const TFontRequest& request) : FRequest(request)
         FMaxCharWidth = qRound(fm.maxWidth());
         FFixedPitch = QFontInfo(FFont).fixedPitch();
     }
+    FLatin = PageFor(0).Advance.data();
     if (FAveCharWidth <= 0)
         FAveCharWidth = std::max(1, CharWidth(U'x'));
     FInternalLeading = std::max(0, FAscent + FDescent - qRound(em));
@@ -198,7 +218,7 @@ const TFontFace::Page& TFontFace::PageFor(std::uint32_t pageIndex) const
     return *slot;
 }
 
-int TFontFace::CharWidth(char32_t c) const
+int TFontFace::CharWidthSlow(char32_t c) const
 {
     if (c < 0x10000)
         return PageFor(c >> 8).Advance[c & 0xFF];
@@ -238,8 +258,13 @@ int TFontFace::TextWidth(QStringView text) const
     int width = 0;
     const qsizetype n = text.size();
     const char16_t* p = text.utf16();
+    const std::int32_t* latin = FLatin;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = p[i];
+        if (u < 256) { // the common case: one table, no branches beyond this
+            width += latin[u];
+            continue;
+        }
         if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
             width += CharWidth(QChar::surrogateToUcs4(u, p[i + 1]));
             ++i;
@@ -263,6 +288,86 @@ void TFontFace::Advances(QStringView text, int* dx) const
             dx[i] = PageFor(u >> 8).Advance[u & 0xFF];
         }
     }
+}
+
+int TFontFace::PitchAndFamily() const
+{
+    return (FFixedPitch ? 0 : 1) | (FTrueType ? 4 : 0) | FFamilyNibble;
+}
+
+int TFontFace::OutlineTypeFlags() const
+{
+    // OS/2 fsType: 0x0002 restricted licence (no embedding), 0x0004
+    // preview and print.
+    return ((FFsType & 0x000F) == 0x0002 ? 1 : 0) | ((FFsType & 0x0004) ? 2 : 0);
+}
+
+QByteArray TFontFace::FontData() const
+{
+    if (!FRaw.isValid())
+        return {};
+    // The tables a TrueType or OpenType file can hold that matter for
+    // drawing and embedding; QRawFont gives tables by tag, not the file.
+    static const char* const kTags[] = {"BASE", "CFF ", "DSIG", "GDEF", "GPOS", "GSUB", "JSTF", "LTSH", "MATH",
+        "OS/2", "PCLT", "VDMX", "VORG", "cmap", "cvt ", "fpgm", "gasp", "glyf", "hdmx", "head", "hhea", "hmtx",
+        "kern", "loca", "maxp", "meta", "name", "post", "prep", "vhea", "vmtx"};
+    struct Table {
+        std::uint32_t Tag;
+        QByteArray Data;
+    };
+    QList<Table> tables;
+    for (const char* tag : kTags) {
+        const QByteArray data = FRaw.fontTable(tag);
+        if (data.isEmpty())
+            continue;
+        const std::uint32_t t = (std::uint32_t(std::uint8_t(tag[0])) << 24) | (std::uint32_t(std::uint8_t(tag[1])) << 16)
+            | (std::uint32_t(std::uint8_t(tag[2])) << 8) | std::uint32_t(std::uint8_t(tag[3]));
+        tables.append({t, data});
+    }
+    if (tables.isEmpty())
+        return {};
+    auto checksum = [](const QByteArray& data) {
+        QByteArray padded = data;
+        padded.append((4 - padded.size() % 4) % 4, '\0');
+        const ByteView v(padded);
+        std::uint32_t sum = 0;
+        for (std::size_t i = 0; i < v.Size(); i += 4)
+            sum += v.u32be(i);
+        return sum;
+    };
+    const bool cff = std::any_of(tables.begin(), tables.end(), [](const Table& t) { return t.Tag == 0x43464620; });
+    const int n = int(tables.size());
+    int power = 1, log2 = 0;
+    while (power * 2 <= n) {
+        power *= 2;
+        ++log2;
+    }
+    QByteArray out;
+    writeU32be(out, cff ? 0x4F54544Fu : 0x00010000u); // "OTTO" or TrueType
+    writeU16be(out, std::uint16_t(n));
+    writeU16be(out, std::uint16_t(power * 16));
+    writeU16be(out, std::uint16_t(log2));
+    writeU16be(out, std::uint16_t(n * 16 - power * 16));
+    std::uint32_t offset = std::uint32_t(12 + 16 * n);
+    int headOffset = -1;
+    for (Table& t : tables) {
+        if (t.Tag == 0x68656164 && t.Data.size() >= 12) // "head": adjustment computed below
+            patchU32be(t.Data, 8, 0);
+        writeU32be(out, t.Tag);
+        writeU32be(out, checksum(t.Data));
+        writeU32be(out, offset);
+        writeU32be(out, std::uint32_t(t.Data.size()));
+        if (t.Tag == 0x68656164)
+            headOffset = int(offset);
+        offset += std::uint32_t((t.Data.size() + 3) & ~3);
+    }
+    for (const Table& t : tables) {
+        out.append(t.Data);
+        out.append((4 - t.Data.size() % 4) % 4, '\0');
+    }
+    if (headOffset >= 0)
+        patchU32be(out, headOffset + 8, 0xB1B0AFBAu - checksum(out));
+    return out;
 }
 
 // --- the cache -------------------------------------------------------------------

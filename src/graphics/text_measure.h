@@ -51,9 +51,21 @@ public:
     bool IsFixedPitch() const { return FFixedPitch; }
     bool IsTrueType() const { return FTrueType; }
     QString FamilyName() const { return FRaw.familyName(); }
+    // The classic text-metric pitch-and-family byte: bit 0 set for a
+    // variable pitch (the classic inversion), 4 for TrueType outlines, the
+    // family (0x10 roman, 0x20 swiss, 0x30 modern, 0x40 script, 0x50
+    // decorative) in the high nibble, from the face's PANOSE class.
+    int PitchAndFamily() const;
+    // The classic outline-metrics type field: bit 0 set when the licence
+    // forbids embedding, bit 1 when it allows preview-and-print only.
+    int OutlineTypeFlags() const;
+    int Weight() const { return FRequest.Bold ? 700 : 400; }
+    // The face's font file, rebuilt from its tables (a TrueType or OpenType
+    // file that embeds in PDF); empty when the face has no tables.
+    QByteArray FontData() const;
 
     // Advance of one character in whole pixels.
-    int CharWidth(char32_t c) const;
+    int CharWidth(char32_t c) const { return c < 256 ? FLatin[c] : CharWidthSlow(c); }
     int TextWidth(QStringView text) const;
     // dx[i] for each UTF-16 unit of text: the advance of the character that
     // starts there; the low half of a surrogate pair gets 0.
@@ -73,6 +85,7 @@ private:
         std::array<std::uint32_t, 256> Glyph;
     };
     const Page& PageFor(std::uint32_t pageIndex) const;
+    int CharWidthSlow(char32_t c) const;
     void FillPage(Page& page, std::uint32_t base) const;
     int FallbackAdvance(char32_t c) const;
 
@@ -88,7 +101,10 @@ private:
     int FMaxCharWidth = 0;
     bool FFixedPitch = false;
     bool FTrueType = false;
+    int FFamilyNibble = 0; // 0x10 .. 0x50, 0 unknown
+    int FFsType = 0; // OS/2 embedding licence bits
     mutable std::array<std::unique_ptr<Page>, 256> FPages; // the Basic Multilingual Plane
+    const std::int32_t* FLatin = nullptr; // FPages[0]'s advances, filled at construction
     mutable std::unordered_map<char32_t, std::pair<int, std::uint32_t>> FAstral;
 };
 

@@ -104,6 +104,16 @@ TEST(HostileRecords, LyingCountsAndOffsetsAreSkippedWhenPlayed)
         WithTextField(72, 0xFFFFFFF0u), // offDx outside: text drawn with measured advances
         Patched(EMR_CREATEPEN, 8, 0xFFFFFFF), // handle index beyond any table
         Patched(EMR_SELECTOBJECT, 8, 4000), // selecting an object never created
+        // A font 16 million pixels high (found by fuzzing: Qt's glyph cache
+        // crashed on the glyphs of such a font scaled down to the page).
+        Patched(EMR_EXTCREATEFONTINDIRECTW, 12, 0xFF00FF00u),
+        // A reference device that squeezes the page 26000 times more in
+        // one direction than in the other (found by fuzzing, the same crash).
+        [] {
+            QByteArray b = Patched(EMR_HEADER, 76, 65696);
+            patchU32le(b, 80, 392192);
+            return b;
+        }(),
     };
     for (const QByteArray& bytes : inputs) {
         TMetafile mf;

@@ -1,6 +1,7 @@
 // Text measuring and the formatted text drawing: metrics as the classic
 // platform reports them, word breaking, line breaks, tabs, prefixes, and
 // measuring against painting.
+#include "graphics/byte_io.h"
 #include "graphics/emf_enumerator.h"
 #include "graphics/metafile.h"
 #include "graphics/metafile_canvas.h"
@@ -224,6 +225,32 @@ TEST(DrawText, SolidBrushPaintsTheTextBackgroundClearDoesNot)
             if (e.Record().Type == EMR_EXTTEXTOUTW)
                 EXPECT_EQ(e.State().BkMode, clear ? TRANSPARENT_MODE : OPAQUE_MODE);
     }
+}
+
+} // namespace
+} // namespace vorel
+
+namespace vorel {
+namespace {
+
+// What the PDF writer asks of a face: the classic pitch-and-family byte, the
+// embedding licence and the font file.
+TEST(FontInformation, PitchFamilyLicenceAndFileOfTheStandardFaces)
+{
+    const TFontFacePtr sans = FaceOf(QStringLiteral("Arial"), 10);
+    const TFontFacePtr serif = FaceOf(QStringLiteral("Times New Roman"), 10);
+    const TFontFacePtr mono = FaceOf(QStringLiteral("Courier New"), 10);
+    EXPECT_EQ(sans->PitchAndFamily(), 0x20 | 4 | 1) << "swiss, TrueType, variable pitch";
+    EXPECT_EQ(serif->PitchAndFamily(), 0x10 | 4 | 1) << "roman";
+    EXPECT_EQ(mono->PitchAndFamily(), 0x30 | 4) << "modern, fixed pitch";
+    EXPECT_EQ(sans->OutlineTypeFlags() & 1, 0) << "the Liberation faces allow embedding";
+
+    const QByteArray file = sans->FontData();
+    ASSERT_GT(file.size(), 10000);
+    EXPECT_EQ(ByteView(file).u32be(0), 0x00010000u);
+    const QRawFont reloaded(file, 20);
+    ASSERT_TRUE(reloaded.isValid());
+    EXPECT_EQ(reloaded.familyName(), sans->FamilyName());
 }
 
 } // namespace
