@@ -2,9 +2,12 @@
 
 #include "data/data_manager.h"
 #include "data/dataset.h"
+#include "export/export_registry.h"
 #include "foundation/form_objects.h"
 #include "foundation/random.h"
 #include "foundation/records.h"
+#include "frame/print_component.h"
+#include "model/control_registry.h"
 
 namespace vorel {
 
@@ -19,6 +22,10 @@ void InitializeLibrary()
     gInitialized = true;
     RegisterRecordClasses();
     RegisterDataClasses();
+    RegisterFrameClasses();
+    RegisterModelClasses();
+    RegisterBuiltinControls();
+    RegisterBuiltinExports();
     DefaultDataManager();
     RandomizeFromClock();
 }
@@ -28,6 +35,9 @@ void FinalizeLibrary()
     if (!gInitialized)
         return;
     gInitialized = false;
+    UnRegisterBuiltinExports();
+    UnRegisterBuiltinControls();
+    UnRegisterModelClasses();
     FreeDefaultDataManager();
     FreeApplication();
     ClearFormPrototypes();

@@ -2,6 +2,7 @@
 
 #include "export/csv_export.h"
 #include "export/html_export.h"
+#include "export/pdf_export.h"
 #include "export/text_export.h"
 #include "export/xml_export.h"
 #include "foundation/component.h"
@@ -36,6 +37,7 @@ const TBuiltin kBuiltins[] = {
     {&TKVXExportToCSV::staticMetaObject, "CSV", 2172, 2173},
     {&TKVXExportToHTML::staticMetaObject, "HTML", 2178, 2179},
     {&TKVXExportToXML::staticMetaObject, "XML", 2180, 2181},
+    {&TKVXExportToPDF::staticMetaObject, "PDF", 2190, 2191},
 };
 
 } // namespace

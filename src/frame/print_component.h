@@ -149,7 +149,7 @@ public:
     virtual int GetColumnNumber(); // number of columns
     // System data names (matched in English), then Variables, then
     // OnGetVariable, which is always raised last with the name as passed.
-    virtual void KVXGetVariable(QObject* sender, const QString& name, bool& accept, int& variableType, Variant& value);
+    virtual void KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType, Variant& value);
     virtual void BeginDoc();
     virtual void EndDoc();
     virtual void NewPage(bool newBar);

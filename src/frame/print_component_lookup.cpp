@@ -7,17 +7,17 @@
 
 namespace vorel {
 
-int SysDataFieldType(TKVXSysDataType type)
+TFieldType SysDataFieldType(TKVXSysDataType type)
 {
     switch (type) {
-    case sdDate: return KVX_FIELD_TYPE_DATE;
-    case sdTime: return KVX_FIELD_TYPE_TIME;
-    case sdDateTime: return KVX_FIELD_TYPE_DATETIME;
+    case sdDate: return ftDate;
+    case sdTime: return ftTime;
+    case sdDateTime: return ftDateTime;
     case sdAuthor:
     case sdReportTitle:
     case sdSubject:
-    case sdKeywords: return KVX_FIELD_TYPE_STRING;
-    default: return KVX_FIELD_TYPE_INTEGER;
+    case sdKeywords: return ftString;
+    default: return ftInteger;
     }
 }
 
@@ -65,7 +65,7 @@ const std::array<QString, KVX_SYSDATA_COUNT>& SysDataKeys()
 
 } // namespace
 
-void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name, bool& accept, int& variableType,
+void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,
                                            Variant& value)
 {
     const QString key = name.trimmed().toUpper();
@@ -85,7 +85,7 @@ void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name,
             const TKVXVariable* variable = FVariables->GetVariable(i);
             if (key == variable->Name().toUpper()) {
                 accept = true;
-                variableType = KVX_FIELD_TYPE_STRING;
+                variableType = ftString;
                 value = variable->CurValue().IsNull() ? Variant(QString()) : variable->CurValue();
                 break;
             }

@@ -5,6 +5,7 @@
 
 #include "foundation/alignment.h"
 #include "foundation/component.h"
+#include "foundation/alignment.h"
 #include "foundation/font.h"
 
 #include <QColor>

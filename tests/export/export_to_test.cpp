@@ -44,8 +44,9 @@ TEST_F(ExportTo, TheBuiltinFiltersAreRegisteredInTheirOrder)
         classes << e.ClassName;
         extensions << e.Extension;
     }
-    EXPECT_EQ(classes, QStringList({"TKVXExportToText", "TKVXExportToCSV", "TKVXExportToHTML", "TKVXExportToXML"}));
-    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML"}));
+    EXPECT_EQ(classes, QStringList({"TKVXExportToText", "TKVXExportToCSV", "TKVXExportToHTML", "TKVXExportToXML",
+                                     "TKVXExportToPDF"}));
+    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML", "PDF"}));
     EXPECT_EQ(ExportFormatName(KVXExports()[1], lnEnglish), QStringLiteral("CSV export filter"));
     EXPECT_EQ(ExportFileDescription(KVXExports()[2], lnEnglish), QStringLiteral("HTML file (*.htm)"));
     EXPECT_EQ(GetClass(QStringLiteral("TKVXExportToXML")), &TKVXExportToXML::staticMetaObject);
@@ -56,12 +57,12 @@ TEST_F(ExportTo, RegisteringAgainMovesAFilterToTheEndAndUnregisteringRemovesIt)
     RegisterKVXExport(&TProbeExport::staticMetaObject, QStringLiteral("PRB"), 0, QStringLiteral("Probe"), 0,
                       QStringLiteral("Probe files (*.prb)"));
     RegisterKVXExport(&TKVXExportToText::staticMetaObject, QStringLiteral("TXT"), 2170, QString(), 2171, QString());
-    ASSERT_EQ(KVXExports().size(), 5);
-    EXPECT_EQ(KVXExports()[3].ClassName, QStringLiteral("TProbeExport"));
-    EXPECT_EQ(KVXExports()[4].ClassName, QStringLiteral("TKVXExportToText"));
-    EXPECT_EQ(ExportFormatName(KVXExports()[3], lnGerman), QStringLiteral("Probe")); // no text id: the caption
+    ASSERT_EQ(KVXExports().size(), 6);
+    EXPECT_EQ(KVXExports()[4].ClassName, QStringLiteral("TProbeExport"));
+    EXPECT_EQ(KVXExports()[5].ClassName, QStringLiteral("TKVXExportToText"));
+    EXPECT_EQ(ExportFormatName(KVXExports()[4], lnGerman), QStringLiteral("Probe")); // no text id: the caption
     UnRegisterKVXExport(&TProbeExport::staticMetaObject);
-    EXPECT_EQ(KVXExports().size(), 4);
+    EXPECT_EQ(KVXExports().size(), 5);
     EXPECT_EQ(GetClass(QStringLiteral("TProbeExport")), nullptr);
     EXPECT_THROW(RegisterKVXExport(&TKVXLanguage::staticMetaObject, QStringLiteral("X"), 0, QString(), 0, QString()),
                  EKVXError);
@@ -162,7 +163,7 @@ TEST_F(ExportTo, ASaveDialogAnswerExportsThroughTheChosenFilter)
         EXPECT_EQ(loaded.Pages().Items(0)->intNumPage, i);
     }
 
-    ui.SetSaveExportChoice(QStringLiteral("PDF"), Path(QStringLiteral("x.pdf")));
+    ui.SetSaveExportChoice(QStringLiteral("XLS"), Path(QStringLiteral("x.xls")));
     EXPECT_THROW(report.SavePageToFile(name), EKVXError); // no such format registered
     ui.ClearSaveExportChoice();
     EXPECT_FALSE(report.SavePageToFile(name)); // nothing answered: cancelled
@@ -191,7 +192,7 @@ TEST_F(ExportTo, TheDialogIsOfferedEveryFormatWithItsFileFilter)
     EXPECT_EQ(ui.Seen.FileName, QStringLiteral("given.txt"));
     EXPECT_EQ(ui.Seen.NumPages, 4);
     EXPECT_EQ(ui.Seen.CurrentPage, 3);
-    ASSERT_EQ(ui.Seen.Formats.size(), 5);
+    ASSERT_EQ(ui.Seen.Formats.size(), 6);
     EXPECT_EQ(ui.Seen.Formats[0].Name, QStringLiteral("Vorel generated"));
     EXPECT_EQ(ui.Seen.Formats[0].FileFilter, QStringLiteral("Vorel generated (*.zpg)|*.ZPG|All files (*.*)|*.*"));
     EXPECT_EQ(ui.Seen.Formats[2].Name, QStringLiteral("CSV export filter"));

@@ -294,38 +294,38 @@ TEST_F(PrintComponentTest, VariableNamedLikeSystemDataNeverReachesVariables)
     empty->SetName(QStringLiteral("Missing"));
 
     QStringList seen;
-    report.OnGetVariable = [&](QObject*, const QString& name, bool& accept, int& type, Variant& value) {
+    report.OnGetVariable = [&](QObject*, const QString& name, bool& accept, TFieldType& type, Variant& value) {
         seen << QStringLiteral("[%1] %2 %3 %4").arg(name).arg(accept).arg(type).arg(value.ToString());
         if (name == QStringLiteral("override"))
-            accept = true, type = KVX_FIELD_TYPE_STRING, value = Variant(QStringLiteral("mine"));
+            accept = true, type = ftString, value = Variant(QStringLiteral("mine"));
     };
     report.OnPageMade = [&](TTestReport& r) {
         if (r.intCurPage != 1)
             return;
         bool accept = false;
-        int type = 0;
+        TFieldType type = ftUnknown;
         Variant value;
         r.KVXGetVariable(nullptr, QStringLiteral("  pageno "), accept, type, value);
         EXPECT_TRUE(accept);
-        EXPECT_EQ(type, KVX_FIELD_TYPE_INTEGER);
+        EXPECT_EQ(type, ftInteger);
         EXPECT_EQ(value.ToInt(), 2);
     };
     report.Prepare();
     // The handler saw the system data value under the name as written.
     EXPECT_EQ(seen, QStringList({"[  pageno ] 1 3 2"}));
 
-    auto lookup = [&](const QString& name, bool& accept, int& type) {
+    auto lookup = [&](const QString& name, bool& accept, TFieldType& type) {
         accept = false;
-        type = 0;
+        type = ftUnknown;
         Variant value;
         report.KVXGetVariable(nullptr, name, accept, type, value);
         return value;
     };
     bool accept;
-    int type;
+    TFieldType type = ftUnknown;
     Variant v = lookup(QStringLiteral("total"), accept, type);
     EXPECT_TRUE(accept);
-    EXPECT_EQ(type, KVX_FIELD_TYPE_STRING);
+    EXPECT_EQ(type, ftString);
     EXPECT_EQ(v.ToInt(), 42) << "the value keeps its own type";
     v = lookup(QStringLiteral("Missing"), accept, type);
     EXPECT_TRUE(accept);
@@ -337,9 +337,9 @@ TEST_F(PrintComponentTest, VariableNamedLikeSystemDataNeverReachesVariables)
     EXPECT_TRUE(accept);
     EXPECT_EQ(v.ToString(), u"mine");
     v = lookup(QStringLiteral("ReportTitle"), accept, type);
-    EXPECT_EQ(type, KVX_FIELD_TYPE_STRING);
+    EXPECT_EQ(type, ftString);
     v = lookup(QStringLiteral("datetime"), accept, type);
-    EXPECT_EQ(type, KVX_FIELD_TYPE_DATETIME);
+    EXPECT_EQ(type, ftDateTime);
 }
 
 TEST_F(PrintComponentTest, SystemDataNamesMatchInEnglishWhateverTheLanguage)
@@ -347,7 +347,7 @@ TEST_F(PrintComponentTest, SystemDataNamesMatchInEnglishWhateverTheLanguage)
     report.Language()->SetLanguageID(lnGerman);
     EXPECT_EQ(report.GetLanguageShift(), int(lnGerman));
     bool accept = false;
-    int type = 0;
+    TFieldType type = ftUnknown;
     Variant value;
     report.KVXGetVariable(nullptr, QStringLiteral("BarCount"), accept, type, value);
     EXPECT_TRUE(accept);

@@ -38,7 +38,9 @@ QByteArray Encoded(const char* format)
 // ImageMagick: convert -size 8x4 pattern:checkerboard -colors 2).
 QByteArray GifBytes()
 {
-    QFile f(QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("data/checker.gif")));
+    // __FILE__ is relative to the build directory, which is not the working
+    // directory under ctest: go from the tests' data folder instead.
+    QFile f(QStringLiteral(VOREL_TEST_DATA_DIR "/../graphics/data/checker.gif"));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
