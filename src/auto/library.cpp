@@ -1,6 +1,10 @@
 #include "auto/library.h"
 
+#include "data/data_manager.h"
+#include "data/dataset.h"
+#include "foundation/form_objects.h"
 #include "foundation/random.h"
+#include "foundation/records.h"
 
 namespace vorel {
 
@@ -13,6 +17,9 @@ void InitializeLibrary()
     if (gInitialized)
         return;
     gInitialized = true;
+    RegisterRecordClasses();
+    RegisterDataClasses();
+    DefaultDataManager();
     RandomizeFromClock();
 }
 
@@ -21,6 +28,9 @@ void FinalizeLibrary()
     if (!gInitialized)
         return;
     gInitialized = false;
+    FreeDefaultDataManager();
+    FreeApplication();
+    ClearFormPrototypes();
 }
 
 bool LibraryInitialized()

@@ -13,7 +13,9 @@
 //     class TAlignments { Q_GADGET public: enum TAlignment {...}; Q_ENUM(TAlignment) };
 //     using TAlignment = TAlignments::TAlignment;
 //     using enum TAlignments::TAlignment;
-// Q_PROPERTY declarations name the qualified type (TAlignments::TAlignment).
+// Q_PROPERTY declarations name the fully qualified type
+// (vorel::TAlignments::TAlignment): without the namespace moc does not tie the
+// property to its enumerator, and forms could not store the value by name.
 
 #include "foundation/errors.h"
 

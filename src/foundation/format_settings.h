@@ -91,6 +91,8 @@ QString TimeToStr(double dateTime, const TFormatSettings& fs = FormatSettings())
 // Parses a date in the order of the short date format (day, month and year
 // fields separated by the date separator), optionally followed by a time.
 bool TryStrToDateTime(const QString& text, double& value, const TFormatSettings& fs = FormatSettings());
+// A date alone, in the order of the short date format.
+bool TryStrToDate(const QString& text, double& value, const TFormatSettings& fs = FormatSettings());
 // Raises EConvertError "'x' is not a valid date".
 double StrToDate(const QString& text, const TFormatSettings& fs = FormatSettings());
 // Converts between a QDateTime and a day number (local time, milliseconds kept).

@@ -4,6 +4,7 @@
 // pixels on bitmaps and printers.
 
 #include "foundation/component.h"
+#include "foundation/alignment.h"
 #include "foundation/font.h"
 
 #include <QColor>
@@ -52,17 +53,13 @@ public:
     Q_ENUM(TPenMode)
     enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
     Q_ENUM(TBrushStyle)
-    enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-    Q_ENUM(TAlignment)
 };
 using TPenStyle = TGraphicsEnums::TPenStyle;
 using TPenMode = TGraphicsEnums::TPenMode;
 using TBrushStyle = TGraphicsEnums::TBrushStyle;
-using TAlignment = TGraphicsEnums::TAlignment;
 using enum TGraphicsEnums::TPenStyle;
 using enum TGraphicsEnums::TPenMode;
 using enum TGraphicsEnums::TBrushStyle;
-using enum TGraphicsEnums::TAlignment;
 
 // The colour as Qt paints it (system colours resolved, opaque).
 inline QColor ToQColor(TColor color)

@@ -6,6 +6,8 @@
 #include "foundation/format_settings.h"
 #include "foundation/variant.h"
 
+#include "support/locale_fixture.h"
+
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -13,11 +15,7 @@ using namespace vorel;
 
 namespace {
 
-class VariantTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { SetFormatLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
-};
+using VariantTest = vorel::testing::EnglishUsLocaleTest;
 
 TEST_F(VariantTest, StringMeetsNumberConvertsToNumber)
 {
