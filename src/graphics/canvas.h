@@ -113,6 +113,11 @@ public:
     TSize TextExtent(QStringView text) { return {TextWidth(text), TextHeight(text)}; }
     // The face of the current font (measuring without drawing).
     const TFontFace& Face();
+    TFontFacePtr FacePtr()
+    {
+        Face();
+        return FFace;
+    }
 
     // Formatted text (the classic DrawText): breaks, aligns and draws text
     // into r, or with DT_CALCRECT only measures it and sets r's bottom (and
