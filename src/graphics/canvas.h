@@ -68,8 +68,10 @@ public:
     const TFont* Font() const { return FFont.get(); }
     void SetFont(const TFont* font) { FFont->Assign(font); }
     TPen* Pen() { return FPen.get(); }
+    const TPen* Pen() const { return FPen.get(); }
     void SetPen(const TPen* pen) { FPen->Assign(pen); }
     TBrush* Brush() { return FBrush.get(); }
+    const TBrush* Brush() const { return FBrush.get(); }
     void SetBrush(const TBrush* brush) { FBrush->Assign(brush); }
     TPoint PenPos() const { return FPenPos; }
     void SetPenPos(TPoint p) { MoveTo(p.X, p.Y); }
