@@ -23,6 +23,12 @@ packages=(
   python3 sqlite3 time
 )
 
+# Optional: the fuzz targets need a clang that handles C++20 "using enum"
+# (Debian 12's default clang 14 does not): scripts/setup.sh --fuzz
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang-16 libclang-rt-16-dev)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

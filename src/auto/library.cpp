@@ -4,6 +4,7 @@
 #include "data/dataset.h"
 #include "foundation/form_objects.h"
 #include "foundation/random.h"
+#include "frame/print_component.h"
 #include "foundation/records.h"
 
 namespace vorel {
@@ -19,6 +20,7 @@ void InitializeLibrary()
     gInitialized = true;
     RegisterRecordClasses();
     RegisterDataClasses();
+    RegisterFrameClasses();
     DefaultDataManager();
     RandomizeFromClock();
 }

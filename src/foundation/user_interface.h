@@ -6,11 +6,18 @@
 
 #include "foundation/parameter_dialog.h"
 
+#include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
+#include <atomic>
+#include <functional>
 
 namespace vorel {
 
 enum class TDialogResult { Accepted, Cancelled, Skipped };
+
+// A method without arguments run inside the modal progress dialog.
+using TKVXCallBack = std::function<void()>;
 
 class TKVXUserInterface {
 public:
@@ -19,6 +26,45 @@ public:
     // written back. Cancelled: nothing changes and generation does not start.
     // Skipped: nothing changes and generation goes on.
     virtual TDialogResult ShowParameterDialog(TParameterDialogModel& model) = 0;
+
+    // --- progress ---------------------------------------------------------
+    // One progress dialog at a time. The defaults below show nothing: no
+    // dialog exists, nothing is ever cancelled, and a modal callback simply
+    // runs. The headless interface writes a line on a terminal; vorel_ui
+    // shows the Qt dialog.
+    //
+    // Replaces any existing dialog. The bar is shown only when min or max is
+    // non-zero. True when a dialog now exists.
+    virtual bool CreateProgressDlg(int lang, const QString& caption, const QString& status,
+                                   const QString& cancelCaption, int min, int max, int position);
+    // Shows the dialog again if it was hidden and sets the status text and
+    // bar position. Whether a dialog exists.
+    virtual bool UpdateProgressDlg(const QString& status, int position);
+    // Whether a dialog existed.
+    virtual bool DestroyProgressDlg();
+    // The dialog's cancel flag; false when there is no dialog. Generation
+    // loops poll it, printing and exporting do not.
+    virtual bool ProgressCanceled();
+    // Shows the dialog modally and runs the callback once inside it; the
+    // dialog closes (hides) when the callback returns or raises, and an
+    // exception of the callback propagates.
+    virtual void ShowModalCallBack(const TKVXCallBack& callback);
+    // The hourglass while a report prepares.
+    virtual void SetBusyCursor(bool busy);
+};
+
+// The state of the headless progress line, shared by THeadlessUserInterface
+// and its tests.
+struct TProgressState {
+    bool Exists = false;
+    bool Visible = false; // false while closed after a modal callback
+    int Lang = 0;
+    QString Caption;
+    QString Status;
+    QString CancelCaption;
+    int Min = 0;
+    int Max = 0;
+    int Position = 0;
 };
 
 class THeadlessUserInterface : public TKVXUserInterface {
@@ -33,8 +79,48 @@ public:
     // the dialog counts as confirmed; editors without a value keep what they show.
     TDialogResult ShowParameterDialog(TParameterDialogModel& model) override;
 
+    // Progress: one line on standard error, rewritten in place, when standard
+    // error is a terminal; silent otherwise. Terminal writes are throttled
+    // (at most one per ProgressInterval ms, creation and the last state
+    // always written), so thousands of pages cost nothing noticeable.
+    bool CreateProgressDlg(int lang, const QString& caption, const QString& status, const QString& cancelCaption,
+                           int min, int max, int position) override;
+    bool UpdateProgressDlg(const QString& status, int position) override;
+    bool DestroyProgressDlg() override;
+    bool ProgressCanceled() override;
+    void ShowModalCallBack(const TKVXCallBack& callback) override;
+
+    // Cancels the current dialog as its Cancel button would. Only stores an
+    // atomic flag, so a SIGINT handler may call it. Ignored without a dialog
+    // (a new dialog starts uncancelled).
+    void RequestCancel() noexcept { FCancelRequested.store(true, std::memory_order_relaxed); }
+    const TProgressState& Progress() const { return FProgress; }
+
+    // Where the line goes. The default writes to standard error and decides
+    // with isatty(2) on every creation; tests install a writer and say
+    // whether it counts as a terminal. ResetProgressOutput restores the default.
+    void SetProgressOutput(std::function<void(const QByteArray&)> writer, bool isTerminal, int columns = 0);
+    void ResetProgressOutput();
+    void SetProgressInterval(int milliseconds) { FIntervalMs = milliseconds; }
+    // The text of the line for a state, without terminal control codes:
+    // "caption: status" plus " NN%" while the bar is shown.
+    static QString ProgressLine(const TProgressState& state);
+
 private:
+    void WriteLine(bool force);
+    void ClearLine();
+    bool OutputIsTerminal() const;
+
     QHash<QString, QString> FParameterTexts;
+    TProgressState FProgress;
+    std::atomic<bool> FCancelRequested{false};
+    std::function<void(const QByteArray&)> FWriter;
+    bool FWriterIsTerminal = false;
+    int FWriterColumns = 0;
+    bool FTerminal = false; // decided at creation
+    bool FLineShown = false;
+    int FIntervalMs = 100;
+    QElapsedTimer FLastWrite;
 };
 
 // The installed user interface (the headless one unless replaced). Not owned.
@@ -47,5 +133,13 @@ THeadlessUserInterface* HeadlessUserInterface();
 // only when the user cancels; then no value has changed. True when nothing
 // needed asking.
 bool AskParameters(TKVXParameters& parameters, int lang, TKVXUserInterface* ui = UserInterface());
+
+// The progress operations on the installed user interface.
+bool CreateProgressDlg(int lang, const QString& caption, const QString& status, const QString& cancelCaption,
+                       int min, int max, int position);
+bool UpdateProgressDlg(const QString& status, int position);
+bool DestroyProgressDlg();
+bool ProgressCanceled();
+void ShowModalCallBack(const TKVXCallBack& callback);
 
 } // namespace vorel

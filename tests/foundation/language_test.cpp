@@ -129,7 +129,7 @@ TEST(LanguageTables, QuotedEnglishTextsAreExact)
         {1285, u"Vorel file (*.kvx)|*.kvx"},
         {1289, u"X:%d,Y:%d     %s"},
         {2029, u"KVXWizard is not complete. If you quit the KVXWizard now, the new report will not be created. Abort wizard?"},
-        {2078, u"No printer installed in MS Windows"},
+        {2078, u"No printer installed"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GetString(lnEnglish, c.id), QString::fromUtf16(c.text)) << c.id;

@@ -1,0 +1,234 @@
+#pragma once
+// The print component frame: the common base of every printable component
+// (designed, composite and automatic reports). It owns the page list of a
+// prepared report, drives a preparation through a fixed sequence of virtual
+// operations, records each page as an enhanced metafile with a canvas to
+// draw on, draws the page frame, and supplies system data values and the
+// variable lookup of the expression language. Descendants implement the
+// generation (PrepareReport) and, where they need to, page numbering and
+// page start.
+//
+// Published properties: the base publishes Language, KVProperty and
+// HelpContext, TKVPrintComponent adds TwoPass. Frame, AnimatedStatus,
+// PrinterSetting, Font and Options have their accessors here and are
+// published by the descendants that store them (TKVReport re-declares them
+// as Q_PROPERTYs in its own order).
+
+#include "foundation/language.h"
+#include "foundation/records.h"
+#include "frame/document_properties.h"
+#include "frame/get_variable_event.h"
+#include "frame/page_frame.h"
+#include "frame/page_list.h"
+#include "frame/printer_settings.h"
+
+#include <QIODevice>
+#include <QList>
+#include <memory>
+
+namespace vorel {
+
+class TMetafileCanvas;
+
+class TKVXPrintEnums {
+    Q_GADGET
+public:
+    enum TKVXOption { roDisableControls = 1 };
+    Q_DECLARE_FLAGS(TKVXOptions, TKVXOption)
+    Q_FLAG(TKVXOptions)
+    enum TStatus { stIdle, stPrinting, stPrinted };
+    Q_ENUM(TStatus)
+};
+using TKVXOption = TKVXPrintEnums::TKVXOption;
+using TKVXOptions = TKVXPrintEnums::TKVXOptions;
+using TStatus = TKVXPrintEnums::TStatus;
+using enum TKVXPrintEnums::TKVXOption;
+using enum TKVXPrintEnums::TStatus;
+Q_DECLARE_OPERATORS_FOR_FLAGS(TKVXPrintEnums::TKVXOptions)
+
+using TNotifyEvent = std::function<void(QObject* sender)>;
+// Page counts from 1, Bar from 0.
+using TPageEvent = std::function<void(QObject* sender, int page, int bar)>;
+
+// The metafile description every page carries beside the creator text.
+inline constexpr char16_t kPageDescription[] = u"Tarnwick Software";
+
+// The product title and version: the default document title and the page
+// metafiles' creator text.
+QString ProductVersionText();
+
+// Raised by the output entry points whose implementation is not part of
+// this build ("Printing is not available in this build").
+[[noreturn]] void RaiseNotAvailable(const QString& what);
+
+class TKVPrintBaseComponent : public TComponent {
+    Q_OBJECT
+    Q_PROPERTY(vorel::TKVXLanguage* Language READ Language WRITE SetLanguage)
+    Q_PROPERTY(vorel::TKVProperty* KVProperty READ KVProperty WRITE SetKVProperty)
+    Q_PROPERTY(int HelpContext READ HelpContext WRITE SetHelpContext)
+public:
+    Q_INVOKABLE explicit TKVPrintBaseComponent(QObject* owner = nullptr);
+    ~TKVPrintBaseComponent() override;
+
+    // --- published ---
+    TKVXLanguage* Language() const { return FLanguage; }
+    void SetLanguage(const TKVXLanguage* value); // copies
+    TKVProperty* KVProperty() const { return FKVProperty; }
+    void SetKVProperty(const TKVProperty* value); // copies
+    int HelpContext() const { return FHelpContext; }
+    void SetHelpContext(int value) { FHelpContext = value; }
+
+    // --- published by descendants ---
+    TKVXFrame* Frame() const { return FFrame; }
+    void SetFrame(const TKVXFrame* value); // copies
+    bool AnimatedStatus() const { return FAnimatedStatus; }
+    void SetAnimatedStatus(bool value) { FAnimatedStatus = value; }
+    TKVXPrinter* PrinterSetting() const { return FPrinterSetting; }
+    void SetPrinterSetting(const TKVXPrinter* value); // copies
+    TKVXVariables* Variables() const { return FVariables; }
+    void SetVariables(const TKVXVariables* value); // copies
+    TKVXOutlines* Outlines() const { return FOutlines; }
+    void SetOutlines(const TKVXOutlines* value); // copies
+    TKVXOptions Options() const { return FOptions; }
+    void SetOptions(TKVXOptions value) { FOptions = value; }
+    bool TwoPass() const { return FTwoPass; }
+    void SetTwoPass(bool value) { FTwoPass = value; }
+
+    // --- events ---
+    TNotifyEvent OnBeginDoc;
+    TNotifyEvent OnEndDoc;
+    TPageEvent OnBeginPage;
+    TPageEvent OnEndPage;
+    TNotifyEvent OnBeforePreview;
+    TNotifyEvent OnPreview; // when assigned, replaces the built-in preview window
+    TNotifyEvent OnAfterPreview;
+    TNotifyEvent OnBeforePrint;
+    TNotifyEvent OnAfterPrint;
+    TGetVariableEvent OnGetVariable; // last word on variable lookup
+
+    // --- state ---
+    bool Prepared() const { return FPrepared; }
+    TStatus Status() const { return FStatus; }
+    QString ProductVersion() const { return ProductVersionText(); }
+    // The canvas of the current page: exists from NewPage to the next
+    // NewPage or EndDoc (a page's metafile is complete once it is gone).
+    TMetafileCanvas* MFCanvas() const { return FMFCanvas.get(); }
+    // The system printer's settings saved by SavePrinter.
+    TKVXPrinter* OldPrinterSetting() const { return FOldPrinterSetting; }
+    const TPageList& Pages() const { return FPages; }
+    TPageList& Pages() { return FPages; }
+
+    // --- preparation and the page list ---
+    // PrepareStart, PrepareReport (inside the modal progress dialog when
+    // AnimatedStatus is set), a second pass when TwoPass is set, PrepareEnd.
+    // PrepareEnd runs also when the generation raises; the exception then
+    // propagates.
+    void Prepare();
+    void PrepareStart();
+    void PrepareEnd();
+    int GetNumPages() const;
+    int GetNumBars() const;
+    TPageInfo* GetPage(int pageNo, int barNo) const;
+    TPageInfo* CurrentPage() const { return GetPage(intCurPage, intCurBar); }
+    void FreePages();
+    Variant GetSysDataValue(TKVXSysDataType type);
+    // The language index every string lookup passes (0..127).
+    int GetLanguageShift() const;
+    void SavePrinter();
+    void RestorePrinter();
+
+    // --- the virtual operations, in slot order ---
+    // Sets intCurPage to -1 and intCurBar to 0. A descendant calls it first,
+    // then BeginDoc, NewPage(false) for the first page (NewPage(true) for
+    // each further bar), draws on MFCanvas between intCurHeight and
+    // intMaxPageHeight, and calls EndDoc.
+    virtual void PrepareReport();
+    virtual int GetPageNoCountBy();
+    virtual int GetPageNoStartAt();
+    virtual int GetCurColumn();    // from 0
+    virtual int GetColumnNumber(); // number of columns
+    // System data names (matched in English), then Variables, then
+    // OnGetVariable, which is always raised last with the name as passed.
+    virtual void KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType, Variant& value);
+    virtual void BeginDoc();
+    virtual void EndDoc();
+    virtual void NewPage(bool newBar);
+
+    // --- output ---
+    void Preview();
+    void PreviewPreparedReport();
+    void PreviewParentedControl(QObject* parent);
+    void PreviewParentedControlPreparedReport(QObject* parent);
+    void Print();
+    void PrintReport();
+    void PrintPages(const QList<int>& pages);
+    void PrintStart();
+    void PrintEnd();
+    void SavePreparedReport(const QString& fileName);
+    void SavePreparedReportToStream(QIODevice& stream);
+    void SavePreparedPages(const QString& fileName, bool oneFilePerPage, const QList<int>& pages);
+    void LoadPreparedReport(const QString& fileName);
+    void LoadPreparedReportFromStream(QIODevice& stream);
+    bool SavePageToFile(QString& fileName);
+    void ExportTo(const QString& fileName, bool oneFilePerPage, const QMetaObject* exportClass, const QList<int>& pages);
+
+    // --- run-time fields of the generation (descendants and the engine) ---
+    int intCurPage = -1;       // page index within the bar; -1 before the first page
+    int intCurBar = 0;         // bar index
+    int intCurHeight = -1;     // report pixels: next free vertical position on the page
+    int intMaxPageHeight = 0;  // report pixels: lowest usable vertical position
+    int intLastPageHeight = 0; // report pixels: height of the band last placed
+    int intCurPassNumber = 1;  // 1, or 2 in the second pass of a two-pass preparation
+    int intNumPages = 0;       // counts remembered after the first pass
+    int intNumBars = 0;
+
+protected:
+    // Prepare (when asked), then OnBeforePreview, OnPreview or the preview
+    // window (embedded in parent when given), OnAfterPreview. Nothing
+    // happens when no prepared page list results.
+    virtual void InternalPreview(bool prepare, QObject* parent);
+    // The designer sets it; a designing component shows its own preview
+    // even when OnPreview is assigned.
+    virtual bool IsDesigning() const { return false; }
+
+    bool FPrepared = false;
+    TStatus FStatus = stIdle;
+    TPageList FPages;
+
+private:
+    void RunPass();
+
+    TKVXLanguage* FLanguage;
+    TKVProperty* FKVProperty;
+    int FHelpContext = 0;
+    TKVXFrame* FFrame;
+    bool FAnimatedStatus = true;
+    TKVXPrinter* FPrinterSetting;
+    TKVXPrinter* FOldPrinterSetting;
+    TKVXVariables* FVariables;
+    TKVXOutlines* FOutlines;
+    TKVXOptions FOptions = roDisableControls;
+    bool FTwoPass = false;
+    bool FPrinterSaved = false; // the system printer is saved until RestorePrinter
+    std::unique_ptr<TMetafileCanvas> FMFCanvas;
+};
+
+// The direct base of TKVReport: adds the default font and publishes TwoPass.
+class TKVPrintComponent : public TKVPrintBaseComponent {
+    Q_OBJECT
+    Q_PROPERTY(bool TwoPass READ TwoPass WRITE SetTwoPass)
+public:
+    Q_INVOKABLE explicit TKVPrintComponent(QObject* owner = nullptr);
+
+    // "Arial" at creation; a control created inside the report copies it.
+    TFont* Font() const { return FFont; }
+    void SetFont(const TFont* value); // copies
+
+private:
+    TFont* FFont;
+};
+
+// Registers the frame's persistent classes with the class registry.
+void RegisterFrameClasses();
+
+} // namespace vorel

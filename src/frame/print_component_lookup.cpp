@@ -1,0 +1,98 @@
+// System data values and the variable lookup of the print component frame.
+
+#include "foundation/format_settings.h"
+#include "frame/print_component.h"
+
+#include <cmath>
+
+namespace vorel {
+
+TFieldType SysDataFieldType(TKVXSysDataType type)
+{
+    switch (type) {
+    case sdDate: return ftDate;
+    case sdTime: return ftTime;
+    case sdDateTime: return ftDateTime;
+    case sdAuthor:
+    case sdReportTitle:
+    case sdSubject:
+    case sdKeywords: return ftString;
+    default: return ftInteger;
+    }
+}
+
+Variant TKVPrintBaseComponent::GetSysDataValue(TKVXSysDataType type)
+{
+    switch (type) {
+    case sdDate: return Variant(int(std::trunc(Now())));
+    case sdTime: {
+        const double now = Now();
+        return Variant(now - std::trunc(now));
+    }
+    case sdDateTime: return Variant::FromDate(Now());
+    case sdAuthor: return Variant(FKVProperty->Author());
+    case sdReportTitle: return Variant(FKVProperty->Title());
+    case sdSubject: return Variant(FKVProperty->Subject());
+    case sdKeywords: return Variant(FKVProperty->Keywords());
+    case sdPageNo: return Variant(GetPageNoCountBy() * (intCurPage + 1) + GetPageNoStartAt());
+    case sdPageCount: return Variant(GetNumPages());
+    case sdBarNo: return Variant(intCurBar + 1);
+    case sdBarCount: return Variant(GetNumBars());
+    case sdColumnNo: return Variant(GetCurColumn() + 1);
+    case sdColumnCount: return Variant(GetColumnNumber());
+    // Descendants that number detail rows supply the real value.
+    case sdDetailNo: return Variant::FromShortInt(-1);
+    // The generation engine supplies the band line number; here it stays unassigned.
+    case sdBandLineNo: return Variant();
+    }
+    return Variant();
+}
+
+namespace {
+
+// The upper-cased English names of the system data items: expressions name
+// them in English whatever the component's language.
+const std::array<QString, KVX_SYSDATA_COUNT>& SysDataKeys()
+{
+    static const std::array<QString, KVX_SYSDATA_COUNT> keys = [] {
+        std::array<QString, KVX_SYSDATA_COUNT> result;
+        for (int i = 0; i < KVX_SYSDATA_COUNT; ++i)
+            result[size_t(i)] = GetSysDataName(lnEnglish, TKVXSysDataType(i)).toUpper();
+        return result;
+    }();
+    return keys;
+}
+
+} // namespace
+
+void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,
+                                           Variant& value)
+{
+    const QString key = name.trimmed().toUpper();
+    const auto& sysKeys = SysDataKeys();
+    for (int i = 0; i < KVX_SYSDATA_COUNT; ++i) {
+        if (key == sysKeys[size_t(i)]) {
+            const auto type = TKVXSysDataType(i);
+            accept = true;
+            variableType = SysDataFieldType(type);
+            value = GetSysDataValue(type);
+            break;
+        }
+    }
+    // A variable named like a system data item is never reached.
+    if (!accept) {
+        for (int i = 0; i < FVariables->Count(); ++i) {
+            const TKVXVariable* variable = FVariables->GetVariable(i);
+            if (key == variable->Name().toUpper()) {
+                accept = true;
+                variableType = ftString;
+                value = variable->CurValue().IsNull() ? Variant(QString()) : variable->CurValue();
+                break;
+            }
+        }
+    }
+    if (OnGetVariable)
+        OnGetVariable(sender, name, accept, variableType, value);
+}
+
+} // namespace vorel

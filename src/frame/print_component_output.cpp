@@ -1,0 +1,139 @@
+// The output entry points of the print component frame: preview, printing,
+// prepared-report streams, and saving or exporting pages. Their flow is
+// fixed here; the parts that need a window, a printer job, the stream
+// format or the export filters raise "... is not available in this build"
+// until those parts are built, instead of silently doing nothing.
+
+#include "frame/print_component.h"
+
+namespace vorel {
+
+// --- preview ------------------------------------------------------------------------------
+
+void TKVPrintBaseComponent::Preview()
+{
+    InternalPreview(true, nullptr);
+}
+
+void TKVPrintBaseComponent::PreviewPreparedReport()
+{
+    InternalPreview(false, nullptr);
+}
+
+void TKVPrintBaseComponent::PreviewParentedControl(QObject* parent)
+{
+    InternalPreview(true, parent);
+}
+
+void TKVPrintBaseComponent::PreviewParentedControlPreparedReport(QObject* parent)
+{
+    InternalPreview(false, parent);
+}
+
+void TKVPrintBaseComponent::InternalPreview(bool prepare, QObject* parent)
+{
+    if (prepare)
+        Prepare();
+    // A generation that never reached EndDoc leaves nothing to show.
+    if (!FPrepared)
+        return;
+    if (OnBeforePreview)
+        OnBeforePreview(this);
+    if (OnPreview && !IsDesigning()) {
+        OnPreview(this);
+    } else {
+        // The preview window (embedded in parent when given, else modal),
+        // with the outline view enabled when Outlines has entries.
+        Q_UNUSED(parent);
+        RaiseNotAvailable(QStringLiteral("The preview window"));
+    }
+    if (OnAfterPreview)
+        OnAfterPreview(this);
+}
+
+// --- printing -----------------------------------------------------------------------------
+
+void TKVPrintBaseComponent::Print()
+{
+    // The print dialog, then the chosen pages in copy and collate order.
+    RaiseNotAvailable(QStringLiteral("Printing"));
+}
+
+void TKVPrintBaseComponent::PrintReport()
+{
+    // Prints every page without a dialog (an unprepared component is
+    // prepared first by its PrepareReport alone).
+    RaiseNotAvailable(QStringLiteral("Printing"));
+}
+
+void TKVPrintBaseComponent::PrintPages(const QList<int>& pages)
+{
+    Q_UNUSED(pages);
+    RaiseNotAvailable(QStringLiteral("Printing"));
+}
+
+void TKVPrintBaseComponent::PrintStart()
+{
+    RaiseNotAvailable(QStringLiteral("Printing"));
+}
+
+void TKVPrintBaseComponent::PrintEnd()
+{
+    RaiseNotAvailable(QStringLiteral("Printing"));
+}
+
+// --- prepared-report streams ----------------------------------------------------------------
+
+void TKVPrintBaseComponent::SavePreparedReport(const QString& fileName)
+{
+    Q_UNUSED(fileName);
+    RaiseNotAvailable(QStringLiteral("Saving a prepared report"));
+}
+
+void TKVPrintBaseComponent::SavePreparedReportToStream(QIODevice& stream)
+{
+    Q_UNUSED(stream);
+    RaiseNotAvailable(QStringLiteral("Saving a prepared report"));
+}
+
+void TKVPrintBaseComponent::SavePreparedPages(const QString& fileName, bool oneFilePerPage, const QList<int>& pages)
+{
+    Q_UNUSED(fileName);
+    Q_UNUSED(oneFilePerPage);
+    Q_UNUSED(pages);
+    RaiseNotAvailable(QStringLiteral("Saving prepared pages"));
+}
+
+void TKVPrintBaseComponent::LoadPreparedReport(const QString& fileName)
+{
+    Q_UNUSED(fileName);
+    RaiseNotAvailable(QStringLiteral("Loading a prepared report"));
+}
+
+void TKVPrintBaseComponent::LoadPreparedReportFromStream(QIODevice& stream)
+{
+    Q_UNUSED(stream);
+    RaiseNotAvailable(QStringLiteral("Loading a prepared report"));
+}
+
+// --- save and export ----------------------------------------------------------------------
+
+bool TKVPrintBaseComponent::SavePageToFile(QString& fileName)
+{
+    // The save/export dialog: file name, format, page range; then ExportTo
+    // or SavePreparedPages.
+    Q_UNUSED(fileName);
+    RaiseNotAvailable(QStringLiteral("Saving or exporting pages"));
+}
+
+void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPage, const QMetaObject* exportClass,
+                                     const QList<int>& pages)
+{
+    Q_UNUSED(fileName);
+    Q_UNUSED(oneFilePerPage);
+    Q_UNUSED(exportClass);
+    Q_UNUSED(pages);
+    RaiseNotAvailable(QStringLiteral("Exporting pages"));
+}
+
+} // namespace vorel
