@@ -4,8 +4,9 @@
 #include "data/dataset.h"
 #include "foundation/form_objects.h"
 #include "foundation/random.h"
-#include "frame/print_component.h"
 #include "foundation/records.h"
+#include "frame/print_component.h"
+#include "model/control_registry.h"
 
 namespace vorel {
 
@@ -21,6 +22,8 @@ void InitializeLibrary()
     RegisterRecordClasses();
     RegisterDataClasses();
     RegisterFrameClasses();
+    RegisterModelClasses();
+    RegisterBuiltinControls();
     DefaultDataManager();
     RandomizeFromClock();
 }
@@ -30,6 +33,8 @@ void FinalizeLibrary()
     if (!gInitialized)
         return;
     gInitialized = false;
+    UnRegisterBuiltinControls();
+    UnRegisterModelClasses();
     FreeDefaultDataManager();
     FreeApplication();
     ClearFormPrototypes();

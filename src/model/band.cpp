@@ -1,0 +1,217 @@
+// The band: its type and name, data set, controls, group links and the
+// group footer's change rule.
+
+#include "model/band.h"
+
+#include "foundation/language.h"
+#include "model/report.h"
+
+#include <algorithm>
+
+namespace vorel {
+
+namespace {
+constexpr int kTextNewControl = 1013; // "NewKVXControl"
+} // namespace
+
+TKVXBand::TKVXBand(QObject* owner) : TKVXControl(owner)
+{
+    if (auto* report = qobject_cast<TKVReport*>(owner)) {
+        FReport = report;
+        SetDisplayName(GetString(LanguageShift(), kTextNewControl));
+    }
+    SetHeight(100);
+    SetTransparent(true);
+}
+
+TKVXBand::~TKVXBand()
+{
+    DeleteAllElements();
+    // Controls owned by the band but never added to Objects are freed by
+    // QObject after this destructor: they must not look back at the band.
+    for (QObject* child : children())
+        if (auto* control = qobject_cast<TKVXControl*>(child)) {
+            control->FParentBand = nullptr;
+            control->FReport = nullptr;
+        }
+    if (FReport)
+        FReport->RemoveBand(this);
+}
+
+// --- properties -----------------------------------------------------------------------------
+
+TDataSet* TKVXBand::GetDataset() const
+{
+    if (FDataset)
+        return FDataset.data();
+    return FReport ? FReport->DataSet() : nullptr;
+}
+
+void TKVXBand::SetDataset(TDataSet* dataSet)
+{
+    if (!dataSet || (FReport && dataSet == FReport->DataSet()))
+        FDataset = nullptr;
+    else
+        FDataset = dataSet;
+}
+
+QString TKVXBand::BandTypeName(TBandType type, int languageShift)
+{
+    return GetString(languageShift, KVX_TEXT_BAND_TYPE + int(type));
+}
+
+QString TKVXBand::GetBandName() const
+{
+    return BandTypeName(FBandType, LanguageShift());
+}
+
+bool TKVXBand::IsAutomaticName(const QString& name, TBandType type) const
+{
+    // Names the band was given by its type ("BandDetail", made unique as
+    // "BandDetail1") or by its constructor; anything else was typed by hand.
+    const int lang = LanguageShift();
+    if (name.isEmpty() || name == GetString(lang, kTextNewControl) || name == GetString(0, kTextNewControl))
+        return true;
+    const QString automatic = GetString(lang, KVX_TEXT_BAND) + BandTypeName(type, lang);
+    if (!name.startsWith(automatic))
+        return false;
+    for (qsizetype i = automatic.size(); i < name.size(); ++i)
+        if (name[i] < u'0' || name[i] > u'9')
+            return false;
+    return true;
+}
+
+void TKVXBand::SetBandType(TBandType value)
+{
+    if (FBandType == value)
+        return;
+    const TBandType old = FBandType;
+    FBandType = value;
+    // The classic band renamed itself unconditionally, so a form (which
+    // stores the name before the type) lost every name given by hand on
+    // loading; a name typed by hand now stays.
+    if (!IsAutomaticName(DisplayName(), old))
+        return;
+    const int lang = LanguageShift();
+    const QString name = GetString(lang, KVX_TEXT_BAND) + BandTypeName(value, lang);
+    SetDisplayName(FReport ? FReport->GetUniqueName(name) : name);
+}
+
+// --- controls -------------------------------------------------------------------------------
+
+int TKVXBand::GetBandIndex() const
+{
+    return FReport ? int(FReport->Bands().indexOf(const_cast<TKVXBand*>(this))) : -1;
+}
+
+const QMetaObject* TKVXBand::GetClassByName(const QString& name)
+{
+    const QMetaObject* meta = GetClass(name);
+    return meta && meta->inherits(&TKVXControl::staticMetaObject) ? meta : nullptr;
+}
+
+int TKVXBand::AddElement(const QMetaObject* controlClass)
+{
+    if (!controlClass || !controlClass->inherits(&TKVXControl::staticMetaObject)
+        || controlClass->inherits(&TKVXBand::staticMetaObject))
+        throw EKVXError(QStringLiteral("Class %1 is not a report control")
+                            .arg(controlClass ? MetaClassName(controlClass) : QStringLiteral("(none)")));
+    QObject* created = controlClass->newInstance(Q_ARG(QObject*, this));
+    auto* control = qobject_cast<TKVXControl*>(created);
+    if (!control) {
+        delete created;
+        throw EKVXError(QStringLiteral("Class %1 could not be created").arg(MetaClassName(controlClass)));
+    }
+    // Unique before it joins the list, so that it is not compared with itself.
+    if (FReport)
+        control->SetDisplayName(FReport->GetUniqueName(control->DisplayName()));
+    FObjects.append(control);
+    if (FReport && FReport->OnDesignerMessage)
+        FReport->OnDesignerMessage(control, KVX_MSG_ELEMENT_ADDED);
+    return int(FObjects.size()) - 1;
+}
+
+int TKVXBand::AppendElement(TKVXControl* control)
+{
+    if (!control || control == this || qobject_cast<TKVXBand*>(control))
+        return -1;
+    control->MoveToBand(this);
+    return GetElement(control);
+}
+
+int TKVXBand::GetElement(const TKVXControl* control) const
+{
+    return int(FObjects.indexOf(const_cast<TKVXControl*>(control)));
+}
+
+void TKVXBand::RemoveObject(TKVXControl* control)
+{
+    FObjects.removeAll(control);
+}
+
+void TKVXBand::DeleteAllElements()
+{
+    while (!FObjects.isEmpty())
+        delete FObjects.takeLast();
+}
+
+void TKVXBand::ChangeOrder(bool toFront)
+{
+    const QList<TKVXControl*> snapshot = FObjects;
+    if (toFront) {
+        for (qsizetype i = snapshot.size() - 1; i >= 0; --i)
+            if (snapshot[i]->Selected()) {
+                FObjects.removeAll(snapshot[i]);
+                FObjects.append(snapshot[i]);
+            }
+    } else {
+        for (TKVXControl* control : snapshot)
+            if (control->Selected()) {
+                FObjects.removeAll(control);
+                FObjects.prepend(control);
+            }
+    }
+    Invalidate();
+}
+
+int TKVXBand::GetLinkedFooterIndex() const
+{
+    if (!FReport)
+        return -1;
+    const QList<TKVXBand*>& bands = FReport->Bands();
+    const int index = GetBandIndex();
+    if (FBandType == btGroupHeader) {
+        for (int i = index + 1; i < bands.size(); ++i)
+            if (bands[i]->BandType() == btGroupFooter && bands[i]->Expression() == FExpression)
+                return i;
+    } else if (FBandType == btGroupFooter) {
+        for (int i = index - 1; i >= 0; --i)
+            if (bands[i]->BandType() == btGroupHeader && bands[i]->Expression() == FExpression)
+                return i;
+    }
+    return -1;
+}
+
+int TKVXBand::GetColumnWidth() const
+{
+    if (!FReport)
+        return Width();
+    TKVXPrinter* printer = FReport->PrinterSetting();
+    const int usable = printer->GetPaperWidthPixels() - printer->GetPageOffsetLeft() - printer->GetPageOffsetRight();
+    // A form with no columns or bars would divide by zero: count at least one.
+    const int columns = std::max(1, FReport->ColumnNumber());
+    const int bars = std::max(1, FReport->BarNumber());
+    return (usable * bars - (columns - 1) * FReport->ColumnSpace()) / (columns * bars);
+}
+
+bool TKVXBand::ValueChanged()
+{
+    if (TKVXControl::ValueChanged())
+        return true;
+    if (FBandType != btGroupFooter || !FReport)
+        return false;
+    TKVXBand* next = FReport->GetBand(GetBandIndex() + 1);
+    return next && next->GetIsGroup() && next->ValueChanged();
+}
+
+} // namespace vorel

@@ -1,0 +1,218 @@
+#pragma once
+// TKVReport: one designed report. It holds the ordered list of bands (each
+// holding its controls), the data binding, column and bar layout, page
+// numbering, variables and parameters, and supplies the generation step of
+// the print component frame. The band list is kept in rank order by
+// AddBand/AppendBand/BandReOrder; bands read from a form keep the form's
+// order.
+//
+// The generation itself (PrepareReport, NewPage, UpdateCurValues,
+// ResetPrintedValues) is the engine's and lives in src/engine/.
+
+#include "data/data_manager.h"
+#include "data/dataset.h"
+#include "expr/variable_event.h"
+#include "frame/print_component.h"
+#include "model/band.h"
+
+#include <QList>
+
+namespace vorel {
+
+class TKVReportStates {
+    Q_GADGET
+public:
+    // Controls draw their display names, and skip print-when and highlight
+    // logic, whenever the state is below rsPrepare. rsPrint is never set.
+    enum TKVReportState { rsNone, rsDesign, rsPrepare, rsPrint };
+    Q_ENUM(TKVReportState)
+    // What a trigger of the aggregate bookkeeping updates.
+    enum TUpdateValue { uvAllBand, uvWithoutGroupFooter, uvOnlyGroupFooter, uvOnlyCustomVariables };
+    Q_ENUM(TUpdateValue)
+};
+using TKVReportState = TKVReportStates::TKVReportState;
+using TUpdateValue = TKVReportStates::TUpdateValue;
+using enum TKVReportStates::TKVReportState;
+using enum TKVReportStates::TUpdateValue;
+
+// (Sender, Column): a column starts or ends (0-based column).
+using TColumnEvent = std::function<void(QObject* sender, int column)>;
+// (Sender, control, IsPreCalc): before a band or control is measured
+// (IsPreCalc true) or painted.
+using TGenerateBeforeEvent = std::function<void(QObject* sender, TKVXControl* control, bool isPreCalc)>;
+// (Sender, control, IsPreCalc, var Abort): after it; Abort skips the
+// band's remaining controls (ignored after a band).
+using TGenerateAfterEvent = std::function<void(QObject* sender, TKVXControl* control, bool isPreCalc, bool& abort)>;
+// Designer notifications (KVX_MSG_*): (control, message).
+using TDesignerMessageEvent = std::function<void(TKVXControl* control, int message)>;
+
+// The file name a report without one reports.
+inline constexpr char16_t kDefaultReportFileName[] = u"Report.kvx";
+
+class TKVReport : public TKVPrintComponent {
+    Q_OBJECT
+    Q_PROPERTY(vorel::TDataSet* DataSet READ DataSet WRITE SetDataSet)
+    Q_PROPERTY(vorel::TKVXDataManager* DataManager READ DataManager WRITE SetDataManager)
+    Q_PROPERTY(int BarNumber READ BarNumber WRITE SetBarNumber)
+    Q_PROPERTY(int ColumnSpace READ ColumnSpace WRITE SetColumnSpace)
+    Q_PROPERTY(int ColumnNumber READ ColumnNumber WRITE SetColumnNumber)
+    Q_PROPERTY(QString FileName READ GetFileName WRITE SetFileName)
+    Q_PROPERTY(int PageNoStartAt READ PageNoStartAt WRITE SetPageNoStartAt)
+    Q_PROPERTY(int PageNoCountBy READ PageNoCountBy WRITE SetPageNoCountBy)
+    Q_PROPERTY(vorel::TKVXVariables* Variables READ Variables WRITE SetVariables)
+    Q_PROPERTY(vorel::TKVXParameters* Parameters READ Parameters WRITE SetParameters)
+    Q_PROPERTY(bool AnimatedStatus READ AnimatedStatus WRITE SetAnimatedStatus)
+    Q_PROPERTY(vorel::TKVXFrame* Frame READ Frame WRITE SetFrame)
+    Q_PROPERTY(vorel::TKVXPrinter* PrinterSetting READ PrinterSetting WRITE SetPrinterSetting)
+    Q_PROPERTY(vorel::TFont* Font READ Font WRITE SetFont)
+    Q_PROPERTY(vorel::TKVXPrintEnums::TKVXOptions Options READ Options WRITE SetOptions)
+public:
+    // Starts with a page header, a detail band and a page footer.
+    Q_INVOKABLE explicit TKVReport(QObject* owner = nullptr);
+    // Frees the bands (and with them their controls).
+    ~TKVReport() override;
+
+    // --- published ---
+    TDataSet* DataSet() const { return FDataSet; }
+    // Stores the reference and asks to be told when the data set is freed.
+    void SetDataSet(TDataSet* value);
+    TKVXDataManager* DataManager() const { return FDataManager; }
+    void SetDataManager(TKVXDataManager* value);
+    int BarNumber() const { return FBarNumber; }
+    void SetBarNumber(int value) { FBarNumber = value; }
+    int ColumnSpace() const { return FColumnSpace; } // report pixels between columns
+    void SetColumnSpace(int value) { FColumnSpace = value; }
+    int ColumnNumber() const { return FColumnNumber; }
+    void SetColumnNumber(int value) { FColumnNumber = value; }
+    // "Report.kvx" while no name is set.
+    QString GetFileName() const;
+    void SetFileName(const QString& value) { FFileName = value; }
+    int PageNoStartAt() const { return FPageNoStartAt; }
+    void SetPageNoStartAt(int value) { FPageNoStartAt = value; }
+    int PageNoCountBy() const { return FPageNoCountBy; }
+    void SetPageNoCountBy(int value) { FPageNoCountBy = value; }
+    TKVXParameters* Parameters() const { return FParameters; }
+    void SetParameters(const TKVXParameters* value); // copies
+
+    // --- events (besides the frame's) ---
+    TColumnEvent OnBeginColumn;
+    TColumnEvent OnEndColumn;
+    TGenerateBeforeEvent BeforeControlPrint;
+    TGenerateAfterEvent AfterControlPrint;
+    TGenerateBeforeEvent BeforeBandPrint;
+    TGenerateAfterEvent AfterBandPrint;
+    // Selection changes, added elements and repaint requests, for a designer.
+    TDesignerMessageEvent OnDesignerMessage;
+
+    // --- state ---
+    TKVReportState ReportState() const { return FReportState; }
+    void SetReportState(TKVReportState value) { FReportState = value; }
+    // Set while a report form is read: renaming the report is ignored then.
+    bool Loading() const { return FLoading; }
+    void SetLoading(bool value) { FLoading = value; }
+    void SetName(const QString& name) override;
+
+    // --- the band list ---
+    const QList<TKVXBand*>& Bands() const { return FBands; }
+    int BandCount() const { return int(FBands.size()); }
+    // Deletes all bands, adds a page header, a detail band and a page
+    // footer, and sets ReportState to rsNone.
+    void NewReport();
+    // Creates a band of the type (NewPage set for page header and footer)
+    // and places it with AppendBand; returns its index.
+    int AddBand(TBandType bandType, bool atEnd);
+    // Places the band by rank (a summary always last): before the first band
+    // of equal or higher rank (atEnd false) or of higher rank (atEnd true).
+    // Takes ownership. Returns the index.
+    int AppendBand(TKVXBand* band, bool atEnd);
+    // Appends the band at the end whatever its rank (a band read from a
+    // form keeps the form's order). Takes ownership. Returns the index.
+    int AppendBandAsRead(TKVXBand* band);
+    // Sorts the bands by rank.
+    void BandReOrder();
+    void DeleteBand(int index);
+    void DeleteAllBands();
+    // A group header after the existing headers, its footer before the
+    // existing footers (the newest group is the innermost).
+    void AddGroup(int& headerIndex, int& footerIndex, bool newPage, bool reprintHeader, bool newPageIfNotFit,
+                  double lessThan, const QString& expression);
+    // Deletes the group bands whose Expression equals the text, without regard to case.
+    void DeleteGroup(const QString& expression);
+    // Index of the first band of the type, or -1.
+    int GetIndexBand(TBandType bandType) const;
+    // The band, or none out of range.
+    TKVXBand* GetBand(int index) const;
+    // LineNo of the first band of the type, or -1.
+    int GetBandLineNo(TBandType bandType) const;
+    // Appends the Expression of every group header in band order (clears first when asked).
+    void AssignGroups(bool clear, TStringList* list) const;
+    // "DataSet.Field" of every field of every data set of the data manager.
+    void AssignDataSets(TStringList* list);
+    // The manager expressions use: DataManager, else the shared default one
+    // (refilled from the application's data sets, DataSet first, when it does
+    // not hold them yet).
+    TKVXDataManager* GetDataManager();
+    // A name no control of the report has yet: Base, then Base1, Base2 ...
+    // in one pass over the controls (band names are not compared).
+    QString GetUniqueName(const QString& base) const;
+    TKVXControl* GetFirstSelected() const;
+    // Unselects every band, then every control: 0 selects, 1 unselects, 2 toggles.
+    void SelectElements(int mode);
+    // Refreshes CanBePrinted of every band and control from ShowIf and
+    // HideWhen; evaluation errors propagate.
+    void UpdateControlStates();
+
+    // The variable lookup as the expression language calls it: the report's
+    // KVXGetVariable (parameters, then the frame's lookup).
+    const TGetVariableEvent& VariableEvent() const { return FVariableEvent; }
+
+    // --- overrides of the frame, in slot order ---
+    void PrepareReport() override; // src/engine/
+    int GetPageNoCountBy() override { return FPageNoCountBy; }
+    int GetPageNoStartAt() override { return FPageNoStartAt; }
+    int GetCurColumn() override { return intCurColumn; }
+    int GetColumnNumber() override { return FColumnNumber; }
+    // Parameters (by upper-cased Name or DisplayLabel) first, then the frame's lookup.
+    void KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,
+                        Variant& value) override;
+    void NewPage(bool newBar) override; // src/engine/
+
+    // --- aggregates (src/engine/) ---
+    void UpdateCurValues(int fromBand, int toBand, TUpdateValue mode, const QString& groupName,
+                         const QString& variableName);
+    void ResetPrintedValues(TResetType resetType, const QString& groupName);
+
+    // --- generation cursor (report pixels, y downwards), besides the frame's ---
+    int intBarWidth = 0;      // page width minus left and right margin
+    int intColumnLeft = 0;    // left edge of the current column
+    int intColumnTop = 0;     // every column starts here on the current page
+    int intColumnBottom = 0;  // every column ends here on the current page
+    int intCurColumn = 0;     // current column, from 0
+    bool boolWasNewPage = false; // no detail band processed yet on this page or column
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+    bool IsDesigning() const override { return FReportState == rsDesign; }
+
+private:
+    friend class TKVXBand;
+    friend class TKVXControl;
+    void RemoveBand(TKVXBand* band); // from Bands only
+    void AdoptBand(TKVXBand* band);  // owner and links, out of Bands
+
+    QList<TKVXBand*> FBands;
+    TDataSet* FDataSet = nullptr;
+    TKVXDataManager* FDataManager = nullptr;
+    int FBarNumber = 1;
+    int FColumnSpace = 0;
+    int FColumnNumber = 1;
+    QString FFileName;
+    int FPageNoStartAt = 0;
+    int FPageNoCountBy = 1;
+    TKVXParameters* FParameters;
+    TKVReportState FReportState = rsNone;
+    bool FLoading = false;
+    TGetVariableEvent FVariableEvent;
+};
+
+} // namespace vorel

@@ -1,0 +1,34 @@
+#pragma once
+// How a report goes through the form streaming core: the report lists its
+// bands as its children in Bands order (then any other component it owns,
+// such as its data sets), a band lists its controls in Objects order.
+// Reading a report replaces its bands; bands keep the form's order (they
+// are not re-sorted by rank), each control joins its band's Objects.
+//
+// These are the component stream only; the ".kvx" file wrapper (length,
+// banner, resource header) is built on them.
+
+#include "foundation/form_objects.h"
+
+#include <QByteArray>
+
+namespace vorel {
+
+class TKVReport;
+
+FormWriteOptions ReportFormWriteOptions();
+// Options for one reading (they remember which reports they have cleared):
+// the first band read into a report deletes the bands the report had;
+// references the form cannot resolve are looked for among the
+// application's components.
+FormReadOptions ReportFormReadOptions();
+
+// The report's component stream: binary ("TPF0" ...) or the readable text form.
+QByteArray SaveReportComponent(TKVReport* report, bool text = false);
+// Reads a component stream (either form, with or without the resource
+// header) into the report: deletes all its bands first, keeps the report's
+// own name (the loading flag is set while reading and cleared in any case).
+// Errors propagate; bands read before an error stay.
+FormReadResult LoadReportComponent(TKVReport* report, QByteArrayView bytes);
+
+} // namespace vorel

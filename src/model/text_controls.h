@@ -1,0 +1,120 @@
+#pragma once
+// The text controls of the label family: TKVXLabel prints fixed text,
+// TKVXExpression the value of an expression (optionally a running aggregate)
+// through a format mask, TKVXSysData a system value (date, page number, line
+// number ...). The engine calls UpdateCurValue to compute the current value;
+// Draw gets the display text with GetValueForShow and places it with
+// DoDrawText.
+
+#include "foundation/language.h"
+#include "foundation/records.h"
+#include "model/control.h"
+
+namespace vorel {
+
+// Text ids of the default display names.
+constexpr int KVX_TEXT_LABEL = 1014;      // "Text"
+constexpr int KVX_TEXT_EXPRESSION = 1015; // "Expression"
+
+class TKVXLabel : public TKVXControl {
+    Q_OBJECT
+    Q_PROPERTY(int Angle READ Angle WRITE SetAngle)
+    Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
+    Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+public:
+    Q_INVOKABLE explicit TKVXLabel(QObject* owner = nullptr);
+
+    // Degrees counter-clockwise; a value outside 0..359 becomes 0.
+    int Angle() const { return FAngle; }
+    void SetAngle(int value);
+    // Break lines at word boundaries inside the rectangle.
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool value);
+    // Report the height of the drawn text instead of the design height.
+    bool Stretch() const { return FStretch; }
+    void SetStretch(bool value);
+
+    // The label's value is its DisplayName.
+    void UpdateCurValue() override;
+    int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags) override;
+    // The text shown for a value: the label renders it without a mask.
+    virtual void GetValueForShow(TCanvas& canvas, const Variant& value, QString& text);
+    // Places the text by Alignment and Angle inside rect (the inside of the
+    // frame) and draws it; returns the text height.
+    int DoDrawText(TCanvas& canvas, const TRect& rect, const QString& text, unsigned flags);
+
+    // Where DoDrawText starts the text, relative to the inside of the frame
+    // (report pixels), for a text of tw x th pixels: the rules of every
+    // rotation and alignment, exposed for the designer and tests.
+    TPoint TextOffset(int textWidth, int textHeight) const;
+
+private:
+    int FAngle = 0;
+    bool FWordWrap = true;
+    bool FStretch = true;
+};
+
+class TKVXExpression : public TKVXLabel {
+    Q_OBJECT
+    Q_PROPERTY(QString Expression READ Expression WRITE SetExpression)
+    Q_PROPERTY(QString Format READ Format WRITE SetFormat)
+    Q_PROPERTY(vorel::TKVXCalculation* Calculation READ Calculation WRITE SetCalculation)
+public:
+    Q_INVOKABLE explicit TKVXExpression(QObject* owner = nullptr);
+
+    QString Expression() const { return FExpression; }
+    // An empty DisplayName takes the expression text.
+    void SetExpression(const QString& value);
+    QString Format() const { return FFormat; }
+    void SetFormat(const QString& value);
+    TKVXCalculation* Calculation() const { return FCalculation; }
+    void SetCalculation(const TKVXCalculation* value); // copies
+
+    // A plain field reference without mask and aggregate takes the field's
+    // text (an empty text when the field is missing); anything else the
+    // calculated-value evaluation with the mask and the aggregate step.
+    void UpdateCurValue() override;
+    // While generating: the value through Format, for the characters that
+    // fit the control's width.
+    void GetValueForShow(TCanvas& canvas, const Variant& value, QString& text) override;
+
+private:
+    QString FExpression;
+    QString FFormat;
+    TKVXCalculation* FCalculation;
+};
+
+class TKVXSysData : public TKVXLabel {
+    Q_OBJECT
+    Q_PROPERTY(vorel::TKVXSysDataTypes::TKVXSysDataType SysData READ SysData WRITE SetSysData)
+    Q_PROPERTY(QString Format READ Format WRITE SetFormat)
+public:
+    Q_INVOKABLE explicit TKVXSysData(QObject* owner = nullptr);
+
+    TKVXSysDataType SysData() const { return FSysData; }
+    // A new kind: a mask that is empty or still the old kind's default
+    // becomes the new kind's default; a display name that is still the old
+    // kind's name (or empty) becomes the new kind's, made unique.
+    void SetSysData(TKVXSysDataType value);
+    QString Format() const { return FFormat; }
+    void SetFormat(const QString& value);
+
+    // The frame's value (detail and band line numbers from the bands), as
+    // text: dates and times as their serial number, counters as integers.
+    void UpdateCurValue() override;
+    void GetValueForShow(TCanvas& canvas, const Variant& value, QString& text) override;
+
+private:
+    bool IsAutomaticName(const QString& name, TKVXSysDataType kind) const;
+
+    TKVXSysDataType FSysData = sdDateTime;
+    QString FFormat;
+};
+
+// The text of a value through a mask for a control of widthInPixels
+// (report pixels, frame included) on the canvas's current font: the
+// pipeline shared by expressions and system data.
+QString FormatControlText(TCanvas& canvas, const Variant& value, const QString& format, int widthInPixels,
+                          int frameWidth);
+
+} // namespace vorel
