@@ -14,9 +14,12 @@ int KVX_EQUAL_Y = 5;
 
 namespace {
 
-// Largest picture item a record may ask for, in pixels; a record that
-// states more (a hostile size) becomes an item without pixels.
-constexpr std::int64_t kMaxPicturePixels = std::int64_t(1) << 26;
+// Largest picture item a record may ask for, in pixels (a page at 96 dpi
+// is about one million), and the most picture pixels one file's items may
+// hold together. A record beyond either (a hostile size, or thousands of
+// huge pictures) becomes an item without pixels.
+constexpr std::int64_t kMaxPicturePixels = std::int64_t(1) << 22;
+constexpr std::int64_t kMaxPicturePixelsPerFile = std::int64_t(1) << 26;
 
 } // namespace
 
@@ -30,8 +33,7 @@ TKVXExportAttributes::~TKVXExportAttributes() = default;
 void TKVXExportAttributes::StartExport()
 {
     TKVXExport::StartExport();
-    FRecords.clear();
-    FColumns.clear();
+    ClearRecords();
     FCurrentFont = std::make_unique<TFont>();
     FFontSnapshot.reset();
     CurrentAlignment = taLeftJustify;
@@ -54,6 +56,7 @@ void TKVXExportAttributes::ClearRecords()
     FRecords.clear();
     FRecords.shrink_to_fit();
     FColumns.clear();
+    FPicturePixels = 0;
 }
 
 void TKVXExportAttributes::WriteStringToStream(QIODevice& stream, const QString& s) const
@@ -206,8 +209,11 @@ void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
     }
     destWidth = std::abs(destWidth);
     destHeight = std::abs(destHeight);
-    if (destWidth == 0 || destHeight == 0 || std::int64_t(destWidth) * destHeight > kMaxPicturePixels)
+    const std::int64_t pixels = std::int64_t(destWidth) * destHeight;
+    if (destWidth == 0 || destHeight == 0 || pixels > kMaxPicturePixels
+        || FPicturePixels + pixels > kMaxPicturePixelsPerFile)
         return;
+    FPicturePixels += pixels;
 
     auto bitmap = std::make_shared<TBitmap>(destWidth, destHeight);
     const std::uint32_t offBmi = r.u32le(dibFields), cbBmi = r.u32le(dibFields + 4);

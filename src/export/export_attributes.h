@@ -76,6 +76,7 @@ private:
     std::shared_ptr<const TFont> FFontSnapshot; // the current font as items share it; reset on change
     std::vector<TKVXMFERecord> FRecords;
     std::vector<int> FColumns;
+    std::int64_t FPicturePixels = 0; // held by the picture items since the last file
 };
 
 // The classic item order of the grid building (K = KVX_EQUAL_X, Q =

@@ -29,9 +29,9 @@ struct TBuiltin {
 
 // The documented order. Filters not built yet take their place in the
 // list when they land: EMF (2174/2175), WMF (2176/2177) and BMP (2192/2193)
-// after CSV; Excel (2182/2183), Lotus (2184/2185), QuattroPro (2186/2187),
-// RTF (2188/2189), PDF (2190/2191), TIFF (2194/2195) and JPEG (2196/2197)
-// after XML.
+// after CSV; Excel (2182/2183), Lotus (2184/2185), QuattroPro (2186/2187)
+// and RTF (2188/2189) between XML and PDF; TIFF (2194/2195) and JPEG
+// (2196/2197) after PDF.
 const TBuiltin kBuiltins[] = {
     {&TKVXExportToText::staticMetaObject, "TXT", 2170, 2171},
     {&TKVXExportToCSV::staticMetaObject, "CSV", 2172, 2173},

@@ -5,7 +5,6 @@
 
 #include "foundation/alignment.h"
 #include "foundation/component.h"
-#include "foundation/alignment.h"
 #include "foundation/font.h"
 
 #include <QColor>

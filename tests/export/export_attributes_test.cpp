@@ -55,8 +55,9 @@ TEST(ExportRecords, RunsDrawnSideBySideWithAGapBelowFivePixelsMergeIntoOneItem)
         col.filter.StartExport();
         col.Page(*page);
         ASSERT_EQ(int(col.Items().size()), c.expectedItems) << "gap " << c.gapPx;
-        if (c.expectedItems == 1)
+        if (c.expectedItems == 1) {
             EXPECT_EQ(col.Items()[0].Text, QStringLiteral("abcd"));
+        }
     }
 }
 
