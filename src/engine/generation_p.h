@@ -58,7 +58,7 @@ private:
 TGenerationContext* ActiveGeneration(const TKVReport* report);
 // The running context, or one made in fallback for a call from outside.
 TGenerationContext& GenerationFor(TKVReport* report, TGenerationContext& fallback);
-// Fills Master and VirtualDetailIndex from the report's bands.
+// Fills Master, VirtualDetailIndex and FirstPageDiffers from the report.
 void InitGenerationContext(TGenerationContext& context, TKVReport* report);
 
 // Where one walk over the bands stands within a record pass.
