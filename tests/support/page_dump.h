@@ -15,6 +15,7 @@
 #include "graphics/byte_io.h"
 #include "graphics/emf_enumerator.h"
 #include "graphics/metafile.h"
+#include "support/golden.h"
 
 #include <QDir>
 #include <QFile>
@@ -120,34 +121,10 @@ inline QStringList PageTexts(const TMetafile& metafile)
     return texts;
 }
 
-// Compares text with tests/data/golden/<name>.expected.txt (see the top of
-// this file).
+// Compares a page listing with its golden file (see support/golden.h).
 inline void ExpectGoldenText(const QString& name, const QString& actual)
 {
-    const QString dir = QStringLiteral(VOREL_TEST_DATA_DIR "/golden");
-    const QString expectedPath = dir + u'/' + name + QStringLiteral(".expected.txt");
-    const QString actualPath = dir + u'/' + name + QStringLiteral(".actual.txt");
-    if (qgetenv("VOREL_UPDATE_GOLDEN") == "1") {
-        QDir().mkpath(dir);
-        QFile out(expectedPath);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly)) << expectedPath.toStdString();
-        out.write(actual.toUtf8());
-        QFile::remove(actualPath);
-        return;
-    }
-    QFile in(expectedPath);
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly))
-        << "no golden file " << expectedPath.toStdString() << " (run with VOREL_UPDATE_GOLDEN=1 to create it)";
-    const QString expected = QString::fromUtf8(in.readAll());
-    if (expected == actual) {
-        QFile::remove(actualPath);
-        return;
-    }
-    QFile out(actualPath);
-    if (out.open(QIODevice::WriteOnly))
-        out.write(actual.toUtf8());
-    ADD_FAILURE() << "pages differ from " << expectedPath.toStdString() << "; what was generated is in "
-                  << actualPath.toStdString() << " (diff them; VOREL_UPDATE_GOLDEN=1 accepts it)";
+    ExpectGolden(name, actual);
 }
 
 } // namespace vorel::testing
