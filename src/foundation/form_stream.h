@@ -192,8 +192,9 @@ struct FormResource {
     std::int64_t DataOffset = 0; // offset of the data within the input
     std::int64_t DataSize = 0; // in bytes
 };
-// Validates the header and the size against what remains; raises EStreamError otherwise.
-FormResource ReadFormResourceHeader(QByteArrayView bytes);
+// Validates the header and the size against what remains; raises EStreamError
+// otherwise, with offsets counted from `baseOffset` (where `bytes` starts in its file).
+FormResource ReadFormResourceHeader(QByteArrayView bytes, std::int64_t baseOffset = 0);
 bool LooksLikeFormResource(QByteArrayView bytes);
 
 // --- recognition --------------------------------------------------------------------------
