@@ -367,7 +367,7 @@ bool LooksLikeFormResource(QByteArrayView data)
         && std::uint8_t(data[2]) == 0;
 }
 
-FormResource ReadFormResourceHeader(QByteArrayView data, std::int64_t baseOffset)
+FormResource ReadFormResourceHeader(QByteArrayView data, std::int64_t baseOffset, bool allowShortData)
 {
     bytes::ByteReader in(data);
     auto fail = [&](const QString& why) -> void {
@@ -402,8 +402,12 @@ FormResource ReadFormResourceHeader(QByteArrayView data, std::int64_t baseOffset
     const std::uint32_t size = in.u32le();
     res.DataOffset = in.Offset();
     res.DataSize = size;
-    if (!in.Has(size))
+    if (!in.Has(size) && allowShortData) {
+        res.DataSize = in.Remaining();
+        res.Truncated = true;
+    } else if (!in.Has(size)) {
         fail(QStringLiteral("Stream read error (resource data of %1 bytes, %2 remain)").arg(size).arg(in.Remaining()));
+    }
     return res;
 }
 

@@ -105,9 +105,18 @@ void ReadReportForm(QByteArrayView data, FormComponent& tree)
     const qsizetype start = kHeaderLengthBytes + length;
     if (start == data.size())
         HeaderError(start, QStringLiteral("Stream read error (no component resource after the header)"));
+    // A resource whose size runs past the end is read as far as it goes, so
+    // that a cut-off file keeps the bands before the cut and the error names
+    // the place where the data ends.
+    QByteArrayView body = data.sliced(start);
     FormParseOptions options;
     options.BaseOffset = start;
-    ReadFormAny(data.sliced(start), tree, options);
+    if (LooksLikeFormResource(body)) {
+        const FormResource resource = ReadFormResourceHeader(body, start, true);
+        body = body.sliced(resource.DataOffset, resource.DataSize);
+        options.BaseOffset += resource.DataOffset;
+    }
+    ReadFormAny(body, tree, options);
 }
 
 QStringList DescribeUnresolved(const std::vector<FormUnresolvedReference>& unresolved)

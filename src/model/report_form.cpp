@@ -25,11 +25,15 @@ const QObject* ContextFont(const QObject* instance, const QMetaProperty& propert
     return control->Report()->Font();
 }
 
-// "Name" among the application's components, "Module.Name" inside one of them.
+// "Name" among the application's components, "Module.Name" inside one of
+// them; "Application.Name" as the writer names what the application owns.
 QObject* FindApplicationComponent(const QString& name)
 {
     TComponent* found = Application();
-    for (const QString& part : name.split(u'.')) {
+    QStringList parts = name.split(u'.');
+    if (parts.size() > 1 && parts.first().compare(found->Name(), Qt::CaseInsensitive) == 0)
+        parts.removeFirst();
+    for (const QString& part : parts) {
         found = found->FindComponent(part);
         if (!found)
             return nullptr;
