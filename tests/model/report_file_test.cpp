@@ -284,6 +284,30 @@ TEST_F(ReportFileTest, FilesOnDiskKeepTheirOwnName)
     }
 }
 
+TEST_F(ReportFileTest, AfterLoadingThePrinterIsLookedUpByNameAndThePaperKnown)
+{
+    // The index of another machine's printer list means nothing here: the
+    // name decides, whatever order the form gives them in.
+    const QByteArray text = "object Report1: TKVReport\r\n"
+                            "  PrinterSetting.PrinterName = 'No such printer'\r\n"
+                            "  PrinterSetting.PrinterIndex = 3\r\n"
+                            "  PrinterSetting.PaperSize = psA5\r\n"
+                            "  PrinterSetting.PaperSizeWidth = 0\r\n"
+                            "end\r\n";
+    target.LoadReportFromBytes(text);
+    TKVXPrinter* printer = target.PrinterSetting();
+    EXPECT_EQ(printer->PrinterIndex(), -1);
+    EXPECT_EQ(printer->GetPaperSizeWidth(), 1480);
+    EXPECT_EQ(printer->GetPaperSizeHeight(), 2100);
+
+    // A custom paper keeps the height it was given.
+    target.LoadReportFromBytes("object Report1: TKVReport\r\n"
+                               "  PrinterSetting.PaperSize = psCustom\r\n"
+                               "  PrinterSetting.PaperSizeHeight = 2000\r\n"
+                               "end\r\n");
+    EXPECT_EQ(printer->GetPaperSizeHeight(), 2000);
+}
+
 // --- data sets and references ------------------------------------------------------------------
 
 TEST_F(ReportFileTest, DataSetsFollowTheBandsAndReferencesResolveAfterReading)
@@ -305,6 +329,7 @@ TEST_F(ReportFileTest, DataSetsFollowTheBandsAndReferencesResolveAfterReading)
     const QByteArray text = source.SaveReportToBytes(TReportFormFormat::Text);
     EXPECT_GT(text.indexOf("object Orders: TMemoryDataSet"), text.lastIndexOf("TKVXBand")) << "after the bands";
     EXPECT_LT(text.indexOf("DataSet = Orders"), text.indexOf("object Orders")) << "a reference ahead of its target";
+    EXPECT_EQ(text.count("\r\n    Dataset = "), 1) << "only the band with a data set of its own";
 
     for (const TReportFormFormat format : kBothFormats) {
         for (int pass = 0; pass < 2; ++pass) { // a second load replaces the data sets of the first
