@@ -2,6 +2,7 @@
 
 #include "data/data_manager.h"
 #include "data/dataset.h"
+#include "export/export_registry.h"
 #include "foundation/form_objects.h"
 #include "foundation/random.h"
 #include "foundation/records.h"
@@ -24,6 +25,7 @@ void InitializeLibrary()
     RegisterFrameClasses();
     RegisterModelClasses();
     RegisterBuiltinControls();
+    RegisterBuiltinExports();
     DefaultDataManager();
     RandomizeFromClock();
 }
@@ -33,6 +35,7 @@ void FinalizeLibrary()
     if (!gInitialized)
         return;
     gInitialized = false;
+    UnRegisterBuiltinExports();
     UnRegisterBuiltinControls();
     UnRegisterModelClasses();
     FreeDefaultDataManager();

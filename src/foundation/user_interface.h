@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QList>
+#include <QString>
 #include <atomic>
 #include <functional>
 
@@ -18,6 +20,35 @@ enum class TDialogResult { Accepted, Cancelled, Skipped };
 
 // A method without arguments run inside the modal progress dialog.
 using TKVXCallBack = std::function<void()>;
+
+// --- the save/export dialog ---------------------------------------------------
+// One entry of the dialog's format list: the prepared-report format first,
+// then every registered export filter in registration order.
+struct TSaveExportFormat {
+    QString ClassName;  // the filter's class; empty for the prepared-report format
+    QString Extension;  // without the full stop ("ZPG", "CSV"); the dialog puts it on the file name
+    QString Name;       // shown in the format list
+    QString FileFilter; // the save-file dialog's filter ("CSV file (*.csv)|*.CSV|All files (*.*)|*.*")
+    QString IconName;   // a theme icon name for files of the extension; may be empty
+};
+
+// What the core tells the dialog.
+struct TSaveExportRequest {
+    int Lang = 0;
+    int HelpContext = 0;
+    QString FileName;                 // put into the file name field when not empty
+    QList<TSaveExportFormat> Formats; // index 0 is the prepared-report format
+    int NumPages = 0;                 // for all, even and odd pages
+    int CurrentPage = 1;              // 1-based, for "current page"
+};
+
+// What the user chose.
+struct TSaveExportChoice {
+    int FormatIndex = 0; // into TSaveExportRequest::Formats
+    QString FileName;
+    QList<int> Pages;    // 1-based page numbers, ascending; every bar of a listed page
+    bool SeparateFiles = false;
+};
 
 class TKVXUserInterface {
 public:
@@ -51,6 +82,11 @@ public:
     virtual void ShowModalCallBack(const TKVXCallBack& callback);
     // The hourglass while a report prepares.
     virtual void SetBusyCursor(bool busy);
+
+    // The save/export dialog (format, file name, pages, one file per page).
+    // True when the user confirmed; choice then holds the result. The
+    // default shows nothing and answers as a cancelled dialog.
+    virtual bool ShowSaveExportDialog(const TSaveExportRequest& request, TSaveExportChoice& choice);
 };
 
 // The state of the headless progress line, shared by THeadlessUserInterface
@@ -78,6 +114,17 @@ public:
     // editors (unknown combo items raise EKVXError naming the parameter) and
     // the dialog counts as confirmed; editors without a value keep what they show.
     TDialogResult ShowParameterDialog(TParameterDialogModel& model) override;
+
+    // The save/export dialog without a display: the caller gives the answer
+    // beforehand. format names an entry by extension ("csv", ".CSV", "ZPG"),
+    // class name or shown name, case-insensitive. An empty file name takes
+    // the request's; an empty page list means every page. Without an answer
+    // given the dialog counts as cancelled. The answer stays for later calls.
+    void SetSaveExportChoice(const QString& format, const QString& fileName, const QList<int>& pages = {},
+                             bool separateFiles = false);
+    void ClearSaveExportChoice() { FSaveChoiceGiven = false; }
+    // Raises EKVXError naming the format when no entry matches it.
+    bool ShowSaveExportDialog(const TSaveExportRequest& request, TSaveExportChoice& choice) override;
 
     // Progress: one line on standard error, rewritten in place, when standard
     // error is a terminal; silent otherwise. Terminal writes are throttled
@@ -112,6 +159,11 @@ private:
     bool OutputIsTerminal() const;
 
     QHash<QString, QString> FParameterTexts;
+    bool FSaveChoiceGiven = false;
+    QString FSaveFormat;
+    QString FSaveFileName;
+    QList<int> FSavePages;
+    bool FSaveSeparate = false;
     TProgressState FProgress;
     std::atomic<bool> FCancelRequested{false};
     std::function<void(const QByteArray&)> FWriter;

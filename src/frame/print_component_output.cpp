@@ -82,58 +82,7 @@ void TKVPrintBaseComponent::PrintEnd()
     RaiseNotAvailable(QStringLiteral("Printing"));
 }
 
-// --- prepared-report streams ----------------------------------------------------------------
-
-void TKVPrintBaseComponent::SavePreparedReport(const QString& fileName)
-{
-    Q_UNUSED(fileName);
-    RaiseNotAvailable(QStringLiteral("Saving a prepared report"));
-}
-
-void TKVPrintBaseComponent::SavePreparedReportToStream(QIODevice& stream)
-{
-    Q_UNUSED(stream);
-    RaiseNotAvailable(QStringLiteral("Saving a prepared report"));
-}
-
-void TKVPrintBaseComponent::SavePreparedPages(const QString& fileName, bool oneFilePerPage, const QList<int>& pages)
-{
-    Q_UNUSED(fileName);
-    Q_UNUSED(oneFilePerPage);
-    Q_UNUSED(pages);
-    RaiseNotAvailable(QStringLiteral("Saving prepared pages"));
-}
-
-void TKVPrintBaseComponent::LoadPreparedReport(const QString& fileName)
-{
-    Q_UNUSED(fileName);
-    RaiseNotAvailable(QStringLiteral("Loading a prepared report"));
-}
-
-void TKVPrintBaseComponent::LoadPreparedReportFromStream(QIODevice& stream)
-{
-    Q_UNUSED(stream);
-    RaiseNotAvailable(QStringLiteral("Loading a prepared report"));
-}
-
-// --- save and export ----------------------------------------------------------------------
-
-bool TKVPrintBaseComponent::SavePageToFile(QString& fileName)
-{
-    // The save/export dialog: file name, format, page range; then ExportTo
-    // or SavePreparedPages.
-    Q_UNUSED(fileName);
-    RaiseNotAvailable(QStringLiteral("Saving or exporting pages"));
-}
-
-void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPage, const QMetaObject* exportClass,
-                                     const QList<int>& pages)
-{
-    Q_UNUSED(fileName);
-    Q_UNUSED(oneFilePerPage);
-    Q_UNUSED(exportClass);
-    Q_UNUSED(pages);
-    RaiseNotAvailable(QStringLiteral("Exporting pages"));
-}
+// The prepared-report streams are in prepared_stream.cpp, saving and
+// exporting pages in save_export.cpp.
 
 } // namespace vorel

@@ -66,6 +66,46 @@ inline void patchU16le(QByteArray& out, int offset, std::uint16_t v)
     p[1] = char(v >> 8);
 }
 
+// Writes little-endian values into memory already sized for them (one
+// resize per record instead of an append per field).
+class LeWriter {
+public:
+    explicit LeWriter(char* p) : FP(p) {}
+    void u8(std::uint8_t v) { *FP++ = char(v); }
+    void u16(std::uint16_t v)
+    {
+        FP[0] = char(v & 0xFF);
+        FP[1] = char(v >> 8);
+        FP += 2;
+    }
+    void u32(std::uint32_t v)
+    {
+        FP[0] = char(v & 0xFF);
+        FP[1] = char((v >> 8) & 0xFF);
+        FP[2] = char((v >> 16) & 0xFF);
+        FP[3] = char(v >> 24);
+        FP += 4;
+    }
+    void i16(std::int16_t v) { u16(std::uint16_t(v)); }
+    void i32(std::int32_t v) { u32(std::uint32_t(v)); }
+    void f32(float v)
+    {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        u32(bits);
+    }
+    void zeros(int count)
+    {
+        std::memset(FP, 0, std::size_t(count));
+        FP += count;
+    }
+    char* Position() const { return FP; }
+    void Skip(int count) { FP += count; }
+
+private:
+    char* FP;
+};
+
 // --- reading ------------------------------------------------------------------
 
 // A read-only window on bytes. Out-of-range reads return 0; use Fits() first

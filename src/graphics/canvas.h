@@ -68,8 +68,10 @@ public:
     const TFont* Font() const { return FFont.get(); }
     void SetFont(const TFont* font) { FFont->Assign(font); }
     TPen* Pen() { return FPen.get(); }
+    const TPen* Pen() const { return FPen.get(); }
     void SetPen(const TPen* pen) { FPen->Assign(pen); }
     TBrush* Brush() { return FBrush.get(); }
+    const TBrush* Brush() const { return FBrush.get(); }
     void SetBrush(const TBrush* brush) { FBrush->Assign(brush); }
     TPoint PenPos() const { return FPenPos; }
     void SetPenPos(TPoint p) { MoveTo(p.X, p.Y); }
@@ -113,6 +115,11 @@ public:
     TSize TextExtent(QStringView text) { return {TextWidth(text), TextHeight(text)}; }
     // The face of the current font (measuring without drawing).
     const TFontFace& Face();
+    TFontFacePtr FacePtr()
+    {
+        Face();
+        return FFace;
+    }
 
     // Formatted text (the classic DrawText): breaks, aligns and draws text
     // into r, or with DT_CALCRECT only measures it and sets r's bottom (and

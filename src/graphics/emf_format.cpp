@@ -58,24 +58,24 @@ TLogFont TLogFont::Read(ByteView b, std::size_t o)
     return lf;
 }
 
-void TLogFont::Write(QByteArray& out) const
+void TLogFont::Write(LeWriter& w) const
 {
-    writeI32le(out, Height);
-    writeI32le(out, Width);
-    writeI32le(out, Escapement);
-    writeI32le(out, Orientation);
-    writeI32le(out, Weight);
-    writeU8(out, Italic);
-    writeU8(out, Underline);
-    writeU8(out, StrikeOut);
-    writeU8(out, CharSet);
-    writeU8(out, OutPrecision);
-    writeU8(out, ClipPrecision);
-    writeU8(out, Quality);
-    writeU8(out, PitchAndFamily);
+    w.i32(Height);
+    w.i32(Width);
+    w.i32(Escapement);
+    w.i32(Orientation);
+    w.i32(Weight);
+    w.u8(Italic);
+    w.u8(Underline);
+    w.u8(StrikeOut);
+    w.u8(CharSet);
+    w.u8(OutPrecision);
+    w.u8(ClipPrecision);
+    w.u8(Quality);
+    w.u8(PitchAndFamily);
     const QString name = FaceName.left(31);
     for (int i = 0; i < 32; ++i)
-        writeU16le(out, i < name.size() ? name[i].unicode() : 0);
+        w.u16(i < name.size() ? name[i].unicode() : 0);
 }
 
 void TEmfBounds::Unite(const TEmfBounds& b)
@@ -96,117 +96,121 @@ void TEmfBounds::Unite(const TEmfBounds& b)
 
 TEmfWriter::TEmfWriter() { FBody.reserve(16 * 1024); }
 
-void TEmfWriter::Begin(std::uint32_t type, int size)
+LeWriter TEmfWriter::Begin(std::uint32_t type, int size)
 {
-    writeU32le(FBody, type);
-    writeU32le(FBody, std::uint32_t(size));
+    const qsizetype start = FBody.size();
+    FBody.resize(start + size);
+    LeWriter w(FBody.data() + start);
+    w.u32(type);
+    w.u32(std::uint32_t(size));
     ++FRecords;
+    return w;
 }
 
-void TEmfWriter::Bounds(QByteArray& out, const TEmfBounds& b)
+void TEmfWriter::Bounds(LeWriter& w, const TEmfBounds& b)
 {
-    writeI32le(out, b.Left);
-    writeI32le(out, b.Top);
-    writeI32le(out, b.Right);
-    writeI32le(out, b.Bottom);
+    w.i32(b.Left);
+    w.i32(b.Top);
+    w.i32(b.Right);
+    w.i32(b.Bottom);
 }
 
 void TEmfWriter::Simple(std::uint32_t type, std::uint32_t value)
 {
-    Begin(type, 12);
-    writeU32le(FBody, value);
+    auto w = Begin(type, 12);
+    w.u32(value);
 }
 
 void TEmfWriter::SaveDC() { Begin(EMR_SAVEDC, 8); }
 
 void TEmfWriter::RestoreDC(int relative)
 {
-    Begin(EMR_RESTOREDC, 12);
-    writeI32le(FBody, relative);
+    auto w = Begin(EMR_RESTOREDC, 12);
+    w.i32(relative);
 }
 
 void TEmfWriter::MoveToEx(int x, int y)
 {
-    Begin(EMR_MOVETOEX, 16);
-    writeI32le(FBody, x);
-    writeI32le(FBody, y);
+    auto w = Begin(EMR_MOVETOEX, 16);
+    w.i32(x);
+    w.i32(y);
 }
 
 void TEmfWriter::LineTo(int x, int y, const TEmfBounds&)
 {
     // EMR_LINETO carries no bounds; the header's bounds take them.
-    Begin(EMR_LINETO, 16);
-    writeI32le(FBody, x);
-    writeI32le(FBody, y);
+    auto w = Begin(EMR_LINETO, 16);
+    w.i32(x);
+    w.i32(y);
 }
 
 void TEmfWriter::Polyline16(const QList<TPoint>& points, const TEmfBounds& bounds)
 {
     const int n = int(points.size());
-    Begin(EMR_POLYLINE16, 28 + 4 * n);
-    Bounds(FBody, bounds);
-    writeU32le(FBody, std::uint32_t(n));
+    auto w = Begin(EMR_POLYLINE16, 28 + 4 * n);
+    Bounds(w, bounds);
+    w.u32(std::uint32_t(n));
     for (const TPoint& p : points) {
-        writeI16le(FBody, std::int16_t(std::clamp(p.X, -32768, 32767)));
-        writeI16le(FBody, std::int16_t(std::clamp(p.Y, -32768, 32767)));
+        w.i16(std::int16_t(std::clamp(p.X, -32768, 32767)));
+        w.i16(std::int16_t(std::clamp(p.Y, -32768, 32767)));
     }
 }
 
 void TEmfWriter::Rectangle(const TRect& box, const TEmfBounds&)
 {
-    Begin(EMR_RECTANGLE, 24);
-    writeI32le(FBody, box.Left);
-    writeI32le(FBody, box.Top);
-    writeI32le(FBody, box.Right);
-    writeI32le(FBody, box.Bottom);
+    auto w = Begin(EMR_RECTANGLE, 24);
+    w.i32(box.Left);
+    w.i32(box.Top);
+    w.i32(box.Right);
+    w.i32(box.Bottom);
 }
 
 void TEmfWriter::Ellipse(const TRect& box, const TEmfBounds&)
 {
-    Begin(EMR_ELLIPSE, 24);
-    writeI32le(FBody, box.Left);
-    writeI32le(FBody, box.Top);
-    writeI32le(FBody, box.Right);
-    writeI32le(FBody, box.Bottom);
+    auto w = Begin(EMR_ELLIPSE, 24);
+    w.i32(box.Left);
+    w.i32(box.Top);
+    w.i32(box.Right);
+    w.i32(box.Bottom);
 }
 
 void TEmfWriter::RoundRect(const TRect& box, int cornerWidth, int cornerHeight, const TEmfBounds&)
 {
-    Begin(EMR_ROUNDRECT, 32);
-    writeI32le(FBody, box.Left);
-    writeI32le(FBody, box.Top);
-    writeI32le(FBody, box.Right);
-    writeI32le(FBody, box.Bottom);
-    writeI32le(FBody, cornerWidth);
-    writeI32le(FBody, cornerHeight);
+    auto w = Begin(EMR_ROUNDRECT, 32);
+    w.i32(box.Left);
+    w.i32(box.Top);
+    w.i32(box.Right);
+    w.i32(box.Bottom);
+    w.i32(cornerWidth);
+    w.i32(cornerHeight);
 }
 
 void TEmfWriter::CreatePen(std::uint32_t handle, int style, int width, std::uint32_t colorRef)
 {
-    Begin(EMR_CREATEPEN, 28);
-    writeU32le(FBody, handle);
-    writeU32le(FBody, std::uint32_t(style));
-    writeI32le(FBody, width); // the x of the width point; y is unused
-    writeI32le(FBody, 0);
-    writeU32le(FBody, colorRef);
+    auto w = Begin(EMR_CREATEPEN, 28);
+    w.u32(handle);
+    w.u32(std::uint32_t(style));
+    w.i32(width); // the x of the width point; y is unused
+    w.i32(0);
+    w.u32(colorRef);
 }
 
 void TEmfWriter::CreateBrushIndirect(std::uint32_t handle, int style, std::uint32_t colorRef, int hatch)
 {
-    Begin(EMR_CREATEBRUSHINDIRECT, 24);
-    writeU32le(FBody, handle);
-    writeU32le(FBody, std::uint32_t(style));
-    writeU32le(FBody, colorRef);
-    writeU32le(FBody, std::uint32_t(hatch));
+    auto w = Begin(EMR_CREATEBRUSHINDIRECT, 24);
+    w.u32(handle);
+    w.u32(std::uint32_t(style));
+    w.u32(colorRef);
+    w.u32(std::uint32_t(hatch));
 }
 
 void TEmfWriter::ExtCreateFontIndirectW(std::uint32_t handle, const TLogFont& font)
 {
     // The logical font alone (92 bytes): readers treat a record this short
     // as a plain LOGFONTW.
-    Begin(EMR_EXTCREATEFONTINDIRECTW, 12 + TLogFont::kSize);
-    writeU32le(FBody, handle);
-    font.Write(FBody);
+    auto w = Begin(EMR_EXTCREATEFONTINDIRECTW, 12 + TLogFont::kSize);
+    w.u32(handle);
+    font.Write(w);
 }
 
 void TEmfWriter::ExtTextOutW(const TEmfBounds& bounds, int x, int y, unsigned options, const TRect& rect,
@@ -216,108 +220,106 @@ void TEmfWriter::ExtTextOutW(const TEmfBounds& bounds, int x, int y, unsigned op
     const int stringBytes = Pad4(2 * n);
     const int offString = 76;
     const int offDx = offString + stringBytes;
-    Begin(EMR_EXTTEXTOUTW, offDx + 4 * n);
-    Bounds(FBody, bounds);
-    writeU32le(FBody, 1); // GM_COMPATIBLE
+    auto w = Begin(EMR_EXTTEXTOUTW, offDx + 4 * n);
+    Bounds(w, bounds);
+    w.u32(1); // GM_COMPATIBLE
     // Scale from page units to 0.01 mm at 96 dpi (2540 / 96).
-    writeF32le(FBody, 26.458334f);
-    writeF32le(FBody, 26.458334f);
-    writeI32le(FBody, x);
-    writeI32le(FBody, y);
-    writeU32le(FBody, std::uint32_t(n));
-    writeU32le(FBody, std::uint32_t(offString));
-    writeU32le(FBody, options);
-    writeI32le(FBody, rect.Left);
-    writeI32le(FBody, rect.Top);
-    writeI32le(FBody, rect.Right);
-    writeI32le(FBody, rect.Bottom);
-    writeU32le(FBody, std::uint32_t(offDx));
+    w.f32(26.458334f);
+    w.f32(26.458334f);
+    w.i32(x);
+    w.i32(y);
+    w.u32(std::uint32_t(n));
+    w.u32(std::uint32_t(offString));
+    w.u32(options);
+    w.i32(rect.Left);
+    w.i32(rect.Top);
+    w.i32(rect.Right);
+    w.i32(rect.Bottom);
+    w.u32(std::uint32_t(offDx));
     for (int i = 0; i < n; ++i)
-        writeU16le(FBody, text[i].unicode());
-    writeZeros(FBody, stringBytes - 2 * n);
+        w.u16(text[i].unicode());
+    w.zeros(stringBytes - 2 * n);
     for (int i = 0; i < n; ++i)
-        writeI32le(FBody, dx[i]);
+        w.i32(dx[i]);
 }
 
 void TEmfWriter::StretchDIBits(const TEmfBounds& bounds, const TRect& dest, const QImage& image, const TRect& source)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    const int w = rgb.width();
+    const int width = rgb.width();
     const int h = rgb.height();
-    const int stride = (w * 3 + 3) & ~3;
+    const int stride = (width * 3 + 3) & ~3;
     const int bitsSize = stride * h;
     const int offBmi = 80;
     const int offBits = offBmi + 40;
-    Begin(EMR_STRETCHDIBITS, offBits + bitsSize);
-    Bounds(FBody, bounds);
-    writeI32le(FBody, dest.Left);
-    writeI32le(FBody, dest.Top);
-    writeI32le(FBody, source.Left);
+    auto w = Begin(EMR_STRETCHDIBITS, offBits + bitsSize);
+    Bounds(w, bounds);
+    w.i32(dest.Left);
+    w.i32(dest.Top);
+    w.i32(source.Left);
     // The source rectangle's y counts from the bottom row of a bottom-up DIB.
-    writeI32le(FBody, h - source.Bottom);
-    writeI32le(FBody, source.Width());
-    writeI32le(FBody, source.Height());
-    writeU32le(FBody, offBmi);
-    writeU32le(FBody, 40);
-    writeU32le(FBody, offBits);
-    writeU32le(FBody, std::uint32_t(bitsSize));
-    writeU32le(FBody, 0); // DIB_RGB_COLORS
-    writeU32le(FBody, 0x00CC0020); // SRCCOPY
-    writeI32le(FBody, dest.Width());
-    writeI32le(FBody, dest.Height());
+    w.i32(h - source.Bottom);
+    w.i32(source.Width());
+    w.i32(source.Height());
+    w.u32(offBmi);
+    w.u32(40);
+    w.u32(offBits);
+    w.u32(std::uint32_t(bitsSize));
+    w.u32(0); // DIB_RGB_COLORS
+    w.u32(0x00CC0020); // SRCCOPY
+    w.i32(dest.Width());
+    w.i32(dest.Height());
     // BITMAPINFOHEADER
-    writeU32le(FBody, 40);
-    writeI32le(FBody, w);
-    writeI32le(FBody, h); // positive: bottom-up rows
-    writeU16le(FBody, 1);
-    writeU16le(FBody, 24);
-    writeU32le(FBody, 0); // BI_RGB
-    writeU32le(FBody, std::uint32_t(bitsSize));
-    writeI32le(FBody, 3780); // 96 dpi in pixels per metre
-    writeI32le(FBody, 3780);
-    writeU32le(FBody, 0);
-    writeU32le(FBody, 0);
-    const int start = int(FBody.size());
-    FBody.resize(start + bitsSize);
-    char* bits = FBody.data() + start;
+    w.u32(40);
+    w.i32(width);
+    w.i32(h); // positive: bottom-up rows
+    w.u16(1);
+    w.u16(24);
+    w.u32(0); // BI_RGB
+    w.u32(std::uint32_t(bitsSize));
+    w.i32(3780); // 96 dpi in pixels per metre
+    w.i32(3780);
+    w.u32(0);
+    w.u32(0);
+    char* bits = w.Position();
     for (int y = 0; y < h; ++y) {
         const uchar* src = rgb.constScanLine(h - 1 - y);
         char* row = bits + y * stride;
-        for (int x = 0; x < w; ++x) {
+        for (int x = 0; x < width; ++x) {
             row[3 * x] = char(src[3 * x + 2]); // blue, green, red
             row[3 * x + 1] = char(src[3 * x + 1]);
             row[3 * x + 2] = char(src[3 * x]);
         }
-        std::memset(row + 3 * w, 0, std::size_t(stride - 3 * w));
+        std::memset(row + 3 * width, 0, std::size_t(stride - 3 * width));
     }
 }
 
 void TEmfWriter::IntersectClipRect(const TRect& r)
 {
-    Begin(EMR_INTERSECTCLIPRECT, 24);
-    writeI32le(FBody, r.Left);
-    writeI32le(FBody, r.Top);
-    writeI32le(FBody, r.Right);
-    writeI32le(FBody, r.Bottom);
+    auto w = Begin(EMR_INTERSECTCLIPRECT, 24);
+    w.i32(r.Left);
+    w.i32(r.Top);
+    w.i32(r.Right);
+    w.i32(r.Bottom);
 }
 
 void TEmfWriter::ResetClip()
 {
-    Begin(EMR_EXTSELECTCLIPRGN, 16);
-    writeU32le(FBody, 0); // no region data
-    writeU32le(FBody, 5); // RGN_COPY
+    auto w = Begin(EMR_EXTSELECTCLIPRGN, 16);
+    w.u32(0); // no region data
+    w.u32(5); // RGN_COPY
 }
 
 void TEmfWriter::ModifyWorldTransform(const QTransform& t, int mode)
 {
-    Begin(EMR_MODIFYWORLDTRANSFORM, 36);
-    writeF32le(FBody, float(t.m11()));
-    writeF32le(FBody, float(t.m12()));
-    writeF32le(FBody, float(t.m21()));
-    writeF32le(FBody, float(t.m22()));
-    writeF32le(FBody, float(t.dx()));
-    writeF32le(FBody, float(t.dy()));
-    writeU32le(FBody, std::uint32_t(mode));
+    auto w = Begin(EMR_MODIFYWORLDTRANSFORM, 36);
+    w.f32(float(t.m11()));
+    w.f32(float(t.m12()));
+    w.f32(float(t.m21()));
+    w.f32(float(t.m22()));
+    w.f32(float(t.dx()));
+    w.f32(float(t.dy()));
+    w.u32(std::uint32_t(mode));
 }
 
 void TEmfWriter::Raw(ByteView record)
@@ -331,10 +333,10 @@ QByteArray TEmfWriter::Finish(const TEmfBounds& bounds, const TRect& frame, int 
 {
     // EMR_EOF: no palette entries; nSizeLast repeats the record size so that
     // a reader can walk backwards.
-    Begin(EMR_EOF, 20);
-    writeU32le(FBody, 0);
-    writeU32le(FBody, 16);
-    writeU32le(FBody, 20);
+    LeWriter w = Begin(EMR_EOF, 20);
+    w.u32(0);
+    w.u32(16);
+    w.u32(20);
 
     // The description: creator, NUL, description, NUL, NUL.
     QString text = creator;
@@ -349,7 +351,11 @@ QByteArray TEmfWriter::Finish(const TEmfBounds& bounds, const TRect& frame, int 
     out.reserve(headerSize + FBody.size());
     writeU32le(out, EMR_HEADER);
     writeU32le(out, std::uint32_t(headerSize));
-    Bounds(out, bounds.IsEmpty() ? TEmfBounds::Of(0, 0, -1, -1) : bounds);
+    const TEmfBounds b = bounds.IsEmpty() ? TEmfBounds::Of(0, 0, -1, -1) : bounds;
+    writeI32le(out, b.Left);
+    writeI32le(out, b.Top);
+    writeI32le(out, b.Right);
+    writeI32le(out, b.Bottom);
     writeI32le(out, frame.Left);
     writeI32le(out, frame.Top);
     writeI32le(out, frame.Right);

@@ -164,7 +164,7 @@ struct TLogFont {
     static constexpr int kSize = 92; // bytes
     static TLogFont FromFont(const TFont& font);
     static TLogFont Read(ByteView bytes, std::size_t offset); // needs kSize bytes
-    void Write(QByteArray& out) const;
+    void Write(LeWriter& w) const; // kSize bytes
     friend bool operator==(const TLogFont&, const TLogFont&) = default;
 };
 
@@ -223,8 +223,10 @@ public:
 
 private:
     void Simple(std::uint32_t type, std::uint32_t value);
-    void Begin(std::uint32_t type, int size);
-    static void Bounds(QByteArray& out, const TEmfBounds& b);
+    // Appends a record of size bytes, writes its type and size, and returns
+    // a writer for the rest.
+    LeWriter Begin(std::uint32_t type, int size);
+    static void Bounds(LeWriter& w, const TEmfBounds& b);
 
     QByteArray FBody; // every record after the header
     int FRecords = 0;

@@ -3,8 +3,8 @@
 // the canvas's logical units: report pixels (1/96 inch) on pages, device
 // pixels on bitmaps and printers.
 
-#include "foundation/component.h"
 #include "foundation/alignment.h"
+#include "foundation/component.h"
 #include "foundation/font.h"
 
 #include <QColor>

@@ -2,6 +2,7 @@
 
 #include "graphics/canvas.h"
 #include "graphics/emf_player.h"
+#include "graphics/wmf_writer.h"
 
 #include <QPainter>
 
@@ -23,6 +24,8 @@ void TMetafile::LoadFromBytes(const QByteArray& bytes, const QString& source)
     FHeight = std::max(0, int(std::lround(frame.height() * (96 / 25.4) / pxPerMmY)));
     FEnhanced = true;
 }
+
+QByteArray TMetafile::SaveToBytes() const { return FEnhanced ? FBytes : MetafileToWmf(*this); }
 
 void TMetafile::SetRecorded(QByteArray bytes)
 {

@@ -33,8 +33,9 @@ public:
     // Validates the whole EMF first (EInvalidGraphic naming source and byte
     // offset); only then replaces content, header and size.
     void LoadFromBytes(const QByteArray& bytes, const QString& source) override;
-    // The EMF bytes (also when not Enhanced: WMF output is the export's job).
-    QByteArray SaveToBytes() const override { return FBytes; }
+    // The EMF bytes; a metafile marked not Enhanced saves as a placeable
+    // Windows metafile (WMF) converted from them.
+    QByteArray SaveToBytes() const override;
     std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TMetafile>(*this); }
     QImage ToImage() const override;
 

@@ -59,7 +59,7 @@ void TMetafileCanvas::FreeHandle(std::uint32_t handle)
 
 int TMetafileCanvas::PenExtent() const
 {
-    const TPen* pen = const_cast<TMetafileCanvas*>(this)->Pen();
+    const TPen* pen = Pen();
     if (pen->Style() == psClear || pen->Width() <= 1)
         return 0;
     return pen->Style() == psInsideFrame ? 0 : pen->Width() / 2;

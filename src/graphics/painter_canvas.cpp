@@ -117,7 +117,7 @@ void TPainterCanvas::DoExtTextOut(int x, int y, unsigned options, const TRect* r
 {
     TGdiPainter& g = Gdi();
     TGdiTextFont font;
-    font.Face = TTextMeasurer::Face(*Font());
+    font.Face = FacePtr();
     font.Underline = Font()->Style().testFlag(fsUnderline);
     font.StrikeOut = Font()->Style().testFlag(fsStrikeOut);
     font.Escapement = Font()->Orientation();

@@ -281,6 +281,10 @@ void TFontFace::Advances(QStringView text, int* dx) const
     const char16_t* p = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = p[i];
+        if (u < 256) {
+            dx[i] = FLatin[u];
+            continue;
+        }
         if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
             dx[i] = CharWidth(QChar::surrogateToUcs4(u, p[i + 1]));
             dx[++i] = 0;

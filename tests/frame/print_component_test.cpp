@@ -422,7 +422,6 @@ TEST_F(PrintComponentTest, PreviewShowsNothingWithoutEndDocAndHandsOverToOnPrevi
     }
     EXPECT_EQ(log, QStringList({"before"}));
     EXPECT_THROW(report.Print(), EKVXError);
-    EXPECT_THROW(report.SavePreparedReport(QStringLiteral("x.kvp")), EKVXError);
 }
 
 TEST(PrintComponentVirtualPrinter, ReportPreparesOnAMachineWithoutPrinters)

@@ -216,10 +216,12 @@ TEST(MetafileEnumerator, SaveAndRestoreBringBackTheState)
     });
     TEmfEnumerator e(mf);
     while (e.Next()) {
-        if (e.Record().Type == EMR_RESTOREDC)
+        if (e.Record().Type == EMR_RESTOREDC) {
             EXPECT_EQ(e.State().TextColor, 0x0000FFu);
-        if (e.Record().Type == EMR_MOVETOEX)
+        }
+        if (e.Record().Type == EMR_MOVETOEX) {
             EXPECT_EQ(e.State().CurrentPosition, (TPoint{3, 4}));
+        }
     }
 }
 

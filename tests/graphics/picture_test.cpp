@@ -7,9 +7,7 @@
 #include "graphics/picture.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -34,14 +32,12 @@ QByteArray Encoded(const char* format)
     return bytes;
 }
 
-// Qt writes no GIF; the test keeps a small one (8 x 4, made with
-// ImageMagick: convert -size 8x4 pattern:checkerboard -colors 2).
+// Qt writes no GIF; this one (8 x 4, two colours) was made with ImageMagick:
+// convert -size 8x4 pattern:checkerboard -colors 2 checker.gif
 QByteArray GifBytes()
 {
-    // __FILE__ is relative to the build directory, which is not the working
-    // directory under ctest: go from the tests' data folder instead.
-    QFile f(QStringLiteral(VOREL_TEST_DATA_DIR "/../graphics/data/checker.gif"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    static const char kGif[] = "\x47\x49\x46\x38\x39\x61\x08\x00\x04\x00\xf0\x00\x00\x99\x99\x99\x00\x00\x00\x21\xf9\x04\x00\x00\x00\x00\x00\x21\xff\x0b\x49\x6d\x61\x67\x65\x4d\x61\x67\x69\x63\x6b\x0e\x67\x61\x6d\x6d\x61\x3d\x30\x2e\x34\x35\x34\x35\x34\x35\x00\x2c\x00\x00\x00\x00\x08\x00\x04\x00\x00\x02\x05\x84\x8f\xa9\x8b\x05\x00\x3b";
+    return QByteArray(kGif, sizeof(kGif) - 1);
 }
 
 QByteArray EmfBytes()

@@ -221,9 +221,11 @@ TEST(DrawText, SolidBrushPaintsTheTextBackgroundClearDoesNot)
             canvas.TextOut(0, 0, QStringLiteral("x"));
         }
         TEmfEnumerator e(mf);
-        while (e.Next())
-            if (e.Record().Type == EMR_EXTTEXTOUTW)
+        while (e.Next()) {
+            if (e.Record().Type == EMR_EXTTEXTOUTW) {
                 EXPECT_EQ(e.State().BkMode, clear ? TRANSPARENT_MODE : OPAQUE_MODE);
+            }
+        }
     }
 }
 

@@ -1,4 +1,4 @@
-#include "frame/document_properties.h"
+#include "foundation/document_properties.h"
 
 namespace vorel {
 

@@ -1,0 +1,270 @@
+// Record interpretation of the item-collecting filters: which records
+// change the replay state they record items with, and which become items.
+
+#include "export/export_attributes.h"
+
+#include "export/emf_text_record.h"
+#include "foundation/code_page.h"
+#include "graphics/picture.h"
+
+namespace vorel {
+
+int KVX_EQUAL_X = 15;
+int KVX_EQUAL_Y = 5;
+
+namespace {
+
+// Largest picture item a record may ask for, in pixels (a page at 96 dpi
+// is about one million), and the most picture pixels one file's items may
+// hold together. A record beyond either (a hostile size, or thousands of
+// huge pictures) becomes an item without pixels.
+constexpr std::int64_t kMaxPicturePixels = std::int64_t(1) << 22;
+constexpr std::int64_t kMaxPicturePixelsPerFile = std::int64_t(1) << 26;
+
+} // namespace
+
+TKVXExportAttributes::TKVXExportAttributes(QObject* owner)
+    : TKVXExport(owner), FCurrentFont(std::make_unique<TFont>())
+{
+}
+
+TKVXExportAttributes::~TKVXExportAttributes() = default;
+
+void TKVXExportAttributes::StartExport()
+{
+    TKVXExport::StartExport();
+    ClearRecords();
+    FCurrentFont = std::make_unique<TFont>();
+    FFontSnapshot.reset();
+    CurrentAlignment = taLeftJustify;
+    BackgroundMode = 0;
+    BackgroundColor = clWhite;
+    CurrentPosition = {};
+    ColCount = 0;
+    RowCount = 0;
+}
+
+void TKVXExportAttributes::EndExport()
+{
+    ClearRecords();
+    FFontSnapshot.reset();
+    TKVXExport::EndExport();
+}
+
+void TKVXExportAttributes::ClearRecords()
+{
+    FRecords.clear();
+    FRecords.shrink_to_fit();
+    FColumns.clear();
+    FPicturePixels = 0;
+}
+
+void TKVXExportAttributes::WriteStringToStream(QIODevice& stream, const QString& s) const
+{
+    stream.write(EncodeCodePage(s, CodePage));
+}
+
+std::shared_ptr<const TFont> TKVXExportAttributes::FontSnapshot()
+{
+    if (!FFontSnapshot) {
+        auto copy = std::make_shared<TFont>();
+        copy->Assign(FCurrentFont.get());
+        FFontSnapshot = std::move(copy);
+    }
+    return FFontSnapshot;
+}
+
+bool TKVXExportAttributes::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record)
+{
+    if (!TKVXExport::ExportEMFRecord(dc, record))
+        return false;
+    // The object records (pens, brushes, fonts, palettes, colour spaces)
+    // were played on the replay state by the enumerator before it handed
+    // the record over; here only the filter's own state and the items.
+    const ByteView& r = record.Bytes;
+    switch (record.Type) {
+    case EMR_SETBKMODE: BackgroundMode = int(r.u32le(8) & 0xFF); break;
+    case EMR_SETTEXTALIGN: {
+        // Only the two values below 2 (TA_NOUPDATECP, TA_UPDATECP) are
+        // taken; right and centre alignment (2, 6) leave the state alone.
+        const std::uint32_t mode = r.u32le(8);
+        if (mode < 2)
+            CurrentAlignment = TAlignment(mode);
+        break;
+    }
+    case EMR_SETTEXTCOLOR:
+        FCurrentFont->SetColor(TColor(dc.State().TextColor));
+        FFontSnapshot.reset();
+        break;
+    case EMR_SETBKCOLOR: BackgroundColor = TColor(dc.State().BkColor); break;
+    case EMR_MOVETOEX: CurrentPosition = dc.State().CurrentPosition; break;
+    case EMR_SELECTOBJECT:
+        if (dc.SelectedKind() == TEmfObject::Font) {
+            // The logical font now selected in the replay context.
+            const TLogFont& lf = dc.State().Font;
+            TFont& f = *FCurrentFont;
+            f.SetHeight(lf.Height);
+            TFontStyles style;
+            if (lf.Weight >= 700)
+                style |= fsBold;
+            if (lf.Italic == 1)
+                style |= fsItalic;
+            if (lf.Underline == 1)
+                style |= fsUnderline;
+            if (lf.StrikeOut == 1)
+                style |= fsStrikeOut;
+            f.SetStyle(style);
+            f.SetCharset(lf.CharSet);
+            f.SetName(lf.FaceName);
+            const int pitch = lf.PitchAndFamily & 0x0F;
+            f.SetPitch(pitch == 1 ? fpFixed : pitch == 2 ? fpVariable : fpDefault);
+            FFontSnapshot.reset();
+        }
+        break;
+    case EMR_ELLIPSE:
+        if (RecordKinds.Contains(rkEllipse))
+            AddShape(rkEllipse, r);
+        break;
+    case EMR_RECTANGLE:
+        if (RecordKinds.Contains(rkRectangle))
+            AddShape(rkRectangle, r);
+        break;
+    case EMR_LINETO:
+        if (RecordKinds.Contains(rkLine))
+            AddLine(r);
+        break;
+    case EMR_BITBLT:
+    case EMR_STRETCHBLT:
+    case EMR_STRETCHDIBITS:
+        if (RecordKinds.Contains(rkPicture))
+            AddPicture(record);
+        break;
+    case EMR_EXTTEXTOUTA:
+    case EMR_EXTTEXTOUTW:
+    case EMR_SMALLTEXTOUT:
+        if (RecordKinds.Contains(rkText))
+            AddText(record);
+        break;
+    default: break;
+    }
+    return true;
+}
+
+void TKVXExportAttributes::AddShape(TKVXMFERecordKind kind, const ByteView& r)
+{
+    // The shape's box, enlarged by one pixel on every side.
+    const int left = r.i32le(8) - 1, top = r.i32le(12) - 1, right = r.i32le(16) + 1, bottom = r.i32le(20) + 1;
+    TKVXMFERecord& item = FRecords.emplace_back();
+    item.Kind = kind;
+    item.Color = BackgroundColor;
+    item.Left = OffsetX() + left;
+    item.Top = OffsetY() + top;
+    item.Width = right - left;
+    item.Height = bottom - top;
+}
+
+void TKVXExportAttributes::AddLine(const ByteView& r)
+{
+    const TPoint end{r.i32le(8), r.i32le(12)};
+    TKVXMFERecord& item = FRecords.emplace_back();
+    item.Kind = rkLine;
+    item.Color = BackgroundColor;
+    item.Left = OffsetX() + CurrentPosition.X;
+    item.Top = OffsetY() + CurrentPosition.Y;
+    item.Width = std::abs(end.X - CurrentPosition.X);
+    item.Height = std::abs(end.Y - CurrentPosition.Y);
+    CurrentPosition = end;
+}
+
+void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
+{
+    const ByteView& r = record.Bytes;
+    TKVXMFERecord& item = FRecords.emplace_back();
+    item.Kind = rkPicture;
+    item.Color = clBlack;
+    const int left = r.i32le(8) - 1, top = r.i32le(12) - 1, right = r.i32le(16) + 1, bottom = r.i32le(20) + 1;
+    item.Left = OffsetX() + left;
+    item.Top = OffsetY() + top;
+    item.Width = right - left;
+    item.Height = bottom - top;
+
+    // Destination size, source rectangle and where the DIB sits, per record kind.
+    int destWidth, destHeight;
+    QRect source;
+    std::size_t dibFields; // offset of offBmi, cbBmi, offBits, cbBits
+    bool sourceFromBottom = false;
+    if (record.Type == EMR_STRETCHDIBITS) {
+        destWidth = r.i32le(72);
+        destHeight = r.i32le(76);
+        source = QRect(r.i32le(32), r.i32le(36), r.i32le(40), r.i32le(44));
+        dibFields = 48;
+        sourceFromBottom = true; // the source origin counts from a bottom-up DIB's last row
+    } else {
+        destWidth = r.i32le(32);
+        destHeight = r.i32le(36);
+        item.Color = TColor(r.u32le(76) & 0xFFFFFF); // the source background colour
+        const bool stretch = record.Type == EMR_STRETCHBLT;
+        source = QRect(r.i32le(44), r.i32le(48), stretch ? r.i32le(100) : destWidth, stretch ? r.i32le(104) : destHeight);
+        dibFields = 84;
+    }
+    destWidth = std::abs(destWidth);
+    destHeight = std::abs(destHeight);
+    const std::int64_t pixels = std::int64_t(destWidth) * destHeight;
+    if (destWidth == 0 || destHeight == 0 || pixels > kMaxPicturePixels
+        || FPicturePixels + pixels > kMaxPicturePixelsPerFile)
+        return;
+    FPicturePixels += pixels;
+
+    auto bitmap = std::make_shared<TBitmap>(destWidth, destHeight);
+    const std::uint32_t offBmi = r.u32le(dibFields), cbBmi = r.u32le(dibFields + 4);
+    const std::uint32_t offBits = r.u32le(dibFields + 8), cbBits = r.u32le(dibFields + 12);
+    if (cbBmi != 0 && r.Fits(offBmi, cbBmi) && r.Fits(offBits, cbBits)) {
+        const QImage image = DibToImage(r.Sub(offBmi, cbBmi), r.Sub(offBits, cbBits));
+        if (!image.isNull()) {
+            if (sourceFromBottom && r.i32le(offBmi + 8) > 0)
+                source.moveTop(image.height() - source.top() - source.height());
+            const QRect part = source.normalized().intersected(image.rect());
+            if (!part.isEmpty()) {
+                // Raster operations other than a plain copy have no meaning
+                // on a fresh white bitmap; the pixels are copied.
+                bitmap->SetImage(image.copy(part).scaled(destWidth, destHeight, Qt::IgnoreAspectRatio,
+                                                         Qt::FastTransformation));
+            }
+        }
+    }
+    item.Bitmap = std::move(bitmap);
+}
+
+void TKVXExportAttributes::AddText(const TEmfRecord& record)
+{
+    TEmfTextRun run;
+    if (!DecodeTextRecord(record, CodePage, run) || IsBlankText(run.Text))
+        return;
+    const int left = OffsetX() + run.Box.Left;
+    const int top = OffsetY() + run.Box.Top;
+    // A run drawn right after the previous one on the same line, in the
+    // same colours and alignment, continues it: a text the canvas wrote in
+    // pieces stays one cell.
+    TKVXMFERecord* item = nullptr;
+    if (!FRecords.empty()) {
+        TKVXMFERecord& last = FRecords.back();
+        if (last.Kind == rkText && last.Top == top && last.Color == BackgroundColor
+            && last.Alignment == CurrentAlignment && std::abs(last.Left + last.Width - left) < 5)
+            item = &last;
+    }
+    if (!item) {
+        item = &FRecords.emplace_back();
+        item->Left = left;
+        item->Top = top;
+    }
+    item->Kind = rkText;
+    item->Color = BackgroundColor;
+    item->Font = FontSnapshot();
+    item->Alignment = CurrentAlignment;
+    item->Text += run.Text;
+    // An extended item accumulates both extents.
+    item->Width += run.Box.Width();
+    item->Height += run.Box.Height();
+}
+
+} // namespace vorel

@@ -1,0 +1,91 @@
+#pragma once
+// The base of the filters that write text, tables or PDF: it turns the
+// drawing records of the pages into positioned items (text runs with font
+// and colours, lines, rectangles, ellipses, pictures) and, when a file is
+// saved, sorts them into a grid of rows and columns.
+//
+// Row and column tolerances are the exported globals KVX_EQUAL_X and
+// KVX_EQUAL_Y: two items whose left edges differ by at most KVX_EQUAL_X
+// pixels stand in one column, two whose tops differ by at most KVX_EQUAL_Y
+// stand in one row.
+
+#include "export/export_base.h"
+
+#include <QIODevice>
+#include <vector>
+
+namespace vorel {
+
+// Report pixels; an application may change them.
+extern int KVX_EQUAL_X; // 15
+extern int KVX_EQUAL_Y; // 5
+
+class TKVXExportAttributes : public TKVXExport {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TKVXExportAttributes(QObject* owner = nullptr);
+    ~TKVXExportAttributes() override;
+
+    // Results of the grid building.
+    int ColCount = 0;
+    int RowCount = 0;
+    // What is collected; text only unless a filter asks for more.
+    TKVXMFERecordKinds RecordKinds{rkText};
+
+    // The replay state the items are recorded with. It carries over from
+    // page to page; StartExport resets it.
+    const TFont& CurrentFont() const { return *FCurrentFont; }
+    TAlignment CurrentAlignment = taLeftJustify; // only TA_NOUPDATECP / TA_UPDATECP reach it
+    int BackgroundMode = 0;
+    TColor BackgroundColor = clWhite;
+    TPoint CurrentPosition;
+
+    // The collected items, in collection order until the grid building
+    // sorts them; emptied after each file written.
+    std::vector<TKVXMFERecord>& Records() { return FRecords; }
+    const std::vector<TKVXMFERecord>& Records() const { return FRecords; }
+    // Column positions (left edges, report pixels), ascending.
+    const std::vector<int>& Columns() const { return FColumns; }
+
+    void StartExport() override;
+    void EndExport() override;
+    bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
+    // The grid building: base behaviour, then sorts Records into rows and
+    // columns and fills every empty cell with a blank text item, so that
+    // Records holds one item per cell, row by row. Writers call it first.
+    void SaveToFile(const QString& fileName) override;
+
+    // Writes the characters of s, one byte each in CodePage.
+    void WriteStringToStream(QIODevice& stream, const QString& s) const;
+
+protected:
+    // Frees the items; writers call it after each file.
+    void ClearRecords();
+
+private:
+    void AddShape(TKVXMFERecordKind kind, const ByteView& r);
+    void AddLine(const ByteView& r);
+    void AddPicture(const TEmfRecord& record);
+    void AddText(const TEmfRecord& record);
+    std::shared_ptr<const TFont> FontSnapshot();
+    void SortRecords();
+    void BuildColumns();
+    void FillGrid();
+
+    std::unique_ptr<TFont> FCurrentFont;
+    std::shared_ptr<const TFont> FFontSnapshot; // the current font as items share it; reset on change
+    std::vector<TKVXMFERecord> FRecords;
+    std::vector<int> FColumns;
+    std::int64_t FPicturePixels = 0; // held by the picture items since the last file
+};
+
+// The classic item order of the grid building (K = KVX_EQUAL_X, Q =
+// KVX_EQUAL_Y): items within K horizontally and Q vertically are equal;
+// else the higher one first; else the one further left first, except that
+// an item left of the other but more than Q lower comes after it. Negative:
+// a first, positive: b first. Not a strict ordering for every triple; the
+// sort that uses it is a merge sort, which stays within bounds whatever it
+// answers.
+int CompareExportItems(const TKVXMFERecord& a, const TKVXMFERecord& b);
+
+} // namespace vorel

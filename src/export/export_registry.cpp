@@ -1,0 +1,107 @@
+#include "export/export_registry.h"
+
+#include "export/csv_export.h"
+#include "export/html_export.h"
+#include "export/pdf_export.h"
+#include "export/text_export.h"
+#include "export/xml_export.h"
+#include "foundation/component.h"
+#include "foundation/language.h"
+
+#include <QMimeDatabase>
+
+namespace vorel {
+
+namespace {
+
+QList<TKVXRegisterExport>& Registry()
+{
+    static QList<TKVXRegisterExport> list;
+    return list;
+}
+
+struct TBuiltin {
+    const QMetaObject* Class;
+    const char* Extension;
+    int NameId;
+    int FilterId;
+};
+
+// The documented order. Filters not built yet take their place in the
+// list when they land: EMF (2174/2175), WMF (2176/2177) and BMP (2192/2193)
+// after CSV; Excel (2182/2183), Lotus (2184/2185), QuattroPro (2186/2187)
+// and RTF (2188/2189) between XML and PDF; TIFF (2194/2195) and JPEG
+// (2196/2197) after PDF.
+const TBuiltin kBuiltins[] = {
+    {&TKVXExportToText::staticMetaObject, "TXT", 2170, 2171},
+    {&TKVXExportToCSV::staticMetaObject, "CSV", 2172, 2173},
+    {&TKVXExportToHTML::staticMetaObject, "HTML", 2178, 2179},
+    {&TKVXExportToXML::staticMetaObject, "XML", 2180, 2181},
+    {&TKVXExportToPDF::staticMetaObject, "PDF", 2190, 2191},
+};
+
+} // namespace
+
+const QList<TKVXRegisterExport>& KVXExports()
+{
+    return Registry();
+}
+
+void RegisterKVXExport(const QMetaObject* exportClass, const QString& extension, int nameId, const QString& name,
+                       int filterId, const QString& filter)
+{
+    if (!exportClass)
+        return;
+    const QString className = MetaClassName(exportClass);
+    if (!exportClass->inherits(&TKVXExport::staticMetaObject))
+        throw EKVXError(QStringLiteral("Class %1 is not an export filter").arg(className));
+    if (!className.isEmpty())
+        UnRegisterKVXExport(exportClass);
+    TKVXRegisterExport entry;
+    entry.ClassName = className;
+    entry.Extension = extension;
+    entry.NameId = nameId;
+    entry.Name = name;
+    entry.FilterId = filterId;
+    entry.Filter = filter;
+    static const QMimeDatabase mimes;
+    entry.Icon = mimes.mimeTypeForFile(QStringLiteral("kvx_ico.") + extension, QMimeDatabase::MatchExtension).iconName();
+    Registry().append(entry);
+    RegisterClass(exportClass);
+}
+
+void UnRegisterKVXExport(const QMetaObject* exportClass)
+{
+    if (!exportClass)
+        return;
+    const QString className = MetaClassName(exportClass);
+    QList<TKVXRegisterExport>& list = Registry();
+    for (qsizetype i = list.size() - 1; i >= 0; --i)
+        if (list[i].ClassName == className)
+            list.removeAt(i);
+    UnRegisterClass(exportClass);
+}
+
+void RegisterBuiltinExports()
+{
+    for (const TBuiltin& b : kBuiltins)
+        RegisterKVXExport(b.Class, QString::fromLatin1(b.Extension), b.NameId, QString(), b.FilterId, QString());
+}
+
+void UnRegisterBuiltinExports()
+{
+    for (const TBuiltin& b : kBuiltins)
+        UnRegisterKVXExport(b.Class);
+}
+
+QString ExportFormatName(const TKVXRegisterExport& entry, int lang)
+{
+    return entry.NameId > 0 ? GetString(lang, entry.NameId) : entry.Name;
+}
+
+QString ExportFileDescription(const TKVXRegisterExport& entry, int lang)
+{
+    return entry.FilterId >= 1 ? GetString(lang, entry.FilterId) : entry.Filter;
+}
+
+} // namespace vorel

@@ -1,0 +1,290 @@
+#include "export/pdf_document.h"
+
+#include "export/pdf_code_pages.h"
+#include "export/pdf_images.h"
+#include "graphics/text_measure.h"
+
+#include <cmath>
+
+namespace vorel {
+
+namespace {
+
+constexpr int kPagesPerNode = 10;
+// Object numbers fixed by the layout.
+constexpr int kCatalogObject = 1;
+constexpr int kInfoObject = 2;
+constexpr int kRootPagesObject = 3;
+
+// The classic dash patterns: cosmetic pens in pixels, wider pens in pen widths.
+const QList<double> kCosmeticDash[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
+const QList<double> kGeometricDash[] = {{}, {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
+
+std::size_t ImageHash(const QImage& image)
+{
+    // Pictures repeat (a logo in every page header); hashing the pixels
+    // finds the repeats without comparing every pair.
+    std::size_t h = std::size_t(image.width()) * 31u + std::size_t(image.height());
+    for (int y = 0; y < image.height(); ++y)
+        h = h * 1000003u ^ qHashBits(image.constScanLine(y), std::size_t(image.width()) * 3, 0);
+    return h;
+}
+
+bool SamePixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int y = 0; y < a.height(); ++y) {
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 3) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TPdfDocument::TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method,
+    int ansiCodePage)
+    : FPdf(std::move(sink)), FCompression(compression), FMethod(method), FAnsiCodePage(ansiCodePage)
+{
+    FPdf.ReserveUpTo(kRootPagesObject);
+    FPdf.WriteString("%PDF-1.2");
+    // A comment of bytes above 127 tells file tools that the file is binary.
+    FPdf.WriteString("%\xE2\xE3\xCF\xD3");
+    FPdf.BeginObject(kCatalogObject);
+    FPdf.WriteString("<< /Type /Catalog ");
+    FPdf.WriteString("/Pages " + PdfInt(kRootPagesObject) + " 0 R >> ");
+    FPdf.EndObject();
+}
+
+void TPdfDocument::StartPage(int widthPixels, int heightPixels)
+{
+    if (FPageOpen)
+        EndPage();
+    if (FPageCount % kPagesPerNode == 0)
+        FNodes.append(TNode{FPdf.GetNextRefIndex(), {}});
+    ++FPageCount;
+    const int page = FPdf.GetNextRefIndex();
+    FNodes.last().Pages.append(page);
+    FContents = FPdf.GetNextRefIndex();
+    FLength = FPdf.GetNextRefIndex();
+    FProcSet = FPdf.GetNextRefIndex();
+    FResources = FPdf.GetNextRefIndex();
+    FPageHeight = std::max(1, heightPixels);
+    FPdf.BeginObject(page);
+    FPdf.WriteString("<< /Type /Page ");
+    FPdf.WriteString("/Parent " + PdfInt(FNodes.last().Object) + " 0 R ");
+    FPdf.WriteString("/MediaBox [0 0 " + PdfReal(X(std::max(1, widthPixels))) + ' ' + PdfReal(X(FPageHeight)) + "] ");
+    FPdf.WriteString("/Resources " + PdfInt(FResources) + " 0 R");
+    FPdf.WriteString("/Contents " + PdfInt(FContents) + " 0 R >> ");
+    FPdf.EndObject();
+    // The resources object starts here; its dictionary follows at the
+    // page's end, when the fonts and pictures the page uses are known.
+    FPdf.BeginObject(FResources);
+    FPageFonts.clear();
+    FPageImages.clear();
+    FPdf.SetInContent(true);
+    FPageOpen = true;
+}
+
+void TPdfDocument::EndPage()
+{
+    FPdf.SetInContent(false);
+    FPageOpen = false;
+    QByteArray resources = "<<";
+    if (!FPageFonts.isEmpty()) {
+        resources += "/Font << ";
+        for (const int i : std::as_const(FPageFonts))
+            resources += "/F" + PdfInt(i) + ' ' + PdfInt(FFonts.GetFont(i)->Reference) + " 0 R ";
+        resources += ">>";
+    }
+    if (!FPageImages.isEmpty()) {
+        resources += "/XObject << ";
+        for (const int i : std::as_const(FPageImages))
+            resources += "/Im" + PdfInt(i + 1) + ' ' + PdfInt(FImages[i].Object) + " 0 R ";
+        resources += ">>";
+    }
+    FPdf.WriteString(resources);
+    FPdf.WriteString("/ProcSet " + PdfInt(FProcSet) + " 0 R");
+    FPdf.WriteString(">>");
+    FPdf.EndObject();
+
+    const QByteArray content = FPdf.TakeContent();
+    // Content is text already; only the compressing filters pay off on it.
+    QByteArray dict;
+    QByteArray data;
+    switch (FCompression) {
+    case seLZW:
+        dict = "/Filter /LZWDecode";
+        data = EncodeLZW(content);
+        break;
+    case seFlate:
+    case seDCT:
+        dict = "/Filter /FlateDecode";
+        data = EncodeFlate(content, FMethod);
+        break;
+    default:
+        data = content;
+        break;
+    }
+    FPdf.WriteStreamObject(FContents, dict, data, FLength);
+    FPdf.BeginObject(FProcSet);
+    FPdf.WriteString(FPageImages.isEmpty() ? "[ /PDF /Text ] " : "[ /PDF /Text /ImageC ] ");
+    FPdf.EndObject();
+}
+
+QByteArray TPdfDocument::FontSize(const TFont& font) const
+{
+    return PdfReal(TTextMeasurer::Face(font)->EmPixels() * kPdfUnitsPerPixel);
+}
+
+void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int top)
+{
+    if (!FPageOpen)
+        StartPage(0, 0);
+    const TFontFacePtr face = TTextMeasurer::Face(font);
+    const TFontCharset charset = TKVXPDFFonts::GetFontCharset(font.Charset(), FAnsiCodePage);
+    const QString family = TKVXPDFFonts::FontFamily(font, charset);
+    const bool symbol = charset == SYMBOL_CHARSET || family == QLatin1String("Symbol")
+        || family == QLatin1String("ZapfDingbats");
+    const QList<TPdfTextRun> runs = SplitIntoCodePageRuns(text, symbol ? 0 : CharsetCodePage(charset));
+
+    const QByteArray size = FontSize(font);
+    FPdf.WriteString("BT");
+    FPdf.WriteString(PdfRgb(ColorToRGB(font.Color())) + " rg");
+    QByteArray show;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        const TPdfTextRun& run = runs[i];
+        const TFontCharset runCharset = symbol ? charset : CodePageCharset(run.CodePage);
+        const int index = FFonts.FontFromTable(FPdf, font, runCharset);
+        if (!FPageFonts.contains(index))
+            FPageFonts.append(index);
+        const QByteArray select = "/F" + PdfInt(index) + ' ' + size + " Tf";
+        if (i == 0) {
+            FPdf.WriteString(select);
+            FPdf.WriteString(PdfReal(face->EmPixels() * kPdfUnitsPerPixel + 2) + " TL");
+            // The baseline lies the face's ascent below the cell's top.
+            show = PdfReal(X(left)) + ' ' + PdfReal(Y(top + face->Ascent())) + " Td ";
+        } else {
+            show += select + ' ';
+        }
+        show += PdfLiteralString(run.Bytes) + " Tj ";
+    }
+    FPdf.WriteString(show);
+    FPdf.WriteString("0.000 0.000 0.000 RG");
+    FPdf.WriteString("ET");
+}
+
+void TPdfDocument::WriteLine(const TPdfLine& line)
+{
+    if (line.Pen.IsNull())
+        return;
+    if (!FPageOpen)
+        StartPage(0, 0);
+    const int style = line.Pen.Style & PS_STYLE_MASK;
+    const bool cosmetic = line.Pen.Width <= 1;
+    const double width = cosmetic ? 1 : line.Pen.Width; // report pixels
+    // A classic line covers the pixels from its first point towards its
+    // last, the last one left out: from x0 to x1 > x0 that is [x0, x1),
+    // from x0 to x1 < x0 it is [x1 + 1, x0 + 1). Across its direction the
+    // path runs through the middle of its pixels.
+    const int stepX = line.To.X - line.From.X, stepY = line.To.Y - line.From.Y;
+    const bool flat = std::abs(stepX) >= std::abs(stepY);
+    const double dx = flat ? (stepX < 0 ? 1 : 0) : 0.5;
+    const double dy = flat ? 0.5 : (stepY < 0 ? 1 : 0);
+    FPdf.WriteString("q");
+    FPdf.WriteString(PdfRgb(line.Pen.Color) + " RG");
+    FPdf.WriteString(PdfReal(width * kPdfUnitsPerPixel) + " w");
+    int cap = 0; // butt: a cosmetic line ends where its last pixel ends
+    if (!cosmetic) {
+        const int endCap = line.Pen.Style & PS_ENDCAP_MASK;
+        cap = endCap == PS_ENDCAP_FLAT ? 0 : endCap == PS_ENDCAP_SQUARE ? 2 : 1;
+    }
+    FPdf.WriteString(PdfInt(cap) + " J");
+    if (style >= PS_DASH && style <= PS_DASHDOTDOT) {
+        QByteArray dash = "[";
+        const double unit = cosmetic ? 1 : width;
+        for (const double d : (cosmetic ? kCosmeticDash : kGeometricDash)[style])
+            dash += PdfReal(d * unit * kPdfUnitsPerPixel) + ' ';
+        dash.chop(1);
+        FPdf.WriteString(dash + "] 0 d");
+    }
+    FPdf.WriteString(PdfReal(X(line.From.X + dx)) + ' ' + PdfReal(Y(line.From.Y + dy)) + " m");
+    FPdf.WriteString(PdfReal(X(line.To.X + dx)) + ' ' + PdfReal(Y(line.To.Y + dy)) + " l");
+    FPdf.WriteString("S");
+    FPdf.WriteString("Q");
+}
+
+void TPdfDocument::WritePicture(const QImage& picture, int left, int top)
+{
+    if (picture.isNull() || picture.width() == 0 || picture.height() == 0)
+        return;
+    if (!FPageOpen)
+        StartPage(0, 0);
+    const QImage image =
+        picture.format() == QImage::Format_RGB888 ? picture : picture.convertToFormat(QImage::Format_RGB888);
+    const std::size_t hash = ImageHash(image);
+    int index = -1;
+    for (auto it = FImageByHash.constFind(hash); it != FImageByHash.cend() && it.key() == hash; ++it) {
+        if (SamePixels(FImages[it.value()].Image, image)) {
+            index = it.value();
+            break;
+        }
+    }
+    if (index < 0) {
+        index = int(FImages.size());
+        FImages.append(TImage{FPdf.GetNextRefIndex(), image});
+        FImageByHash.insert(hash, index);
+    }
+    if (!FPageImages.contains(index))
+        FPageImages.append(index);
+    FPdf.WriteString("q");
+    FPdf.WriteString(PdfReal(X(image.width())) + " 0 0 " + PdfReal(X(image.height())) + ' ' + PdfReal(X(left)) + ' '
+        + PdfReal(Y(top + image.height())) + " cm");
+    FPdf.WriteString("/Im" + PdfInt(index + 1) + " Do");
+    FPdf.WriteString("Q");
+}
+
+void TPdfDocument::Finish(const TPdfInfo& info)
+{
+    if (!FPageOpen && FPageCount == 0)
+        StartPage(0, 0);
+    if (FPageOpen)
+        EndPage();
+    FFonts.WriteFonts(FPdf, FCompression, FMethod);
+    for (qsizetype i = 0; i < FImages.size(); ++i)
+        WritePdfImage(FPdf, int(i), FImages[i].Object, FImages[i].Image, FCompression, FMethod);
+
+    FPdf.BeginObject(kInfoObject);
+    FPdf.WriteString("<< /Creator " + PdfTextString(info.Creator));
+    FPdf.WriteString("/CreationDate (D:" + info.Created.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + ")");
+    FPdf.WriteString("/Title " + PdfTextString(info.Title));
+    FPdf.WriteString("/Author " + PdfTextString(info.Author));
+    FPdf.WriteString("/Producer (Tarnwick Vorel)");
+    FPdf.WriteString("/Keywords " + PdfTextString(info.Keywords));
+    FPdf.WriteString("/Subject " + PdfTextString(info.Subject) + " >>");
+    FPdf.EndObject();
+
+    FPdf.BeginObject(kRootPagesObject);
+    FPdf.WriteString("<< /Type /Pages ");
+    QByteArray kids = "/Kids [ ";
+    for (const TNode& node : std::as_const(FNodes))
+        kids += PdfInt(node.Object) + " 0 R ";
+    FPdf.WriteString(kids + "] ");
+    FPdf.WriteString("/Count " + PdfInt(FPageCount) + " >> ");
+    FPdf.EndObject();
+    for (const TNode& node : std::as_const(FNodes)) {
+        FPdf.BeginObject(node.Object);
+        FPdf.WriteString("<< /Type /Pages ");
+        QByteArray pages = "/Kids [ ";
+        for (const int page : node.Pages)
+            pages += PdfInt(page) + " 0 R ";
+        FPdf.WriteString(pages + "] ");
+        FPdf.WriteString("/Count " + PdfInt(node.Pages.size()) + ' ');
+        FPdf.WriteString("/Parent " + PdfInt(kRootPagesObject) + " 0 R >> ");
+        FPdf.EndObject();
+    }
+    FPdf.WriteXrefAndTrailer("/Root " + PdfInt(kCatalogObject) + " 0 R /Info " + PdfInt(kInfoObject) + " 0 R");
+}
+
+} // namespace vorel

@@ -1,0 +1,105 @@
+#pragma once
+// One PDF file being written: the catalogue, the page tree in nodes of ten
+// pages, each page with its content stream and resources, the fonts, the
+// pictures, the document information, the cross-reference table and the
+// trailer.
+//
+// Object numbers: 1 catalogue, 2 information, 3 root page tree; from 4 on in
+// order of first use: page-tree node, page, contents, length, procedure set,
+// resources (per page), fonts and pictures as they are first met, then at
+// the end each font's encoding, descriptor and file objects and each
+// picture's length object.
+//
+// Callers give positions in page coordinates of report pixels (1/96 inch,
+// y downwards from the page's top); the document turns them into PDF units
+// (1/72 inch, y upwards from the bottom), so an A4 page of 794 x 1123
+// pixels becomes a 595.5 x 842.25 point A4 page.
+
+#include "export/pdf_filters.h"
+#include "export/pdf_fonts.h"
+#include "export/pdf_object_writer.h"
+#include "graphics/gdi_paint.h"
+#include "graphics/graphics_types.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QList>
+
+namespace vorel {
+
+class TKVProperty;
+
+// A line as its record drew it, in page coordinates.
+struct TPdfLine {
+    TPoint From;
+    TPoint To; // excluded, as a classic line leaves out its last pixel
+    TGdiPen Pen;
+};
+
+// The document information of a file.
+struct TPdfInfo {
+    QString Title;
+    QString Author;
+    QString Subject;
+    QString Keywords;
+    QString Creator; // the product key
+    QDateTime Created; // local time
+};
+
+class TPdfDocument {
+public:
+    // ansiCodePage: the code page the default character set stands for.
+    TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method, int ansiCodePage);
+    TPdfDocument(const TPdfDocument&) = delete;
+    TPdfDocument& operator=(const TPdfDocument&) = delete;
+
+    // Ends the page in progress and starts the next one; size in report pixels.
+    void StartPage(int widthPixels, int heightPixels);
+    // A text whose cell's top left corner is at (left, top).
+    void WriteText(const TFont& font, QStringView text, int left, int top);
+    void WriteLine(const TPdfLine& line);
+    // A picture whose top left pixel is at (left, top), one picture pixel
+    // per report pixel. Equal pictures share one image object.
+    void WritePicture(const QImage& image, int left, int top);
+    // Ends the last page (starting an empty one when there was none) and
+    // writes the fonts, pictures, information, page tree, cross-reference
+    // table and trailer.
+    void Finish(const TPdfInfo& info);
+
+    int PageCount() const { return FPageCount; }
+    const TKVXPDFFonts& Fonts() const { return FFonts; }
+
+private:
+    void EndPage();
+    double X(double pixels) const { return pixels * kPdfUnitsPerPixel; }
+    double Y(double pixels) const { return (FPageHeight - pixels) * kPdfUnitsPerPixel; }
+    QByteArray FontSize(const TFont& font) const;
+
+    struct TNode {
+        int Object = 0;
+        QList<int> Pages;
+    };
+    struct TImage {
+        int Object = 0;
+        QImage Image;
+    };
+
+    TPdfWriter FPdf;
+    TKVXECompression FCompression;
+    TKVXECompressionMethod FMethod;
+    int FAnsiCodePage;
+    TKVXPDFFonts FFonts;
+    QList<TNode> FNodes;
+    QList<TImage> FImages; // in order of first use: /Im1, /Im2, ...
+    QMultiHash<std::size_t, int> FImageByHash; // pixel hash -> index in FImages
+    int FPageCount = 0;
+    bool FPageOpen = false;
+    int FPageHeight = 0; // report pixels
+    // The objects of the page in progress.
+    int FContents = 0, FLength = 0, FProcSet = 0, FResources = 0;
+    QList<int> FPageFonts; // indexes into FFonts used on the page
+    QList<int> FPageImages; // indexes into FImages used on the page
+};
+
+} // namespace vorel

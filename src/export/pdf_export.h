@@ -1,0 +1,84 @@
+#pragma once
+// The PDF filter: writes the collected items (text runs with font, size and
+// colour, lines with their pen, pictures) as a PDF 1.2 file, one PDF page
+// per report page. Items are written in collection order, without the grid.
+//
+// Pages follow the report: every NewPage of another page index starts a
+// PDF page (the bars of one page stand side by side on it, as their
+// offsets place them), so a page without text still gets its page, and
+// every item lands on the page whose metafile it came from. Report pixels
+// (1/96 inch) become PDF units (1/72 inch): an A4 report gives A4 pages.
+
+#include "export/export_attributes.h"
+#include "export/pdf_filters.h"
+
+#include <QDateTime>
+#include <unordered_map>
+#include <vector>
+
+namespace vorel {
+
+class TKVXExportToPDF : public TKVXExportAttributes {
+    Q_OBJECT
+    Q_PROPERTY(vorel::TKVXPDFEnums::TKVXECompression Compression READ Compression WRITE SetCompression)
+    Q_PROPERTY(vorel::TKVXPDFEnums::TKVXECompressionMethod CompressionMethod READ CompressionMethod WRITE
+            SetCompressionMethod)
+public:
+    Q_INVOKABLE explicit TKVXExportToPDF(QObject* owner = nullptr);
+    ~TKVXExportToPDF() override;
+
+    // How pictures are encoded (default seASCIIHex); seLZW and seFlate
+    // also compress the page contents, and every setting but seDCT the
+    // embedded font files.
+    TKVXECompression Compression() const { return FCompression; }
+    void SetCompression(TKVXECompression value) { FCompression = value; }
+    // The zlib effort of seFlate (default cmNormal).
+    TKVXECompressionMethod CompressionMethod() const { return FCompressionMethod; }
+    void SetCompressionMethod(TKVXECompressionMethod value) { FCompressionMethod = value; }
+
+    // The creation date written into the document information; the time
+    // of writing when not valid (the default).
+    QDateTime CreationDate;
+
+    void StartExport() override;
+    void NewPage(int pageIndex, int barIndex) override;
+    bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
+    void PageProcessed(const TMetafile& metafile) override;
+    // Writes one complete PDF document of the items collected since the
+    // previous file, then forgets them.
+    void SaveToFile(const QString& fileName) override;
+
+    // The simple base-name choice of the classic interface ("Courier",
+    // "Helvetica", "Times-Roman" and their bold forms); the fonts of the
+    // file are chosen by TKVXPDFFonts::FontFamily instead.
+    static QString FontFamily(const TFont& font);
+
+    // The number of PDF pages of the last file written.
+    int WrittenPageCount() const { return FWrittenPages; }
+
+private:
+    // The items of one page metafile: from FirstRecord up to the next
+    // segment's first record.
+    struct TSegment {
+        int PageIndex = 0;
+        std::size_t FirstRecord = 0;
+        int OffsetX = 0, OffsetY = 0; // the offsets its items were recorded with
+        int Width = 0, Height = 0; // the metafile's size, report pixels
+        bool Placed = false; // offsets taken from the filter
+    };
+    struct TLineGeometry {
+        TPoint From, To; // page coordinates
+        TGdiPen Pen;
+    };
+    void PlaceSegment();
+    void ForgetPages();
+
+    TKVXECompression FCompression = seASCIIHex;
+    TKVXECompressionMethod FCompressionMethod = cmNormal;
+    std::vector<TSegment> FSegments;
+    // Lines by item index: their end points in drawing order and the pen.
+    std::unordered_map<std::size_t, TLineGeometry> FLines;
+    int FWrittenPages = 0;
+};
+
+} // namespace vorel

@@ -1,0 +1,278 @@
+#include "export/pdf_font_subset.h"
+
+#include "graphics/byte_io.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace vorel {
+
+namespace {
+
+std::uint32_t Tag(const char* tag)
+{
+    return (std::uint32_t(std::uint8_t(tag[0])) << 24) | (std::uint32_t(std::uint8_t(tag[1])) << 16)
+        | (std::uint32_t(std::uint8_t(tag[2])) << 8) | std::uint32_t(std::uint8_t(tag[3]));
+}
+
+// Big-endian 16-bit overwrite; the TrueType counterpart of patchU32be.
+void PatchU16be(QByteArray& out, qsizetype offset, std::uint16_t v)
+{
+    out[offset] = char(v >> 8);
+    out[offset + 1] = char(v & 0xFF);
+}
+
+std::uint32_t TableChecksum(const QByteArray& data)
+{
+    std::uint32_t sum = 0;
+    const qsizetype n = data.size();
+    for (qsizetype i = 0; i < n; i += 4) {
+        std::uint32_t word = 0;
+        for (int k = 0; k < 4; ++k)
+            word = (word << 8) | (i + k < n ? std::uint8_t(data[i + k]) : 0u);
+        sum += word;
+    }
+    return sum;
+}
+
+// Composite glyph flags.
+constexpr std::uint16_t kArgsAreWords = 0x0001;
+constexpr std::uint16_t kHaveScale = 0x0008;
+constexpr std::uint16_t kMoreComponents = 0x0020;
+constexpr std::uint16_t kHaveXYScale = 0x0040;
+constexpr std::uint16_t kHaveTwoByTwo = 0x0080;
+
+// Calls visit(offset of the component's glyph index) for each component of
+// a composite glyph; false when the glyph's data ends inside a component.
+template <typename Visit>
+bool ForEachComponent(ByteView glyph, Visit visit)
+{
+    std::size_t pos = 10; // after numberOfContours and the bounding box
+    for (;;) {
+        if (!glyph.Fits(pos, 4))
+            return false;
+        const std::uint16_t flags = glyph.u16be(pos);
+        visit(pos + 2);
+        pos += 4 + ((flags & kArgsAreWords) ? 4 : 2);
+        if (flags & kHaveScale)
+            pos += 2;
+        else if (flags & kHaveXYScale)
+            pos += 4;
+        else if (flags & kHaveTwoByTwo)
+            pos += 8;
+        if (!(flags & kMoreComponents))
+            return glyph.Fits(0, pos);
+    }
+}
+
+// A format 4 cmap subtable: one segment per run of characters whose glyph
+// numbers rise with them, then the closing 0xFFFF segment.
+QByteArray Format4(const std::vector<std::pair<char16_t, std::uint16_t>>& map)
+{
+    struct Segment {
+        std::uint16_t Start, End;
+        std::int16_t Delta;
+    };
+    std::vector<Segment> segments;
+    for (const auto& [c, g] : map) {
+        if (c == 0xFFFF)
+            continue;
+        const auto delta = std::int16_t(std::uint16_t(g - c));
+        if (!segments.empty() && segments.back().End + 1 == c && segments.back().Delta == delta)
+            segments.back().End = c;
+        else
+            segments.push_back({c, c, delta});
+    }
+    segments.push_back({0xFFFF, 0xFFFF, 1});
+    const auto count = std::uint16_t(segments.size());
+    std::uint16_t searchRange = 2, entrySelector = 0;
+    while (searchRange * 2 <= count * 2) {
+        searchRange = std::uint16_t(searchRange * 2);
+        ++entrySelector;
+    }
+    QByteArray out;
+    writeU16be(out, 4); // format
+    writeU16be(out, std::uint16_t(16 + 8 * count)); // length in bytes
+    writeU16be(out, 0); // language
+    writeU16be(out, std::uint16_t(count * 2));
+    writeU16be(out, searchRange);
+    writeU16be(out, entrySelector);
+    writeU16be(out, std::uint16_t(count * 2 - searchRange));
+    for (const Segment& s : segments)
+        writeU16be(out, s.End);
+    writeU16be(out, 0); // reservedPad
+    for (const Segment& s : segments)
+        writeU16be(out, s.Start);
+    for (const Segment& s : segments)
+        writeU16be(out, std::uint16_t(s.Delta));
+    for (std::size_t i = 0; i < segments.size(); ++i)
+        writeU16be(out, 0); // idRangeOffset: the delta alone maps
+    return out;
+}
+
+} // namespace
+
+QByteArray SubsetTrueTypeTables(const std::function<QByteArray(const char* tag)>& table,
+    const QList<TPdfGlyphChar>& chars)
+{
+    QByteArray head = table("head");
+    QByteArray hhea = table("hhea");
+    QByteArray maxp = table("maxp");
+    const QByteArray loca = table("loca");
+    const QByteArray glyf = table("glyf");
+    const QByteArray hmtx = table("hmtx");
+    if (head.size() < 54 || hhea.size() < 36 || maxp.size() < 6 || loca.isEmpty() || glyf.isEmpty())
+        return {};
+    const ByteView headView(head);
+    const ByteView locaView(loca);
+    const ByteView hmtxView(hmtx);
+    const bool longLoca = headView.i16be(50) != 0;
+    const int numGlyphs = ByteView(maxp).u16be(4);
+    const int metrics = ByteView(hhea).u16be(34); // numberOfHMetrics
+    if (numGlyphs == 0 || metrics == 0 || metrics > numGlyphs)
+        return {};
+    if (!hmtxView.Fits(0, std::uint64_t(metrics) * 4 + std::uint64_t(numGlyphs - metrics) * 2))
+        return {};
+    if (!locaView.Fits(0, std::uint64_t(numGlyphs + 1) * (longLoca ? 4 : 2)))
+        return {};
+    std::vector<std::uint32_t> offsets(std::size_t(numGlyphs) + 1);
+    for (int i = 0; i <= numGlyphs; ++i) {
+        offsets[std::size_t(i)] = longLoca ? locaView.u32be(std::size_t(i) * 4) : locaView.u16be(std::size_t(i) * 2) * 2u;
+        if (offsets[std::size_t(i)] > std::uint32_t(glyf.size()) || (i > 0 && offsets[std::size_t(i)] < offsets[std::size_t(i) - 1]))
+            return {};
+    }
+    const ByteView glyfView(glyf);
+    auto glyphData = [&](std::uint32_t g) {
+        return glyfView.Sub(offsets[g], offsets[g + 1] - offsets[g]);
+    };
+
+    // The glyphs to keep, in their new order: .notdef, the characters'
+    // glyphs, then the components composite glyphs are built from.
+    std::vector<int> newIndex(std::size_t(numGlyphs), -1);
+    std::vector<std::uint32_t> order;
+    auto keep = [&](std::uint32_t g) {
+        if (g < std::uint32_t(numGlyphs) && newIndex[g] < 0) {
+            newIndex[g] = int(order.size());
+            order.push_back(g);
+        }
+    };
+    keep(0);
+    for (const TPdfGlyphChar& c : chars)
+        keep(c.Glyph);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const ByteView g = glyphData(order[i]);
+        if (g.Size() >= 10 && g.i16be(0) < 0) {
+            if (!ForEachComponent(g, [&](std::size_t at) { keep(g.u16be(at)); }))
+                return {};
+        }
+    }
+
+    QByteArray newGlyf;
+    QByteArray newLoca;
+    QByteArray newHmtx;
+    for (const std::uint32_t g : order) {
+        writeU32be(newLoca, std::uint32_t(newGlyf.size()));
+        const ByteView data = glyphData(g);
+        const qsizetype start = newGlyf.size();
+        newGlyf.append(reinterpret_cast<const char*>(data.Data()), qsizetype(data.Size()));
+        if (data.Size() >= 10 && data.i16be(0) < 0) {
+            ForEachComponent(data, [&](std::size_t at) {
+                PatchU16be(newGlyf, start + qsizetype(at), std::uint16_t(newIndex[data.u16be(at)]));
+            });
+        }
+        newGlyf.append((4 - newGlyf.size() % 4) % 4, '\0');
+        const std::size_t m = std::min<std::size_t>(g, std::size_t(metrics) - 1);
+        writeU16be(newHmtx, hmtxView.u16be(m * 4));
+        const std::int16_t lsb = g < std::uint32_t(metrics)
+            ? hmtxView.i16be(std::size_t(g) * 4 + 2)
+            : hmtxView.i16be(std::size_t(metrics) * 4 + (g - std::size_t(metrics)) * 2);
+        writeU16be(newHmtx, std::uint16_t(lsb));
+    }
+    writeU32be(newLoca, std::uint32_t(newGlyf.size()));
+
+    patchU32be(head, 8, 0); // checkSumAdjustment, computed over the whole file below
+    PatchU16be(head, 50, 1); // long loca offsets
+    PatchU16be(maxp, 4, std::uint16_t(order.size()));
+    PatchU16be(hhea, 34, std::uint16_t(order.size()));
+
+    std::vector<std::pair<char16_t, std::uint16_t>> map;
+    for (const TPdfGlyphChar& c : chars) {
+        if (c.Glyph != 0 && c.Glyph < std::uint32_t(numGlyphs))
+            map.emplace_back(c.Char, std::uint16_t(newIndex[c.Glyph]));
+    }
+    std::sort(map.begin(), map.end());
+    map.erase(std::unique(map.begin(), map.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+        map.end());
+    QByteArray cmap;
+    writeU16be(cmap, 0); // version
+    writeU16be(cmap, 1); // one subtable
+    writeU16be(cmap, 3); // Windows
+    writeU16be(cmap, 1); // Unicode BMP
+    writeU32be(cmap, 12);
+    cmap.append(Format4(map));
+
+    QByteArray post = table("post");
+    if (post.size() >= 32) {
+        post.truncate(32);
+        patchU32be(post, 0, 0x00030000); // version 3: no glyph names
+    } else {
+        post.clear();
+    }
+
+    std::map<std::uint32_t, QByteArray> tables;
+    tables[Tag("head")] = head;
+    tables[Tag("hhea")] = hhea;
+    tables[Tag("maxp")] = maxp;
+    tables[Tag("loca")] = newLoca;
+    tables[Tag("glyf")] = newGlyf;
+    tables[Tag("hmtx")] = newHmtx;
+    tables[Tag("cmap")] = cmap;
+    if (!post.isEmpty())
+        tables[Tag("post")] = post;
+    for (const char* tag : {"OS/2", "cvt ", "fpgm", "prep", "name"}) {
+        QByteArray data = table(tag);
+        if (!data.isEmpty())
+            tables[Tag(tag)] = data;
+    }
+
+    const int n = int(tables.size());
+    int power = 1, log2 = 0;
+    while (power * 2 <= n) {
+        power *= 2;
+        ++log2;
+    }
+    QByteArray out;
+    writeU32be(out, 0x00010000); // TrueType outlines
+    writeU16be(out, std::uint16_t(n));
+    writeU16be(out, std::uint16_t(power * 16));
+    writeU16be(out, std::uint16_t(log2));
+    writeU16be(out, std::uint16_t(n * 16 - power * 16));
+    std::uint32_t offset = std::uint32_t(12 + 16 * n);
+    qsizetype headAt = -1;
+    for (const auto& [tag, data] : tables) { // std::map: ascending tags, as the directory must be
+        writeU32be(out, tag);
+        writeU32be(out, TableChecksum(data));
+        writeU32be(out, offset);
+        writeU32be(out, std::uint32_t(data.size()));
+        if (tag == Tag("head"))
+            headAt = offset;
+        offset += std::uint32_t((data.size() + 3) & ~qsizetype(3));
+    }
+    for (const auto& [tag, data] : tables) {
+        out.append(data);
+        out.append((4 - data.size() % 4) % 4, '\0');
+    }
+    if (headAt >= 0)
+        patchU32be(out, int(headAt + 8), 0xB1B0AFBAu - TableChecksum(out));
+    return out;
+}
+
+QByteArray SubsetTrueTypeFont(const QRawFont& face, const QList<TPdfGlyphChar>& chars)
+{
+    if (!face.isValid())
+        return {};
+    return SubsetTrueTypeTables([&face](const char* tag) { return face.fontTable(tag); }, chars);
+}
+
+} // namespace vorel

@@ -1,0 +1,24 @@
+#pragma once
+// Pictures of a PDF file: each is an RGB image XObject, 8 bits per
+// component, rows from the top, encoded with the writer's compression:
+// ASCIIHex, ASCII85, LZW and Flate over the RGB bytes, DCT as a JPEG file
+// (ASCIIHex when the system has no JPEG writer).
+
+#include "export/pdf_filters.h"
+
+#include <QByteArray>
+#include <QImage>
+
+namespace vorel {
+
+class TPdfWriter;
+
+// The RGB bytes of an image: three per pixel, rows from the top, no padding.
+QByteArray PdfRgbBytes(const QImage& image);
+
+// Writes the image XObject `object` (named /Im<index + 1>) and the object
+// that holds its length, whose number it takes from pdf.
+void WritePdfImage(TPdfWriter& pdf, int index, int object, const QImage& image, TKVXECompression compression,
+    TKVXECompressionMethod method);
+
+} // namespace vorel

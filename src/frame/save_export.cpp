@@ -1,0 +1,152 @@
+// Saving and exporting prepared pages: the save/export dialog (through the
+// user-interface interface) and ExportTo, which drives an export filter over
+// the chosen pages.
+
+#include "export/export_base.h"
+#include "export/export_registry.h"
+#include "foundation/code_page.h"
+#include "foundation/user_interface.h"
+#include "frame/prepared_pages_p.h"
+#include "frame/print_component.h"
+
+namespace vorel {
+
+namespace {
+constexpr int kTextCancel = 1104;         // "&Cancel"
+constexpr int kTextAllFiles = 2056;       // "All files (*.*)|*.*"
+constexpr int kTextExporting = 2074;      // "Exporting..."
+constexpr int kTextExportingPage = 2075;  // "Exporting %d page on the %dst bar..."
+constexpr int kTextPreparedFormat = 2164; // "Vorel generated"
+} // namespace
+
+void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPage, const QMetaObject* exportClass,
+                                     const QList<int>& pages)
+{
+    if (!exportClass || !exportClass->inherits(&TKVXExport::staticMetaObject))
+        throw EKVXError(QStringLiteral("%1 is not an export filter")
+                            .arg(exportClass ? MetaClassName(exportClass) : QStringLiteral("(none)")));
+    QObject* created = exportClass->newInstance(Q_ARG(QObject*, this));
+    if (!created)
+        throw EKVXError(QStringLiteral("Cannot create the export filter %1").arg(MetaClassName(exportClass)));
+    std::unique_ptr<TKVXExport> filter(static_cast<TKVXExport*>(created));
+    filter->Properties()->Assign(KVProperty());
+    const int lang = GetLanguageShift();
+    filter->CodePage = EffectiveCodePage(lang);
+
+    const std::vector<TPageInfo*> listed = PagesInOrder(FPages, &pages);
+    const int numBars = GetNumBars();
+
+    // The progress dialog goes away also when the filter raises.
+    struct Progress {
+        bool shown = false;
+        ~Progress()
+        {
+            if (shown)
+                DestroyProgressDlg();
+        }
+    } progress;
+    if (AnimatedStatus()) {
+        const QString caption = KVProperty()->Title().isEmpty() ? ProductVersion() : KVProperty()->Title();
+        // The position runs over every page and bar, so the bar's maximum does too.
+        CreateProgressDlg(lang, caption, GetString(lang, kTextExporting), GetString(lang, kTextCancel), 0,
+                          std::max(1, GetNumPages() * std::max(1, numBars)), 0);
+        progress.shown = true;
+    }
+
+    // Page size: the current page's, else the first page's.
+    const TPageInfo* sizePage = CurrentPage();
+    if (!sizePage && FPages.Count() > 0)
+        sizePage = FPages.Items(0);
+    const int pageWidth = sizePage ? sizePage->Data->Width() : 0;
+    const int pageHeight = sizePage ? sizePage->Data->Height() : 0;
+    filter->PageWidth = pageWidth;
+    filter->PageHeight = pageHeight;
+    if (oneFilePerPage) {
+        filter->TotalWidth = pageWidth;
+        filter->TotalHeight = pageHeight;
+    } else {
+        int listedPages = 0;
+        for (std::size_t k = 0; k < listed.size(); ++k)
+            if (k == 0 || listed[k]->intNumPage != listed[k - 1]->intNumPage)
+                ++listedPages;
+        filter->TotalWidth = numBars * pageWidth;
+        filter->TotalHeight = listedPages * pageHeight;
+    }
+
+    filter->StartExport();
+    // In a single file the listed pages stand one below the other in list
+    // order, so a list that skips pages leaves no gaps: the rows of a page
+    // start where the previous listed page ended.
+    int rowTop = 0;       // report pixels
+    int rowHeight = 0;    // of the current page index
+    int currentIndex = -1;
+    for (TPageInfo* page : listed) {
+        const int i = page->intNumPage;
+        const int j = page->intNumBar;
+        if (i != currentIndex) {
+            rowTop += rowHeight;
+            rowHeight = 0;
+            currentIndex = i;
+        }
+        const TMetafile& metafile = *page->Data;
+        rowHeight = std::max(rowHeight, metafile.Height());
+        if (AnimatedStatus())
+            UpdateProgressDlg(FormatText(GetString(lang, kTextExportingPage), {QString::number(i + 1), QString::number(j + 1)}),
+                              std::max(1, numBars) * i + j);
+        filter->NewPage(i, j);
+        if (!oneFilePerPage) {
+            filter->SetOffsetX(metafile.Width() * j);
+            filter->SetOffsetY(rowTop);
+        }
+        filter->EnumerateMetafile(metafile);
+        filter->PageProcessed(metafile);
+        if (oneFilePerPage)
+            filter->SaveToFile(PageFileName(fileName, i, j));
+    }
+    if (!oneFilePerPage)
+        filter->SaveToFile(fileName);
+    filter->EndExport();
+}
+
+bool TKVPrintBaseComponent::SavePageToFile(QString& fileName)
+{
+    const int lang = GetLanguageShift();
+    const QString allFiles = GetString(lang, kTextAllFiles);
+    TSaveExportRequest request;
+    request.Lang = lang;
+    request.HelpContext = HelpContext();
+    request.FileName = fileName;
+    request.NumPages = GetNumPages();
+    request.CurrentPage = intCurPage + 1;
+    TSaveExportFormat prepared;
+    prepared.Extension = QStringLiteral("ZPG");
+    prepared.Name = GetString(lang, kTextPreparedFormat);
+    prepared.FileFilter = prepared.Name + QStringLiteral(" (*.zpg)|*.ZPG|") + allFiles;
+    request.Formats.append(prepared);
+    for (const TKVXRegisterExport& entry : KVXExports()) {
+        TSaveExportFormat format;
+        format.ClassName = entry.ClassName;
+        format.Extension = entry.Extension;
+        format.Name = ExportFormatName(entry, lang);
+        format.FileFilter = ExportFileDescription(entry, lang) + QStringLiteral("|*.") + entry.Extension + u'|' + allFiles;
+        format.IconName = entry.Icon;
+        request.Formats.append(format);
+    }
+
+    TSaveExportChoice choice;
+    if (!UserInterface()->ShowSaveExportDialog(request, choice))
+        return false;
+    if (choice.FormatIndex > 0 && choice.FormatIndex < request.Formats.size()) {
+        // A name that resolves to no export filter class exports nothing.
+        const QMetaObject* cls = GetClass(request.Formats[choice.FormatIndex].ClassName);
+        if (cls && cls->inherits(&TKVXExport::staticMetaObject))
+            ExportTo(choice.FileName, choice.SeparateFiles, cls, choice.Pages);
+    } else {
+        // The dialog's list is given as it stands: an empty one saves nothing.
+        SavePreparedPageList(*this, choice.FileName, choice.SeparateFiles, &choice.Pages);
+    }
+    fileName = choice.FileName;
+    return true;
+}
+
+} // namespace vorel
