@@ -1,7 +1,7 @@
-// vorel: renders reports headless. For now it answers --version and help;
-// the render, convert, info and formats commands arrive with the engine.
+// vorel: the command-line tool. One function per command (cli/commands.h);
+// this file only dispatches.
 
-#include "auto/library.h"
+#include "cli/commands.h"
 #include "foundation/version.h"
 
 #include <QCoreApplication>
@@ -9,19 +9,52 @@
 
 namespace {
 
-const char* const kUsage =
-    "Usage: vorel <command> [options]\n"
-    "\n"
-    "Commands:\n"
-    "  --version, version   print the version and exit\n"
-    "  help, --help, -h     print this help and exit\n"
-    "\n"
-    "Exit codes: 0 success, 1 bad input, 2 usage error.\n";
+using namespace vorel::cli;
 
-int Usage(QTextStream& out, int rc)
+int RunVersion(const QStringList&, Streams io)
 {
-    out << kUsage;
+    io.Out << "vorel " << VOREL_VERSION_STRING << "\n";
+    return kExitOk;
+}
+
+int PrintUsage(QTextStream& out, int rc);
+
+int RunHelp(const QStringList&, Streams io)
+{
+    return PrintUsage(io.Out, kExitOk);
+}
+
+struct Command {
+    const char* Names[3]; // the command word and its aliases
+    int (*Run)(const QStringList& args, Streams io);
+};
+
+const Command kCommands[] = {
+    {{"--version", "version", nullptr}, RunVersion},
+    {{"help", "--help", "-h"}, RunHelp},
+    {{"convert", nullptr, nullptr}, RunConvert},
+};
+
+int PrintUsage(QTextStream& out, int rc)
+{
+    out << "Usage: vorel <command> [options]\n"
+           "\n"
+           "Commands:\n"
+           "  --version, version   print the version and exit\n"
+           "  help, --help, -h     print this help and exit\n"
+        << kConvertUsage
+        << "\n"
+           "Exit codes: 0 success, 1 bad input, 2 usage error.\n";
     return rc;
+}
+
+const Command* FindCommand(const QString& word)
+{
+    for (const Command& command : kCommands)
+        for (const char* name : command.Names)
+            if (name && word == QLatin1String(name))
+                return &command;
+    return nullptr;
 }
 
 } // namespace
@@ -33,14 +66,11 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
-        return Usage(err, 2);
-    const QString command = args.first();
-    if (command == QLatin1String("--version") || command == QLatin1String("version")) {
-        out << "vorel " << VOREL_VERSION_STRING << "\n";
-        return 0;
+        return PrintUsage(err, kExitUsage);
+    const Command* command = FindCommand(args.first());
+    if (!command) {
+        err << "vorel: unknown command \"" << args.first() << "\"\n";
+        return PrintUsage(err, kExitUsage);
     }
-    if (command == QLatin1String("help") || command == QLatin1String("--help") || command == QLatin1String("-h"))
-        return Usage(out, 0);
-    err << "vorel: unknown command \"" << command << "\"\n";
-    return Usage(err, 2);
+    return command->Run(args.mid(1), Streams{out, err});
 }

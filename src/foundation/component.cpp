@@ -447,6 +447,17 @@ const QMetaObject* GetClass(const QString& name)
     return ClassTable().value(name.toUpper(), nullptr);
 }
 
+QList<const QMetaObject*> RegisteredClasses()
+{
+    QList<const QMetaObject*> classes;
+    const auto& table = ClassTable();
+    QStringList names = table.keys();
+    names.sort();
+    for (const QString& name : names)
+        classes.append(table.value(name));
+    return classes;
+}
+
 const QMetaObject* FindClass(const QString& name)
 {
     const QMetaObject* meta = GetClass(name);

@@ -199,6 +199,8 @@ void RegisterClass(const QMetaObject* metaObject);
 void UnRegisterClass(const QMetaObject* metaObject);
 // nullptr when the name was never registered.
 const QMetaObject* GetClass(const QString& name);
+// Every registered class, ordered by name (for tests, palettes and tools).
+QList<const QMetaObject*> RegisteredClasses();
 // Raises EClassNotFound "Class X not found" when never registered.
 const QMetaObject* FindClass(const QString& name);
 // Creates an object of a registered class through its Q_INVOKABLE

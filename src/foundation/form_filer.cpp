@@ -249,6 +249,22 @@ void CallDefineProperties(QObject* instance, TFiler& filer)
     }
 }
 
+bool IsAlwaysStored(const QMetaObject* metaObject, const char* propertyName)
+{
+    // classInfo() covers the base classes too; several classes of a chain
+    // may each name their own properties under the same key.
+    const QLatin1StringView wanted(propertyName);
+    for (int i = 0; i < metaObject->classInfoCount(); ++i) {
+        const QMetaClassInfo info = metaObject->classInfo(i);
+        if (qstrcmp(info.name(), "AlwaysStored") != 0)
+            continue;
+        for (const QByteArray& name : QByteArray(info.value()).split(','))
+            if (QLatin1StringView(name.trimmed()) == wanted)
+                return true;
+    }
+    return false;
+}
+
 bool IsInheritedFrameworkName(const QString& path)
 {
     const QString first = path.section(u'.', 0, 0);

@@ -20,6 +20,14 @@ public:
     using EStreamError::EStreamError;
 };
 
+struct Deferred {
+    QPointer<QObject> Instance;
+    QString Component; // for messages
+    QString Path; // for messages: with the prefix of a collection item
+    FormProperty Property; // the name relative to the instance
+    bool ComponentLevel = false;
+};
+
 struct Fixup {
     QPointer<QObject> Instance;
     QMetaProperty Property;
@@ -38,7 +46,9 @@ public:
             FRoot->SetName(tree.Name);
         ReadProperties(FRoot, tree.Properties, QString(), true);
         ReadChildren(FRoot, tree);
-        return Resolve();
+        FormReadResult result = Resolve();
+        ApplyDeferred();
+        return result;
     }
 
 private:
@@ -54,6 +64,10 @@ private:
             FPath = displayPrefix + p.Name;
             FOffset = p.Offset;
             FLine = p.Line;
+            if (FOptions.DeferProperty && FOptions.DeferProperty(object, p.Name)) {
+                FDeferred.push_back({object, FComponent, FPath, p, componentLevel});
+                continue;
+            }
             try {
                 ReadProperty(object, p.Name, p.Value, componentLevel);
             } catch (const EFormContextError&) {
@@ -227,6 +241,28 @@ private:
         FComponent = outer;
     }
 
+    // Properties held back until the references were resolved, in form order.
+    void ApplyDeferred()
+    {
+        for (const Deferred& d : FDeferred) {
+            if (!d.Instance)
+                continue; // freed with a child that failed
+            FComponent = d.Component;
+            FPath = d.Path;
+            FOffset = d.Property.Offset;
+            FLine = d.Property.Line;
+            try {
+                ReadProperty(d.Instance, d.Property.Name, d.Property.Value, d.ComponentLevel);
+            } catch (const EFormContextError&) {
+                throw;
+            } catch (const EKVXError& e) {
+                Fail(e.Message());
+            } catch (const std::exception& e) {
+                Fail(QString::fromUtf8(e.what()));
+            }
+        }
+    }
+
     // --- references ---------------------------------------------------------------------------
 
     void IndexNames(TComponent* component)
@@ -283,6 +319,7 @@ private:
     std::int64_t FOffset = -1;
     int FLine = 0;
     std::vector<Fixup> FFixups;
+    std::vector<Deferred> FDeferred;
     QHash<QString, QObject*> FNames;
 };
 

@@ -95,7 +95,8 @@ private:
                 if (!prop.isWritable())
                     break;
                 FormValue v = Guarded([&] { return ScalarToForm(prop, prop.read(object)); });
-                if (ancestor && Guarded([&] { return ScalarToForm(prop, prop.read(ancestor)); }) == v)
+                if (ancestor && !IsAlwaysStored(meta, prop.name())
+                    && Guarded([&] { return ScalarToForm(prop, prop.read(ancestor)); }) == v)
                     break;
                 out.push_back({name, std::move(v)});
                 break;
@@ -123,11 +124,16 @@ private:
                 out.push_back({name, std::move(v)});
                 break;
             }
-            case PropKind::Nested:
-                if (value)
-                    WriteProperties(value, ancestor ? ObjectValue(ancestor, prop) : nullptr, name + u'.',
-                                    displayPrefix, out, depth + 1);
+            case PropKind::Nested: {
+                if (!value)
+                    break;
+                const QObject* nestedAncestor = ancestor ? ObjectValue(ancestor, prop) : nullptr;
+                if (FOptions.NestedDefault)
+                    if (const QObject* context = FOptions.NestedDefault(object, prop))
+                        nestedAncestor = context;
+                WriteProperties(value, nestedAncestor, name + u'.', displayPrefix, out, depth + 1);
                 break;
+            }
             }
         }
         TFiler filer(ancestor);

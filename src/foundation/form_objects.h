@@ -11,7 +11,9 @@
 // - a property equal to its default is left out. The default is the value a
 //   freshly constructed object of the class has (one prototype per class,
 //   built once through its Q_INVOKABLE constructor and kept); a class
-//   without such a constructor has every stored property written;
+//   without such a constructor has every stored property written. A plain
+//   value named in the class's Q_CLASSINFO("AlwaysStored", "A,B") (or a base
+//   class's) is written even when it equals its default;
 // - nested objects as dotted names ("Font.Name"), collections as collection
 //   values, component-typed properties as references by name;
 // - then the properties the class defines itself (RegisterDefineProperties:
@@ -24,6 +26,7 @@
 #include "foundation/component.h"
 #include "foundation/form_stream.h"
 
+#include <QMetaProperty>
 #include <QMetaType>
 #include <QPointer>
 #include <functional>
@@ -97,6 +100,11 @@ struct FormWriteOptions {
     // The child entries of a component, in order. Default: the TComponent
     // objects it owns (its QObject children), in creation order.
     std::function<QList<TComponent*>(TComponent* parent)> GetChildren;
+    // The object a nested object's properties are compared with instead of
+    // the prototype's, or nullptr for the prototype's: what the owner's
+    // constructor gives in its context (a control created in a report takes
+    // the report's font, so its font is compared with that one).
+    std::function<const QObject*(const QObject* instance, const QMetaProperty& property)> NestedDefault;
 };
 
 // Raises EStreamError "Error writing <component>.<property>: <reason>" for a
@@ -127,6 +135,10 @@ struct FormReadOptions {
     // Finds a referenced component the form does not contain (e.g. among
     // the application's components); nullptr when unknown.
     std::function<QObject*(const QString& name)> ResolveReference;
+    // Properties set only after the whole form is read and its references
+    // are resolved, in form order (a data set's Active, so that it opens
+    // with its master already linked). `path` is the stored (dotted) name.
+    std::function<bool(const QObject* instance, const QString& path)> DeferProperty;
 };
 
 struct FormReadResult {

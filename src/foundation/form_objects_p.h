@@ -31,6 +31,9 @@ QVariant FormToScalar(const QMetaProperty& prop, const FormValue& value);
 
 // The property of that name (case-insensitive), declared below QObject; invalid when none.
 QMetaProperty FindProperty(const QMetaObject* metaObject, const QString& name);
+// Whether the class (or a base class) names the property in its
+// Q_CLASSINFO("AlwaysStored", "A,B"): written even when equal to its default.
+bool IsAlwaysStored(const QMetaObject* metaObject, const char* propertyName);
 // Runs the define functions of the instance's class chain, base first.
 void CallDefineProperties(QObject* instance, TFiler& filer);
 // Whether a property path names one of InheritedFrameworkProperties()

@@ -191,9 +191,14 @@ struct FormResource {
     QString Name; // as stored (upper case), or "#<id>" for a numeric name
     std::int64_t DataOffset = 0; // offset of the data within the input
     std::int64_t DataSize = 0; // in bytes
+    bool Truncated = false; // the stored size ran past the end (see below)
 };
-// Validates the header and the size against what remains; raises EStreamError otherwise.
-FormResource ReadFormResourceHeader(QByteArrayView bytes);
+// Validates the header and the size against what remains; raises EStreamError
+// otherwise, with offsets counted from `baseOffset` (where `bytes` starts in its file).
+// With `allowShortData` a size past the end is cut to what remains (and
+// Truncated set), so that a reader can take what a cut-off file still holds
+// and report the fault where the data ends.
+FormResource ReadFormResourceHeader(QByteArrayView bytes, std::int64_t baseOffset = 0, bool allowShortData = false);
 bool LooksLikeFormResource(QByteArrayView bytes);
 
 // --- recognition --------------------------------------------------------------------------

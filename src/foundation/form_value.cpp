@@ -367,11 +367,12 @@ bool LooksLikeFormResource(QByteArrayView data)
         && std::uint8_t(data[2]) == 0;
 }
 
-FormResource ReadFormResourceHeader(QByteArrayView data)
+FormResource ReadFormResourceHeader(QByteArrayView data, std::int64_t baseOffset, bool allowShortData)
 {
     bytes::ByteReader in(data);
     auto fail = [&](const QString& why) -> void {
-        throw EStreamError(QStringLiteral("Error reading resource header at offset %1: %2").arg(in.Offset()).arg(why));
+        throw EStreamError(
+            QStringLiteral("Error reading resource header at offset %1: %2").arg(baseOffset + in.Offset()).arg(why));
     };
     if (!in.Has(3))
         fail(QStringLiteral("Stream read error"));
@@ -401,8 +402,12 @@ FormResource ReadFormResourceHeader(QByteArrayView data)
     const std::uint32_t size = in.u32le();
     res.DataOffset = in.Offset();
     res.DataSize = size;
-    if (!in.Has(size))
+    if (!in.Has(size) && allowShortData) {
+        res.DataSize = in.Remaining();
+        res.Truncated = true;
+    } else if (!in.Has(size)) {
         fail(QStringLiteral("Stream read error (resource data of %1 bytes, %2 remain)").arg(size).arg(in.Remaining()));
+    }
     return res;
 }
 
@@ -458,7 +463,7 @@ void ReadFormAny(QByteArrayView data, FormComponent& root, const FormParseOption
     FormParseOptions local = options;
     QByteArrayView body = data;
     if (LooksLikeFormResource(data)) {
-        const FormResource res = ReadFormResourceHeader(data);
+        const FormResource res = ReadFormResourceHeader(data, local.BaseOffset);
         body = data.sliced(res.DataOffset, res.DataSize);
         local.BaseOffset += res.DataOffset;
     }

@@ -55,6 +55,13 @@ void TKVXBand::SetDataset(TDataSet* dataSet)
         FDataset = dataSet;
 }
 
+bool TKVXBand::IsPropertyStored(const char* name) const
+{
+    if (qstrcmp(name, "Dataset") == 0)
+        return !FDataset.isNull();
+    return TKVXControl::IsPropertyStored(name);
+}
+
 QString TKVXBand::BandTypeName(TBandType type, int languageShift)
 {
     return GetString(languageShift, KVX_TEXT_BAND_TYPE + int(type));

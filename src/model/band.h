@@ -146,6 +146,10 @@ public:
     // Column width in report pixels for the designer's ruler.
     int GetColumnWidth() const;
 
+    // Dataset goes into a form only when the band has its own: its declared
+    // default is the report's DataSet, which the getter returns otherwise.
+    bool IsPropertyStored(const char* name) const override;
+
     // The control rule, plus: a group footer whose value did not change
     // reports a change when the band right after it is a group band that
     // does (footers stand innermost first, so an outer group's change makes

@@ -13,6 +13,7 @@
 #include "foundation/variant.h"
 #include "frame/page_frame.h"
 #include "graphics/canvas.h"
+#include "model/event_names.h"
 #include "model/print_when.h"
 
 namespace vorel {
@@ -134,6 +135,11 @@ public:
     // only then values, highlights and print-when rules apply.
     bool IsGenerating() const;
 
+    // The method names of the control's event handlers (the framework's
+    // mouse and drag events a form may name); kept for the form only.
+    TEventNames& EventNames() { return FEventNames; }
+    const TEventNames& EventNames() const { return FEventNames; }
+
     // --- designer state ---
     bool Selected() const { return FSelected; }
     // Unselecting resets the state to scsNothing; selecting a band
@@ -217,6 +223,8 @@ private:
     TFont* FFont;
     QString FHint;
     bool FVisible = true;
+
+    TEventNames FEventNames;
 
     TKVReport* FReport = nullptr;
     TKVXBand* FParentBand = nullptr;

@@ -5,6 +5,7 @@
 #include "foundation/errors.h"
 #include "foundation/form_objects.h"
 #include "graphics/picture.h"
+#include "model/event_handlers.h"
 #include "model/image_control.h"
 #include "model/report.h"
 #include "model/rich_text_control.h"
@@ -106,10 +107,14 @@ void RegisterModelClasses()
                 return picture->Data();
             });
     });
+    // Event handlers by method name: the report's events, the framework's
+    // mouse and drag events of controls.
+    RegisterEventNameProperties();
 }
 
 void UnRegisterModelClasses()
 {
+    UnRegisterEventNameProperties();
     UnRegisterDefineProperties(&TPicture::staticMetaObject);
     UnRegisterClass(&TKVXBand::staticMetaObject);
     UnRegisterClass(&TKVReport::staticMetaObject);

@@ -34,7 +34,8 @@ const QList<TKVXControlEntry>& KVXControls();
 // The entry of a class name (without regard to case), or nullptr.
 const TKVXControlEntry* FindKVXControl(const QString& className);
 
-// TKVReport and TKVXBand for streaming, and the form data of pictures.
+// TKVReport and TKVXBand for streaming, the form data of pictures and the
+// event handler names of reports and controls.
 void RegisterModelClasses();
 void UnRegisterModelClasses();
 // The built-in controls with their hint ids, in the palette's order:

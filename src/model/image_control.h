@@ -26,6 +26,8 @@ constexpr int KVX_TEXT_IMAGE = 1016; // "Image"
 
 class TKVXImage : public TKVXControl {
     Q_OBJECT
+    // Written to forms even at their defaults.
+    Q_CLASSINFO("AlwaysStored", "Stretch,Center,AspectRatio")
     Q_PROPERTY(vorel::TKVXImageEnums::TKVXImageKind ImageKind READ ImageKind WRITE SetImageKind)
     Q_PROPERTY(QString FileName READ FileName WRITE SetFileName)
     Q_PROPERTY(QString Expression READ Expression WRITE SetExpression)

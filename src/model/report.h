@@ -14,6 +14,8 @@
 #include "expr/variable_event.h"
 #include "frame/print_component.h"
 #include "model/band.h"
+#include "model/event_names.h"
+#include "model/report_file.h"
 
 #include <QList>
 
@@ -103,6 +105,27 @@ public:
     TGenerateAfterEvent AfterBandPrint;
     // Selection changes, added elements and repaint requests, for a designer.
     TDesignerMessageEvent OnDesignerMessage;
+    // The method names of the report's event handlers, as forms store them
+    // (model/event_handlers.h binds them to code).
+    TEventNames& EventNames() { return FEventNames; }
+    const TEventNames& EventNames() const { return FEventNames; }
+
+    // --- form files (model/report_file.cpp) ---
+    // The header, then the component resource of the report; or the readable
+    // text form alone.
+    void SaveReportToStream(QIODevice& stream, TReportFormFormat format = TReportFormFormat::Binary);
+    // Sets FileName, creates (or truncates) the file and saves to it.
+    void SaveReport(const QString& fileName, TReportFormFormat format = TReportFormFormat::Binary);
+    QByteArray SaveReportToBytes(TReportFormFormat format = TReportFormFormat::Binary);
+    // Reads a form (either form, recognised) from the stream's position to
+    // its end into this report: its bands are replaced, its name is kept.
+    // The loading flag is set while reading and cleared in any case. Errors
+    // raise EStreamError naming the component, the property and the byte
+    // offset; what was read before the error stays.
+    TReportLoadResult LoadReportFromStream(QIODevice& stream, const TReportLoadOptions& options = {});
+    // Sets FileName, loads the file; FileName names the loaded file afterwards.
+    TReportLoadResult LoadReport(const QString& fileName, const TReportLoadOptions& options = {});
+    TReportLoadResult LoadReportFromBytes(QByteArrayView bytes, const TReportLoadOptions& options = {});
 
     // --- state ---
     TKVReportState ReportState() const { return FReportState; }
@@ -213,6 +236,7 @@ private:
     TKVReportState FReportState = rsNone;
     bool FLoading = false;
     TGetVariableEvent FVariableEvent;
+    TEventNames FEventNames;
 };
 
 } // namespace vorel

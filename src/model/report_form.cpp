@@ -10,6 +10,39 @@
 
 namespace vorel {
 
+namespace {
+
+// A control created inside a band of a report copies the report's font, so
+// that is what its font is compared with: a font equal to the class's
+// default but not to the report's must still be written.
+const QObject* ContextFont(const QObject* instance, const QMetaProperty& property)
+{
+    const auto* control = qobject_cast<const TKVXControl*>(instance);
+    if (!control || qobject_cast<const TKVXBand*>(instance) || !control->Report() || !control->GetParentBand())
+        return nullptr;
+    if (qstrcmp(property.name(), "Font") != 0)
+        return nullptr;
+    return control->Report()->Font();
+}
+
+// "Name" among the application's components, "Module.Name" inside one of
+// them; "Application.Name" as the writer names what the application owns.
+QObject* FindApplicationComponent(const QString& name)
+{
+    TComponent* found = Application();
+    QStringList parts = name.split(u'.');
+    if (parts.size() > 1 && parts.first().compare(found->Name(), Qt::CaseInsensitive) == 0)
+        parts.removeFirst();
+    for (const QString& part : parts) {
+        found = found->FindComponent(part);
+        if (!found)
+            return nullptr;
+    }
+    return found;
+}
+
+} // namespace
+
 FormWriteOptions ReportFormWriteOptions()
 {
     FormWriteOptions options;
@@ -35,6 +68,7 @@ FormWriteOptions ReportFormWriteOptions()
                 children.append(component);
         return children;
     };
+    options.NestedDefault = ContextFont;
     return options;
 }
 
@@ -46,11 +80,21 @@ FormReadOptions ReportFormReadOptions()
     auto cleared = std::make_shared<QList<QPointer<TKVReport>>>();
     options.CreateChild = [cleared](TComponent* parent, const FormComponent& entry,
                                     const QMetaObject* metaObject) -> TComponent* {
-        if (auto* report = qobject_cast<TKVReport*>(parent);
-            report && metaObject->inherits(&TKVXBand::staticMetaObject) && !cleared->contains(report)) {
-            // A form replaces the report's bands.
-            cleared->append(report);
-            report->DeleteAllBands();
+        if (auto* report = qobject_cast<TKVReport*>(parent)) {
+            if (metaObject->inherits(&TKVXBand::staticMetaObject)) {
+                if (!cleared->contains(report)) {
+                    // A form replaces the report's bands.
+                    cleared->append(report);
+                    report->DeleteAllBands();
+                }
+            } else if (!entry.Name.isEmpty()) {
+                // A data set (or other component) of the form replaces the
+                // one of that name the report held, so that loading twice
+                // does not leave two components answering to one name.
+                TComponent* old = report->FindComponent(entry.Name);
+                if (old && !qobject_cast<TKVXBand*>(old))
+                    delete old;
+            }
         }
         return qobject_cast<TComponent*>(CreateObject(entry.ClassName, parent));
     };
@@ -63,7 +107,11 @@ FormReadOptions ReportFormReadOptions()
                 band->AppendElement(control);
         }
     };
-    options.ResolveReference = [](const QString& name) -> QObject* { return Application()->FindComponent(name); };
+    options.ResolveReference = FindApplicationComponent;
+    // A data set opens once its master and everything else is in place.
+    options.DeferProperty = [](const QObject* instance, const QString& path) {
+        return qobject_cast<const TDataSet*>(instance) && path.compare(u"Active", Qt::CaseInsensitive) == 0;
+    };
     return options;
 }
 
@@ -73,20 +121,44 @@ QByteArray SaveReportComponent(TKVReport* report, bool text)
     return text ? SaveComponentText(report, options) : SaveComponentBinary(report, options);
 }
 
-FormReadResult LoadReportComponent(TKVReport* report, QByteArrayView bytes)
+FormReadResult ReadReportTree(TKVReport* report, const FormComponent& tree, const std::exception_ptr& parseError)
 {
     if (!report)
         throw EStreamError(QStringLiteral("Error reading form: no report to read into"));
-    report->DeleteAllBands();
-    report->SetLoading(true);
-    try {
-        FormReadResult result = LoadComponent(bytes, report, ReportFormReadOptions());
-        report->SetLoading(false);
-        return result;
-    } catch (...) {
-        report->SetLoading(false);
-        throw;
+    if (tree.ClassName.isEmpty()) {
+        if (parseError)
+            std::rethrow_exception(parseError);
+        throw EStreamError(QStringLiteral("Error reading form: no component"));
     }
+    if (const QMetaObject* meta = GetClass(tree.ClassName);
+        meta && !report->metaObject()->inherits(meta) && !meta->inherits(report->metaObject()))
+        throw EStreamError(QStringLiteral("Error reading %1 at offset %2: the form holds a %3, not a report")
+                               .arg(tree.Name.isEmpty() ? tree.ClassName : tree.Name)
+                               .arg(tree.Offset)
+                               .arg(tree.ClassName));
+    struct LoadingFlag {
+        TKVReport* Report;
+        bool Previous;
+        ~LoadingFlag() { Report->SetLoading(Previous); }
+    } flag{report, report->Loading()};
+    report->SetLoading(true);
+    report->DeleteAllBands();
+    FormReadResult result = FormToComponent(tree, report, ReportFormReadOptions());
+    if (parseError)
+        std::rethrow_exception(parseError);
+    return result;
+}
+
+FormReadResult LoadReportComponent(TKVReport* report, QByteArrayView bytes)
+{
+    FormComponent tree;
+    std::exception_ptr parseError;
+    try {
+        ReadFormAny(bytes, tree);
+    } catch (const EStreamError&) {
+        parseError = std::current_exception();
+    }
+    return ReadReportTree(report, tree, parseError);
 }
 
 } // namespace vorel

@@ -11,6 +11,7 @@
 #include "foundation/form_objects.h"
 
 #include <QByteArray>
+#include <exception>
 
 namespace vorel {
 
@@ -22,6 +23,17 @@ FormWriteOptions ReportFormWriteOptions();
 // references the form cannot resolve are looked for among the
 // application's components.
 FormReadOptions ReportFormReadOptions();
+
+// Reads a form tree into the report, as a form file is read: the report's
+// bands are deleted first, the loading flag is set while reading (and
+// restored in any case), the report keeps its own name, bands keep the
+// form's order; components the report owns besides its bands are replaced
+// by the form's components of the same name. A tree from a reader that
+// failed (`parseError`) is read as far as it is complete, then that error
+// is raised. A root entry of a registered class unrelated to the report is
+// refused.
+FormReadResult ReadReportTree(TKVReport* report, const FormComponent& tree,
+                              const std::exception_ptr& parseError = nullptr);
 
 // The report's component stream: binary ("TPF0" ...) or the readable text form.
 QByteArray SaveReportComponent(TKVReport* report, bool text = false);

@@ -47,6 +47,8 @@ constexpr int KVX_TEXT_ELLIPSE = 1019;   // "Ellipse"
 
 class TKVXShape : public TKVXControl {
     Q_OBJECT
+    // Written to forms even at its default (forms of other tools rely on it).
+    Q_CLASSINFO("AlwaysStored", "Stretch")
     Q_PROPERTY(vorel::TKVXShapeEnums::TShapeStretch Stretch READ Stretch WRITE SetStretch)
     Q_PROPERTY(vorel::TKVXShapeEnums::TLineStyle LineStyle READ LineStyle WRITE SetLineStyle)
 public:
@@ -83,6 +85,7 @@ private:
 
 class TKVXLine : public TKVXShape {
     Q_OBJECT
+    Q_CLASSINFO("AlwaysStored", "LineType")
     Q_PROPERTY(vorel::TKVXShapeEnums::TLineType LineType READ LineType WRITE SetLineType)
 public:
     Q_INVOKABLE explicit TKVXLine(QObject* owner = nullptr);
@@ -100,6 +103,7 @@ private:
 
 class TKVXRectangle : public TKVXShape {
     Q_OBJECT
+    Q_CLASSINFO("AlwaysStored", "RectangleType")
     Q_PROPERTY(vorel::TKVXShapeEnums::TRectangleType RectangleType READ RectangleType WRITE SetRectangleType)
 public:
     Q_INVOKABLE explicit TKVXRectangle(QObject* owner = nullptr);
@@ -116,6 +120,7 @@ private:
 
 class TKVXEllipse : public TKVXShape {
     Q_OBJECT
+    Q_CLASSINFO("AlwaysStored", "EllipseType")
     Q_PROPERTY(vorel::TKVXShapeEnums::TEllipseType EllipseType READ EllipseType WRITE SetEllipseType)
 public:
     Q_INVOKABLE explicit TKVXEllipse(QObject* owner = nullptr);

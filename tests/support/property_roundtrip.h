@@ -29,6 +29,9 @@ struct RoundTripOptions {
     // Called after the generic values are set, for what a class needs
     // beyond them (consistent pairs of values, children).
     std::function<void(TComponent*)> Prepare;
+    // Properties of the root left at their defaults (a data set's Active,
+    // which would open a source that does not exist); still compared.
+    QStringList Keep;
 };
 
 namespace detail {
@@ -128,13 +131,15 @@ inline QVariant Different(const QMetaProperty& prop, const QVariant& current)
     return current;
 }
 
-inline void SetNonDefault(QObject* object, TComponent* root, int depth)
+inline void SetNonDefault(QObject* object, TComponent* root, int depth, const QStringList& keep = {})
 {
     const QMetaObject* meta = object->metaObject();
     const bool isComponent = qobject_cast<TComponent*>(object) != nullptr;
     for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
         const QMetaProperty prop = meta->property(i);
         if (!prop.isReadable() || !prop.isStored() || (isComponent && QLatin1String(prop.name()) == QLatin1String("Name")))
+            continue;
+        if (object == root && keep.contains(QLatin1String(prop.name())))
             continue;
         const QVariant current = prop.read(object);
         if (prop.metaType().flags() & QMetaType::PointerToQObject) {
@@ -236,7 +241,7 @@ inline QStringList PropertyRoundTrip(const QString& className, const RoundTripOp
     if (!source)
         return {QStringLiteral("%1 is not a component class").arg(className)};
     source->SetName(QStringLiteral("RoundTrip"));
-    detail::SetNonDefault(source, source, 0);
+    detail::SetNonDefault(source, source, 0, options.Keep);
     if (options.Prepare)
         options.Prepare(source);
     for (const bool text : {false, true}) {

@@ -1,0 +1,23 @@
+#pragma once
+// The commands of the vorel tool. Each command is one function taking its
+// own arguments (after the command word) and the output streams, and
+// returning the exit code: 0 success, 1 bad input (the message names the
+// file and, for broken content, the byte offset), 2 usage error.
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace vorel::cli {
+
+enum ExitCode { kExitOk = 0, kExitBadInput = 1, kExitUsage = 2 };
+
+struct Streams {
+    QTextStream& Out;
+    QTextStream& Err;
+};
+
+// vorel convert IN OUT [--text|--binary]
+int RunConvert(const QStringList& args, Streams io);
+extern const char* const kConvertUsage;
+
+} // namespace vorel::cli
