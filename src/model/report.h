@@ -114,7 +114,8 @@ public:
     // The header, then the component resource of the report; or the readable
     // text form alone.
     void SaveReportToStream(QIODevice& stream, TReportFormFormat format = TReportFormFormat::Binary);
-    // Sets FileName, creates (or truncates) the file and saves to it.
+    // Sets FileName and saves to the file, replacing it only once the whole
+    // form is written (a failure leaves an existing file as it was).
     void SaveReport(const QString& fileName, TReportFormFormat format = TReportFormFormat::Binary);
     QByteArray SaveReportToBytes(TReportFormFormat format = TReportFormFormat::Binary);
     // Reads a form (either form, recognised) from the stream's position to

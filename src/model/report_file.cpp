@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QSaveFile>
 
 namespace vorel {
 
@@ -149,13 +150,14 @@ void TKVReport::SaveReportToStream(QIODevice& stream, TReportFormFormat format)
 void TKVReport::SaveReport(const QString& fileName, TReportFormFormat format)
 {
     SetFileName(fileName);
-    // The whole form is made before the file is touched: a report that
-    // cannot be written leaves an existing file as it was.
+    // The whole form is made before the file is touched, and written aside
+    // and renamed: a report that cannot be written, or a disk that fills up,
+    // leaves an existing file as it was.
     const QByteArray bytes = SaveReportToBytes(format);
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
         throw EStreamError(QStringLiteral("Cannot create file \"%1\": %2").arg(fileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (file.write(bytes) != bytes.size() || !file.commit())
         throw EStreamError(QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
 }
 

@@ -80,8 +80,23 @@ FormReadOptions ReportFormReadOptions()
     auto cleared = std::make_shared<QList<QPointer<TKVReport>>>();
     options.CreateChild = [cleared](TComponent* parent, const FormComponent& entry,
                                     const QMetaObject* metaObject) -> TComponent* {
+        // Where an entry may stand: bands in the report, controls in bands;
+        // anything else in a control would never be written again.
+        const bool isControl = metaObject->inherits(&TKVXControl::staticMetaObject);
+        const bool isBand = metaObject->inherits(&TKVXBand::staticMetaObject);
+        if (auto* band = qobject_cast<TKVXBand*>(parent)) {
+            if (isBand)
+                throw EKVXError(QStringLiteral("A band cannot hold the band %1").arg(entry.ClassName));
+            // Components that are no controls (a data set) belong to the report.
+            if (!isControl && band->Report())
+                parent = band->Report();
+        } else if (qobject_cast<TKVXControl*>(parent)) {
+            throw EKVXError(QStringLiteral("A %1 cannot hold a %2").arg(parent->ClassName(), entry.ClassName));
+        } else if (qobject_cast<TKVReport*>(parent) && isControl && !isBand) {
+            throw EKVXError(QStringLiteral("A %1 belongs in a band, not in the report").arg(entry.ClassName));
+        }
         if (auto* report = qobject_cast<TKVReport*>(parent)) {
-            if (metaObject->inherits(&TKVXBand::staticMetaObject)) {
+            if (isBand) {
                 if (!cleared->contains(report)) {
                     // A form replaces the report's bands.
                     cleared->append(report);

@@ -691,6 +691,39 @@ TEST_F(BrokenFormTest, ErrorsNameThePropertyAndTheByteOffset)
     }
 }
 
+TEST_F(BrokenFormTest, EntriesStandWhereTheyCanBeWrittenAgain)
+{
+    // What a report would never write again is refused, naming the entry.
+    const struct {
+        const char* Inner;
+        const char* Expected;
+    } refused[] = {
+        {"  object Label9: TKVXLabel\r\n  end\r\n",
+         "Error reading Label9 at line 2 (offset 29): A TKVXLabel belongs in a band, not in the report"},
+        {"  object Band1: TKVXBand\r\n    object Band2: TKVXBand\r\n    end\r\n  end\r\n",
+         "Error reading Band2 at line 3 (offset 57): A band cannot hold the band TKVXBand"},
+        {"  object Band1: TKVXBand\r\n    object Label1: TKVXLabel\r\n      object Line1: TKVXLine\r\n      end\r\n"
+         "    end\r\n  end\r\n",
+         "Error reading Line1 at line 4 (offset 89): A TKVXLabel cannot hold a TKVXLine"},
+    };
+    for (const auto& c : refused)
+        EXPECT_EQ(LoadError(QByteArray("object Report1: TKVReport\r\n") + c.Inner + "end\r\n").toStdString(),
+                  c.Expected);
+
+    // A component that is no control, inside a band, belongs to the report
+    // (and is written after the bands from then on).
+    target.LoadReportFromBytes("object Report1: TKVReport\r\n"
+                               "  DataSet = Orders\r\n"
+                               "  object Band1: TKVXBand\r\n"
+                               "    object Orders: TMemoryDataSet\r\n"
+                               "    end\r\n"
+                               "  end\r\n"
+                               "end\r\n");
+    ASSERT_NE(target.DataSet(), nullptr);
+    EXPECT_EQ(target.DataSet()->parent(), &target);
+    EXPECT_TRUE(target.SaveReportToBytes(TReportFormFormat::Text).contains("  object Orders: TMemoryDataSet"));
+}
+
 TEST_F(BrokenFormTest, BrokenHeadersAndForeignRootsAreRefused)
 {
     QByteArray negative = source.SaveReportToBytes();
