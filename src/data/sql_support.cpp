@@ -44,16 +44,16 @@ QString DriverMessage(const QSqlError& error)
     return text.isEmpty() ? QStringLiteral("unknown error") : text;
 }
 
-bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSpec& spec, QString& error)
+bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSpec& connection, QString& error)
 {
     const QString text = input.trimmed();
-    spec = TSqlConnectionSpec();
+    connection = TSqlConnectionSpec();
     if (text.isEmpty()) {
         error = QStringLiteral("Property Connection wasn't specified.");
         return false;
     }
     if (text.startsWith(u"sqlite:", Qt::CaseInsensitive) || text.startsWith(u"sqlite3:", Qt::CaseInsensitive)) {
-        spec.Driver = QStringLiteral("QSQLITE");
+        connection.Driver = QStringLiteral("QSQLITE");
         QString path = text.mid(text.indexOf(u':') + 1);
         // "sqlite:///abs/path" and "sqlite://rel" are accepted as URL spellings.
         if (path.startsWith(u"//"))
@@ -62,9 +62,9 @@ bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSp
             error = QStringLiteral("the connection string '%1' names no database file").arg(input);
             return false;
         }
-        spec.DatabaseName = path;
+        connection.DatabaseName = path;
         if (readOnly && path != u":memory:")
-            spec.Options = QStringLiteral("QSQLITE_OPEN_READONLY");
+            connection.Options = QStringLiteral("QSQLITE_OPEN_READONLY");
         return true;
     }
     if (text.startsWith(u"postgresql://", Qt::CaseInsensitive) || text.startsWith(u"postgres://", Qt::CaseInsensitive)) {
@@ -73,42 +73,42 @@ bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSp
             error = QStringLiteral("the connection string '%1' is not a valid URL: %2").arg(input, url.errorString());
             return false;
         }
-        spec.Driver = QStringLiteral("QPSQL");
-        spec.Host = url.host();
-        spec.Port = url.port(-1);
-        spec.User = url.userName();
-        spec.Password = url.password();
-        spec.DatabaseName = url.path().mid(1);
+        connection.Driver = QStringLiteral("QPSQL");
+        connection.Host = url.host();
+        connection.Port = url.port(-1);
+        connection.User = url.userName();
+        connection.Password = url.password();
+        connection.DatabaseName = url.path().mid(1);
         QStringList options;
         for (const auto& item : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
             options.append(item.first + u'=' + item.second);
-        spec.Options = options.join(u';');
+        connection.Options = options.join(u';');
         return true;
     }
     const qsizetype colon = text.indexOf(u':');
     if (colon > 1 && text[0] == u'Q' && text.left(colon).toUpper() == text.left(colon)) {
-        spec.Driver = text.left(colon);
+        connection.Driver = text.left(colon);
         QStringList options;
         for (const QString& part : text.mid(colon + 1).split(u';', Qt::SkipEmptyParts)) {
             const qsizetype eq = part.indexOf(u'=');
             const QString key = part.left(eq).trimmed().toLower();
             const QString value = eq >= 0 ? part.mid(eq + 1).trimmed() : QString();
             if (key == u"host" || key == u"hostname")
-                spec.Host = value;
+                connection.Host = value;
             else if (key == u"port")
-                spec.Port = value.toInt();
+                connection.Port = value.toInt();
             else if (key == u"database" || key == u"dbname")
-                spec.DatabaseName = value;
+                connection.DatabaseName = value;
             else if (key == u"user" || key == u"username")
-                spec.User = value;
+                connection.User = value;
             else if (key == u"password")
-                spec.Password = value;
+                connection.Password = value;
             else
                 options.append(part.trimmed());
         }
-        if (spec.Driver == u"QSQLITE" && readOnly)
+        if (connection.Driver == u"QSQLITE" && readOnly)
             options.append(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        spec.Options = options.join(u';');
+        connection.Options = options.join(u';');
         return true;
     }
     error = QStringLiteral("'%1' is not a connection string (sqlite:PATH, postgresql://user@host/db or DRIVER:options)")
@@ -118,14 +118,14 @@ bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSp
 
 QString AcquireConnection(const QString& connectionString, bool readOnly, QString& error)
 {
-    TSqlConnectionSpec spec;
-    if (!ParseConnectionString(connectionString, readOnly, spec, error))
+    TSqlConnectionSpec connection;
+    if (!ParseConnectionString(connectionString, readOnly, connection, error))
         return {};
-    if (!QSqlDatabase::isDriverAvailable(spec.Driver)) {
-        error = QStringLiteral("the QtSql driver %1 for '%2' is not installed").arg(spec.Driver, connectionString);
+    if (!QSqlDatabase::isDriverAvailable(connection.Driver)) {
+        error = QStringLiteral("the QtSql driver %1 for '%2' is not installed").arg(connection.Driver, connectionString);
         return {};
     }
-    const bool shared = spec.Driver == u"QSQLITE";
+    const bool shared = connection.Driver == u"QSQLITE";
     const QString key = connectionString.trimmed() + (readOnly ? QStringLiteral("|ro") : QStringLiteral("|rw"));
     if (shared) {
         auto it = Pool().find(key);
@@ -136,21 +136,21 @@ QString AcquireConnection(const QString& connectionString, bool readOnly, QStrin
     }
     const QString name = QStringLiteral("vorel_sql_%1").arg(++gConnectionSerial);
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(spec.Driver, name);
-        db.setDatabaseName(spec.DatabaseName);
-        if (!spec.Host.isEmpty())
-            db.setHostName(spec.Host);
-        if (spec.Port > 0)
-            db.setPort(spec.Port);
-        if (!spec.User.isEmpty())
-            db.setUserName(spec.User);
-        if (!spec.Password.isEmpty())
-            db.setPassword(spec.Password);
-        if (!spec.Options.isEmpty())
-            db.setConnectOptions(spec.Options);
+        QSqlDatabase db = QSqlDatabase::addDatabase(connection.Driver, name);
+        db.setDatabaseName(connection.DatabaseName);
+        if (!connection.Host.isEmpty())
+            db.setHostName(connection.Host);
+        if (connection.Port > 0)
+            db.setPort(connection.Port);
+        if (!connection.User.isEmpty())
+            db.setUserName(connection.User);
+        if (!connection.Password.isEmpty())
+            db.setPassword(connection.Password);
+        if (!connection.Options.isEmpty())
+            db.setConnectOptions(connection.Options);
         if (!db.open()) {
-            QString what = spec.DatabaseName;
-            if (spec.Driver == u"QSQLITE" && spec.DatabaseName != u":memory:" && !QFileInfo::exists(spec.DatabaseName))
+            QString what = connection.DatabaseName;
+            if (connection.Driver == u"QSQLITE" && connection.DatabaseName != u":memory:" && !QFileInfo::exists(connection.DatabaseName))
                 what += QStringLiteral(" (no such file)");
             error = QStringLiteral("cannot open the database %1: %2").arg(what, DriverMessage(db.lastError()));
         }

@@ -27,7 +27,7 @@ struct TSqlConnectionSpec {
 };
 
 // False with a message when the text is not a connection string Vorel reads.
-bool ParseConnectionString(const QString& text, bool readOnly, TSqlConnectionSpec& spec, QString& error);
+bool ParseConnectionString(const QString& text, bool readOnly, TSqlConnectionSpec& connection, QString& error);
 
 // Opens (or shares) a connection; returns its QtSql connection name, or an
 // empty name and a message naming the database and the driver's words.
