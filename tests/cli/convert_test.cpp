@@ -6,38 +6,14 @@
 #include "model/shapes.h"
 #include "model/text_controls.h"
 
+#include "support/tool_run.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace vorel {
 namespace {
-
-struct ToolRun {
-    int ExitCode = -1;
-    QString Err;
-};
-
-ToolRun Vorel(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(VOREL_BINARY_DIR "/bin/vorel"), args);
-    ToolRun run;
-    if (!process.waitForFinished(30000)) {
-        run.Err = QStringLiteral("did not run: ") + process.errorString();
-        return run;
-    }
-    run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.Err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 class ConvertTest : public ::testing::Test {
 protected:
