@@ -5,12 +5,13 @@
 // an 8 mm page footer "Page N of M" (two passes); W2 adds a 7 mm group
 // header and footer per city and a 10 mm summary.
 //
-//   w1_w2 W1|W2 DATABASE [OUTPUT.pdf]
+//   w1_w2 W1|W2 DATABASE [OUTPUT.pdf] [--pages PAGES.bin]
 //
 // DATABASE is an orders table written by gen_orders.py. Prints the page
 // count and the times of the preparation and of the PDF export (when an
 // output file is named); run it under `/usr/bin/time -v` for the whole
-// process and the peak resident set.
+// process and the peak resident set. --pages writes the prepared pages'
+// metafile bytes one after the other, to compare two builds byte for byte.
 
 #include "auto/library.h"
 #include "data/data_manager.h"
@@ -22,6 +23,7 @@
 #include "model/text_controls.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <cstdio>
@@ -202,15 +204,38 @@ void BuildReport(TKVReport& report, bool grouped)
     grand->Calculation()->SetCalcType(ctSum);
 }
 
+// Writes every page's metafile bytes, in page order, one after the other:
+// a byte-for-byte fingerprint of the prepared pages.
+void WritePages(const TKVReport& report, const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EKVXError(QStringLiteral("cannot write %1").arg(fileName));
+    for (int bar = 0; bar < report.GetNumBars(); ++bar)
+        for (int page = 0; page < report.GetNumPages(); ++page)
+            if (const TPageInfo* info = report.GetPage(page, bar))
+                file.write(info->Data->Bytes());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    // Options may stand anywhere after the program name.
+    QString pagesFile;
+    for (qsizetype i = 1; i < args.size();) {
+        if (args[i] == QStringLiteral("--pages") && i + 1 < args.size()) {
+            pagesFile = args[i + 1];
+            args.remove(i, 2);
+        } else {
+            ++i;
+        }
+    }
     if (args.size() < 3 || (args[1] != QStringLiteral("W1") && args[1] != QStringLiteral("W2"))) {
-        std::fprintf(stderr, "usage: w1_w2 W1|W2 DATABASE [OUTPUT.pdf]\n");
+        std::fprintf(stderr, "usage: w1_w2 W1|W2 DATABASE [OUTPUT.pdf] [--pages PAGES.bin]\n");
         return 2;
     }
     if (!QFileInfo::exists(args[2])) {
@@ -239,6 +264,8 @@ int main(int argc, char** argv)
             const qint64 ms = timer.elapsed();
             std::printf("%s %s: %d pages, prepared in %.3f s", qPrintable(args[1]),
                         qPrintable(QFileInfo(args[2]).fileName()), report.GetNumPages(), ms / 1000.0);
+            if (!pagesFile.isEmpty())
+                WritePages(report, pagesFile);
             if (args.size() > 3) {
                 QList<int> pages;
                 for (int page = 1; page <= report.GetNumPages(); ++page)
