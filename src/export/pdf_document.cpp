@@ -109,66 +109,140 @@ void TPdfDocument::EndPage()
     FPdf.WriteString(">>");
     FPdf.EndObject();
 
-    const QByteArray content = FPdf.TakeContent();
     // Content is text already; only the compressing filters pay off on it.
-    QByteArray dict;
-    QByteArray data;
+    // The content buffer is kept for the next page.
+    const QByteArrayView content = FPdf.Content();
     switch (FCompression) {
     case seLZW:
-        dict = "/Filter /LZWDecode";
-        data = EncodeLZW(content);
+        FPdf.WriteStreamObject(FContents, "/Filter /LZWDecode", EncodeLZW(content), FLength);
         break;
     case seFlate:
     case seDCT:
-        dict = "/Filter /FlateDecode";
-        data = EncodeFlate(content, FMethod);
+        FPdf.WriteStreamObject(FContents, "/Filter /FlateDecode", EncodeFlate(content, FMethod), FLength);
         break;
     default:
-        data = content;
+        FPdf.WriteStreamObject(FContents, {}, content, FLength);
         break;
     }
-    FPdf.WriteStreamObject(FContents, dict, data, FLength);
+    FPdf.ClearContent();
     FPdf.BeginObject(FProcSet);
     FPdf.WriteString(FPageImages.isEmpty() ? "[ /PDF /Text ] " : "[ /PDF /Text /ImageC ] ");
     FPdf.EndObject();
 }
 
-QByteArray TPdfDocument::FontSize(const TFont& font) const
+bool TPdfDocument::TTextFont::Matches(const TFont& font) const
 {
-    return PdfReal(TTextMeasurer::Face(font)->EmPixels() * kPdfUnitsPerPixel);
+    return Height == font.Height() && Color == font.Color() && Charset == font.Charset() && Style == font.Style()
+        && Pitch == font.Pitch() && Orientation == font.Orientation() && Name == font.Name();
+}
+
+TPdfDocument::TTextFont& TPdfDocument::TextFont(const TFont& font)
+{
+    // Texts come in long stretches of one font state: the last entry first.
+    if (FLastTextFont < FTextFonts.size() && FTextFonts[FLastTextFont].Matches(font))
+        return FTextFonts[FLastTextFont];
+    for (std::size_t i = 0; i < FTextFonts.size(); ++i) {
+        if (FTextFonts[i].Matches(font)) {
+            FLastTextFont = i;
+            return FTextFonts[i];
+        }
+    }
+    TTextFont style;
+    style.Name = font.Name();
+    style.Charset = font.Charset();
+    style.Color = font.Color();
+    style.Height = font.Height();
+    style.Pitch = font.Pitch();
+    style.Style = font.Style();
+    style.Orientation = font.Orientation();
+    style.Face = TTextMeasurer::Face(font);
+    style.ResolvedCharset = TKVXPDFFonts::GetFontCharset(font.Charset(), FAnsiCodePage);
+    const QString family = TKVXPDFFonts::FontFamily(font, style.ResolvedCharset);
+    style.Symbol = style.ResolvedCharset == SYMBOL_CHARSET || family == QLatin1String("Symbol")
+        || family == QLatin1String("ZapfDingbats");
+    const int preferred = CharsetCodePage(style.ResolvedCharset);
+    style.CodePage = IsPdfCodePage(preferred) ? preferred : 1252;
+    style.Size = PdfReal(style.Face->EmPixels() * kPdfUnitsPerPixel);
+    style.Colour = PdfRgb(ColorToRGB(font.Color())) + " rg";
+    style.Leading = PdfReal(style.Face->EmPixels() * kPdfUnitsPerPixel + 2) + " TL";
+    FTextFonts.push_back(std::move(style));
+    FLastTextFont = FTextFonts.size() - 1;
+    return FTextFonts.back();
+}
+
+bool TPdfDocument::EncodeOneRun(const TTextFont& style, QStringView text)
+{
+    FRunBytes.resize(0);
+    if (style.Symbol) {
+        // Symbol fonts: the classic symbol area U+F020..U+F0FF and Latin-1
+        // both come down to the low byte.
+        for (const QChar c : text)
+            FRunBytes.append(char(c.unicode() & 0xFF));
+        return true;
+    }
+    const TPdfCodePage& page = TPdfCodePage::Get(style.CodePage);
+    for (const QChar c : text) {
+        const int byte = page.Encode(c.unicode());
+        if (byte < 0)
+            return false;
+        FRunBytes.append(char(byte));
+    }
+    return true;
 }
 
 void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int top)
 {
     if (!FPageOpen)
         StartPage(0, 0);
-    const TFontFacePtr face = TTextMeasurer::Face(font);
-    const TFontCharset charset = TKVXPDFFonts::GetFontCharset(font.Charset(), FAnsiCodePage);
-    const QString family = TKVXPDFFonts::FontFamily(font, charset);
-    const bool symbol = charset == SYMBOL_CHARSET || family == QLatin1String("Symbol")
-        || family == QLatin1String("ZapfDingbats");
-    const QList<TPdfTextRun> runs = SplitIntoCodePageRuns(text, symbol ? 0 : CharsetCodePage(charset));
+    TTextFont& style = TextFont(font);
+    if (!EncodeOneRun(style, text)) {
+        WriteRuns(font, style, text, left, top);
+        return;
+    }
+    // One run in the font state's own code page: the lines SplitIntoCodePageRuns
+    // and WriteRuns would write, from the parts worked out once.
+    if (style.RunFont < 0) {
+        const TFontCharset runCharset = style.Symbol ? style.ResolvedCharset : CodePageCharset(style.CodePage);
+        style.RunFont = FFonts.FontFromTable(FPdf, font, runCharset);
+        style.RunHead = "BT\r\n" + style.Colour + "\r\n/F" + PdfInt(style.RunFont) + ' ' + style.Size + " Tf\r\n"
+            + style.Leading + "\r\n";
+    }
+    if (!FPageFonts.contains(style.RunFont))
+        FPageFonts.append(style.RunFont);
+    QByteArray& out = FPdf.ContentBuffer();
+    out.append(style.RunHead);
+    // The baseline lies the face's ascent below the cell's top.
+    AppendPdfReal(out, X(left));
+    out.append(' ');
+    AppendPdfReal(out, Y(top + style.Face->Ascent()));
+    out.append(" Td ", 4);
+    AppendPdfLiteralString(out, FRunBytes);
+    out.append(" Tj \r\n0.000 0.000 0.000 RG\r\nET\r\n");
+}
 
-    const QByteArray size = FontSize(font);
+void TPdfDocument::WriteRuns(const TFont& font, TTextFont& style, QStringView text, int left, int top)
+{
+    const QList<TPdfTextRun> runs = SplitIntoCodePageRuns(text, style.Symbol ? 0 : style.CodePage);
     FPdf.WriteString("BT");
-    FPdf.WriteString(PdfRgb(ColorToRGB(font.Color())) + " rg");
+    FPdf.WriteString(style.Colour);
     QByteArray show;
     for (qsizetype i = 0; i < runs.size(); ++i) {
         const TPdfTextRun& run = runs[i];
-        const TFontCharset runCharset = symbol ? charset : CodePageCharset(run.CodePage);
+        const TFontCharset runCharset = style.Symbol ? style.ResolvedCharset : CodePageCharset(run.CodePage);
         const int index = FFonts.FontFromTable(FPdf, font, runCharset);
         if (!FPageFonts.contains(index))
             FPageFonts.append(index);
-        const QByteArray select = "/F" + PdfInt(index) + ' ' + size + " Tf";
+        const QByteArray select = "/F" + PdfInt(index) + ' ' + style.Size + " Tf";
         if (i == 0) {
             FPdf.WriteString(select);
-            FPdf.WriteString(PdfReal(face->EmPixels() * kPdfUnitsPerPixel + 2) + " TL");
+            FPdf.WriteString(style.Leading);
             // The baseline lies the face's ascent below the cell's top.
-            show = PdfReal(X(left)) + ' ' + PdfReal(Y(top + face->Ascent())) + " Td ";
+            show = PdfReal(X(left)) + ' ' + PdfReal(Y(top + style.Face->Ascent())) + " Td ";
         } else {
             show += select + ' ';
         }
-        show += PdfLiteralString(run.Bytes) + " Tj ";
+        AppendPdfLiteralString(show, run.Bytes);
+        show += " Tj ";
     }
     FPdf.WriteString(show);
     FPdf.WriteString("0.000 0.000 0.000 RG");

@@ -25,6 +25,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <vector>
 
 namespace vorel {
 
@@ -71,10 +72,40 @@ public:
     const TKVXPDFFonts& Fonts() const { return FFonts; }
 
 private:
+    // What every text in one font state shares, worked out on the first
+    // text in it: the face, the character set and its code page, and the
+    // opening lines of a text object whose text is one run in that code
+    // page (the common case).
+    struct TTextFont {
+        // The font state it stands for (as TFont::Equals compares).
+        QString Name;
+        TFontCharset Charset = DEFAULT_CHARSET;
+        TColor Color = clBlack;
+        int Height = 0;
+        TFontPitch Pitch = fpDefault;
+        TFontStyles Style;
+        int Orientation = 0;
+
+        TFontFacePtr Face;
+        TFontCharset ResolvedCharset = ANSI_CHARSET;
+        bool Symbol = false; // low bytes, one run
+        int CodePage = 1252; // of the single run when not Symbol
+        QByteArray Size; // the Tf operand
+        QByteArray Colour; // "r g b rg"
+        QByteArray Leading; // "l TL"
+        int RunFont = -1; // font index of the single run; -1 until first used
+        QByteArray RunHead; // BT, colour, font and leading lines of the single run
+
+        bool Matches(const TFont& font) const;
+    };
+    TTextFont& TextFont(const TFont& font);
+    // The text in the single run of its font state, or false when it needs
+    // several code pages.
+    bool EncodeOneRun(const TTextFont& style, QStringView text);
+    void WriteRuns(const TFont& font, TTextFont& style, QStringView text, int left, int top);
     void EndPage();
     double X(double pixels) const { return pixels * kPdfUnitsPerPixel; }
     double Y(double pixels) const { return (FPageHeight - pixels) * kPdfUnitsPerPixel; }
-    QByteArray FontSize(const TFont& font) const;
 
     struct TNode {
         int Object = 0;
@@ -100,6 +131,9 @@ private:
     int FContents = 0, FLength = 0, FProcSet = 0, FResources = 0;
     QList<int> FPageFonts; // indexes into FFonts used on the page
     QList<int> FPageImages; // indexes into FImages used on the page
+    std::vector<TTextFont> FTextFonts;
+    std::size_t FLastTextFont = 0; // the entry found last
+    QByteArray FRunBytes; // scratch: one run's bytes
 };
 
 } // namespace vorel

@@ -39,38 +39,123 @@ bool IsRegularNameByte(unsigned char c)
 
 QByteArray PdfInt(qint64 value) { return QByteArray::number(value); }
 
-QByteArray PdfReal(double value)
+namespace {
+
+// "0.000" .. "1.000": each colour component's three decimals, worked out
+// once.
+struct TColorComponents {
+    char Text[256][5];
+    TColorComponents()
+    {
+        for (int v = 0; v < 256; ++v) {
+            // v / 255 with three decimals, rounded half up, in integers so
+            // that no locale or float formatting can creep in.
+            const int thousandths = (v * 1000 * 2 + 255) / (255 * 2);
+            Text[v][0] = char('0' + thousandths / 1000);
+            Text[v][1] = '.';
+            Text[v][2] = char('0' + thousandths / 100 % 10);
+            Text[v][3] = char('0' + thousandths / 10 % 10);
+            Text[v][4] = char('0' + thousandths % 10);
+        }
+    }
+};
+
+const TColorComponents& ColorComponents()
 {
-    if (!std::isfinite(value))
-        return QByteArrayLiteral("0");
-    const double rounded = std::round(value * 1000.0) / 1000.0;
-    if (rounded == 0)
-        return QByteArrayLiteral("0");
+    static const TColorComponents table;
+    return table;
+}
+
+// Below this many thousandths (1e12 units) the nearest double to k / 1000
+// lies far closer to it than half a thousandth, so "%.3f" of the rounded
+// value prints exactly k / 1000 and integer arithmetic gives the same text.
+constexpr double kExactThousandths = 1e15;
+
+void AppendRealSlow(QByteArray& out, double rounded)
+{
     char buffer[48];
     const int n = std::snprintf(buffer, sizeof buffer, "%.3f", rounded);
-    QByteArray text(buffer, n);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
+    int end = n;
+    while (end > 0 && buffer[end - 1] == '0')
+        --end;
+    if (end > 0 && buffer[end - 1] == '.')
+        --end;
+    out.append(buffer, end);
+}
+
+} // namespace
+
+void AppendPdfReal(QByteArray& out, double value)
+{
+    if (!std::isfinite(value)) {
+        out.append('0');
+        return;
+    }
+    const double thousandths = std::round(value * 1000.0);
+    if (thousandths == 0) {
+        out.append('0');
+        return;
+    }
+    if (std::fabs(thousandths) >= kExactThousandths) {
+        AppendRealSlow(out, thousandths / 1000.0);
+        return;
+    }
+    // A sign, up to 12 integer digits, the point and three decimals.
+    char buffer[24];
+    char* end = buffer + sizeof buffer;
+    char* p = end;
+    auto k = static_cast<unsigned long long>(std::fabs(thousandths));
+    unsigned fraction = unsigned(k % 1000);
+    k /= 1000;
+    if (fraction != 0) {
+        int digits = 3;
+        while (fraction % 10 == 0) { // trailing zeros are dropped
+            fraction /= 10;
+            --digits;
+        }
+        for (int i = 0; i < digits; ++i) {
+            *--p = char('0' + fraction % 10);
+            fraction /= 10;
+        }
+        *--p = '.';
+    }
+    do {
+        *--p = char('0' + k % 10);
+        k /= 10;
+    } while (k != 0);
+    if (thousandths < 0)
+        *--p = '-';
+    out.append(p, end - p);
+}
+
+QByteArray PdfReal(double value)
+{
+    QByteArray text;
+    AppendPdfReal(text, value);
     return text;
 }
 
 QByteArray PdfColorComponent(int value)
 {
-    const int v = std::clamp(value, 0, 255);
-    // v / 255 with three decimals, rounded half up, in integers so that no
-    // locale or float formatting can creep in.
-    const int thousandths = (v * 1000 * 2 + 255) / (255 * 2);
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "%d.%03d", thousandths / 1000, thousandths % 1000);
-    return QByteArray(buffer);
+    return QByteArray(ColorComponents().Text[std::clamp(value, 0, 255)], 5);
+}
+
+void AppendPdfRgb(QByteArray& out, std::uint32_t rgb)
+{
+    const TColorComponents& table = ColorComponents();
+    out.append(table.Text[rgb & 0xFF], 5);
+    out.append(' ');
+    out.append(table.Text[(rgb >> 8) & 0xFF], 5);
+    out.append(' ');
+    out.append(table.Text[(rgb >> 16) & 0xFF], 5);
 }
 
 QByteArray PdfRgb(std::uint32_t rgb)
 {
-    return PdfColorComponent(int(rgb & 0xFF)) + ' ' + PdfColorComponent(int((rgb >> 8) & 0xFF)) + ' '
-        + PdfColorComponent(int((rgb >> 16) & 0xFF));
+    QByteArray text;
+    text.reserve(17);
+    AppendPdfRgb(text, rgb);
+    return text;
 }
 
 QByteArray PdfName(QByteArrayView name)
@@ -92,19 +177,23 @@ QByteArray PdfName(QByteArrayView name)
     return out;
 }
 
-QByteArray PdfLiteralString(QByteArrayView bytes)
+void AppendPdfLiteralString(QByteArray& out, QByteArrayView bytes)
 {
-    QByteArray out;
-    out.reserve(bytes.size() + 2);
     out.append('(');
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
+    qsizetype plain = 0; // start of the bytes not yet copied
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        // Bytes 128..255 stand as they are inside a string.
+        if (c >= 0x20 && c != '(' && c != ')' && c != '\\')
+            continue;
+        out.append(bytes.data() + plain, i - plain);
+        plain = i + 1;
         switch (c) {
         case '(':
         case ')':
         case '\\':
             out.append('\\');
-            out.append(ch);
+            out.append(char(c));
             break;
         case '\n':
             out.append("\\n", 2);
@@ -121,17 +210,21 @@ QByteArray PdfLiteralString(QByteArrayView bytes)
         case '\f':
             out.append("\\f", 2);
             break;
-        default:
-            if (c < 0x20) {
-                char buffer[6];
-                std::snprintf(buffer, sizeof buffer, "\\%03o", c);
-                out.append(buffer, 4);
-            } else {
-                out.append(ch); // bytes 128..255 stand as they are inside a string
-            }
+        default: {
+            const char octal[4] = {'\\', char('0' + (c >> 6)), char('0' + ((c >> 3) & 7)), char('0' + (c & 7))};
+            out.append(octal, 4);
+            break;
+        }
         }
     }
+    out.append(bytes.data() + plain, bytes.size() - plain);
     out.append(')');
+}
+
+QByteArray PdfLiteralString(QByteArrayView bytes)
+{
+    QByteArray out;
+    AppendPdfLiteralString(out, bytes);
     return out;
 }
 

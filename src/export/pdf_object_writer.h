@@ -40,6 +40,11 @@ QByteArray PdfName(QByteArrayView name);
 // A literal string "( ... )" of bytes: backslash and both parentheses get a
 // backslash, line-break and other control bytes their escapes.
 QByteArray PdfLiteralString(QByteArrayView bytes);
+// The same spellings appended to out: the page content's hot path, without
+// a temporary array per number or string.
+void AppendPdfReal(QByteArray& out, double value);
+void AppendPdfRgb(QByteArray& out, std::uint32_t rgb);
+void AppendPdfLiteralString(QByteArray& out, QByteArrayView bytes);
 // A text string of the document information: PDFDocEncoding when every
 // character has a byte there that reads the same as in Latin-1, else
 // UTF-16BE with its byte order mark as a hexadecimal string.
@@ -64,6 +69,12 @@ public:
     void SetInContent(bool value) { FInContent = value; }
     // The content written since the last call; the content count restarts.
     QByteArray TakeContent();
+    // The content written so far, and the buffer itself for callers that
+    // append whole lines (each ending in CR LF) without a temporary.
+    QByteArrayView Content() const { return FContent; }
+    QByteArray& ContentBuffer() { return FContent; }
+    // Forgets the content but keeps its buffer for the next page.
+    void ClearContent() { FContent.resize(0); }
     qint64 ContentCount() const { return FContent.size(); } // bytes
     qint64 FileCount() const { return FFileCount; } // bytes written to the file so far
     qint64 TotalCount() const { return FFileCount + FContent.size(); } // everything produced

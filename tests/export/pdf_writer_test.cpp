@@ -34,6 +34,37 @@ TEST(PdfSpelling, RealsHaveAtMostThreeDecimalsAndNoTrailingZeros)
         EXPECT_EQ(PdfReal(c.Value), QByteArray(c.Text)) << c.Value;
 }
 
+// The spelling is built from integer thousandths; it must agree with the
+// C library's "%.3f" of the rounded value (trailing zeros and point
+// dropped) everywhere, including halves of a thousandth, negatives, page
+// coordinates and values too large for the integer path.
+TEST(PdfSpelling, RealsAgreeWithThePrintfSpelling)
+{
+    auto printfSpelling = [](double value) {
+        const double rounded = std::round(value * 1000.0) / 1000.0;
+        if (rounded == 0)
+            return QByteArray("0");
+        char buffer[64];
+        QByteArray text(buffer, std::snprintf(buffer, sizeof buffer, "%.3f", rounded));
+        while (text.endsWith('0'))
+            text.chop(1);
+        if (text.endsWith('.'))
+            text.chop(1);
+        return text;
+    };
+    std::vector<double> values = {0.0005, -0.0005, 0.0015, 1.0005, 2.675, 999.9995, -999.9995, 1e12 + 0.5,
+                                  -3e14, 1e15, 1.5e16, 123456789.125, 0.1, 0.7, 100.0, -100.001};
+    for (int pixels = -50; pixels < 4000; ++pixels) {
+        values.push_back(pixels * 0.75); // report pixels to PDF units
+        values.push_back(pixels * 0.75 + 8.25 / 3);
+    }
+    QRandomGenerator random(20240611);
+    for (int i = 0; i < 20000; ++i)
+        values.push_back((random.generateDouble() - 0.5) * std::pow(10.0, random.bounded(-4, 16)));
+    for (const double value : values)
+        ASSERT_EQ(PdfReal(value), printfSpelling(value)) << value;
+}
+
 TEST(PdfSpelling, ColourComponentsHaveExactlyThreeDecimals)
 {
     EXPECT_EQ(PdfColorComponent(0), "0.000");
