@@ -80,6 +80,11 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
         // A band that keeps its design height needs no control measured to
         // know it: measuring draws nothing, so only the events are raised.
         const bool drawControls = !measuring || FStretch;
+        // Nor, in a pass whose pages are only counted, painted: what a
+        // control's painting does beyond the page is done without it
+        // (PaintUnseen). A stretching band paints in full, since its
+        // painted height moves the cursor.
+        const bool unseen = !measuring && !FStretch && report->PagesOnlyCounted();
         int tallest = 0; // the running result, passed to every Draw
         for (qsizetype k = 0; k < FObjects.size(); ++k) {
             TKVXControl* control = FObjects[k];
@@ -89,7 +94,7 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
                 continue;
             if (!measuring && !OnBar(control->Left(), report->intCurBar, report->intBarWidth))
                 continue;
-            if (drawControls) {
+            if (drawControls && !(unseen && control->PaintUnseen())) {
                 const bool keepsHeight = !FStretch || qobject_cast<TKVXImage*>(control);
                 TRect rect = Bounds(LeftInBar(control->Left(), report->intBarWidth) + report->intColumnLeft, top,
                                     control->Width(), keepsHeight ? control->Height() : bottom - top);

@@ -250,6 +250,12 @@ std::unique_ptr<TFormatSettings>& Current()
     return current;
 }
 
+quint64& Generation()
+{
+    static quint64 generation = 0;
+    return generation;
+}
+
 } // namespace
 
 TFormatSettings FormatSettingsFromLocale(const QLocale& locale)
@@ -306,8 +312,14 @@ void SetFormatLocale(const QLocale& locale)
     SetFormatSettings(FormatSettingsFromLocale(locale));
 }
 
+quint64 FormatSettingsGeneration()
+{
+    return Generation();
+}
+
 void SetFormatSettings(const TFormatSettings& settings)
 {
+    ++Generation();
     auto& current = Current();
     if (current)
         *current = settings; // references handed out earlier stay valid

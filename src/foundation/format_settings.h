@@ -48,6 +48,9 @@ const TFormatSettings& FormatSettings();
 // applications may too). Takes effect for every later conversion.
 void SetFormatLocale(const QLocale& locale);
 void SetFormatSettings(const TFormatSettings& settings);
+// Changes with every SetFormatSettings (and SetFormatLocale): what was
+// worked out from the settings and kept is stale when it differs.
+quint64 FormatSettingsGeneration();
 
 // --- numbers --------------------------------------------------------------
 // General float text: shortest rendering with up to 15 significant digits, the

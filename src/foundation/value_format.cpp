@@ -7,6 +7,8 @@
 
 #include <QVarLengthArray>
 
+#include <array>
+
 #include <cmath>
 #include <optional>
 
@@ -161,66 +163,134 @@ bool EqualsWithout(QStringView text, qsizetype cutAt, qsizetype cutLength, QStri
     return text.first(cutAt) == target.first(cutAt) && text.sliced(cutAt + cutLength) == target.sliced(cutAt);
 }
 
-QString RenderNumber(const QString& valueText, const Descriptor& d, int widthInChars)
+// What a number descriptor asks for, worked out once per descriptor text
+// and format settings (see FormatPlan): rendering a value is then parsing
+// it, rounding it and writing its digits, without looking at a tag again.
+struct TNumberPlan {
+    enum TShape { nsLocaleFloat, nsLocaleCurrency, nsPattern };
+    TShape Shape = nsPattern;
+    bool BlankZero = false;
+    QChar DecimalSeparator;
+    QChar ThousandSeparator;
+    bool Grouped = false; // "@NT": the pattern groups thousands
+    int Decimals = 0;
+    bool Scientific = false;
+    QString Pattern; // the FormatFloat pattern of the tags
+    double Step = 1;
+    bool LeadingZeros = false;
+    bool Currency = false;
+    QString CurrencySign;
+    int CurrencyPosition = 0;
+};
+
+TNumberPlan MakeNumberPlan(const Descriptor& d)
+{
+    const TFormatSettings& global = FormatSettings();
+    TNumberPlan plan;
+    // 1-2: blank zero; the two descriptors that mean "as the locale does".
+    const qsizetype blankTag = d.IndexOf(u"@NB ");
+    plan.BlankZero = blankTag >= 0;
+    if (EqualsWithout(d.Text(), blankTag, 4, u"@N ")) {
+        plan.Shape = TNumberPlan::nsLocaleFloat;
+        return plan;
+    }
+    if (EqualsWithout(d.Text(), blankTag, 4, u"@N @CT ")) {
+        plan.Shape = TNumberPlan::nsLocaleCurrency;
+        return plan;
+    }
+
+    // 3: a pattern built from the tags.
+    // The first "@NS" may be the scientific flag, whose empty value would
+    // read as a blank separator; a blank is no decimal separator, so the
+    // locale's stays in force then.
+    plan.DecimalSeparator = global.DecimalSeparator;
+    if (const std::optional<QChar> tag = d.CharValue(u"@NS"); tag && *tag != u' ')
+        plan.DecimalSeparator = *tag;
+    const std::optional<QChar> thousandsTag = d.CharValue(u"@NT");
+    plan.Grouped = thousandsTag.has_value();
+    plan.ThousandSeparator = thousandsTag ? *thousandsTag : global.ThousandSeparator;
+
+    int decimals = d.IntValue(u"@ND", global.CurrencyDecimals);
+    if (decimals < 0 || decimals > kMaxDecimals)
+        decimals = global.CurrencyDecimals;
+    plan.Decimals = decimals;
+    plan.Pattern.reserve(decimals + 8);
+    if (plan.Grouped)
+        plan.Pattern += u',';
+    plan.Pattern += u'0';
+    if (decimals > 0) {
+        plan.Pattern += u'.';
+        plan.Pattern += QString(decimals, u'0');
+    }
+    // The scientific flag is found as "NS " anywhere, as the dialog wrote it.
+    plan.Scientific = d.Text().contains(u"NS ");
+    if (plan.Scientific)
+        plan.Pattern += QStringLiteral("E+0");
+
+    if (const std::optional<QString> stepText = d.Value(u"@NR")) {
+        QString t = *stepText;
+        t.replace(u'.', plan.DecimalSeparator);
+        double parsed = 0;
+        if (detail::TryStrToFloatSep(t, parsed, plan.DecimalSeparator))
+            plan.Step = parsed;
+    }
+    plan.LeadingZeros = d.Has(u"@NL ");
+    plan.Currency = d.Has(u"@CT ");
+    if (plan.Currency) {
+        const std::optional<QString> signTag = d.Value(u"@CS");
+        plan.CurrencySign = signTag ? *signTag : global.CurrencyString;
+        plan.CurrencyPosition = d.IntValue(u"@CP", global.CurrencyFormat);
+    }
+    return plan;
+}
+
+// The pattern of a plan without scientific notation ("0.00", "#,##0.00"
+// as the tags build it: one integer placeholder, every decimal a "0"),
+// written straight from the digits: the same text FormatFloat gives.
+QString RenderFixed(double x, const TNumberPlan& plan)
+{
+    detail::DecimalDigits d = detail::ToDecimalDigits(x);
+    d.Negative = false;
+    detail::RoundToDecimals(d, plan.Decimals);
+    QString result;
+    result.reserve(24 + plan.Decimals);
+    if (x < 0 && !d.IsZero())
+        result += u'-';
+    detail::AppendIntegerDigits(result, d, 1, plan.Grouped ? plan.ThousandSeparator : QChar());
+    if (plan.Decimals > 0) {
+        result += plan.DecimalSeparator;
+        for (int i = 0; i < plan.Decimals; ++i)
+            result += QChar(detail::FractionDigit(d, i));
+    }
+    return result;
+}
+
+QString RenderNumber(const QString& valueText, const TNumberPlan& plan, int widthInChars)
 {
     const TFormatSettings& global = FormatSettings();
     double x = 0;
     if (!TryStrToFloat(valueText, x, global))
         x = 0; // blank or unparsable text renders as 0
 
-    // 1-2: blank zero; the two descriptors that mean "as the locale does".
-    const qsizetype blankTag = d.IndexOf(u"@NB ");
-    if (blankTag >= 0 && x == 0)
+    if (plan.BlankZero && x == 0)
         return QString();
-    if (EqualsWithout(d.Text(), blankTag, 4, u"@N "))
+    if (plan.Shape == TNumberPlan::nsLocaleFloat)
         return FormatFloat(QStringLiteral("#,##0.00"), x, global);
-    if (EqualsWithout(d.Text(), blankTag, 4, u"@N @CT "))
+    if (plan.Shape == TNumberPlan::nsLocaleCurrency)
         return FormatCurrency(x, global);
 
-    // 3: a pattern built from the tags.
-    // The first "@NS" may be the scientific flag, whose empty value would
-    // read as a blank separator; a blank is no decimal separator, so the
-    // locale's stays in force then.
-    QChar decimalSeparator = global.DecimalSeparator;
-    if (const std::optional<QChar> tag = d.CharValue(u"@NS"); tag && *tag != u' ')
-        decimalSeparator = *tag;
-    const std::optional<QChar> thousandsTag = d.CharValue(u"@NT");
-    const QChar thousandSeparator = thousandsTag ? *thousandsTag : global.ThousandSeparator;
-
-    int decimals = d.IntValue(u"@ND", global.CurrencyDecimals);
-    if (decimals < 0 || decimals > kMaxDecimals)
-        decimals = global.CurrencyDecimals;
-    QString pattern;
-    pattern.reserve(decimals + 8);
-    if (thousandsTag)
-        pattern += u',';
-    pattern += u'0';
-    if (decimals > 0) {
-        pattern += u'.';
-        pattern += QString(decimals, u'0');
-    }
-    // The scientific flag is found as "NS " anywhere, as the dialog wrote it.
-    if (d.Text().contains(u"NS "))
-        pattern += QStringLiteral("E+0");
-
-    double step = 1;
-    if (const std::optional<QString> stepText = d.Value(u"@NR")) {
-        QString t = *stepText;
-        t.replace(u'.', decimalSeparator);
-        double parsed = 0;
-        if (detail::TryStrToFloatSep(t, parsed, decimalSeparator))
-            step = parsed;
-    }
-    if (step == 0)
+    if (plan.Step == 0)
         return valueText; // a rounding step of 0 cannot be applied
-    const double quotient = x / step;
+    const double quotient = x / plan.Step;
     if (!std::isfinite(quotient))
         return valueText;
-    x = step * std::nearbyint(quotient); // halves to even in the default rounding mode
+    x = plan.Step * std::nearbyint(quotient); // halves to even in the default rounding mode
 
-    QString result = detail::FormatFloatSep(pattern, x, decimalSeparator, thousandSeparator);
+    QString result = plan.Scientific || !std::isfinite(x)
+        ? detail::FormatFloatSep(plan.Pattern, x, plan.DecimalSeparator, plan.ThousandSeparator)
+        : RenderFixed(x, plan);
 
-    if (d.Has(u"@NL ") && widthInChars > 0) {
+    if (plan.LeadingZeros && widthInChars > 0) {
         const int width = qMin(widthInChars, kMaxPadWidthInChars);
         if (result.startsWith(u'-'))
             result = u'-' + AddLeadingZeros(result.mid(1), width);
@@ -228,10 +298,9 @@ QString RenderNumber(const QString& valueText, const Descriptor& d, int widthInC
             result = AddLeadingZeros(result, width);
     }
 
-    if (d.Has(u"@CT ")) {
-        const std::optional<QString> signTag = d.Value(u"@CS");
-        const QString sign = signTag ? *signTag : global.CurrencyString;
-        switch (d.IntValue(u"@CP", global.CurrencyFormat)) {
+    if (plan.Currency) {
+        const QString& sign = plan.CurrencySign;
+        switch (plan.CurrencyPosition) {
         case 0: result = sign + result; break;
         case 1: result = result + sign; break;
         case 2: result = sign + u' ' + result; break;
@@ -364,6 +433,48 @@ QString RenderDateTime(const QString& valueText, const Descriptor& d)
     return detail::FormatDateTimeWith(pattern, x, global, overrides);
 }
 
+// A descriptor as rendering needs it: its kind and, for numbers, the plan.
+struct TFormatPlan {
+    enum TKind { fkCharacter, fkNumber, fkDateTime };
+    QString Text;
+    quint64 Generation = 0; // of the format settings it was made under
+    TKind Kind = fkDateTime;
+    TNumberPlan Number;
+};
+
+// Every text control renders through its own descriptor at every record,
+// and a report has few distinct ones: the last few plans are kept per
+// thread. A descriptor is usually the very string the control holds, so
+// the comparison mostly stops at the shared buffer.
+const TFormatPlan& FormatPlan(const QString& descriptor)
+{
+    constexpr int kPlans = 8;
+    thread_local std::array<TFormatPlan, kPlans> plans;
+    thread_local int nextSlot = 0;
+    const quint64 generation = FormatSettingsGeneration();
+    for (TFormatPlan& plan : plans) {
+        if (plan.Generation == generation && !plan.Text.isNull()
+            && ((plan.Text.constData() == descriptor.constData() && plan.Text.size() == descriptor.size())
+                || plan.Text == descriptor))
+            return plan;
+    }
+    // Made apart and then stored, so that a failure leaves no half-made plan.
+    TFormatPlan made;
+    made.Text = descriptor;
+    made.Generation = generation;
+    const Descriptor d(made.Text);
+    if (d.Has(u"@C ")) {
+        made.Kind = TFormatPlan::fkCharacter;
+    } else if (d.Has(u"@N ")) {
+        made.Kind = TFormatPlan::fkNumber;
+        made.Number = MakeNumberPlan(d);
+    }
+    TFormatPlan& plan = plans[size_t(nextSlot)];
+    nextSlot = (nextSlot + 1) % kPlans;
+    plan = std::move(made);
+    return plan;
+}
+
 } // namespace
 
 QString GetNextSpace(const QString& descriptor, qsizetype position)
@@ -383,12 +494,13 @@ QString GetTextByFormat(const QString& valueText, const QString& descriptor, int
     if (descriptor.isEmpty())
         return valueText;
     try {
-        const Descriptor d(descriptor);
-        if (d.Has(u"@C "))
-            return RenderCharacter(valueText, d);
-        if (d.Has(u"@N "))
-            return RenderNumber(valueText, d, widthInChars);
-        return RenderDateTime(valueText, d);
+        const TFormatPlan& plan = FormatPlan(descriptor);
+        switch (plan.Kind) {
+        case TFormatPlan::fkCharacter: return RenderCharacter(valueText, Descriptor(plan.Text));
+        case TFormatPlan::fkNumber: return RenderNumber(valueText, plan.Number, widthInChars);
+        case TFormatPlan::fkDateTime: return RenderDateTime(valueText, Descriptor(plan.Text));
+        }
+        return valueText;
     } catch (...) {
         // Rendering never fails a report: the value prints as it came.
         return valueText;

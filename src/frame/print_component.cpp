@@ -101,10 +101,12 @@ void TKVPrintBaseComponent::Prepare()
     intCurPassNumber = 1;
     PrepareStart();
     try {
+        FPagesOnlyCounted = FTwoPass;
         if (FAnimatedStatus)
             ShowModalCallBack([this] { RunPass(); });
         else
             RunPass();
+        FPagesOnlyCounted = false;
         if (FTwoPass) {
             intNumBars = GetNumBars();
             intNumPages = GetNumPages();
@@ -115,6 +117,7 @@ void TKVPrintBaseComponent::Prepare()
     } catch (...) {
         // The system printer gets its settings back and the progress
         // display goes away also when the generation fails.
+        FPagesOnlyCounted = false;
         intCurPassNumber = 1;
         PrepareEnd();
         throw;

@@ -116,6 +116,10 @@ public:
     // The system printer's settings saved by SavePrinter.
     TKVXPrinter* OldPrinterSetting() const { return FOldPrinterSetting; }
     const TPageList& Pages() const { return FPages; }
+    // While the first pass of a two-pass preparation runs: its pages are
+    // freed by the second pass unseen, only their number counts, so the
+    // generation may leave out what cannot change that number.
+    bool PagesOnlyCounted() const { return FPagesOnlyCounted; }
     TPageList& Pages() { return FPages; }
 
     // --- preparation and the page list ---
@@ -210,6 +214,7 @@ private:
     TKVXOptions FOptions = roDisableControls;
     bool FTwoPass = false;
     bool FPrinterSaved = false; // the system printer is saved until RestorePrinter
+    bool FPagesOnlyCounted = false;
     std::unique_ptr<TMetafileCanvas> FMFCanvas;
 };
 

@@ -259,33 +259,38 @@ bool TKVXControl::IsSuppressedRepetition()
     return !FKVPrintWhen->RepeatedValues() && IsGenerating() && !ValueChanged();
 }
 
+const TKVXHighLight* TKVXControl::WinningHighLight()
+{
+    if (!IsGenerating())
+        return nullptr;
+    TKVXDataManager* manager = nullptr;
+    for (int i = 0; i < FHighLights->Count(); ++i) {
+        const TKVXHighLight* highLight = FHighLights->GetHighLight(i);
+        if (highLight->Expression().trimmed().isEmpty())
+            continue;
+        // A highlight whose expression cannot be evaluated (or gives no
+        // Boolean) is skipped silently: formatting never stops a report.
+        try {
+            if (!manager)
+                manager = FReport->GetDataManager();
+            if (EvaluateValue(manager, highLight->Expression(), FReport->VariableEvent()).ToBool())
+                return highLight;
+        } catch (const std::exception&) {
+        }
+    }
+    return nullptr;
+}
+
 void TKVXControl::PaintBackground(TCanvas& canvas, const TRect& rect)
 {
     canvas.SetFont(FFont);
     TColor fill = FBackColor;
-    bool highlighted = false;
-    if (IsGenerating()) {
-        TKVXDataManager* manager = nullptr;
-        for (int i = 0; i < FHighLights->Count() && !highlighted; ++i) {
-            const TKVXHighLight* highLight = FHighLights->GetHighLight(i);
-            if (highLight->Expression().trimmed().isEmpty())
-                continue;
-            // A highlight whose expression cannot be evaluated (or gives no
-            // Boolean) is skipped silently: formatting never stops a report.
-            try {
-                if (!manager)
-                    manager = FReport->GetDataManager();
-                highlighted = EvaluateValue(manager, highLight->Expression(), FReport->VariableEvent()).ToBool();
-            } catch (const std::exception&) {
-                highlighted = false;
-            }
-            if (highlighted) {
-                canvas.SetFont(highLight->Font());
-                fill = highLight->Color();
-            }
-        }
+    const TKVXHighLight* highLight = WinningHighLight();
+    if (highLight) {
+        canvas.SetFont(highLight->Font());
+        fill = highLight->Color();
     }
-    if (FTransparent && !highlighted) {
+    if (FTransparent && !highLight) {
         canvas.Brush()->SetStyle(bsClear);
         return;
     }
@@ -293,6 +298,17 @@ void TKVXControl::PaintBackground(TCanvas& canvas, const TRect& rect)
     canvas.Brush()->SetStyle(FBrushStyle);
     canvas.FillRect(rect);
     canvas.Brush()->SetStyle(bsClear);
+}
+
+bool TKVXControl::PaintUnseen()
+{
+    return false;
+}
+
+void TKVXControl::PaintUnseenBackground()
+{
+    if (!IsSuppressedRepetition() && FHighLights->Count() > 0)
+        WinningHighLight();
 }
 
 int TKVXControl::Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags)

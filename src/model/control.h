@@ -173,6 +173,13 @@ public:
     // painting, rect shrinks to the inside of the frame (not for a line).
     // tallestSoFar: the tallest height measured so far in the band.
     virtual int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags);
+    // Stands in for a painting nobody will see: the first pass of a
+    // two-pass preparation only counts pages, so in a band that keeps its
+    // height a control need not be placed and painted. Does what painting
+    // does beyond the canvas and returns true; returns false when the
+    // control has to be painted in full. The base returns false, so a
+    // control class this library does not know keeps its whole Draw.
+    virtual bool PaintUnseen();
 
     // Text drawing shared by the text controls: an empty text is one blank
     // (unless RemoveBlankLine); a rotated text is one line at rect's
@@ -194,6 +201,13 @@ protected:
     // Background: control font (or the winning highlight's), fill colour,
     // brush style; a transparent control without a winning highlight fills nothing.
     void PaintBackground(TCanvas& canvas, const TRect& rect);
+    // The highlight that wins while generating (the first whose expression
+    // is true), or nullptr; an expression that cannot be evaluated counts
+    // as false.
+    const TKVXHighLight* WinningHighLight();
+    // What the base Draw does beyond the canvas when painting: the
+    // highlights are evaluated (unless the repetition is suppressed).
+    void PaintUnseenBackground();
     // Asks the designer (if any) to repaint this control.
     void Invalidate();
     // The report's language index for string lookups (0 without a report).

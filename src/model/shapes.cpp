@@ -103,6 +103,12 @@ int TKVXShape::Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned fla
     return height;
 }
 
+bool TKVXShape::PaintUnseen()
+{
+    PaintUnseenBackground();
+    return true;
+}
+
 // --- the three shapes ---------------------------------------------------------------------
 
 TKVXLine::TKVXLine(QObject* owner) : TKVXShape(owner)

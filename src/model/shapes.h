@@ -61,6 +61,8 @@ public:
     TShapeType ShapeType() const { return FShapeType; }
 
     int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags) override;
+    // A shape only paints: the highlights are all there is beyond the canvas.
+    bool PaintUnseen() override;
     // One segment of the line type across the rectangle (lines only).
     void DrawLine(TCanvas& canvas, const TRect& rect);
 

@@ -109,6 +109,13 @@ int TKVXLabel::Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned fla
     return height;
 }
 
+bool TKVXLabel::PaintUnseen()
+{
+    PaintUnseenBackground();
+    SetPrevValue(GetCurValue());
+    return true;
+}
+
 TPoint TKVXLabel::TextOffset(int tw, int th) const
 {
     const int a = FAngle;

@@ -37,6 +37,8 @@ public:
     // The label's value is its DisplayName.
     void UpdateCurValue() override;
     int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags) override;
+    // The highlights, and the value remembered as shown.
+    bool PaintUnseen() override;
     // The text shown for a value: the label renders it without a mask.
     virtual void GetValueForShow(TCanvas& canvas, const Variant& value, QString& text);
     // Places the text by Alignment and Angle inside rect (the inside of the

@@ -105,6 +105,63 @@ TEST_F(ValueFormatTest, NumberValueUsesTheLocaleSeparator)
     EXPECT_EQ(GetTextByFormat(QStringLiteral("1234,5"), QStringLiteral("@N @CT "), 0), u"1.234,50 €");
 }
 
+// Number descriptors without scientific notation are written straight from
+// the digits instead of through the pattern formatter: both must give the
+// same text for every value, grouping, separator and number of decimals.
+TEST_F(ValueFormatTest, FixedDecimalsAgreeWithThePatternFormatter)
+{
+    struct Shape {
+        const char16_t* Descriptor;
+        const char16_t* Pattern;
+        QChar Decimal;
+        QChar Thousands;
+        double Step;
+    };
+    const Shape shapes[] = {
+        {u"@N @ND2 @NS. @NT, @NR0.01 ", u",0.00", u'.', u',', 0.01},
+        {u"@N @ND0 @NS. @NR1 ", u"0", u'.', u',', 1},
+        {u"@N @ND3 @NS, @NT. @NR0.001 ", u",0.000", u',', u'.', 0.001},
+        {u"@N @ND1 @NT  @NR0.1 ", u",0.0", u'.', u' ', 0.1}, // blank grouping
+        {u"@N @ND6 @NS. @NR0.000001 ", u"0.000000", u'.', u',', 0.000001},
+    };
+    std::vector<double> values = {0, -0.0, 0.005, -0.005, 0.015, 2.675, 1e15, -1e15, 123456789012.345, 0.1, 999.995,
+                                  -999.995, 1e-7, 5e-324, 1.7e308};
+    std::uint64_t state = 20240611;
+    for (int i = 0; i < 5000; ++i) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double mantissa = double(state >> 11) / double(1ULL << 53) - 0.5;
+        values.push_back(mantissa * std::pow(10.0, int((state >> 3) % 20) - 6));
+        values.push_back(double(std::int64_t(state >> 20) % 100000000) / 100); // whole cents
+    }
+    for (const Shape& shape : shapes) {
+        const QString descriptor = S(shape.Descriptor);
+        for (const double value : values) {
+            const QString text = FloatToStrG(value);
+            const double quotient = StrToFloat(text) / shape.Step;
+            TFormatSettings fs = FormatSettings();
+            fs.DecimalSeparator = shape.Decimal;
+            fs.ThousandSeparator = shape.Thousands;
+            // A value the step cannot divide prints as it came.
+            const QString expected = std::isfinite(quotient)
+                ? FormatFloat(S(shape.Pattern), shape.Step * std::nearbyint(quotient), fs)
+                : text;
+            ASSERT_EQ(GetTextByFormat(text, descriptor, 0), expected) << text.toStdString() << " through "
+                                                                      << descriptor.toStdString();
+        }
+    }
+}
+
+// What a descriptor means is worked out once and kept, but the locale's
+// separators and decimals it falls back on are read again after a change.
+TEST_F(ValueFormatTest, KeptDescriptorsFollowALocaleChange)
+{
+    const QString descriptor = QStringLiteral("@N @NT. @NR0.01 ");
+    EXPECT_EQ(GetTextByFormat(QStringLiteral("1234.5"), descriptor, 0), u"1.234.50");
+    SetFormatLocale(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(GetTextByFormat(QStringLiteral("1234,5"), descriptor, 0), u"1.234,50");
+    EXPECT_EQ(GetTextByFormat(QStringLiteral("1234,5"), QStringLiteral("@N @CT "), 0), u"1.234,50 €");
+}
+
 TEST_F(ValueFormatTest, DateAndTimeFormats)
 {
     const Case cases[] = {
