@@ -211,6 +211,62 @@ TEST_F(GenerationTest, TwoPassesNumberPagesOfTheirTotal)
     }
 }
 
+// Controls painted in full in every pass, as before the first pass of two
+// learnt to leave out what nobody sees: the yardstick of the test below.
+class TFullyPaintedLabel : public TKVXLabel {
+public:
+    using TKVXLabel::TKVXLabel;
+    bool PaintUnseen() override { return false; }
+};
+class TFullyPaintedExpression : public TKVXExpression {
+public:
+    using TKVXExpression::TKVXExpression;
+    bool PaintUnseen() override { return false; }
+};
+
+// The first pass of two paints no control of a band that keeps its height;
+// what painting does beyond the page must still happen there, or the
+// second pass starts from another state: a label whose repetition is
+// suppressed remembers it was shown (pass 2 then never shows it), and
+// highlights ask for their variables.
+TEST_F(GenerationTest, TheCountingPassLeavesWhatPaintingWouldLeave)
+{
+    QStringList pages[2];
+    int lookups[2] = {0, 0};
+    for (const bool full : {false, true}) {
+        MakeReport();
+        NumberedRows(30);
+        report->SetTwoPass(true);
+        TKVXBand* detail = Band(btDetail, 100);
+        TKVXLabel* once = full ? new TFullyPaintedLabel(report.get()) : new TKVXLabel(report.get());
+        once->MoveToBand(detail);
+        once->SetDisplayName(QStringLiteral("Once"));
+        once->KVPrintWhen()->SetRepeatedValues(false);
+        TKVXExpression* value = full ? new TFullyPaintedExpression(report.get()) : new TKVXExpression(report.get());
+        value->MoveToBand(detail);
+        value->SetLeft(300);
+        value->SetExpression(QStringLiteral("'D' + INTTOSTR([Id])"));
+        value->GetHighLights()->Add()->SetExpression(QStringLiteral("[Id] > Limit"));
+        report->OnGetVariable = [&lookups, full](QObject*, const QString& name, bool& accept, TFieldType& type,
+                                                 Variant& result) {
+            if (name.compare(QStringLiteral("Limit"), Qt::CaseInsensitive) != 0)
+                return;
+            ++lookups[full];
+            accept = true;
+            type = ftInteger;
+            result = Variant(20);
+        };
+        Expr(Band(btPageFooter, 20), QStringLiteral("'Page ' + INTTOSTR(PageNo) + ' of ' + INTTOSTR(PageCount)"));
+        Prepare();
+        pages[full] = PageTexts();
+    }
+    EXPECT_EQ(pages[0], pages[1]);
+    EXPECT_EQ(lookups[0], lookups[1]);
+    ASSERT_EQ(pages[0].size(), 4);
+    EXPECT_TRUE(pages[0][0].startsWith(QStringLiteral("Page 1 of 4 D1 D2"))) << pages[0][0].toStdString();
+    EXPECT_FALSE(pages[0].join(u' ').contains(QStringLiteral("Once")));
+}
+
 TEST_F(GenerationTest, ACancelRequestEndsTheRecordsButNotTheReport)
 {
     NumberedRows(10);
