@@ -507,6 +507,19 @@ QString GetTextByFormat(const QString& valueText, const QString& descriptor, int
     }
 }
 
+bool FormatUsesWidth(const QString& descriptor)
+{
+    if (descriptor.isEmpty())
+        return false;
+    try {
+        const TFormatPlan& plan = FormatPlan(descriptor);
+        return plan.Kind == TFormatPlan::fkNumber && plan.Number.Shape == TNumberPlan::nsPattern
+            && plan.Number.LeadingZeros;
+    } catch (...) {
+        return true; // measured as always; the rendering copes
+    }
+}
+
 QString GetValueStr(const Variant& value, const QString& descriptor)
 {
     if (!descriptor.isEmpty()) {

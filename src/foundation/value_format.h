@@ -20,6 +20,9 @@ struct TextWidthMeasurer {
 // control's inner width in characters (see GetCharWidth); only "@NL " uses
 // it. Never throws: on any failure the value text is returned unchanged.
 QString GetTextByFormat(const QString& valueText, const QString& descriptor, int widthInChars);
+// Whether GetTextByFormat looks at widthInChars for the descriptor (a
+// number with "@NL "), so that callers measure the width only then.
+bool FormatUsesWidth(const QString& descriptor);
 
 // The text GetTextByFormat expects for a value: with a non-empty descriptor a
 // 32-bit integer, float, currency or date-time gives the general float text

@@ -135,9 +135,26 @@ void TCanvas::DrawTextLine(int x, int y, QStringView line, unsigned flags, const
     }
 }
 
+const TTextLayout& TCanvas::Layout(const QString& text, unsigned flags, int width)
+{
+    constexpr unsigned kLayoutFlags = DT_WORDBREAK | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX | DT_EXTERNALLEADING;
+    const TFontFace& face = Face();
+    TLayoutCache& cache = FLayoutCache;
+    const unsigned layoutFlags = flags & kLayoutFlags;
+    if (cache.Face.get() == &face && cache.Flags == layoutFlags && cache.Width == width
+        && ((cache.Text.constData() == text.constData() && cache.Text.size() == text.size()) || cache.Text == text))
+        return cache.Layout;
+    cache.Layout = LayoutText(face, text, flags, width);
+    cache.Face = FFace;
+    cache.Text = text;
+    cache.Flags = layoutFlags;
+    cache.Width = width;
+    return cache.Layout;
+}
+
 int TCanvas::DrawText(const QString& text, TRect& r, unsigned flags)
 {
-    const TTextLayout layout = LayoutText(Face(), text, flags, r.Width());
+    const TTextLayout& layout = Layout(text, flags, r.Width());
     if (layout.Lines.isEmpty()) {
         if (flags & DT_CALCRECT)
             r.Bottom = r.Top;

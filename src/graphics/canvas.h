@@ -8,6 +8,7 @@
 // breaks into the same lines on each.
 
 #include "graphics/graphics_types.h"
+#include "graphics/text_layout.h"
 #include "graphics/text_measure.h"
 
 #include <QImage>
@@ -174,6 +175,18 @@ protected:
 
 private:
     void DrawTextLine(int x, int y, QStringView line, unsigned flags, const TRect& clip, int tabWidth);
+    // LayoutText in the current face, kept with what it was made from: a
+    // text is measured and then painted in the same font and width, and the
+    // painting takes the measured layout.
+    const TTextLayout& Layout(const QString& text, unsigned flags, int width);
+
+    struct TLayoutCache {
+        TFontFacePtr Face; // held, so that its address stays its own
+        QString Text;
+        unsigned Flags = 0; // the flags LayoutText looks at
+        int Width = 0;
+        TTextLayout Layout;
+    };
 
     std::unique_ptr<TFont> FFont;
     std::unique_ptr<TPen> FPen;
@@ -182,6 +195,7 @@ private:
     TPoint FPenPos;
     unsigned FTextAlign = TA_LEFT | TA_TOP;
     QList<int> FDxBuffer;
+    TLayoutCache FLayoutCache;
 };
 
 // The bevel of design-time painting: bottom-left -> top-left -> top-right in

@@ -38,7 +38,8 @@ QString FormatControlText(TCanvas& canvas, const Variant& value, const QString& 
                           int frameWidth)
 {
     const QString text = GetValueStr(value, QString());
-    const int chars = GetCharWidth(CanvasMeasurer(canvas), widthInPixels - frameWidth - 2);
+    // The width in characters is measured only for the descriptors that pad.
+    const int chars = FormatUsesWidth(format) ? GetCharWidth(CanvasMeasurer(canvas), widthInPixels - frameWidth - 2) : 0;
     return GetTextByFormat(text, format, chars);
 }
 
@@ -107,6 +108,27 @@ int TKVXLabel::Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned fla
     if (!measuring)
         SetPrevValue(GetCurValue());
     return height;
+}
+
+QString TKVXLabel::ShownText(TCanvas& canvas, const Variant& value, const QString& format)
+{
+    const TFontFace* face = &canvas.Face();
+    const quint64 settings = FormatSettingsGeneration();
+    const int width = Width();
+    const int frameWidth = FrameWidth();
+    if (FShown.Face.get() == face && FShown.Width == width && FShown.FrameWidth == frameWidth
+        && FShown.Settings == settings && FShown.Value.Identical(value)
+        && ((FShown.Format.constData() == format.constData() && FShown.Format.size() == format.size())
+            || FShown.Format == format))
+        return FShown.Text;
+    FShown.Text = FormatControlText(canvas, value, format, width, frameWidth);
+    FShown.Value = value;
+    FShown.Format = format;
+    FShown.Face = canvas.FacePtr();
+    FShown.Width = width;
+    FShown.FrameWidth = frameWidth;
+    FShown.Settings = settings;
+    return FShown.Text;
 }
 
 bool TKVXLabel::PaintUnseen()
@@ -218,20 +240,77 @@ void TKVXExpression::SetCalculation(const TKVXCalculation* value)
         FCalculation->Assign(value);
 }
 
+namespace {
+
+bool SameText(const QString& a, const QString& b)
+{
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
+
+} // namespace
+
+TField* TKVXExpression::KeptField(const TKVXDataManager* manager) const
+{
+    const TKeptField& kept = FKeptField;
+    if (!kept.Field || !manager || kept.Manager != manager || !SameText(kept.Expression, FExpression))
+        return nullptr;
+    // Only live objects are followed: the data set and field pointers kept
+    // are compared, never dereferenced. Field names are unique within a
+    // data set, so the field at its old place with its old name is what a
+    // search by that name finds.
+    const TKVXDatasets* items = manager->Datasets();
+    if (items->Count() == 0)
+        return nullptr;
+    const TDataSet* dataSet = items->Items(0)->Dataset();
+    if (!dataSet || dataSet != kept.DataSet || dataSet->FieldCount() != kept.FieldCount)
+        return nullptr;
+    TField* field = dataSet->Fields(kept.Index);
+    if (field != kept.Field || !SameText(field->FieldName(), kept.FieldName))
+        return nullptr;
+    return field;
+}
+
+void TKVXExpression::KeepField(const TKVXDataManager* manager, const QString& name, TField* field)
+{
+    FKeptField = TKeptField();
+    // A qualified name searches every data set's name and caption: not kept.
+    if (!field || !manager || name.contains(u'.') || manager->Datasets()->Count() == 0)
+        return;
+    TDataSet* dataSet = manager->Datasets()->Items(0)->Dataset();
+    if (!dataSet || field->DataSet() != dataSet || dataSet->Fields(field->Index()) != field)
+        return;
+    FKeptField.Manager = manager;
+    FKeptField.Expression = FExpression;
+    FKeptField.DataSet = dataSet;
+    FKeptField.FieldCount = dataSet->FieldCount();
+    FKeptField.Index = field->Index();
+    FKeptField.Field = field;
+    FKeptField.FieldName = field->FieldName();
+}
+
 void TKVXExpression::UpdateCurValue()
 {
     TKVReport* report = Report();
     TKVXDataManager* manager = report ? report->GetDataManager() : DefaultDataManager();
     static const TGetVariableEvent noLookup;
     const TGetVariableEvent& lookup = report ? report->VariableEvent() : noLookup;
-    if (FFormat.isEmpty() && FCalculation->CalcType() == ctNothing && ValueIsField(manager, FExpression, lookup)) {
-        // The field's own text, unmasked; "[Name]" names the field between the brackets.
-        QString name = FExpression.trimmed();
-        if (name.size() >= 2 && name.startsWith(u'[') && name.endsWith(u']'))
-            name = name.mid(1, name.size() - 2);
-        const TField* field = GetFieldByName(manager, name);
-        SetCurValue(Variant(field ? field->Text() : QString()));
-        return;
+    if (FFormat.isEmpty() && FCalculation->CalcType() == ctNothing) {
+        // A reference that named a field at the previous record names it
+        // still: the expression has not changed, nor the field it found.
+        if (const TField* kept = KeptField(manager)) {
+            SetCurValue(Variant(kept->Text()));
+            return;
+        }
+        if (ValueIsField(manager, FExpression, lookup)) {
+            // The field's own text, unmasked; "[Name]" names the field between the brackets.
+            QString name = FExpression.trimmed();
+            if (name.size() >= 2 && name.startsWith(u'[') && name.endsWith(u']'))
+                name = name.mid(1, name.size() - 2);
+            TField* field = GetFieldByName(manager, name);
+            KeepField(manager, name, field);
+            SetCurValue(Variant(field ? field->Text() : QString()));
+            return;
+        }
     }
     SetCurValue(GetCalculatedValue(manager, FExpression, FFormat, FCalculation->CalcType(), GetPrevValue(),
                                    GetCurValue(), lookup));
@@ -243,7 +322,7 @@ void TKVXExpression::GetValueForShow(TCanvas& canvas, const Variant& value, QStr
         TKVXLabel::GetValueForShow(canvas, value, text);
         return;
     }
-    text = FormatControlText(canvas, value, FFormat, Width(), FrameWidth());
+    text = ShownText(canvas, value, FFormat);
 }
 
 // --- TKVXSysData ----------------------------------------------------------------------------
@@ -332,7 +411,7 @@ void TKVXSysData::GetValueForShow(TCanvas& canvas, const Variant& value, QString
         TKVXLabel::GetValueForShow(canvas, value, text);
         return;
     }
-    text = FormatControlText(canvas, value, FFormat, Width(), FrameWidth());
+    text = ShownText(canvas, value, FFormat);
 }
 
 } // namespace vorel

@@ -8,9 +8,14 @@
 
 #include "foundation/language.h"
 #include "foundation/records.h"
+#include "graphics/text_measure.h"
 #include "model/control.h"
 
 namespace vorel {
+
+class TDataSet;
+class TField;
+class TKVXDataManager;
 
 // Text ids of the default display names.
 constexpr int KVX_TEXT_LABEL = 1014;      // "Text"
@@ -50,7 +55,25 @@ public:
     // rotation and alignment, exposed for the designer and tests.
     TPoint TextOffset(int textWidth, int textHeight) const;
 
+protected:
+    // FormatControlText of the value for this control (its width and frame)
+    // on the canvas's current font. The text last made is kept with what it
+    // was made from: a control placed at the centre or bottom of its band
+    // is measured and then painted with the same value, font and width, and
+    // the painting takes the measured text.
+    QString ShownText(TCanvas& canvas, const Variant& value, const QString& format);
+
 private:
+    struct TShownText {
+        Variant Value;
+        QString Format;
+        TFontFacePtr Face; // held, so that its address stays its own
+        int Width = -1;
+        int FrameWidth = 0;
+        quint64 Settings = 0; // format settings generation
+        QString Text;
+    };
+    TShownText FShown;
     int FAngle = 0;
     bool FWordWrap = true;
     bool FStretch = true;
@@ -81,9 +104,26 @@ public:
     void GetValueForShow(TCanvas& canvas, const Variant& value, QString& text) override;
 
 private:
+    // The field a plain field reference found last and what it was found
+    // through: while the report's first data set and its fields stay as
+    // they were, the next record takes the field's text without parsing
+    // or searching the name again.
+    struct TKeptField {
+        const TKVXDataManager* Manager = nullptr;
+        QString Expression;
+        TDataSet* DataSet = nullptr;
+        int FieldCount = 0;
+        int Index = -1;
+        TField* Field = nullptr; // nullptr: nothing kept
+        QString FieldName;
+    };
+    TField* KeptField(const TKVXDataManager* manager) const;
+    void KeepField(const TKVXDataManager* manager, const QString& name, TField* field);
+
     QString FExpression;
     QString FFormat;
     TKVXCalculation* FCalculation;
+    TKeptField FKeptField;
 };
 
 class TKVXSysData : public TKVXLabel {

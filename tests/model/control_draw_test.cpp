@@ -263,6 +263,57 @@ TEST_F(ControlDrawTest, RightAlignedTextEndsAtTheInnerRightEdge)
     EXPECT_EQ(texts[0].X, 1 + 98 - canvas.TextWidth(QStringLiteral("42")));
 }
 
+// A plain field reference keeps the field it found from record to record;
+// it must find again when the expression, the data set or its fields
+// change, and never keep a field it did not find.
+TEST_F(ControlDrawTest, AFieldReferenceFollowsItsDataSetsChanges)
+{
+    auto* orders = new TMemoryDataSet(&report);
+    orders->SetName(QStringLiteral("Orders"));
+    orders->AddFieldDef(QStringLiteral("Amount"), ftFloat);
+    orders->AddFieldDef(QStringLiteral("Name"), ftWideString, 20);
+    orders->AppendRecord({1234.5, QStringLiteral("Ann")});
+    orders->AppendRecord({7.25, QStringLiteral("Bob")});
+    orders->Open();
+    auto* manager = new TKVXDataManager(&report);
+    manager->FillDatasetList(&report, orders);
+    report.SetDataManager(manager);
+    report.SetDataSet(orders);
+    auto* plain = Add<TKVXExpression>();
+    plain->SetExpression(QStringLiteral("[Name]"));
+    auto value = [&] {
+        plain->UpdateCurValue();
+        return plain->GetCurValue().ToString();
+    };
+    EXPECT_EQ(value(), u"Ann");
+    orders->Next();
+    EXPECT_EQ(value(), u"Bob") << "the next record's text";
+
+    plain->SetExpression(QStringLiteral("Amount"));
+    EXPECT_EQ(value(), u"7.25") << "another expression, another field";
+
+    // The fields made again in another order: the same name, another place.
+    orders->Close();
+    orders->ClearFieldDefs();
+    orders->AddFieldDef(QStringLiteral("Name"), ftWideString, 20);
+    orders->AddFieldDef(QStringLiteral("Amount"), ftFloat);
+    orders->AppendRecord({QStringLiteral("Cy"), 99.5});
+    orders->Open();
+    EXPECT_EQ(value(), u"99.5") << "the field at its new place";
+
+    // Another data set first in the manager: its own field of that name.
+    auto* other = new TMemoryDataSet(&report);
+    other->SetName(QStringLiteral("Other"));
+    other->AddFieldDef(QStringLiteral("Amount"), ftWideString, 20);
+    other->AppendRecord({QStringLiteral("other")});
+    other->Open();
+    manager->FillDatasetList(&report, other);
+    EXPECT_EQ(value(), u"other");
+
+    plain->SetExpression(QStringLiteral("[Missing]"));
+    EXPECT_THROW(value(), EKVXError) << "an unknown name is no field";
+}
+
 TEST_F(ControlDrawTest, ExpressionValuesFromFieldsAndCalculations)
 {
     auto* orders = new TMemoryDataSet(&report);
