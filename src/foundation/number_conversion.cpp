@@ -14,7 +14,61 @@ namespace vorel {
 
 namespace detail {
 
+namespace {
+
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+// The decimals tried by the short path: counts, money and most measures.
+constexpr int kMaxShortDecimals = 8;
+
+// The short path of ToDecimalDigits: a double that is the nearest double to
+// k / 10^m, with k below 10^15 (at most 15 significant digits) and m at
+// most kMaxShortDecimals, rounds to exactly that decimal at 15 significant
+// digits. It lies within half an ulp of it (|x| x 2^-53, about
+// |x| x 1.1e-16), far less than half a unit of the 15th digit (at least
+// |x| x 5e-16), so the rounding has no tie and no other result. k / 10^m
+// in doubles is the nearest double to the quotient, both operands being
+// exact, so comparing it with the value proves the premise.
+bool ShortDecimalDigits(double magnitude, DecimalDigits& d)
+{
+    for (int m = 0; m <= kMaxShortDecimals; ++m) {
+        const double scaled = magnitude * kPowersOfTen[m];
+        if (!(scaled < 1e15))
+            return false;
+        const double k = std::nearbyint(scaled);
+        if (k == 0 || k / kPowersOfTen[m] != magnitude)
+            continue;
+        char reversed[16];
+        int n = 0;
+        for (auto digits = static_cast<unsigned long long>(k); digits != 0; digits /= 10)
+            reversed[n++] = char('0' + digits % 10);
+        int first = 0; // trailing zeros of k are no significant digits
+        while (reversed[first] == '0')
+            ++first;
+        d.Count = n - first;
+        for (int i = 0; i < d.Count; ++i)
+            d.Digits[i] = reversed[n - 1 - i];
+        d.Exponent = n - m;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 DecimalDigits ToDecimalDigits(double value)
+{
+    DecimalDigits d;
+    d.Negative = std::signbit(value);
+    if (value == 0.0 || !std::isfinite(value)) {
+        d.Negative = false;
+        return d;
+    }
+    if (ShortDecimalDigits(std::fabs(value), d))
+        return d;
+    return ToDecimalDigitsByText(value);
+}
+
+DecimalDigits ToDecimalDigitsByText(double value)
 {
     DecimalDigits d;
     d.Negative = std::signbit(value);

@@ -23,6 +23,10 @@ struct DecimalDigits {
 
 // A finite double at 15 significant digits.
 DecimalDigits ToDecimalDigits(double value);
+// The same through the C++ library's exact decimal conversion, the path
+// ToDecimalDigits takes for values that are no short decimal; the two agree
+// on every value (tests compare them).
+DecimalDigits ToDecimalDigitsByText(double value);
 // Rounds half away from zero so that at most `decimals` digits follow the
 // decimal point (a negative count rounds to tens, hundreds, ...).
 void RoundToDecimals(DecimalDigits& d, int decimals);

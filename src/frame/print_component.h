@@ -218,6 +218,11 @@ private:
     std::unique_ptr<TMetafileCanvas> FMFCanvas;
 };
 
+// Whether a and b are the same name in upper case (a.toUpper() ==
+// b.toUpper()), as the variable lookup matches names; ASCII names, the
+// usual case, are compared without making the upper-case copies.
+bool SameUpperCase(QStringView a, QStringView b);
+
 // The direct base of TKVReport: adds the default font and publishes TwoPass.
 class TKVPrintComponent : public TKVPrintBaseComponent {
     Q_OBJECT

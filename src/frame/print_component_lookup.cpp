@@ -63,15 +63,45 @@ const std::array<QString, KVX_SYSDATA_COUNT>& SysDataKeys()
     return keys;
 }
 
+bool IsAscii(QStringView text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
 } // namespace
+
+bool SameUpperCase(QStringView a, QStringView b)
+{
+    if (IsAscii(a) && IsAscii(b)) {
+        // Upper-casing changes ASCII letters only and keeps the length.
+        if (a.size() != b.size())
+            return false;
+        for (qsizetype i = 0; i < a.size(); ++i) {
+            char16_t x = a[i].unicode(), y = b[i].unicode();
+            if (x >= u'a' && x <= u'z')
+                x = char16_t(x - 32);
+            if (y >= u'a' && y <= u'z')
+                y = char16_t(y - 32);
+            if (x != y)
+                return false;
+        }
+        return true;
+    }
+    // Elsewhere upper-casing may change the length ("ß" is "SS") or reach
+    // ASCII from outside it (a dotless i is "I").
+    return a.toString().toUpper() == b.toString().toUpper();
+}
 
 void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,
                                            Variant& value)
 {
-    const QString key = name.trimmed().toUpper();
+    const QStringView key = QStringView(name).trimmed();
     const auto& sysKeys = SysDataKeys();
     for (int i = 0; i < KVX_SYSDATA_COUNT; ++i) {
-        if (key == sysKeys[size_t(i)]) {
+        if (SameUpperCase(key, sysKeys[size_t(i)])) {
             const auto type = TKVXSysDataType(i);
             accept = true;
             variableType = SysDataFieldType(type);
@@ -83,7 +113,7 @@ void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name,
     if (!accept) {
         for (int i = 0; i < FVariables->Count(); ++i) {
             const TKVXVariable* variable = FVariables->GetVariable(i);
-            if (key == variable->Name().toUpper()) {
+            if (SameUpperCase(key, variable->Name())) {
                 accept = true;
                 variableType = ftString;
                 value = variable->CurValue().IsNull() ? Variant(QString()) : variable->CurValue();

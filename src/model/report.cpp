@@ -315,10 +315,10 @@ TFieldType ParameterFieldType(const Variant& value)
 void TKVReport::KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,
                                Variant& value)
 {
-    const QString key = name.trimmed().toUpper();
+    const QStringView key = QStringView(name).trimmed();
     for (int i = 0; i < FParameters->Count(); ++i) {
         const TKVXParameter* parameter = FParameters->GetParameter(i);
-        if (parameter->Name().toUpper() == key || parameter->DisplayLabel().toUpper() == key) {
+        if (SameUpperCase(key, parameter->Name()) || SameUpperCase(key, parameter->DisplayLabel())) {
             accept = true;
             value = parameter->Value();
             variableType = ParameterFieldType(value);

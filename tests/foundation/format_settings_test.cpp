@@ -1,11 +1,13 @@
 #include "foundation/errors.h"
 #include "foundation/format_settings.h"
+#include "foundation/number_digits_p.h"
 
 #include "support/locale_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 using namespace vorel;
 
@@ -110,6 +112,42 @@ TEST_F(FormatSettingsTest, FloatToStrGIsShortestAtFifteenDigits)
     }
     EXPECT_EQ(FloatToStrG(std::nan("")), u"NAN");
     EXPECT_EQ(FloatToStrG(-HUGE_VAL), u"-INF");
+}
+
+// Short decimals (counts, money) take a path of their own to their digits;
+// it must give what the exact decimal conversion gives, for them and for
+// every other double it has to turn away.
+TEST_F(FormatSettingsTest, DecimalDigitsOfShortDecimalsAgreeWithTheExactConversion)
+{
+    std::vector<double> values = {0.1,     0.2,   0.3,   0.1 + 0.2, 1.0 / 3.0, 2.675,  1e15,   999999999999999.0,
+                                  1e14,    1e-8,  1e-9,  5e-324,    1.7e308,   0.5,    100.0,  9.999999999999999e14,
+                                  123.45,  0.015, 1e-6,  99999999.99999999,    12345678.901234567};
+    std::uint64_t state = 20240611;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        // Decimals of up to 16 digits with up to 10 places, as the short path
+        // sees them, and arbitrary doubles of every magnitude.
+        const std::uint64_t k = next() % 10000000000000000ULL >> (next() % 50);
+        values.push_back(double(k) / std::pow(10.0, int(next() % 11)));
+        std::uint64_t bits = next();
+        double any = 0;
+        std::memcpy(&any, &bits, sizeof any);
+        if (std::isfinite(any))
+            values.push_back(any);
+        values.push_back(double(next() % 100000000) / 100 + 1e-3 * double(next() % 2)); // cents, some not
+    }
+    for (const double value : values) {
+        for (const double v : {value, -value, std::nextafter(value, 0.0), std::nextafter(value, HUGE_VAL)}) {
+            const detail::DecimalDigits a = detail::ToDecimalDigits(v);
+            const detail::DecimalDigits b = detail::ToDecimalDigitsByText(v);
+            ASSERT_EQ(std::string(a.Digits, size_t(a.Count)), std::string(b.Digits, size_t(b.Count))) << v;
+            ASSERT_EQ(a.Exponent, b.Exponent) << v;
+            ASSERT_EQ(a.Negative, b.Negative) << v;
+        }
+    }
 }
 
 TEST_F(FormatSettingsTest, FloatTextRoundTripsThroughTheLocaleSeparator)

@@ -342,6 +342,34 @@ TEST_F(PrintComponentTest, VariableNamedLikeSystemDataNeverReachesVariables)
     EXPECT_EQ(type, ftDateTime);
 }
 
+// Names match as their upper-case forms do; ASCII names take a shortcut
+// that must agree with upper-casing, and the others upper-case in full.
+TEST_F(PrintComponentTest, NamesMatchAsTheirUpperCaseForms)
+{
+    const struct {
+        const char16_t* A;
+        const char16_t* B;
+        bool Same;
+    } cases[] = {
+        {u"pageno", u"PAGENO", true},   {u"Total_1", u"TOTAL_1", true}, {u"total", u"totals", false},
+        {u"a[b]", u"A[B]", true},       {u"a@", u"A`", false}, // '@' and '`' are no letters
+        {u"", u"", true},               {u"stra\u00DFe", u"STRASSE", true}, // upper-casing lengthens
+        {u"\u0131d", u"ID", true}, // the dotless i upper-cases to ASCII
+        {u"\u00E9t\u00E9", u"\u00C9T\u00C9", true}, {u"\u00E9", u"E", false},
+    };
+    for (const auto& c : cases) {
+        const QString a = QString::fromUtf16(c.A), b = QString::fromUtf16(c.B);
+        EXPECT_EQ(SameUpperCase(a, b), c.Same) << a.toStdString() << " / " << b.toStdString();
+        EXPECT_EQ(SameUpperCase(a, b), a.toUpper() == b.toUpper()) << "as upper-casing says";
+    }
+    report.Variables()->Add()->SetName(QString::fromUtf16(u"Stra\u00DFe"));
+    bool accept = false;
+    TFieldType type = ftUnknown;
+    Variant value;
+    report.KVXGetVariable(nullptr, QStringLiteral(" STRASSE "), accept, type, value);
+    EXPECT_TRUE(accept);
+}
+
 TEST_F(PrintComponentTest, SystemDataNamesMatchInEnglishWhateverTheLanguage)
 {
     report.Language()->SetLanguageID(lnGerman);
