@@ -4,7 +4,10 @@
 #include "export/pdf_images.h"
 #include "graphics/text_measure.h"
 
+#include <QVarLengthArray>
+
 #include <cmath>
+#include <cstring>
 
 namespace vorel {
 
@@ -170,37 +173,42 @@ TPdfDocument::TTextFont& TPdfDocument::TextFont(const TFont& font)
     return FTextFonts.back();
 }
 
-bool TPdfDocument::EncodeOneRun(const TTextFont& style, QStringView text)
-{
-    FRunBytes.resize(0);
-    if (style.Symbol) {
-        // Symbol fonts: the classic symbol area U+F020..U+F0FF and Latin-1
-        // both come down to the low byte.
-        for (const QChar c : text)
-            FRunBytes.append(char(c.unicode() & 0xFF));
-        return true;
-    }
-    const TPdfCodePage& page = TPdfCodePage::Get(style.CodePage);
-    for (const QChar c : text) {
-        const int byte = page.Encode(c.unicode());
-        if (byte < 0)
-            return false;
-        FRunBytes.append(char(byte));
-    }
-    return true;
-}
-
 void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int top)
 {
     if (!FPageOpen)
         StartPage(0, 0);
     TTextFont& style = TextFont(font);
-    if (!EncodeOneRun(style, text)) {
-        WriteRuns(font, style, text, left, top);
-        return;
+    // The common case, one run in the font state's own code page, written
+    // from the parts worked out once: the same lines as SplitIntoCodePageRuns
+    // and WriteRuns give it, put together in one buffer. The baseline lies
+    // the face's ascent below the cell's top.
+    QVarLengthArray<char, 1024> line(2 * kPdfRealMaxChars + 48 + text.size() * kPdfStringByteMaxChars);
+    char* p = line.data();
+    p = PutPdfReal(p, X(left));
+    *p++ = ' ';
+    p = PutPdfReal(p, Y(top + style.Face->Ascent()));
+    std::memcpy(p, " Td (", 5);
+    p += 5;
+    if (style.Symbol) {
+        // Symbol fonts: the classic symbol area U+F020..U+F0FF and Latin-1
+        // both come down to the low byte.
+        for (const QChar c : text)
+            p = PutPdfStringByte(p, std::uint8_t(c.unicode() & 0xFF));
+    } else {
+        const TPdfCodePage& page = TPdfCodePage::Get(style.CodePage);
+        for (const QChar c : text) {
+            const int byte = page.Encode(c.unicode());
+            if (byte < 0) {
+                WriteRuns(font, style, text, left, top);
+                return;
+            }
+            p = PutPdfStringByte(p, std::uint8_t(byte));
+        }
     }
-    // One run in the font state's own code page: the lines SplitIntoCodePageRuns
-    // and WriteRuns would write, from the parts worked out once.
+    static constexpr char kTail[] = ") Tj \r\n0.000 0.000 0.000 RG\r\nET\r\n";
+    std::memcpy(p, kTail, sizeof kTail - 1);
+    p += sizeof kTail - 1;
+
     if (style.RunFont < 0) {
         const TFontCharset runCharset = style.Symbol ? style.ResolvedCharset : CodePageCharset(style.CodePage);
         style.RunFont = FFonts.FontFromTable(FPdf, font, runCharset);
@@ -211,13 +219,7 @@ void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int 
         FPageFonts.append(style.RunFont);
     QByteArray& out = FPdf.ContentBuffer();
     out.append(style.RunHead);
-    // The baseline lies the face's ascent below the cell's top.
-    AppendPdfReal(out, X(left));
-    out.append(' ');
-    AppendPdfReal(out, Y(top + style.Face->Ascent()));
-    out.append(" Td ", 4);
-    AppendPdfLiteralString(out, FRunBytes);
-    out.append(" Tj \r\n0.000 0.000 0.000 RG\r\nET\r\n");
+    out.append(line.data(), p - line.data());
 }
 
 void TPdfDocument::WriteRuns(const TFont& font, TTextFont& style, QStringView text, int left, int top)

@@ -99,9 +99,6 @@ private:
         bool Matches(const TFont& font) const;
     };
     TTextFont& TextFont(const TFont& font);
-    // The text in the single run of its font state, or false when it needs
-    // several code pages.
-    bool EncodeOneRun(const TTextFont& style, QStringView text);
     void WriteRuns(const TFont& font, TTextFont& style, QStringView text, int left, int top);
     void EndPage();
     double X(double pixels) const { return pixels * kPdfUnitsPerPixel; }
@@ -133,7 +130,6 @@ private:
     QList<int> FPageImages; // indexes into FImages used on the page
     std::vector<TTextFont> FTextFonts;
     std::size_t FLastTextFont = 0; // the entry found last
-    QByteArray FRunBytes; // scratch: one run's bytes
 };
 
 } // namespace vorel

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+
+#include <QVarLengthArray>
 
 namespace vorel {
 
@@ -71,36 +74,37 @@ const TColorComponents& ColorComponents()
 // value prints exactly k / 1000 and integer arithmetic gives the same text.
 constexpr double kExactThousandths = 1e15;
 
-void AppendRealSlow(QByteArray& out, double rounded)
+// "%.3f" without trailing zeros and point; the largest double takes 309
+// integer digits, a sign, the point and three decimals.
+char* PutRealByPrintf(char* out, double rounded)
 {
-    char buffer[48];
-    const int n = std::snprintf(buffer, sizeof buffer, "%.3f", rounded);
-    int end = n;
-    while (end > 0 && buffer[end - 1] == '0')
+    static_assert(kPdfRealMaxChars > 309 + 5);
+    const int n = std::snprintf(out, kPdfRealMaxChars, "%.3f", rounded);
+    int end = std::clamp(n, 0, kPdfRealMaxChars - 1);
+    while (end > 0 && out[end - 1] == '0')
         --end;
-    if (end > 0 && buffer[end - 1] == '.')
+    if (end > 0 && out[end - 1] == '.')
         --end;
-    out.append(buffer, end);
+    return out + end;
 }
 
 } // namespace
 
-void AppendPdfReal(QByteArray& out, double value)
+char* PutPdfReal(char* out, double value)
 {
     if (!std::isfinite(value)) {
-        out.append('0');
-        return;
+        *out++ = '0';
+        return out;
     }
     const double thousandths = std::round(value * 1000.0);
     if (thousandths == 0) {
-        out.append('0');
-        return;
+        *out++ = '0';
+        return out;
     }
-    if (std::fabs(thousandths) >= kExactThousandths) {
-        AppendRealSlow(out, thousandths / 1000.0);
-        return;
-    }
-    // A sign, up to 12 integer digits, the point and three decimals.
+    if (std::fabs(thousandths) >= kExactThousandths)
+        return PutRealByPrintf(out, thousandths / 1000.0);
+    // Written backwards from the end: up to 12 integer digits, the point
+    // and three decimals.
     char buffer[24];
     char* end = buffer + sizeof buffer;
     char* p = end;
@@ -124,8 +128,15 @@ void AppendPdfReal(QByteArray& out, double value)
         k /= 10;
     } while (k != 0);
     if (thousandths < 0)
-        *--p = '-';
-    out.append(p, end - p);
+        *out++ = '-';
+    std::memcpy(out, p, std::size_t(end - p));
+    return out + (end - p);
+}
+
+void AppendPdfReal(QByteArray& out, double value)
+{
+    char buffer[kPdfRealMaxChars];
+    out.append(buffer, PutPdfReal(buffer, value) - buffer);
 }
 
 QByteArray PdfReal(double value)
@@ -177,48 +188,42 @@ QByteArray PdfName(QByteArrayView name)
     return out;
 }
 
+char* PutPdfStringByte(char* out, std::uint8_t c)
+{
+    switch (c) {
+    case '(':
+    case ')':
+    case '\\':
+        *out++ = '\\';
+        *out++ = char(c);
+        return out;
+    case '\n': *out++ = '\\'; *out++ = 'n'; return out;
+    case '\r': *out++ = '\\'; *out++ = 'r'; return out;
+    case '\t': *out++ = '\\'; *out++ = 't'; return out;
+    case '\b': *out++ = '\\'; *out++ = 'b'; return out;
+    case '\f': *out++ = '\\'; *out++ = 'f'; return out;
+    default:
+        if (c < 0x20) {
+            *out++ = '\\';
+            *out++ = char('0' + (c >> 6));
+            *out++ = char('0' + ((c >> 3) & 7));
+            *out++ = char('0' + (c & 7));
+        } else {
+            *out++ = char(c); // bytes 128..255 stand as they are inside a string
+        }
+        return out;
+    }
+}
+
 void AppendPdfLiteralString(QByteArray& out, QByteArrayView bytes)
 {
-    out.append('(');
-    qsizetype plain = 0; // start of the bytes not yet copied
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        // Bytes 128..255 stand as they are inside a string.
-        if (c >= 0x20 && c != '(' && c != ')' && c != '\\')
-            continue;
-        out.append(bytes.data() + plain, i - plain);
-        plain = i + 1;
-        switch (c) {
-        case '(':
-        case ')':
-        case '\\':
-            out.append('\\');
-            out.append(char(c));
-            break;
-        case '\n':
-            out.append("\\n", 2);
-            break;
-        case '\r':
-            out.append("\\r", 2);
-            break;
-        case '\t':
-            out.append("\\t", 2);
-            break;
-        case '\b':
-            out.append("\\b", 2);
-            break;
-        case '\f':
-            out.append("\\f", 2);
-            break;
-        default: {
-            const char octal[4] = {'\\', char('0' + (c >> 6)), char('0' + ((c >> 3) & 7)), char('0' + (c & 7))};
-            out.append(octal, 4);
-            break;
-        }
-        }
-    }
-    out.append(bytes.data() + plain, bytes.size() - plain);
-    out.append(')');
+    QVarLengthArray<char, 256> buffer(bytes.size() * kPdfStringByteMaxChars + 2);
+    char* p = buffer.data();
+    *p++ = '(';
+    for (const char c : bytes)
+        p = PutPdfStringByte(p, std::uint8_t(c));
+    *p++ = ')';
+    out.append(buffer.data(), p - buffer.data());
 }
 
 QByteArray PdfLiteralString(QByteArrayView bytes)

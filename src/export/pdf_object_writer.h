@@ -45,6 +45,13 @@ QByteArray PdfLiteralString(QByteArrayView bytes);
 void AppendPdfReal(QByteArray& out, double value);
 void AppendPdfRgb(QByteArray& out, std::uint32_t rgb);
 void AppendPdfLiteralString(QByteArray& out, QByteArrayView bytes);
+// And written into a character buffer with room for them, returning the
+// end: a real takes at most kPdfRealMaxChars characters, one byte of a
+// literal string at most kPdfStringByteMaxChars (an octal escape).
+constexpr int kPdfRealMaxChars = 320;
+constexpr int kPdfStringByteMaxChars = 4;
+char* PutPdfReal(char* out, double value);
+char* PutPdfStringByte(char* out, std::uint8_t byte);
 // A text string of the document information: PDFDocEncoding when every
 // character has a byte there that reads the same as in Latin-1, else
 // UTF-16BE with its byte order mark as a hexadecimal string.

@@ -75,24 +75,27 @@ bool IsAscii(QStringView text)
 
 bool SameUpperCase(QStringView a, QStringView b)
 {
-    if (IsAscii(a) && IsAscii(b)) {
-        // Upper-casing changes ASCII letters only and keeps the length.
-        if (a.size() != b.size())
+    // Upper-casing maps each character on its own and an ASCII character
+    // to one ASCII character, so two texts whose upper-case forms part at
+    // an ASCII pair part there too. Anything else is upper-cased in full:
+    // upper-casing may change the length ("ß" is "SS") or reach ASCII from
+    // outside it (a dotless i is "I").
+    auto full = [&] { return a.toString().toUpper() == b.toString().toUpper(); };
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t x = a[i].unicode(), y = b[i].unicode();
+        if (x >= 0x80 || y >= 0x80)
+            return full();
+        if (x >= u'a' && x <= u'z')
+            x = char16_t(x - 32);
+        if (y >= u'a' && y <= u'z')
+            y = char16_t(y - 32);
+        if (x != y)
             return false;
-        for (qsizetype i = 0; i < a.size(); ++i) {
-            char16_t x = a[i].unicode(), y = b[i].unicode();
-            if (x >= u'a' && x <= u'z')
-                x = char16_t(x - 32);
-            if (y >= u'a' && y <= u'z')
-                y = char16_t(y - 32);
-            if (x != y)
-                return false;
-        }
-        return true;
     }
-    // Elsewhere upper-casing may change the length ("ß" is "SS") or reach
-    // ASCII from outside it (a dotless i is "I").
-    return a.toString().toUpper() == b.toString().toUpper();
+    if (a.size() == b.size())
+        return true;
+    return IsAscii((a.size() > n ? a : b).mid(n)) ? false : full();
 }
 
 void TKVPrintBaseComponent::KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,

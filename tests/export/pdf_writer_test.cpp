@@ -44,7 +44,7 @@ TEST(PdfSpelling, RealsAgreeWithThePrintfSpelling)
         const double rounded = std::round(value * 1000.0) / 1000.0;
         if (rounded == 0)
             return QByteArray("0");
-        char buffer[64];
+        char buffer[400];
         QByteArray text(buffer, std::snprintf(buffer, sizeof buffer, "%.3f", rounded));
         while (text.endsWith('0'))
             text.chop(1);
@@ -53,7 +53,8 @@ TEST(PdfSpelling, RealsAgreeWithThePrintfSpelling)
         return text;
     };
     std::vector<double> values = {0.0005, -0.0005, 0.0015, 1.0005, 2.675, 999.9995, -999.9995, 1e12 + 0.5,
-                                  -3e14, 1e15, 1.5e16, 123456789.125, 0.1, 0.7, 100.0, -100.001};
+                                  -3e14, 1e15, 1.5e16, 123456789.125, 0.1, 0.7, 100.0, -100.001, 1e300,
+                                  -1.7976931348623157e308};
     for (int pixels = -50; pixels < 4000; ++pixels) {
         values.push_back(pixels * 0.75); // report pixels to PDF units
         values.push_back(pixels * 0.75 + 8.25 / 3);

@@ -356,6 +356,7 @@ TEST_F(PrintComponentTest, NamesMatchAsTheirUpperCaseForms)
         {u"", u"", true},               {u"stra\u00DFe", u"STRASSE", true}, // upper-casing lengthens
         {u"\u0131d", u"ID", true}, // the dotless i upper-cases to ASCII
         {u"\u00E9t\u00E9", u"\u00C9T\u00C9", true}, {u"\u00E9", u"E", false},
+        {u"strass", u"STRASSE", false}, {u"x", u"x\u00DF", false}, {u"ab\u00DF", u"AC", false},
     };
     for (const auto& c : cases) {
         const QString a = QString::fromUtf16(c.A), b = QString::fromUtf16(c.B);
