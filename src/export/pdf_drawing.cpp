@@ -28,6 +28,17 @@ constexpr std::int64_t kMaxPicturePixelsPerFile = std::int64_t(1) << 26;
 
 // A region larger than any page, for "everything but" (page pixels).
 const QRectF kEverywhere(-1e6, -1e6, 2e6, 2e6);
+// Regions of more rectangles than this stand as their bounding box: the
+// path operations on them grow faster than their size.
+constexpr std::uint32_t kMaxRegionRects = 1024;
+// Where anything drawn may lie, in page pixels: far beyond every page, yet
+// inside the numbers a PDF 1.2 reader takes (reals up to 32767 units).
+// Geometry reaching past it (only broken or hostile pages have such) is
+// cut to it, so that no viewer chokes on dashes of a billion pixels.
+const QRectF kDrawable(-20000, -20000, 60000, 60000);
+// The widest pen drawn, in page pixels (a hostile width would give a
+// number no viewer takes).
+constexpr double kMaxPenWidth = 10000;
 
 QRectF BoxAt(const ByteView& r, std::size_t offset)
 {
@@ -53,6 +64,10 @@ QPainterPath RegionPath(const ByteView& r, std::size_t offset, std::uint32_t siz
     const std::uint32_t count = r.u32le(offset + 8);
     if (!r.Fits(offset + 32, std::uint64_t(count) * 16) || std::uint64_t(count) * 16 > size - 32)
         return path;
+    if (count > kMaxRegionRects) {
+        path.addRect(BoxAt(r, offset + 16)); // the header's bounds
+        return path;
+    }
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::size_t o = offset + 32 + 16 * std::size_t(i);
         path.addRect(BoxAt(r, o));
@@ -79,6 +94,74 @@ bool SamePixels(const QImage& a, const QImage& b)
             return false;
     }
     return true;
+}
+
+// Whether r lies inside the drawable area, or reaches into it; unlike
+// QRectF's own tests these take flat rectangles (a line's bounds) too.
+bool InsideDrawable(const QRectF& r)
+{
+    return r.left() >= kDrawable.left() && r.right() <= kDrawable.right() && r.top() >= kDrawable.top()
+        && r.bottom() <= kDrawable.bottom();
+}
+bool ReachesDrawable(const QRectF& r)
+{
+    return r.right() >= kDrawable.left() && r.left() <= kDrawable.right() && r.bottom() >= kDrawable.top()
+        && r.top() <= kDrawable.bottom();
+}
+
+// The segment a to b cut to the rectangle (Liang-Barsky); false when none of it is inside.
+bool ClipSegment(QPointF& a, QPointF& b, const QRectF& box)
+{
+    double t0 = 0, t1 = 1;
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(), box.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    const QPointF from = a;
+    a = from + t0 * QPointF(dx, dy);
+    b = from + t1 * QPointF(dx, dy);
+    return true;
+}
+
+// The path cut to the drawable area: its inside when it is filled, its
+// segments when only its outline is drawn. False when nothing is left.
+bool FitToDrawable(QPainterPath& path, bool filled)
+{
+    const QRectF bounds = path.controlPointRect();
+    if (InsideDrawable(bounds))
+        return true;
+    if (!ReachesDrawable(bounds))
+        return false;
+    if (filled) {
+        path = path.intersected(RectPath(kDrawable));
+        return !path.isEmpty();
+    }
+    QPainterPath cut;
+    for (const QPolygonF& polygon : path.toSubpathPolygons()) {
+        for (qsizetype i = 1; i < polygon.size(); ++i) {
+            QPointF a = polygon[i - 1], b = polygon[i];
+            if (!ClipSegment(a, b, kDrawable))
+                continue;
+            if (cut.elementCount() == 0 || cut.currentPosition() != a)
+                cut.moveTo(a);
+            cut.lineTo(b);
+        }
+    }
+    path = cut;
+    return !path.isEmpty();
 }
 
 } // namespace
@@ -188,7 +271,7 @@ TPdfStroke TPdfDrawingCollector::StrokeOf(const TEmfEnumerator& dc, const QTrans
     const double scale = std::sqrt(std::abs(toPage.determinant()));
     const double width = s.Pen.Width * scale;
     stroke.Cosmetic = s.Pen.Width <= 1 || width <= 1.5;
-    stroke.Width = stroke.Cosmetic ? 1 : width;
+    stroke.Width = stroke.Cosmetic ? 1 : std::min(width, kMaxPenWidth);
     stroke.Color = s.Rop2 == 1 ? 0 : s.Rop2 == 16 ? 0xFFFFFF : s.Pen.Color; // R2_BLACK, R2_WHITE
     const int style = s.Pen.Style & PS_STYLE_MASK;
     if (s.BkMode == OPAQUE_MODE && style >= PS_DASH && style <= PS_DASHDOTDOT)
@@ -245,6 +328,8 @@ void TPdfDrawingCollector::Shape(const TEmfEnumerator& dc, QPainterPath path, bo
     if (shape.Fill.Kind == TPdfFill::None && !shape.Stroke.Visible)
         return;
     shape.Path = toPage.isIdentity() ? std::move(path) : toPage.map(path);
+    if (!FitToDrawable(shape.Path, shape.Fill.Kind != TPdfFill::None))
+        return;
     FDrawings.emplace_back(std::move(shape));
 }
 
@@ -284,8 +369,8 @@ void TPdfDrawingCollector::Box(const TEmfEnumerator& dc, std::uint32_t type, con
     case EMR_RECTANGLE: path.addRect(outline); break;
     case EMR_ELLIPSE: path.addEllipse(outline); break; // four Bézier quarters
     default: { // EMR_ROUNDRECT: the corner ellipse's width and height follow the box
-        const double rx = std::min(std::abs(r.i32le(24)) / 2.0, outline.width() / 2);
-        const double ry = std::min(std::abs(r.i32le(28)) / 2.0, outline.height() / 2);
+        const double rx = std::min(std::abs(double(r.i32le(24))) / 2, outline.width() / 2);
+        const double ry = std::min(std::abs(double(r.i32le(28))) / 2, outline.height() / 2);
         path.addRoundedRect(outline, rx, ry);
         break;
     }
@@ -427,6 +512,8 @@ void TPdfDrawingCollector::Region(const TEmfEnumerator& dc, std::uint32_t type, 
     if (shape.Fill.Kind == TPdfFill::None)
         return;
     shape.Path = path.translated(FBarX, 0);
+    if (!FitToDrawable(shape.Path, true))
+        return;
     FDrawings.emplace_back(std::move(shape));
 }
 
@@ -513,6 +600,8 @@ void TPdfDrawingCollector::Text(const TEmfEnumerator& dc, const TEmfRecord& reco
     cellToLogical.translate(left, top);
     const QTransform toPage = ToPage(dc);
     run.CellToPage = cellToLogical * toPage;
+    if (!InsideDrawable(run.CellToPage.mapRect(QRectF(0, 0, run.Width, face->Height()))))
+        return; // far off every page: only a broken page puts text there
 
     if (s.BkMode == OPAQUE_MODE)
         run.CellBackground = s.BkColor;
@@ -608,6 +697,8 @@ void TPdfDrawingCollector::Picture(const TEmfEnumerator& dc, const TEmfRecord& r
         if (shape.Fill.Kind == TPdfFill::None)
             return;
         shape.Path = ToPage(dc).map(RectPath(dest.normalized()));
+        if (!FitToDrawable(shape.Path, true))
+            return;
         FDrawings.emplace_back(std::move(shape));
         return;
     }
@@ -633,8 +724,10 @@ void TPdfDrawingCollector::Picture(const TEmfEnumerator& dc, const TEmfRecord& r
     if (image.isNull())
         return;
     TPdfPicture picture;
-    picture.Image = std::move(image);
     picture.UnitToPage = QTransform(dest.width(), 0, 0, dest.height(), dest.x(), dest.y()) * ToPage(dc);
+    if (!InsideDrawable(picture.UnitToPage.mapRect(QRectF(0, 0, 1, 1))))
+        return; // far off every page
+    picture.Image = std::move(image);
     FDrawings.emplace_back(std::move(picture));
 }
 
@@ -644,6 +737,8 @@ void TPdfDrawingCollector::SetClip(std::optional<QPainterPath> region)
 {
     if (!region && !FClip)
         return;
+    if (region && !InsideDrawable(region->controlPointRect()))
+        region = region->intersected(RectPath(kDrawable));
     FClip = std::move(region);
     // Two changes in a row: only the last one counts.
     if (!FDrawings.empty() && std::holds_alternative<TPdfClipChange>(FDrawings.back()))

@@ -558,5 +558,74 @@ TEST_F(PdfDrawing, AHatchFarBeyondThePageStaysWithinThePage)
     EXPECT_LT(timer.elapsed(), 20000);
 }
 
+// One record of 32-bit fields after its type and size.
+QByteArray Record(std::uint32_t type, std::initializer_list<std::int64_t> fields)
+{
+    QByteArray bytes(qsizetype(8 + 4 * fields.size()), '\0');
+    LeWriter w(bytes.data());
+    w.u32(type);
+    w.u32(std::uint32_t(bytes.size()));
+    for (const std::int64_t f : fields)
+        w.u32(std::uint32_t(f));
+    return bytes;
+}
+
+TEST_F(PdfDrawing, HostileRecordsAreSkippedOrBoundedAndTheFileStaysValid)
+{
+    constexpr std::int64_t kMin = INT_MIN, kMax = INT_MAX;
+    TEmfWriter w;
+    // A hatched brush and a dashed pen of the widest width.
+    w.Raw(Record(EMR_CREATEBRUSHINDIRECT, {1, BS_HATCHED, 0, HS_DIAGCROSS}));
+    w.Raw(Record(EMR_SELECTOBJECT, {1}));
+    w.Raw(Record(EMR_CREATEPEN, {2, PS_DASH, kMax, 0, 0xFF}));
+    w.Raw(Record(EMR_SELECTOBJECT, {2}));
+    w.Raw(Record(EMR_ELLIPSE, {kMin, kMin, kMax, kMax}));
+    w.Raw(Record(EMR_ROUNDRECT, {0, 0, 500, 500, kMin, kMin}));
+    w.Raw(Record(EMR_ARC, {0, 0, 0, 0, 5, 5, 5, 5}));
+    w.Raw(Record(EMR_PIE, {-100, -100, kMax, 100, kMin, 0, 0, kMax}));
+    // Counts the records cannot hold.
+    w.Raw(Record(EMR_POLYGON16, {0, 0, 10, 10, 0x7FFFFFFF}));
+    w.Raw(Record(EMR_POLYPOLYGON16, {0, 0, 10, 10, 2, 3, 5, 5, 0, 0, 0}));
+    w.Raw(Record(EMR_EXTTEXTOUTW, {0, 0, 10, 10, 1, 0, 0, 5, 5, 0x7FFFFFFF, 76, 0, 0, 0, 0, 0, 0}));
+    // A clip region of 5000 rectangles, then a rectangle, an offset far
+    // away, and saved states piled up and dropped.
+    {
+        constexpr int n = 5000;
+        QByteArray region(qsizetype(8 + 8 + 32 + 16 * n), '\0');
+        LeWriter r(region.data());
+        r.u32(EMR_EXTSELECTCLIPRGN);
+        r.u32(std::uint32_t(region.size()));
+        r.u32(std::uint32_t(32 + 16 * n));
+        r.u32(5); // RGN_COPY
+        for (const std::uint32_t v : {32u, 1u, std::uint32_t(n), std::uint32_t(16 * n), 0u, 0u, 2u * n, 800u})
+            r.u32(v);
+        for (int i = 0; i < n; ++i) {
+            r.i32(2 * i);
+            r.i32(0);
+            r.i32(2 * i + 1);
+            r.i32(800);
+        }
+        w.Raw(region);
+    }
+    w.Raw(Record(EMR_INTERSECTCLIPRECT, {10, 10, 300, 300}));
+    for (int i = 0; i < 3000; ++i)
+        w.SaveDC();
+    w.Raw(Record(EMR_OFFSETCLIPRGN, {kMax, kMax}));
+    w.Raw(Record(EMR_RECTANGLE, {0, 0, 400, 400}));
+    w.RestoreDC(-3000);
+    w.Raw(Record(EMR_RECTANGLE, {100, 100, 200, 200}));
+    TMetafile page;
+    page.LoadFromBytes(w.Finish(TEmfBounds{0, 0, 799, 1099}, TRect{0, 0, 21167, 29104}, 3, QStringLiteral("t"),
+                           QStringLiteral("hostile")),
+        QStringLiteral("hostile.emf"));
+    QElapsedTimer timer;
+    timer.start();
+    const QString file = Export({page}, QStringLiteral("hostile.pdf"));
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_LT(QFileInfo(file).size(), 1024 * 1024);
+    const QImage image = Render(file);
+    EXPECT_FALSE(image.isNull());
+}
+
 } // namespace
 } // namespace vorel
