@@ -169,6 +169,7 @@ bool FitToDrawable(QPainterPath& path, bool filled)
 void TPdfDrawingCollector::BeginPage(int barX)
 {
     FBarX = barX;
+    FPageStart = FDrawings.size();
     FClip.reset();
     FSavedClips.clear();
 }
@@ -177,6 +178,7 @@ void TPdfDrawingCollector::Clear()
 {
     FDrawings.clear();
     FDrawings.shrink_to_fit();
+    FPageStart = 0;
     FImages.clear();
     FPicturePixels = 0;
     FClip.reset();
@@ -740,8 +742,8 @@ void TPdfDrawingCollector::SetClip(std::optional<QPainterPath> region)
     if (region && !InsideDrawable(region->controlPointRect()))
         region = region->intersected(RectPath(kDrawable));
     FClip = std::move(region);
-    // Two changes in a row: only the last one counts.
-    if (!FDrawings.empty() && std::holds_alternative<TPdfClipChange>(FDrawings.back()))
+    // Two changes in a row on one page: only the last one counts.
+    if (FDrawings.size() > FPageStart && std::holds_alternative<TPdfClipChange>(FDrawings.back()))
         FDrawings.back() = TPdfClipChange{FClip};
     else
         FDrawings.emplace_back(TPdfClipChange{FClip});

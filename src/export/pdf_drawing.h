@@ -141,6 +141,7 @@ private:
 
     std::vector<TPdfDrawing> FDrawings;
     int FBarX = 0; // page pixels
+    std::size_t FPageStart = 0; // the current page's first drawing
     std::optional<QPainterPath> FClip; // page pixels; none: not clipped
     std::vector<std::optional<QPainterPath>> FSavedClips; // one per saved device context
     std::shared_ptr<const TFont> FFont;

@@ -45,14 +45,16 @@ protected:
         return file;
     }
 
-    // The first page at dpi; FScale report pixels to image pixels.
-    QImage Render(const QString& file, int dpi = 72)
+    // A page (from 1) at dpi; FScale report pixels to image pixels.
+    QImage Render(const QString& file, int dpi = 72, int page = 1)
     {
         FScale = dpi / 96.0;
-        const QString prefix = file + QStringLiteral(".r") + QString::number(dpi);
+        const QString prefix = file + QStringLiteral(".r") + QString::number(dpi) + QStringLiteral("p")
+            + QString::number(page);
         test::RunTool(QStringLiteral("pdftoppm"),
-            {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                QStringLiteral("1"), QStringLiteral("-png"), QStringLiteral("-singlefile"), file, prefix});
+            {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
+                QStringLiteral("-l"), QString::number(page), QStringLiteral("-png"), QStringLiteral("-singlefile"), file,
+                prefix});
         QImage image(prefix + QStringLiteral(".png"));
         EXPECT_FALSE(image.isNull()) << file.toStdString();
         return image.convertToFormat(QImage::Format_RGB32);
@@ -422,6 +424,27 @@ TEST_F(PdfDrawing, ClippedTextAndClipRegionsCutWhatTheyHold)
     EXPECT_TRUE(Near(At(image, 60, 260), Qt::white)) << "the fill outside the clip region";
     EXPECT_TRUE(Near(At(image, 210, 350), Qt::white));
     EXPECT_TRUE(Near(At(image, 350, 350), Qt::blue)) << "after RestoreState nothing is clipped";
+}
+
+TEST_F(PdfDrawing, EachPageKeepsTheClipRegionItSetsFirst)
+{
+    // Regression: the first page ended with a clip change, the second
+    // began with one, and the two were taken as one change of the first
+    // page, so the second page's fill went unclipped.
+    const TMetafile first = MakePage([](TCanvas& c) {
+        c.SaveState();
+        c.IntersectClipRect(TRect{0, 0, 10, 10});
+        c.RestoreState();
+    }, kWidth, kHeight);
+    const TMetafile second = MakePage([](TCanvas& c) {
+        c.IntersectClipRect(TRect{100, 100, 200, 200});
+        SetBrush(c, clRed);
+        c.FillRect(TRect{50, 50, 250, 250});
+    }, kWidth, kHeight);
+    const QImage image = Render(Export({first, second}, QStringLiteral("clip_pages.pdf")), 72, 2);
+    EXPECT_TRUE(Near(At(image, 150, 150), Qt::red));
+    EXPECT_TRUE(Near(At(image, 60, 60), Qt::white));
+    EXPECT_TRUE(Near(At(image, 240, 150), Qt::white));
 }
 
 TEST_F(PdfDrawing, LaterDrawingsCoverEarlierOnesAsOnThePage)
