@@ -7,7 +7,8 @@ Tables:
   customers   (id, name, contact, street, zip, city, country, email, phone)
   products    (id, name, category, unit, unit_price, picture)   picture: a 64x64 PNG
   orders      (id, customer_id, order_date, payment, shipping)  order_date: ISO 'YYYY-MM-DD'
-  order_lines (order_id, line_no, product_id, qty, price)
+  order_lines (order_id, line_no, product_id, qty, price)        price: the unit price less
+                                                                  10 % from 10 pieces on
 
 The content comes from a fixed-seed SplitMix64 generator and fixed lists, so
 every run writes the same rows in the same order; the file is written anew
@@ -237,6 +238,8 @@ ORDER_COUNT = 150
 PAYMENTS = ["Invoice", "Card", "Card", "Bank transfer"]
 FREE_SHIPPING_FROM = 50.0
 SHIPPING = 4.90
+VOLUME_QTY = 10  # from this quantity on a line, the price is lower by
+VOLUME_DISCOUNT_PERCENT = 10
 DAYS_IN_MONTH = [31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31]  # 2024
 
 
@@ -265,6 +268,8 @@ def make_orders(rng):
         for line_no, product in enumerate(chosen, start=1):
             qty = rng.pick([1, 1, 1, 2, 2, 3, 4, 5, 6, 10, 12])
             price = PRODUCTS[product - 1][3]
+            if qty >= VOLUME_QTY:
+                price = round(price * (100 - VOLUME_DISCOUNT_PERCENT) / 100, 2)
             goods += qty * price
             lines.append((oid, line_no, product, qty, price))
         shipping = 0.0 if goods >= FREE_SHIPPING_FROM else SHIPPING
