@@ -254,9 +254,9 @@ def iso_date(day_of_year):
 
 def make_orders(rng):
     orders, lines = [], []
-    day = 3
     for oid in range(1, ORDER_COUNT + 1):
-        day = min(day + rng.below(5), 365)  # two to three orders a week, in date order
+        # spread over the year in date order, two to three orders a week
+        day = 2 + (oid - 1) * 361 // ORDER_COUNT + rng.below(2)
         customer = rng.between(1, CUSTOMER_COUNT)
         count = rng.between(1, 7)
         chosen = []
