@@ -147,6 +147,14 @@ TEST_F(RenderTest, ParametersPagesAndFormatByName)
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     EXPECT_TRUE(run.Out.startsWith(QStringLiteral("one.txt: 1 page in "))) << run.Out.toStdString();
     EXPECT_TRUE(TextOf(Out("one.txt")).contains(QStringLiteral("Orders for Bo")));
+
+    // One file per listed page, numbered by page and bar index.
+    run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("page.txt"), QStringLiteral("--separate"),
+               QStringLiteral("--pages"), QStringLiteral("1,3"), QStringLiteral("--language"), QStringLiteral("German")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(TextOf(Out("page0_0.txt")).contains(QStringLiteral("Page 1 of 3")));
+    EXPECT_FALSE(QFile::exists(Out("page1_0.txt")));
+    EXPECT_TRUE(TextOf(Out("page2_0.txt")).contains(QStringLiteral("Page 3 of 3")));
 }
 
 TEST_F(RenderTest, DataBindingsReplaceTheFormsSourceBeforeItOpens)
