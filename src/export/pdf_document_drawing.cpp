@@ -47,6 +47,34 @@ QByteArray PenGeometry(const TPdfStroke& stroke, bool dashed)
     return out;
 }
 
+// The width a viewer gives the text: the face's advances as they are, not
+// rounded to whole pixels as the report measures them (the PDF fonts carry
+// the face's widths, or a standard font's, which match them). Pixels.
+double ShownWidth(const TFontFace& face, QStringView text)
+{
+    QList<quint32> glyphs;
+    glyphs.reserve(text.size());
+    double missing = 0; // characters the face lacks keep the report's advance
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]), ++i;
+        const std::uint32_t glyph = face.GlyphIndex(c);
+        if (glyph != 0)
+            glyphs.append(glyph);
+        else
+            missing += face.CharWidth(c);
+    }
+    QList<QPointF> advances(glyphs.size());
+    if (!glyphs.isEmpty())
+        face.RawFont().advancesForGlyphIndexes(glyphs.constData(), advances.data(), int(glyphs.size()),
+            QRawFont::UseDesignMetrics);
+    double width = missing;
+    for (const QPointF& a : std::as_const(advances))
+        width += a.x();
+    return width;
+}
+
 } // namespace
 
 QTransform TPdfDocument::PageToPdf() const
@@ -225,8 +253,17 @@ void TPdfDocument::WriteTextRun(const TPdfText& text)
         FPdf.WriteString("0 " + PdfReal(-face->Descent() * k) + ' ' + PdfReal(width) + ' ' + PdfReal(face->Height() * k)
             + " re f");
     }
-    if (!text.Text.isEmpty())
+    if (!text.Text.isEmpty()) {
+        // The characters' own widths would end the text a little before or
+        // after the report's whole-pixel advances; character spacing
+        // spreads the difference, so the text ends where the report
+        // measured it and a clip at its control's edge cuts only what the
+        // report cuts.
+        const double difference = text.Width - ShownWidth(*face, text.Text); // pixels
+        if (std::abs(difference) > 0.01 && text.Width > 0)
+            FPdf.WriteString(PdfReal(difference * k / double(text.Text.size())) + " Tc");
         ShowText(font, *face, text.Text, "0 0 Td ");
+    }
     if ((underline || strikeOut) && width != 0) {
         // Where the face puts its lines: the underline below the baseline,
         // the strike-out above it, both as thick as the face says.

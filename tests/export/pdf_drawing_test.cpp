@@ -426,6 +426,43 @@ TEST_F(PdfDrawing, ClippedTextAndClipRegionsCutWhatTheyHold)
     EXPECT_TRUE(Near(At(image, 350, 350), Qt::blue)) << "after RestoreState nothing is clipped";
 }
 
+TEST_F(PdfDrawing, ATextThatJustFitsItsClipRectangleKeepsItsLastCharacter)
+{
+    // Regression: a total that filled its control's width exactly, in a
+    // control lower than the font, was clipped to the control; the PDF
+    // font's unrounded widths ran past the report's whole-pixel advances and
+    // the clip cut the last digits.
+    const QString text = QString(30, u'0') + u' ';
+    TFont font;
+    font.SetName(QStringLiteral("Arial"));
+    font.SetHeight(-15);
+    font.SetStyle(fsBold);
+    const TFontFacePtr face = TTextMeasurer::Face(font);
+    const int width = face->TextWidth(text);
+    // The premise: the face's own advance of a digit is more than the
+    // report's whole pixels (8.34 against 8), so the PDF font's widths would
+    // run 10 pixels past the report's measure.
+    const quint32 zero = face->GlyphIndex(u'0');
+    QList<QPointF> advances(1);
+    face->RawFont().advancesForGlyphIndexes(&zero, advances.data(), 1, QRawFont::UseDesignMetrics);
+    ASSERT_GT(advances[0].x() - face->CharWidth(u'0'), 0.2);
+    const QImage image = Draw(
+        [&](TCanvas& c) {
+            c.SetFont(&font);
+            c.TextRect(TRect{100, 100, 100 + width, 100 + face->Height() - 3}, 100, 100, text);
+        },
+        QStringLiteral("fit.pdf"), 96);
+    int right = -1;
+    for (int y = 100; y < 100 + face->Height() - 3; ++y)
+        for (int x = 100; x < 100 + width + 20; ++x)
+            if (IsInk(image.pixelColor(x, y)))
+                right = std::max(right, x);
+    // The last digit ends where the report put it, a blank short of the
+    // clip's edge, rather than cut by the edge.
+    EXPECT_LE(right + 1, 100 + width - 2);
+    EXPECT_GE(right + 1, 100 + width - face->CharWidth(u' ') - 3);
+}
+
 TEST_F(PdfDrawing, EachPageKeepsTheClipRegionItSetsFirst)
 {
     // Regression: the first page ended with a clip change, the second
