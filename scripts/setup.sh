@@ -29,6 +29,16 @@ if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang-16 libclang-rt-16-dev)
 fi
 
+# The example reports' database is generated, not committed: written when
+# missing or older than its generator (needs python3, so after the packages).
+example_db() {
+  local examples
+  examples="$(cd "$(dirname "$0")/../examples" && pwd)"
+  if [ ! -f "$examples/shop.db" ] || [ "$examples/make_shop_db.py" -nt "$examples/shop.db" ]; then
+    python3 "$examples/make_shop_db.py" "$examples/shop.db"
+  fi
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -36,6 +46,7 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all packages present"
+  example_db
   exit 0
 fi
 
@@ -45,3 +56,4 @@ export DEBIAN_FRONTEND=noninteractive
 echo "setup: installing ${missing[*]}"
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+example_db

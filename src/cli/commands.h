@@ -20,4 +20,16 @@ struct Streams {
 int RunConvert(const QStringList& args, Streams io);
 extern const char* const kConvertUsage;
 
+// vorel render FORM.kvx|PREPARED.zpg -o OUT [options]
+int RunRender(const QStringList& args, Streams io);
+extern const char* const kRenderUsage;
+
+// vorel info FORM.kvx
+int RunInfo(const QStringList& args, Streams io);
+extern const char* const kInfoUsage;
+
+// vorel formats
+int RunFormats(const QStringList& args, Streams io);
+extern const char* const kFormatsUsage;
+
 } // namespace vorel::cli

@@ -1,10 +1,14 @@
 // vorel: the command-line tool. One function per command (cli/commands.h);
 // this file only dispatches.
 
+#include "auto/library.h"
 #include "cli/commands.h"
 #include "foundation/version.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QTextStream>
 
 namespace {
@@ -32,6 +36,9 @@ struct Command {
 const Command kCommands[] = {
     {{"--version", "version", nullptr}, RunVersion},
     {{"help", "--help", "-h"}, RunHelp},
+    {{"render", nullptr, nullptr}, RunRender},
+    {{"info", nullptr, nullptr}, RunInfo},
+    {{"formats", nullptr, nullptr}, RunFormats},
     {{"convert", nullptr, nullptr}, RunConvert},
 };
 
@@ -42,9 +49,9 @@ int PrintUsage(QTextStream& out, int rc)
            "Commands:\n"
            "  --version, version   print the version and exit\n"
            "  help, --help, -h     print this help and exit\n"
-        << kConvertUsage
+        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage
         << "\n"
-           "Exit codes: 0 success, 1 bad input, 2 usage error.\n";
+           "Exit codes: 0 success, 1 bad input, 2 usage error, 130 cancelled (Ctrl-C).\n";
     return rc;
 }
 
@@ -61,7 +68,21 @@ const Command* FindCommand(const QString& word)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // A headless tool: fonts and images work without a display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt wants a private runtime folder and warns on every start without
+    // one (in containers and CI); the tool makes it quietly as Qt would.
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime = "/tmp/runtime-" + QByteArray::number(uint(getuid()));
+        if (mkdir(runtime.constData(), 0700) == 0 || errno == EEXIST)
+            qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+    QGuiApplication app(argc, argv);
+    vorel::InitializeLibrary();
+    struct Finalize {
+        ~Finalize() { vorel::FinalizeLibrary(); }
+    } finalize;
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QStringList args = app.arguments().mid(1);

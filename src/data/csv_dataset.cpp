@@ -244,15 +244,15 @@ void TCsvDataSet::SetFieldTypes(const TStringList* types)
 
 void TCsvDataSet::FileError(qint64 line, const QString& message) const
 {
-    DataSetError(line > 0 ? QStringLiteral("%1:%2: %3").arg(FFileName).arg(line).arg(message)
-                          : QStringLiteral("%1: %2").arg(FFileName, message));
+    DataSetError(line > 0 ? QStringLiteral("%1:%2: %3").arg(ResolvePath(FFileName)).arg(line).arg(message)
+                          : QStringLiteral("%1: %2").arg(ResolvePath(FFileName), message));
 }
 
 void TCsvDataSet::InternalOpen()
 {
     if (FFileName.isEmpty())
         DataSetError(QStringLiteral("Property FileName wasn't specified."));
-    QFile file(FFileName);
+    QFile file(ResolvePath(FFileName));
     if (!file.open(QIODevice::ReadOnly))
         FileError(0, QStringLiteral("cannot open the file: %1").arg(file.errorString()));
     const QByteArray bytes = file.readAll();

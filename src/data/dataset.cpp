@@ -2,6 +2,7 @@
 
 #include "foundation/format_settings.h"
 
+#include <QDir>
 #include <QMetaEnum>
 
 namespace vorel {
@@ -340,6 +341,13 @@ QString TDataSet::DisplayedName() const
 void TDataSet::DataSetError(const QString& message) const
 {
     throw EDatabaseError(DisplayedName() + QStringLiteral(": ") + message);
+}
+
+QString TDataSet::ResolvePath(const QString& path) const
+{
+    if (FBaseDirectory.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    return QDir::cleanPath(QDir(FBaseDirectory).filePath(path));
 }
 
 void TDataSet::CheckActive() const

@@ -297,6 +297,15 @@ public:
     void AttachDetail(TDataSet* detail);
     void DetachDetail(TDataSet* detail);
 
+    // The folder relative file names of this data set (a CSV file, an SQLite
+    // database) are taken from; empty: the working directory. Not stored: a
+    // report loaded from a form sets it to the form's folder, so that forms
+    // travel with their data.
+    const QString& BaseDirectory() const { return FBaseDirectory; }
+    void SetBaseDirectory(const QString& directory) { FBaseDirectory = directory; }
+    // The path as this data set opens it: relative paths against BaseDirectory.
+    QString ResolvePath(const QString& path) const;
+
     // The text naming this data set in messages: its name, else its class.
     QString DisplayedName() const;
     [[noreturn]] void DataSetError(const QString& message) const;
@@ -340,6 +349,7 @@ protected:
     bool Opening() const { return FOpening; }
 
 private:
+    QString FBaseDirectory;
     friend class TField;
     void CheckActive() const;
     bool SetCurrent(qint64 recNo); // false when there is no such record

@@ -332,7 +332,7 @@ void TSqlDataSet::InternalOpen()
     QString error;
     if (!ParseNamedParams(FSQL, d->Parsed, error))
         DataSetError(QStringLiteral("%1 in SQL \"%2\"").arg(error, FSQL.trimmed()));
-    d->ConnectionName = AcquireConnection(FConnection, FReadOnly, error);
+    d->ConnectionName = AcquireConnection(FConnection, FReadOnly, BaseDirectory(), error);
     if (d->ConnectionName.isEmpty())
         DataSetError(error);
     d->DriverName = d->Database().driverName();

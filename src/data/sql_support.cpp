@@ -3,6 +3,7 @@
 #include "data/field_convert_p.h"
 #include "foundation/format_settings.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlDatabase>
@@ -116,17 +117,23 @@ bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSp
     return false;
 }
 
-QString AcquireConnection(const QString& connectionString, bool readOnly, QString& error)
+QString AcquireConnection(const QString& connectionString, bool readOnly, const QString& baseDirectory,
+                          QString& error)
 {
     TSqlConnectionSpec connection;
     if (!ParseConnectionString(connectionString, readOnly, connection, error))
         return {};
+    if (connection.Driver == u"QSQLITE" && !baseDirectory.isEmpty() && connection.DatabaseName != u":memory:" &&
+        !connection.DatabaseName.startsWith(u"file:") && QDir::isRelativePath(connection.DatabaseName))
+        connection.DatabaseName = QDir::cleanPath(QDir(baseDirectory).filePath(connection.DatabaseName));
     if (!QSqlDatabase::isDriverAvailable(connection.Driver)) {
         error = QStringLiteral("the QtSql driver %1 for '%2' is not installed").arg(connection.Driver, connectionString);
         return {};
     }
     const bool shared = connection.Driver == u"QSQLITE";
-    const QString key = connectionString.trimmed() + (readOnly ? QStringLiteral("|ro") : QStringLiteral("|rw"));
+    // The same text may name different files from different folders.
+    const QString key = connectionString.trimmed() + u'|' + connection.DatabaseName +
+                        (readOnly ? QStringLiteral("|ro") : QStringLiteral("|rw"));
     if (shared) {
         auto it = Pool().find(key);
         if (it != Pool().end()) {

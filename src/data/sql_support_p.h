@@ -37,7 +37,10 @@ bool ParseConnectionString(const QString& text, bool readOnly, TSqlConnectionSpe
 // The database's text with the driver's text where it adds something.
 QString DriverMessage(const QSqlError& error);
 
-QString AcquireConnection(const QString& connectionString, bool readOnly, QString& error);
+// A relative SQLite file name is taken from baseDirectory (empty: the
+// working directory).
+QString AcquireConnection(const QString& connectionString, bool readOnly, const QString& baseDirectory,
+                          QString& error);
 void ReleaseConnection(const QString& connectionName);
 
 // --- parameters ---------------------------------------------------------------------

@@ -19,10 +19,6 @@ constexpr int kCatalogObject = 1;
 constexpr int kInfoObject = 2;
 constexpr int kRootPagesObject = 3;
 
-// The classic dash patterns: cosmetic pens in pixels, wider pens in pen widths.
-const QList<double> kCosmeticDash[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
-const QList<double> kGeometricDash[] = {{}, {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
-
 std::size_t ImageHash(const QImage& image)
 {
     // Pictures repeat (a logo in every page header); hashing the pixels
@@ -74,6 +70,7 @@ void TPdfDocument::StartPage(int widthPixels, int heightPixels)
     FProcSet = FPdf.GetNextRefIndex();
     FResources = FPdf.GetNextRefIndex();
     FPageHeight = std::max(1, heightPixels);
+    FPageWidth = std::max(1, widthPixels);
     FPdf.BeginObject(page);
     FPdf.WriteString("<< /Type /Page ");
     FPdf.WriteString("/Parent " + PdfInt(FNodes.last().Object) + " 0 R ");
@@ -92,6 +89,7 @@ void TPdfDocument::StartPage(int widthPixels, int heightPixels)
 
 void TPdfDocument::EndPage()
 {
+    SetClip(std::nullopt);
     FPdf.SetInContent(false);
     FPageOpen = false;
     QByteArray resources = "<<";
@@ -179,9 +177,9 @@ void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int 
         StartPage(0, 0);
     TTextFont& style = TextFont(font);
     // The common case, one run in the font state's own code page, written
-    // from the parts worked out once: the same lines as SplitIntoCodePageRuns
-    // and WriteRuns give it, put together in one buffer. The baseline lies
-    // the face's ascent below the cell's top.
+    // from the parts worked out once: the same lines as ShowText writes for
+    // it, put together in one buffer. The baseline lies the face's ascent
+    // below the cell's top.
     QVarLengthArray<char, 1024> line(2 * kPdfRealMaxChars + 48 + text.size() * kPdfStringByteMaxChars);
     char* p = line.data();
     p = PutPdfReal(p, X(left));
@@ -199,7 +197,7 @@ void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int 
         for (const QChar c : text) {
             const int byte = page.Encode(c.unicode());
             if (byte < 0) {
-                WriteRuns(font, style, text, left, top);
+                ShowText(font, *style.Face, text, PdfReal(X(left)) + ' ' + PdfReal(Y(top + style.Face->Ascent())) + " Td ");
                 return;
             }
             p = PutPdfStringByte(p, std::uint8_t(byte));
@@ -222,8 +220,10 @@ void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int 
     out.append(line.data(), p - line.data());
 }
 
-void TPdfDocument::WriteRuns(const TFont& font, TTextFont& style, QStringView text, int left, int top)
+void TPdfDocument::ShowText(const TFont& font, const TFontFace& face, QStringView text, const QByteArray& position)
 {
+    Q_UNUSED(face); // the font state's own face, kept with it
+    const TTextFont& style = TextFont(font);
     const QList<TPdfTextRun> runs = SplitIntoCodePageRuns(text, style.Symbol ? 0 : style.CodePage);
     FPdf.WriteString("BT");
     FPdf.WriteString(style.Colour);
@@ -238,8 +238,7 @@ void TPdfDocument::WriteRuns(const TFont& font, TTextFont& style, QStringView te
         if (i == 0) {
             FPdf.WriteString(select);
             FPdf.WriteString(style.Leading);
-            // The baseline lies the face's ascent below the cell's top.
-            show = PdfReal(X(left)) + ' ' + PdfReal(Y(top + style.Face->Ascent())) + " Td ";
+            show = position;
         } else {
             show += select + ' ';
         }
@@ -251,47 +250,7 @@ void TPdfDocument::WriteRuns(const TFont& font, TTextFont& style, QStringView te
     FPdf.WriteString("ET");
 }
 
-void TPdfDocument::WriteLine(const TPdfLine& line)
-{
-    if (line.Pen.IsNull())
-        return;
-    if (!FPageOpen)
-        StartPage(0, 0);
-    const int style = line.Pen.Style & PS_STYLE_MASK;
-    const bool cosmetic = line.Pen.Width <= 1;
-    const double width = cosmetic ? 1 : line.Pen.Width; // report pixels
-    // A classic line covers the pixels from its first point towards its
-    // last, the last one left out: from x0 to x1 > x0 that is [x0, x1),
-    // from x0 to x1 < x0 it is [x1 + 1, x0 + 1). Across its direction the
-    // path runs through the middle of its pixels.
-    const int stepX = line.To.X - line.From.X, stepY = line.To.Y - line.From.Y;
-    const bool flat = std::abs(stepX) >= std::abs(stepY);
-    const double dx = flat ? (stepX < 0 ? 1 : 0) : 0.5;
-    const double dy = flat ? 0.5 : (stepY < 0 ? 1 : 0);
-    FPdf.WriteString("q");
-    FPdf.WriteString(PdfRgb(line.Pen.Color) + " RG");
-    FPdf.WriteString(PdfReal(width * kPdfUnitsPerPixel) + " w");
-    int cap = 0; // butt: a cosmetic line ends where its last pixel ends
-    if (!cosmetic) {
-        const int endCap = line.Pen.Style & PS_ENDCAP_MASK;
-        cap = endCap == PS_ENDCAP_FLAT ? 0 : endCap == PS_ENDCAP_SQUARE ? 2 : 1;
-    }
-    FPdf.WriteString(PdfInt(cap) + " J");
-    if (style >= PS_DASH && style <= PS_DASHDOTDOT) {
-        QByteArray dash = "[";
-        const double unit = cosmetic ? 1 : width;
-        for (const double d : (cosmetic ? kCosmeticDash : kGeometricDash)[style])
-            dash += PdfReal(d * unit * kPdfUnitsPerPixel) + ' ';
-        dash.chop(1);
-        FPdf.WriteString(dash + "] 0 d");
-    }
-    FPdf.WriteString(PdfReal(X(line.From.X + dx)) + ' ' + PdfReal(Y(line.From.Y + dy)) + " m");
-    FPdf.WriteString(PdfReal(X(line.To.X + dx)) + ' ' + PdfReal(Y(line.To.Y + dy)) + " l");
-    FPdf.WriteString("S");
-    FPdf.WriteString("Q");
-}
-
-void TPdfDocument::WritePicture(const QImage& picture, int left, int top)
+void TPdfDocument::WritePicture(const QImage& picture, const QTransform& unitToPage)
 {
     if (picture.isNull() || picture.width() == 0 || picture.height() == 0)
         return;
@@ -314,9 +273,11 @@ void TPdfDocument::WritePicture(const QImage& picture, int left, int top)
     }
     if (!FPageImages.contains(index))
         FPageImages.append(index);
+    // PDF puts an image's first row at the top of its unit square, whose
+    // y runs upwards.
+    const QTransform flip(1, 0, 0, -1, 0, 1);
     FPdf.WriteString("q");
-    FPdf.WriteString(PdfReal(X(image.width())) + " 0 0 " + PdfReal(X(image.height())) + ' ' + PdfReal(X(left)) + ' '
-        + PdfReal(Y(top + image.height())) + " cm");
+    FPdf.WriteString(PdfMatrix(flip * unitToPage * PageToPdf()) + " cm");
     FPdf.WriteString("/Im" + PdfInt(index + 1) + " Do");
     FPdf.WriteString("Q");
 }

@@ -15,6 +15,7 @@
 // (1/72 inch, y upwards from the bottom), so an A4 page of 794 x 1123
 // pixels becomes a 595.5 x 842.25 point A4 page.
 
+#include "export/pdf_drawing.h"
 #include "export/pdf_filters.h"
 #include "export/pdf_fonts.h"
 #include "export/pdf_object_writer.h"
@@ -30,13 +31,6 @@
 namespace vorel {
 
 class TKVProperty;
-
-// A line as its record drew it, in page coordinates.
-struct TPdfLine {
-    TPoint From;
-    TPoint To; // excluded, as a classic line leaves out its last pixel
-    TGdiPen Pen;
-};
 
 // The document information of a file.
 struct TPdfInfo {
@@ -59,10 +53,16 @@ public:
     void StartPage(int widthPixels, int heightPixels);
     // A text whose cell's top left corner is at (left, top).
     void WriteText(const TFont& font, QStringView text, int left, int top);
-    void WriteLine(const TPdfLine& line);
-    // A picture whose top left pixel is at (left, top), one picture pixel
-    // per report pixel. Equal pictures share one image object.
-    void WritePicture(const QImage& image, int left, int top);
+    // A text record with whatever it needs beyond that: rotation, scaling,
+    // underline and strike-out, its backgrounds and its clip rectangle.
+    void WriteTextRun(const TPdfText& text);
+    // An outline and/or fill: solid colours, hatches, pens of every style.
+    void WriteShape(const TPdfShape& shape);
+    // A picture with its unit square (0..1, y down) mapped to page pixels.
+    // Equal pictures share one image object.
+    void WritePicture(const QImage& image, const QTransform& unitToPage);
+    // Clips what follows to region (page pixels), or ends the clipping.
+    void SetClip(const std::optional<QPainterPath>& region);
     // Ends the last page (starting an empty one when there was none) and
     // writes the fonts, pictures, information, page tree, cross-reference
     // table and trailer.
@@ -99,10 +99,18 @@ private:
         bool Matches(const TFont& font) const;
     };
     TTextFont& TextFont(const TFont& font);
-    void WriteRuns(const TFont& font, TTextFont& style, QStringView text, int left, int top);
     void EndPage();
     double X(double pixels) const { return pixels * kPdfUnitsPerPixel; }
     double Y(double pixels) const { return (FPageHeight - pixels) * kPdfUnitsPerPixel; }
+    // The text operators from "BT" to "ET"; position places the first run
+    // ("x y Td").
+    void ShowText(const TFont& font, const TFontFace& face, QStringView text, const QByteArray& position);
+    // Page pixels to PDF units (y upwards from the page's bottom).
+    QTransform PageToPdf() const;
+    // The path's construction operators, in PDF units.
+    QByteArray PathOperators(const QPainterPath& path) const;
+    QByteArray PolygonOperators(const QPolygonF& polygon) const;
+    void WriteHatch(const QPainterPath& path, const TPdfFill& fill);
 
     struct TNode {
         int Object = 0;
@@ -123,7 +131,9 @@ private:
     QMultiHash<std::size_t, int> FImageByHash; // pixel hash -> index in FImages
     int FPageCount = 0;
     bool FPageOpen = false;
+    bool FClipOpen = false; // a "q" with a clip path waits for its "Q"
     int FPageHeight = 0; // report pixels
+    int FPageWidth = 0; // report pixels
     // The objects of the page in progress.
     int FContents = 0, FLength = 0, FProcSet = 0, FResources = 0;
     QList<int> FPageFonts; // indexes into FFonts used on the page

@@ -9,7 +9,9 @@ namespace vorel {
 
 TKVXExportToPDF::TKVXExportToPDF(QObject* owner) : TKVXExportAttributes(owner)
 {
-    RecordKinds = {rkText, rkLine, rkPicture};
+    // The page records are drawn as they stand (TPdfDrawingCollector); no
+    // grid items are needed.
+    RecordKinds = {};
 }
 
 TKVXExportToPDF::~TKVXExportToPDF() = default;
@@ -31,7 +33,7 @@ QString TKVXExportToPDF::FontFamily(const TFont& font)
 void TKVXExportToPDF::ForgetPages()
 {
     FSegments.clear();
-    FLines.clear();
+    FDrawings.Clear();
 }
 
 void TKVXExportToPDF::StartExport()
@@ -45,7 +47,7 @@ void TKVXExportToPDF::NewPage(int pageIndex, int barIndex)
     TKVXExportAttributes::NewPage(pageIndex, barIndex);
     TSegment segment;
     segment.PageIndex = pageIndex;
-    segment.FirstRecord = Records().size();
+    segment.FirstDrawing = FDrawings.Drawings().size();
     segment.Width = PageWidth;
     segment.Height = PageHeight;
     FSegments.push_back(segment);
@@ -54,29 +56,25 @@ void TKVXExportToPDF::NewPage(int pageIndex, int barIndex)
 void TKVXExportToPDF::PlaceSegment()
 {
     // The caller sets the offsets between NewPage and the page's records.
-    if (!FSegments.empty() && !FSegments.back().Placed) {
-        FSegments.back().OffsetX = OffsetX();
-        FSegments.back().OffsetY = OffsetY();
-        FSegments.back().Placed = true;
-    }
+    if (FSegments.empty() || FSegments.back().Placed)
+        return;
+    TSegment& segment = FSegments.back();
+    segment.OffsetX = OffsetX();
+    segment.Placed = true;
+    // The bars of one page stand side by side on its PDF page, the first
+    // one at the page's left.
+    std::size_t first = FSegments.size() - 1;
+    while (first > 0 && FSegments[first - 1].PageIndex == segment.PageIndex)
+        --first;
+    FDrawings.BeginPage(segment.OffsetX - FSegments[first].OffsetX);
 }
 
 bool TKVXExportToPDF::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record)
 {
     PlaceSegment();
-    const std::size_t before = Records().size();
     if (!TKVXExportAttributes::ExportEMFRecord(dc, record))
         return false;
-    if (record.Type == EMR_LINETO && Records().size() > before) {
-        // A line item keeps its box only; the PDF line needs its ends in
-        // drawing order and the pen it was drawn with, which the replay
-        // state holds now.
-        TLineGeometry line{dc.PositionBefore(), dc.State().CurrentPosition, dc.State().Pen};
-        TKVXMFERecord& item = Records().back();
-        item.Left = OffsetX() + std::min(line.From.X, line.To.X);
-        item.Top = OffsetY() + std::min(line.From.Y, line.To.Y);
-        FLines[Records().size() - 1] = line;
-    }
+    FDrawings.Record(dc, record, CodePage);
     return true;
 }
 
@@ -105,12 +103,19 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
         all.Height = PageHeight;
         segments.push_back(all);
     }
-    segments.front().FirstRecord = 0;
-    const std::vector<TKVXMFERecord>& records = Records();
+    segments.front().FirstDrawing = 0;
+    const std::vector<TPdfDrawing>& drawings = FDrawings.Drawings();
 
     TExportFile file(fileName);
     TPdfDocument pdf([&file](QByteArrayView bytes) { file.Write(bytes); }, FCompression, FCompressionMethod,
         CodePage);
+    struct TDraw {
+        TPdfDocument& Pdf;
+        void operator()(const TPdfShape& shape) { Pdf.WriteShape(shape); }
+        void operator()(const TPdfText& text) { Pdf.WriteTextRun(text); }
+        void operator()(const TPdfPicture& picture) { Pdf.WritePicture(picture.Image, picture.UnitToPage); }
+        void operator()(const TPdfClipChange& clip) { Pdf.SetClip(clip.Region); }
+    };
     for (std::size_t first = 0; first < segments.size();) {
         // One PDF page per page index: its bars follow each other.
         std::size_t last = first + 1;
@@ -124,36 +129,11 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
         }
         pdf.StartPage(width, height);
         for (std::size_t s = first; s < last; ++s) {
-            const TSegment& segment = segments[s];
-            const std::size_t end = s + 1 < segments.size() ? segments[s + 1].FirstRecord : records.size();
-            const int barX = segment.OffsetX - originX;
-            for (std::size_t i = segment.FirstRecord; i < end && i < records.size(); ++i) {
-                const TKVXMFERecord& item = records[i];
-                // Page coordinates; the items' boxes are one pixel larger
-                // than what was drawn on every side.
-                const int x = item.Left - originX + 1;
-                const int y = item.Top - segment.OffsetY + 1;
-                switch (item.Kind) {
-                case rkText:
-                    if (item.Font && !IsBlankText(item.Text))
-                        pdf.WriteText(*item.Font, item.Text, x, y);
-                    break;
-                case rkLine: {
-                    const auto it = FLines.find(i);
-                    if (it != FLines.end()) {
-                        const TLineGeometry& g = it->second;
-                        pdf.WriteLine({{g.From.X + barX, g.From.Y}, {g.To.X + barX, g.To.Y}, g.Pen});
-                    }
-                    break;
-                }
-                case rkPicture:
-                    if (item.Bitmap && !item.Bitmap->Empty())
-                        pdf.WritePicture(item.Bitmap->Image(), x, y);
-                    break;
-                default:
-                    break;
-                }
-            }
+            // Each page metafile starts unclipped.
+            pdf.SetClip(std::nullopt);
+            const std::size_t end = s + 1 < segments.size() ? segments[s + 1].FirstDrawing : drawings.size();
+            for (std::size_t i = segments[s].FirstDrawing; i < end && i < drawings.size(); ++i)
+                std::visit(TDraw{pdf}, drawings[i]);
         }
         first = last;
     }

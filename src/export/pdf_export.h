@@ -1,7 +1,11 @@
 #pragma once
-// The PDF filter: writes the collected items (text runs with font, size and
-// colour, lines with their pen, pictures) as a PDF 1.2 file, one PDF page
-// per report page. Items are written in collection order, without the grid.
+// The PDF filter: writes what the pages draw as a PDF 1.2 file, one PDF
+// page per report page: text runs with font, size, colour, decorations and
+// rotation; lines, rectangles, rounded rectangles, ellipses, polygons and
+// regions with their pens and brushes; pictures; clipping. It takes the
+// page records in the order they were drawn (painter's order) rather than
+// the grid items of the other filters, which merge neighbouring text runs
+// into cells and keep one box per item; so it collects no items itself.
 //
 // Pages follow the report: every NewPage of another page index starts a
 // PDF page (the bars of one page stand side by side on it, as their
@@ -10,10 +14,10 @@
 // (1/96 inch) become PDF units (1/72 inch): an A4 report gives A4 pages.
 
 #include "export/export_attributes.h"
+#include "export/pdf_drawing.h"
 #include "export/pdf_filters.h"
 
 #include <QDateTime>
-#include <unordered_map>
 #include <vector>
 
 namespace vorel {
@@ -57,18 +61,14 @@ public:
     int WrittenPageCount() const { return FWrittenPages; }
 
 private:
-    // The items of one page metafile: from FirstRecord up to the next
-    // segment's first record.
+    // The drawings of one page metafile: from FirstDrawing up to the next
+    // segment's first drawing.
     struct TSegment {
         int PageIndex = 0;
-        std::size_t FirstRecord = 0;
-        int OffsetX = 0, OffsetY = 0; // the offsets its items were recorded with
+        std::size_t FirstDrawing = 0;
+        int OffsetX = 0; // the offset its page was walked with, report pixels
         int Width = 0, Height = 0; // the metafile's size, report pixels
-        bool Placed = false; // offsets taken from the filter
-    };
-    struct TLineGeometry {
-        TPoint From, To; // page coordinates
-        TGdiPen Pen;
+        bool Placed = false; // offset taken from the filter
     };
     void PlaceSegment();
     void ForgetPages();
@@ -76,8 +76,7 @@ private:
     TKVXECompression FCompression = seASCIIHex;
     TKVXECompressionMethod FCompressionMethod = cmNormal;
     std::vector<TSegment> FSegments;
-    // Lines by item index: their end points in drawing order and the pen.
-    std::unordered_map<std::size_t, TLineGeometry> FLines;
+    TPdfDrawingCollector FDrawings;
     int FWrittenPages = 0;
 };
 

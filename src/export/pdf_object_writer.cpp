@@ -146,6 +146,12 @@ QByteArray PdfReal(double value)
     return text;
 }
 
+QByteArray PdfMatrix(const QTransform& m)
+{
+    return PdfReal(m.m11()) + ' ' + PdfReal(m.m12()) + ' ' + PdfReal(m.m21()) + ' ' + PdfReal(m.m22()) + ' '
+        + PdfReal(m.dx()) + ' ' + PdfReal(m.dy());
+}
+
 QByteArray PdfColorComponent(int value)
 {
     return QByteArray(ColorComponents().Text[std::clamp(value, 0, 255)], 5);

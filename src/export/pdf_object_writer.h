@@ -16,6 +16,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <QTransform>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -30,6 +31,8 @@ QByteArray PdfInt(qint64 value);
 // A real with at most three decimals, trailing zeros and point dropped
 // ("595.5", "12", "-0.25"); the decimal point is always ".".
 QByteArray PdfReal(double value);
+// The six numbers "a b c d e f" of a transformation matrix (for "cm").
+QByteArray PdfMatrix(const QTransform& matrix);
 // A colour component (0..255) as a fraction with exactly three decimals.
 QByteArray PdfColorComponent(int value);
 // "r g b" of a 0x00BBGGRR colour, each with three decimals.

@@ -38,7 +38,11 @@ std::unique_ptr<TCodePageTable> BuildTable(int codePage)
         char* outPtr = out;
         size_t inLeft = 1, outLeft = sizeof out;
         iconv(cd, nullptr, nullptr, nullptr, nullptr); // reset the shift state
-        const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        // Code pages with combining marks (1255, 1258) hold a base letter
+        // back, waiting for a mark that may follow: flush it out.
+        if (rc != size_t(-1))
+            rc = iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
         char16_t unit = char16_t(b);
         if (rc != size_t(-1) && outLeft == sizeof out - 2)
             unit = char16_t(std::uint8_t(out[0]) | (std::uint8_t(out[1]) << 8));

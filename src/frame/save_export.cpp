@@ -90,6 +90,9 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
         }
         const TMetafile& metafile = *page->Data;
         rowHeight = std::max(rowHeight, metafile.Height());
+        // Cancelled: the filter is dropped unsaved, so no partial file appears.
+        if (AnimatedStatus() && ProgressCanceled())
+            return;
         if (AnimatedStatus())
             UpdateProgressDlg(FormatText(GetString(lang, kTextExportingPage), {QString::number(i + 1), QString::number(j + 1)}),
                               std::max(1, numBars) * i + j);

@@ -248,7 +248,16 @@ TKVXDataManager* TKVReport::GetDataManager()
     const TKVXDatasets* items = manager->Datasets();
     if (items->Count() > 0 && (manager != shared || items->Items(0)->Dataset() == FDataSet))
         return manager;
-    manager->FillDatasetList(Application(), FDataSet);
+    // A report read from a form holds its data sets itself, as the form
+    // held them beside the report: they are the ones its expressions name.
+    // Otherwise the application's data sets are.
+    TComponent* root = Application();
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (qobject_cast<TDataSet*>(Components(i))) {
+            root = this;
+            break;
+        }
+    manager->FillDatasetList(root, FDataSet);
     return manager;
 }
 

@@ -89,6 +89,10 @@ public:
     // "Report.kvx" while no name is set.
     QString GetFileName() const;
     void SetFileName(const QString& value) { FFileName = value; }
+    // The folder of the form file LoadReport read (empty otherwise): data sets
+    // the form holds take their relative file names from it. Not stored.
+    const QString& FormDirectory() const { return FFormDirectory; }
+    void SetFormDirectory(const QString& directory) { FFormDirectory = directory; }
     int PageNoStartAt() const { return FPageNoStartAt; }
     void SetPageNoStartAt(int value) { FPageNoStartAt = value; }
     int PageNoCountBy() const { return FPageNoCountBy; }
@@ -231,6 +235,7 @@ private:
     int FColumnSpace = 0;
     int FColumnNumber = 1;
     QString FFileName;
+    QString FFormDirectory;
     int FPageNoStartAt = 0;
     int FPageNoCountBy = 1;
     TKVXParameters* FParameters;

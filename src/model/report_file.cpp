@@ -11,6 +11,7 @@
 #include "model/report_form.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QSaveFile>
 
@@ -178,6 +179,8 @@ TReportLoadResult TKVReport::LoadReportFromBytes(QByteArrayView bytes, const TRe
         } catch (const EStreamError&) {
             parseError = std::current_exception();
         }
+        if (options.EditForm && !parseError)
+            options.EditForm(tree);
         read = ReadReportTree(this, tree, parseError);
     }
     RefreshPrinterSettings(PrinterSetting());
@@ -197,6 +200,7 @@ TReportLoadResult TKVReport::LoadReportFromStream(QIODevice& stream, const TRepo
 TReportLoadResult TKVReport::LoadReport(const QString& fileName, const TReportLoadOptions& options)
 {
     SetFileName(fileName);
+    SetFormDirectory(QFileInfo(fileName).absolutePath());
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EStreamError(QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()));

@@ -21,6 +21,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class QIODevice;
@@ -45,6 +46,10 @@ struct TReportLoadOptions {
     bool AllowUnresolvedReferences = false;
     // The table event handler names are bound from; nullptr: ReportEventHandlers().
     const TKVXEventHandlers* EventHandlers = nullptr;
+    // A last change to the form's component tree before it is read into the
+    // report (the command-line tool binds data sets given on its command
+    // line this way, so that the form's own never open).
+    std::function<void(FormComponent& tree)> EditForm;
 };
 
 struct TReportLoadResult {

@@ -111,7 +111,11 @@ FormReadOptions ReportFormReadOptions()
                     delete old;
             }
         }
-        return qobject_cast<TComponent*>(CreateObject(entry.ClassName, parent));
+        auto* created = qobject_cast<TComponent*>(CreateObject(entry.ClassName, parent));
+        if (auto* dataSet = qobject_cast<TDataSet*>(created))
+            if (auto* report = qobject_cast<TKVReport*>(parent); report && !report->FormDirectory().isEmpty())
+                dataSet->SetBaseDirectory(report->FormDirectory());
+        return created;
     };
     options.ChildLoaded = [](TComponent* parent, TComponent* child) {
         if (auto* report = qobject_cast<TKVReport*>(parent)) {

@@ -37,6 +37,9 @@ TEST(CodePage, EncodingIsOneBytePerCharacterWithQuestionMarksForTheRest)
         {1251, QStringLiteral("Да ё"), QByteArray("\xC4\xE0 \xB8")},
         {1250, QStringLiteral("Žluť"), QByteArray("\x8Elu\x9D")},
         {1252, QStringLiteral("\U0001F600"), QByteArray("??")}, // each surrogate half
+        // Code pages with combining marks: their letters decode one by one too.
+        {1255, QStringLiteral("\u05D0\u05D1 \u20AA"), QByteArray("\xE0\xE1 \xA4")},
+        {1258, QStringLiteral("\u00E0\u0103\u20AB"), QByteArray("\xE0\xE3\xFE")},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(EncodeCodePage(c.text, c.codePage), c.bytes) << c.codePage << " " << c.text.toStdString();
@@ -50,7 +53,7 @@ TEST(CodePage, EveryByteSurvivesARoundTrip)
     QByteArray all(256, '\0');
     for (int b = 0; b < 256; ++b)
         all[b] = char(b);
-    for (int codePage : {1250, 1251, 1252})
+    for (int codePage : {1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258})
         EXPECT_EQ(EncodeCodePage(DecodeCodePage(all, codePage), codePage), all) << codePage;
 }
 

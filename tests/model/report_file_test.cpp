@@ -19,6 +19,7 @@
 #include "support/property_roundtrip.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
@@ -282,6 +283,32 @@ TEST_F(ReportFileTest, FilesOnDiskKeepTheirOwnName)
     } catch (const EStreamError& e) {
         EXPECT_TRUE(e.Message().startsWith(u"Cannot open file")) << e.Message().toStdString();
     }
+}
+
+TEST_F(ReportFileTest, DataSetsOfAFormTakeRelativeFileNamesFromTheFormsFolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkpath(QStringLiteral("forms/data")));
+    QFile csv(dir.filePath(QStringLiteral("forms/data/people.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("name\nAda\n");
+    csv.close();
+    auto* people = new TCsvDataSet(&source);
+    people->SetName(QStringLiteral("People"));
+    people->SetFileName(QStringLiteral("data/people.csv"));
+    people->SetActive(false);
+    source.SetDataSet(people);
+    const QString form = dir.filePath(QStringLiteral("forms/people.kvx"));
+    source.SaveReport(form, TReportFormFormat::Text);
+
+    // Loaded from anywhere: the working directory plays no part.
+    target.LoadReport(form);
+    auto* loaded = qobject_cast<TCsvDataSet*>(target.DataSet());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->FileName(), u"data/people.csv") << "the form keeps what it stores";
+    loaded->Open();
+    EXPECT_EQ(loaded->FieldByName(QStringLiteral("name"))->AsString(), u"Ada");
+    EXPECT_EQ(loaded->ResolvePath(QStringLiteral("/abs/x.csv")), u"/abs/x.csv");
 }
 
 TEST_F(ReportFileTest, AfterLoadingThePrinterIsLookedUpByNameAndThePaperKnown)

@@ -298,6 +298,28 @@ TEST_F(ReportTest, DataManagerChoiceAndQualifiedFieldList)
     shared->Datasets()->Clear();
 }
 
+TEST_F(ReportTest, AReportHoldingItsOwnDataSetsNamesThemInExpressions)
+{
+    // As a form loaded from a file holds them: master and detail owned by the report.
+    auto* orders = new TMemoryDataSet(&report);
+    orders->SetName(QStringLiteral("Orders"));
+    orders->AddFieldDef(QStringLiteral("Id"), ftInteger);
+    orders->Open();
+    auto* lines = new TMemoryDataSet(&report);
+    lines->SetName(QStringLiteral("Lines"));
+    lines->AddFieldDef(QStringLiteral("Qty"), ftInteger);
+    lines->Open();
+    report.SetDataSet(orders);
+    TKVXDataManager* manager = report.GetDataManager();
+    ASSERT_EQ(manager->Datasets()->Count(), 2);
+    EXPECT_EQ(manager->Datasets()->Items(0)->Dataset(), orders) << "the report's data set first";
+    EXPECT_EQ(manager->Datasets()->Items(1)->Dataset(), lines);
+    TKVXControl* label = report.GetBand(1)->Object(report.GetBand(1)->AddElement(&TKVXLabel::staticMetaObject));
+    EXPECT_EQ(label->GetDatasetByName(QStringLiteral("Lines.Qty")), lines);
+    report.SetDataSet(nullptr);
+    manager->Datasets()->Clear();
+}
+
 TEST_F(ReportTest, ParametersAnswerFirstAndSystemDataAndTheEventAfter)
 {
     struct Row {

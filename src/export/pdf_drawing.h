@@ -1,0 +1,155 @@
+#pragma once
+// What the PDF filter draws, taken straight from the page records in the
+// order they were drawn (painter's order): outlines and fills of lines,
+// polylines, polygons, rectangles, rounded rectangles, ellipses, arcs and
+// regions; text runs with their font, decorations, rotation, background
+// and clipping; pictures; and the clip region the page narrows for its
+// controls. The items of the export framework are made for grids (text
+// runs merged into cells, one box per item); a PDF page needs each record
+// as it stands, so the filter keeps this list beside them.
+//
+// Geometry is in page pixels (report pixels of the PDF page, 1/96 inch, y
+// downwards): the record's logical units mapped through the metafile's
+// world transform and mapping mode, and moved by the bar's place on the
+// PDF page. Paths carry the classic pixel rules already: a one-pixel
+// outline runs through the middle of its pixels, a shape without a pen
+// fills one pixel less to the right and bottom.
+
+#include "foundation/font.h"
+#include "graphics/emf_enumerator.h"
+#include "graphics/gdi_paint.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QTransform>
+#include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace vorel {
+
+// The hatch styles of a hatched brush (HS_*).
+constexpr int HS_HORIZONTAL = 0;
+constexpr int HS_VERTICAL = 1;
+constexpr int HS_FDIAGONAL = 2; // top left down to bottom right
+constexpr int HS_BDIAGONAL = 3;
+constexpr int HS_CROSS = 4;
+constexpr int HS_DIAGCROSS = 5;
+
+// How the inside of a shape is painted.
+struct TPdfFill {
+    enum TKind { None, Solid, Hatched };
+    TKind Kind = None;
+    std::uint32_t Color = 0; // 0x00BBGGRR
+    int Hatch = HS_HORIZONTAL;
+    // Hatch gaps are painted in this colour (opaque background mode).
+    std::optional<std::uint32_t> Background;
+};
+
+// How the outline of a shape is drawn.
+struct TPdfStroke {
+    bool Visible = false;
+    int Style = PS_SOLID; // pen style with its end-cap and join bits
+    bool Cosmetic = true; // one device pixel; dashes counted in pixels
+    double Width = 1; // page pixels
+    std::uint32_t Color = 0;
+    // Gaps of a dashed pen are painted in this colour (opaque background mode).
+    std::optional<std::uint32_t> GapColor;
+};
+
+struct TPdfShape {
+    QPainterPath Path; // page pixels, with its fill rule
+    TPdfFill Fill;
+    TPdfStroke Stroke;
+};
+
+// One text record.
+struct TPdfText {
+    QString Text;
+    // The font as selected, its colour the text colour and its Orientation
+    // the escapement (tenths of a degree, counter-clockwise).
+    std::shared_ptr<const TFont> Font;
+    // From the text cell (origin at the cell's top left, x along the text,
+    // y down, logical units; the baseline lies the face's ascent down) to
+    // page pixels: alignment, rotation about the reference point, world
+    // transform and bar place.
+    QTransform CellToPage;
+    int Width = 0; // the advances' sum, logical units
+    // The text cell is painted first (opaque background mode).
+    std::optional<std::uint32_t> CellBackground;
+    // ETO_OPAQUE: this polygon (page pixels) is painted first.
+    std::optional<QPolygonF> OpaqueArea;
+    std::uint32_t OpaqueColor = 0xFFFFFF;
+    // ETO_CLIPPED, when the text cell reaches beyond it (page pixels).
+    std::optional<QPolygonF> Clip;
+};
+
+// One picture record: the picture at its own resolution (the source part
+// of the record's bitmap), placed by mapping its unit square (0..1, y down)
+// to page pixels.
+struct TPdfPicture {
+    QImage Image; // RGB888
+    QTransform UnitToPage;
+};
+
+// The clip region changed: from here on drawing is clipped to Region (page
+// pixels), or not clipped at all when it is empty.
+struct TPdfClipChange {
+    std::optional<QPainterPath> Region;
+};
+
+using TPdfDrawing = std::variant<TPdfShape, TPdfText, TPdfPicture, TPdfClipChange>;
+
+// Turns the records of the pages into drawings, keeping the state the
+// enumerator does not: the clip region and its saved copies, and the font
+// snapshot texts share.
+class TPdfDrawingCollector {
+public:
+    // A new page metafile, drawn barX page pixels right of the PDF page's left.
+    void BeginPage(int barX);
+    // The record after the enumerator applied it.
+    void Record(const TEmfEnumerator& dc, const TEmfRecord& record, int codePage);
+
+    std::vector<TPdfDrawing>& Drawings() { return FDrawings; }
+    const std::vector<TPdfDrawing>& Drawings() const { return FDrawings; }
+    // Forgets the drawings (after a file is written).
+    void Clear();
+
+private:
+    QTransform ToPage(const TEmfEnumerator& dc) const;
+    void Shape(const TEmfEnumerator& dc, QPainterPath path, bool fill, bool stroke);
+    void Box(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
+    void Line(const TEmfEnumerator& dc, const ByteView& r);
+    void Poly(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
+    void PolyPoly(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
+    void Arc(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
+    void Region(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
+    void Text(const TEmfEnumerator& dc, const TEmfRecord& record, int codePage);
+    void Picture(const TEmfEnumerator& dc, const TEmfRecord& record);
+    void ClipRect(const TEmfEnumerator& dc, const ByteView& r, bool exclude);
+    void SelectClipRegion(const TEmfEnumerator& dc, const ByteView& r);
+    void SetClip(std::optional<QPainterPath> region);
+    TPdfStroke StrokeOf(const TEmfEnumerator& dc, const QTransform& toPage) const;
+    TPdfFill FillOf(const TEmfEnumerator& dc, const TGdiBrush& brush) const;
+    std::shared_ptr<const TFont> TextFont(const TEmfEnumerator& dc);
+    // The picture as held already, or newly held; null when the file's
+    // picture budget is spent.
+    QImage SharedImage(const QImage& image);
+
+    std::vector<TPdfDrawing> FDrawings;
+    int FBarX = 0; // page pixels
+    std::size_t FPageStart = 0; // the current page's first drawing
+    std::optional<QPainterPath> FClip; // page pixels; none: not clipped
+    std::vector<std::optional<QPainterPath>> FSavedClips; // one per saved device context
+    std::shared_ptr<const TFont> FFont;
+    TLogFont FFontFor;
+    std::uint32_t FFontColor = 0;
+    // Pictures repeat (a logo on every page): equal pixels are kept once.
+    QMultiHash<std::size_t, QImage> FImages;
+    std::int64_t FPicturePixels = 0; // held by the pictures since the last Clear
+};
+
+} // namespace vorel

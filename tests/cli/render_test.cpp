@@ -1,0 +1,322 @@
+// The vorel tool's render, info and formats commands, run as a process the
+// way users run them: a form with its own SQLite data set (a path relative
+// to the form's folder), parameters, data bindings, page lists, prepared
+// reports, and every kind of bad input with its exit code and message.
+
+#include "data/sql_dataset.h"
+#include "model/report.h"
+#include "model/text_controls.h"
+
+#include "support/tool_run.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <csignal>
+
+namespace vorel {
+namespace {
+
+// Creates an SQLite file with orders(id, customer, amount): ids 1..rows,
+// customers "C<id mod 7>", amounts id * 1.5.
+void MakeDatabase(const QString& path, int rows)
+{
+    QFile::remove(path);
+    const QString connection = QStringLiteral("render_test_%1").arg(quintptr(&path));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE orders(id INTEGER, customer TEXT, amount REAL)")));
+        ASSERT_TRUE(q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                          "INSERT INTO orders SELECT i, 'C' || (i % 7), i * 1.5 FROM n")
+                               .arg(rows)));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+TKVXExpression* AddExpression(TKVXBand* band, const QString& expression, int left, int width)
+{
+    auto* control = static_cast<TKVXExpression*>(band->Object(band->AddElement(&TKVXExpression::staticMetaObject)));
+    control->SetExpression(expression);
+    control->SetLeft(left);
+    control->SetTop(2);
+    control->SetWidth(width);
+    control->SetHeight(18);
+    control->SetWordWrap(false);
+    return control;
+}
+
+// A listing over Orders: header "Orders for <Who>", one row per order, a
+// footer with the page number and count, 40 rows a page.
+void MakeForm(const QString& path, const QString& connection, const QString& sql, bool twoPass = true)
+{
+    TKVReport report;
+    report.SetName(QStringLiteral("Listing"));
+    auto* orders = new TSqlDataSet(&report);
+    orders->SetName(QStringLiteral("Orders"));
+    orders->SetConnection(connection);
+    orders->SetSQL(sql);
+    report.SetDataSet(orders);
+    report.SetTwoPass(twoPass);
+    TKVXParameter* who = report.Parameters()->Add();
+    who->SetName(QStringLiteral("Who"));
+    who->SetDisplayLabel(QStringLiteral("Prepared for"));
+    who->SetValue(QStringLiteral("nobody"));
+    TKVXBand* header = report.GetBand(report.GetIndexBand(btPageHeader));
+    header->SetHeight(24);
+    AddExpression(header, QStringLiteral("'Orders for ' + Who"), 0, 400);
+    TKVXBand* detail = report.GetBand(report.GetIndexBand(btDetail));
+    detail->SetHeight(22);
+    AddExpression(detail, QStringLiteral("'#' + INTTOSTR([id])"), 0, 100);
+    AddExpression(detail, QStringLiteral("[customer]"), 110, 200);
+    AddExpression(detail, QStringLiteral("[amount]"), 320, 150);
+    TKVXBand* footer = report.GetBand(report.GetIndexBand(btPageFooter));
+    footer->SetHeight(24);
+    AddExpression(footer, QStringLiteral("'Page ' + INTTOSTR(PageNo) + ' of ' + INTTOSTR(PageCount)"), 0, 300);
+    report.SaveReport(path, TReportFormFormat::Text);
+}
+
+class RenderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFile::exists(VorelBinary())) << "build the vorel target first";
+        ASSERT_TRUE(dir.isValid() && work.isValid());
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("forms")));
+        MakeDatabase(Path("forms/shop.db"), 100);
+        // The form names its database relative to its own folder.
+        MakeForm(form, QStringLiteral("sqlite:shop.db"), QStringLiteral("SELECT id, customer, amount FROM orders ORDER BY id"));
+    }
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    QString Out(const QString& name) const { return work.filePath(name); }
+
+    // Runs in a working folder other than the form's.
+    ToolRun Run(QStringList args) const { return Vorel(args, work.path()); }
+
+    QString TextOf(const QString& file) const { return QString::fromUtf8(Read(file)); }
+
+    QTemporaryDir dir;
+    QTemporaryDir work;
+    QString form = Path("forms/listing.kvx");
+};
+
+TEST_F(RenderTest, RendersToPdfWithDataFromTheFormsFolderAndSaysWhatItDid)
+{
+    const ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("out.pdf")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.startsWith(QStringLiteral("out.pdf: 3 pages in "))) << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.contains(QStringLiteral("(load "))) << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.contains(QStringLiteral(", prepare ")) && run.Out.contains(QStringLiteral(", export ")));
+
+    QProcess check;
+    check.start(QStringLiteral("qpdf"), {QStringLiteral("--check"), Out("out.pdf")});
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), Out("out.pdf"), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString pdfText = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(pdfText.contains(QStringLiteral("Orders for nobody")));
+    EXPECT_TRUE(pdfText.contains(QStringLiteral("#100")));
+    EXPECT_TRUE(pdfText.contains(QStringLiteral("Page 3 of 3"))) << "two passes: the count is known on every page";
+}
+
+TEST_F(RenderTest, ParametersPagesAndFormatByName)
+{
+    ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("out.data"),
+                       QStringLiteral("--format"), QStringLiteral("txt"), QStringLiteral("--pages"), QStringLiteral("2-3"),
+                       QStringLiteral("--param"), QStringLiteral("Who=Ann Lee"), QStringLiteral("--quiet")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.isEmpty()) << "--quiet prints no summary";
+    const QString text = TextOf(Out("out.data"));
+    EXPECT_TRUE(text.contains(QStringLiteral("Orders for Ann Lee"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Page 1 of 3")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Page 2 of 3")) && text.contains(QStringLiteral("Page 3 of 3")));
+
+    // By display label, and "--name=value" spelling.
+    run = Run({QStringLiteral("render"), form, QStringLiteral("--output=one.txt"), QStringLiteral("--pages=1"),
+               QStringLiteral("--param"), QStringLiteral("Prepared for=Bo")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.startsWith(QStringLiteral("one.txt: 1 page in "))) << run.Out.toStdString();
+    EXPECT_TRUE(TextOf(Out("one.txt")).contains(QStringLiteral("Orders for Bo")));
+
+    // One file per listed page, numbered by page and bar index.
+    run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("page.txt"), QStringLiteral("--separate"),
+               QStringLiteral("--pages"), QStringLiteral("1,3"), QStringLiteral("--language"), QStringLiteral("German")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(TextOf(Out("page0_0.txt")).contains(QStringLiteral("Page 1 of 3")));
+    EXPECT_FALSE(QFile::exists(Out("page1_0.txt")));
+    EXPECT_TRUE(TextOf(Out("page2_0.txt")).contains(QStringLiteral("Page 3 of 3")));
+}
+
+TEST_F(RenderTest, DataBindingsReplaceTheFormsSourceBeforeItOpens)
+{
+    // The form's own database is gone: a bound source must be used instead
+    // and the missing one never opened.
+    QFile::rename(Path("forms/shop.db"), Out("other.db"));
+    ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("a.txt"),
+                       QStringLiteral("--data"), QStringLiteral("Orders=sqlite:other.db")}); // keeps the form's SQL
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(TextOf(Out("a.txt")).contains(QStringLiteral("#100")));
+
+    run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("b.txt"), QStringLiteral("--data"),
+               QStringLiteral("Orders=sqlite:other.db?sql=SELECT id, customer, amount FROM orders WHERE id <= 5")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.startsWith(QStringLiteral("b.txt: 1 page"))) << run.Out.toStdString();
+    EXPECT_FALSE(TextOf(Out("b.txt")).contains(QStringLiteral("#6")));
+
+    // A CSV file replaces the SQL data set.
+    QFile csv(Out("orders.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("id,customer,amount\n1,Zoe,2.5\n2,Yan,3.5\n");
+    csv.close();
+    run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("c.csv"), QStringLiteral("--data"),
+               QStringLiteral("Orders=csv:orders.csv")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QString cells = TextOf(Out("c.csv"));
+    EXPECT_TRUE(cells.contains(QStringLiteral("Zoe")) && cells.contains(QStringLiteral("Yan"))) << cells.toStdString();
+
+    run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("d.txt"), QStringLiteral("--data"),
+               QStringLiteral("Customers=csv:orders.csv")});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("no data set named Customers (it has: Orders)"))) << run.Err.toStdString();
+}
+
+TEST_F(RenderTest, PreparedReportsSaveAndRenderAgain)
+{
+    ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("saved.zpg")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("direct.txt")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    run = Run({QStringLiteral("render"), Out("saved.zpg"), QStringLiteral("-o"), QStringLiteral("again.txt")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(Read(Out("again.txt")), Read(Out("direct.txt")));
+    EXPECT_FALSE(Read(Out("again.txt")).isEmpty());
+
+    // Options that need a form are refused for a prepared report.
+    run = Run({QStringLiteral("render"), Out("saved.zpg"), QStringLiteral("-o"), QStringLiteral("x.txt"),
+               QStringLiteral("--param"), QStringLiteral("Who=X")});
+    EXPECT_EQ(run.ExitCode, 2);
+}
+
+TEST_F(RenderTest, BadInputAndUsageGiveTheDocumentedExitCodesAndMessages)
+{
+    QFile::copy(form, Path("forms/cut.kvx"));
+    QByteArray bytes = Read(form);
+    {
+        QFile cut(Path("forms/cut.kvx"));
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cut.write(bytes.left(bytes.size() / 2));
+    }
+    MakeForm(Path("forms/nodb.kvx"), QStringLiteral("sqlite:missing.db"), QStringLiteral("SELECT 1"));
+    MakeForm(Path("forms/badsql.kvx"), QStringLiteral("sqlite:shop.db"), QStringLiteral("SELECT nothing FROM nowhere"));
+    {
+        TKVReport report;
+        report.LoadReport(form);
+        auto* broken = static_cast<TKVXExpression*>(report.GetBand(report.GetIndexBand(btDetail))->Object(0));
+        broken->SetExpression(QStringLiteral("[amount] +* 2"));
+        report.SaveReport(Path("forms/badexpr.kvx"), TReportFormFormat::Text);
+    }
+
+    struct Case {
+        QStringList Args;
+        int ExitCode;
+        QStringList Said; // texts the message must hold
+    };
+    const QString out = QStringLiteral("out.pdf");
+    const QList<Case> cases = {
+        {{QStringLiteral("render"), Path("forms/none.kvx"), QStringLiteral("-o"), out}, 1, {QStringLiteral("none.kvx")}},
+        {{QStringLiteral("render"), Path("forms/cut.kvx"), QStringLiteral("-o"), out}, 1, {QStringLiteral("cut.kvx")}},
+        {{QStringLiteral("render"), Path("forms/nodb.kvx"), QStringLiteral("-o"), out},
+         1,
+         {QStringLiteral("nodb.kvx"), QStringLiteral("missing.db"), QStringLiteral("no such file")}},
+        {{QStringLiteral("render"), Path("forms/badsql.kvx"), QStringLiteral("-o"), out},
+         1,
+         {QStringLiteral("badsql.kvx"), QStringLiteral("SELECT nothing FROM nowhere")}},
+        {{QStringLiteral("render"), Path("forms/badexpr.kvx"), QStringLiteral("-o"), out},
+         1,
+         {QStringLiteral("badexpr.kvx"), QStringLiteral("[amount] +* 2")}},
+        {{QStringLiteral("render"), form, QStringLiteral("-o"), out, QStringLiteral("--pages"), QStringLiteral("7-9")},
+         1,
+         {QStringLiteral("7-9"), QStringLiteral("3 page")}},
+        {{QStringLiteral("render"), form, QStringLiteral("-o"), out, QStringLiteral("--pages"),
+          QStringLiteral("99999999999")},
+         1,
+         {QStringLiteral("99999999999")}},
+        {{QStringLiteral("render"), form, QStringLiteral("-o"), out, QStringLiteral("--param"), QStringLiteral("Nope=1")},
+         1,
+         {QStringLiteral("no parameter named Nope"), QStringLiteral("Who")}},
+        {{QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("out.doc")},
+         2,
+         {QStringLiteral("out.doc"), QStringLiteral("--format")}},
+        {{QStringLiteral("render"), form, QStringLiteral("-o"), out, QStringLiteral("--format"), QStringLiteral("bogus")},
+         2,
+         {QStringLiteral("unknown format \"bogus\"")}},
+        {{QStringLiteral("render"), form}, 2, {QStringLiteral("-o OUT")}},
+        {{QStringLiteral("render"), form, QStringLiteral("-o"), out, QStringLiteral("--frobnicate")},
+         2,
+         {QStringLiteral("--frobnicate")}},
+        {{QStringLiteral("render"), form, QStringLiteral("-o"), out, QStringLiteral("--data"), QStringLiteral("Orders")},
+         2,
+         {QStringLiteral("NAME=SOURCE")}},
+        {{QStringLiteral("render"), form, QStringLiteral("-o"), out, QStringLiteral("--language"), QStringLiteral("Klingon")},
+         2,
+         {QStringLiteral("Klingon")}},
+        {{QStringLiteral("info")}, 2, {QStringLiteral("info FORM.kvx")}},
+        {{QStringLiteral("frobnicate")}, 2, {QStringLiteral("unknown command")}},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = Run(c.Args);
+        EXPECT_EQ(run.ExitCode, c.ExitCode) << c.Args.join(u' ').toStdString() << "\n" << run.Err.toStdString();
+        for (const QString& said : c.Said)
+            EXPECT_TRUE(run.Err.contains(said)) << c.Args.join(u' ').toStdString() << "\nsaid: " << run.Err.toStdString();
+        EXPECT_FALSE(QFile::exists(Out(out))) << "no output after a failure: " << c.Args.join(u' ').toStdString();
+        EXPECT_EQ(run.Err.count(u'\n'), c.ExitCode == 1 ? 1 : run.Err.count(u'\n')) << "bad input: one line";
+    }
+}
+
+TEST_F(RenderTest, InfoAndFormatsDescribeWithoutOpeningData)
+{
+    QFile::remove(Path("forms/shop.db")); // info must not need it
+    ToolRun run = Run({QStringLiteral("info"), form});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    for (const QString& expected :
+         {QStringLiteral("Listing"), QStringLiteral("Orders  TSqlDataSet  sqlite:shop.db"), QStringLiteral("PageHeader"),
+          QStringLiteral("'Orders for ' + Who"), QStringLiteral("Who  \"Prepared for\""), QStringLiteral("two passes")})
+        EXPECT_TRUE(run.Out.contains(expected)) << expected.toStdString() << "\n" << run.Out.toStdString();
+
+    run = Run({QStringLiteral("formats")});
+    ASSERT_EQ(run.ExitCode, 0);
+    for (const QString& extension : {QStringLiteral("zpg "), QStringLiteral("pdf "), QStringLiteral("csv "),
+                                     QStringLiteral("txt "), QStringLiteral("html"), QStringLiteral("xml ")})
+        EXPECT_TRUE(run.Out.contains(u'\n' + extension) || run.Out.startsWith(extension)) << run.Out.toStdString();
+}
+
+TEST_F(RenderTest, InterruptCancelsAndLeavesNoOutput)
+{
+    MakeDatabase(Path("forms/shop.db"), 400000);
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    process.start(VorelBinary(), {QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("big.pdf")});
+    ASSERT_TRUE(process.waitForStarted());
+    QThread::msleep(1500);
+    if (process.state() != QProcess::Running)
+        GTEST_SKIP() << "the report finished before the signal; the machine is faster than this test assumes";
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("cancelled")));
+    EXPECT_FALSE(QFile::exists(Out("big.pdf")));
+    EXPECT_TRUE(QDir(work.path()).entryList(QDir::Files).isEmpty()) << "no temporary file left behind";
+}
+
+} // namespace
+} // namespace vorel
