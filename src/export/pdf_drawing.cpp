@@ -547,6 +547,7 @@ std::shared_ptr<const TFont> TPdfDrawingCollector::TextFont(const TEmfEnumerator
     font->SetPitch(pitch == 1 ? fpFixed : pitch == 2 ? fpVariable : fpDefault);
     font->SetColor(TColor(color));
     font->SetOrientation(lf.Escapement % 3600);
+    FFace = TTextMeasurer::Face(*font);
     FFont = std::move(font);
     FFontFor = lf;
     FFontColor = color;
@@ -571,7 +572,7 @@ void TPdfDrawingCollector::Text(const TEmfEnumerator& dc, const TEmfRecord& reco
 
     TPdfText run;
     run.Font = TextFont(dc);
-    const TFontFacePtr face = TTextMeasurer::Face(*run.Font);
+    const TFontFacePtr& face = FFace;
     const std::uint32_t n = small ? r.u32le(16) : r.u32le(44);
     const std::uint32_t offDx = small ? 0 : r.u32le(72);
     const std::size_t step = (options & ETO_PDY) ? 8 : 4;
@@ -624,7 +625,15 @@ void TPdfDrawingCollector::Text(const TEmfEnumerator& dc, const TEmfRecord& reco
         decoded.Text.clear();
     }
     run.Text = std::move(decoded.Text);
-    FDrawings.emplace_back(std::move(run));
+    const QTransform& place = run.CellToPage;
+    if (!run.CellBackground && !run.OpaqueArea && !run.Clip && !run.Text.isEmpty()
+        && !(run.Font->Style() & (fsUnderline | fsStrikeOut)) && place.type() <= QTransform::TxTranslate
+        && place.dx() == std::floor(place.dx()) && place.dy() == std::floor(place.dy())
+        && std::abs(place.dx()) < 0x3FFFFFFF && std::abs(place.dy()) < 0x3FFFFFFF) {
+        FDrawings.emplace_back(TPdfPlainText{std::move(run.Text), std::move(run.Font), int(place.dx()), int(place.dy())});
+        return;
+    }
+    FDrawings.emplace_back(std::make_unique<TPdfText>(std::move(run)));
 }
 
 // --- pictures ---------------------------------------------------------------------------
@@ -730,7 +739,7 @@ void TPdfDrawingCollector::Picture(const TEmfEnumerator& dc, const TEmfRecord& r
     if (!InsideDrawable(picture.UnitToPage.mapRect(QRectF(0, 0, 1, 1))))
         return; // far off every page
     picture.Image = std::move(image);
-    FDrawings.emplace_back(std::move(picture));
+    FDrawings.emplace_back(std::make_unique<TPdfPicture>(std::move(picture)));
 }
 
 // --- clipping ---------------------------------------------------------------------------

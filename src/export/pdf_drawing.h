@@ -18,12 +18,14 @@
 #include "foundation/font.h"
 #include "graphics/emf_enumerator.h"
 #include "graphics/gdi_paint.h"
+#include "graphics/text_measure.h"
 
 #include <QHash>
 #include <QImage>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QTransform>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -101,7 +103,25 @@ struct TPdfClipChange {
     std::optional<QPainterPath> Region;
 };
 
-using TPdfDrawing = std::variant<TPdfShape, TPdfText, TPdfPicture, TPdfClipChange>;
+// An upright text at whole page pixels with nothing around it (no
+// background, clip, decoration or rotation): most texts of a report. A file
+// keeps every page's drawings until it is written, so this common case is
+// kept small; TPdfDocument::WriteTextRun writes a TPdfText of this shape
+// the same way.
+struct TPdfPlainText {
+    QString Text;
+    std::shared_ptr<const TFont> Font; // colour the text colour
+    int Left = 0; // page pixels: the text cell's top left corner
+    int Top = 0;
+};
+
+// The larger drawings stand behind a pointer, so that the list's elements
+// are only as large as a shape.
+using TPdfDrawing =
+    std::variant<TPdfShape, TPdfPlainText, std::unique_ptr<TPdfText>, std::unique_ptr<TPdfPicture>, TPdfClipChange>;
+// A list whose growth moves nothing: no second copy of a long report's
+// drawings while it grows.
+using TPdfDrawings = std::deque<TPdfDrawing>;
 
 // Turns the records of the pages into drawings, keeping the state the
 // enumerator does not: the clip region and its saved copies, and the font
@@ -113,8 +133,8 @@ public:
     // The record after the enumerator applied it.
     void Record(const TEmfEnumerator& dc, const TEmfRecord& record, int codePage);
 
-    std::vector<TPdfDrawing>& Drawings() { return FDrawings; }
-    const std::vector<TPdfDrawing>& Drawings() const { return FDrawings; }
+    TPdfDrawings& Drawings() { return FDrawings; }
+    const TPdfDrawings& Drawings() const { return FDrawings; }
     // Forgets the drawings (after a file is written).
     void Clear();
 
@@ -139,12 +159,13 @@ private:
     // picture budget is spent.
     QImage SharedImage(const QImage& image);
 
-    std::vector<TPdfDrawing> FDrawings;
+    TPdfDrawings FDrawings;
     int FBarX = 0; // page pixels
     std::size_t FPageStart = 0; // the current page's first drawing
     std::optional<QPainterPath> FClip; // page pixels; none: not clipped
     std::vector<std::optional<QPainterPath>> FSavedClips; // one per saved device context
     std::shared_ptr<const TFont> FFont;
+    TFontFacePtr FFace; // FFont's face
     TLogFont FFontFor;
     std::uint32_t FFontColor = 0;
     // Pictures repeat (a logo on every page): equal pixels are kept once.

@@ -104,7 +104,7 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
         segments.push_back(all);
     }
     segments.front().FirstDrawing = 0;
-    const std::vector<TPdfDrawing>& drawings = FDrawings.Drawings();
+    const TPdfDrawings& drawings = FDrawings.Drawings();
 
     TExportFile file(fileName);
     TPdfDocument pdf([&file](QByteArrayView bytes) { file.Write(bytes); }, FCompression, FCompressionMethod,
@@ -112,8 +112,12 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
     struct TDraw {
         TPdfDocument& Pdf;
         void operator()(const TPdfShape& shape) { Pdf.WriteShape(shape); }
-        void operator()(const TPdfText& text) { Pdf.WriteTextRun(text); }
-        void operator()(const TPdfPicture& picture) { Pdf.WritePicture(picture.Image, picture.UnitToPage); }
+        void operator()(const TPdfPlainText& text) { Pdf.WriteText(*text.Font, text.Text, text.Left, text.Top); }
+        void operator()(const std::unique_ptr<TPdfText>& text) { Pdf.WriteTextRun(*text); }
+        void operator()(const std::unique_ptr<TPdfPicture>& picture)
+        {
+            Pdf.WritePicture(picture->Image, picture->UnitToPage);
+        }
         void operator()(const TPdfClipChange& clip) { Pdf.SetClip(clip.Region); }
     };
     for (std::size_t first = 0; first < segments.size();) {

@@ -14,6 +14,7 @@ namespace vorel {
 namespace {
 
 constexpr qsizetype kFlushBytes = 256 * 1024;
+constexpr qsizetype kDirectBytes = 16 * 1024;
 
 bool IsRegularNameByte(unsigned char c)
 {
@@ -280,6 +281,14 @@ TPdfWriter::TPdfWriter(TPdfSink sink) : FSink(std::move(sink))
 
 void TPdfWriter::ToFile(const char* data, qsizetype size)
 {
+    // Large blocks (a page's content) go to the sink as they are, after
+    // what is buffered, instead of through the buffer.
+    if (size >= kDirectBytes) {
+        Flush();
+        FSink(QByteArrayView(data, size));
+        FFileCount += size;
+        return;
+    }
     FBuffer.append(data, size);
     FFileCount += size;
     if (FBuffer.size() >= kFlushBytes)

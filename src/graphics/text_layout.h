@@ -12,6 +12,7 @@
 #include "graphics/text_measure.h"
 
 #include <QList>
+#include <QVarLengthArray>
 #include <QString>
 
 namespace vorel {
@@ -24,7 +25,7 @@ struct TTextLine {
 
 struct TTextLayout {
     QString Text; // the text after prefix processing ("&&" -> "&", lone "&" dropped)
-    QList<TTextLine> Lines;
+    QVarLengthArray<TTextLine, 4> Lines; // most texts are a line or two: no allocation
     int LineHeight = 0; // pixels: ascent + descent (+ external leading when asked for)
     int MaxWidth = 0; // widest line
     int TabWidth = 0; // pixels between tab stops (8 average characters)
