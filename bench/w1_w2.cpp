@@ -6,12 +6,15 @@
 // header and footer per city and a 10 mm summary.
 //
 //   w1_w2 W1|W2 DATABASE [OUTPUT.pdf] [--pages PAGES.bin]
+//   w1_w2 W1|W2 --save-form FORM.kvx
 //
 // DATABASE is an orders table written by gen_orders.py. Prints the page
 // count and the times of the preparation and of the PDF export (when an
 // output file is named); run it under `/usr/bin/time -v` for the whole
 // process and the peak resident set. --pages writes the prepared pages'
 // metafile bytes one after the other, to compare two builds byte for byte.
+// --save-form writes the report as a form (text form) for `vorel render`
+// instead (bench/forms/w1.kvx and w2.kvx, used by bench/run_e2e.sh).
 
 #include "auto/library.h"
 #include "data/data_manager.h"
@@ -217,6 +220,23 @@ void WritePages(const TKVReport& report, const QString& fileName)
                 file.write(info->Data->Bytes());
 }
 
+// The report with its data set, as a form stores it: the data set named
+// Orders reads from `connection`, the data manager is named Data.
+void BuildWithData(TKVReport& report, bool grouped, const QString& connection)
+{
+    report.SetName(grouped ? QStringLiteral("W2Report") : QStringLiteral("W1Report"));
+    auto* orders = new TSqlDataSet(&report);
+    orders->SetName(QStringLiteral("Orders"));
+    orders->SetConnection(connection);
+    orders->SetSQL(QStringLiteral("SELECT id, customer, city, order_date, qty, price, amount FROM orders ORDER BY city, id"));
+    auto* manager = new TKVXDataManager(&report);
+    manager->SetName(QStringLiteral("Data"));
+    manager->Datasets()->Add()->SetDataset(orders);
+    report.SetDataManager(manager);
+    report.SetDataSet(orders);
+    BuildReport(report, grouped);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -226,38 +246,52 @@ int main(int argc, char** argv)
     QStringList args = app.arguments();
     // Options may stand anywhere after the program name.
     QString pagesFile;
+    QString formFile;
     for (qsizetype i = 1; i < args.size();) {
         if (args[i] == QStringLiteral("--pages") && i + 1 < args.size()) {
             pagesFile = args[i + 1];
+            args.remove(i, 2);
+        } else if (args[i] == QStringLiteral("--save-form") && i + 1 < args.size()) {
+            formFile = args[i + 1];
             args.remove(i, 2);
         } else {
             ++i;
         }
     }
-    if (args.size() < 3 || (args[1] != QStringLiteral("W1") && args[1] != QStringLiteral("W2"))) {
-        std::fprintf(stderr, "usage: w1_w2 W1|W2 DATABASE [OUTPUT.pdf] [--pages PAGES.bin]\n");
+    const bool work = args.size() >= 2 && (args[1] == QStringLiteral("W1") || args[1] == QStringLiteral("W2"));
+    if (!work || (args.size() < 3 && formFile.isEmpty())) {
+        std::fprintf(stderr, "usage: w1_w2 W1|W2 DATABASE [OUTPUT.pdf] [--pages PAGES.bin]\n"
+                             "       w1_w2 W1|W2 --save-form FORM.kvx\n");
         return 2;
+    }
+    const bool grouped = args[1] == QStringLiteral("W2");
+    InitializeLibrary();
+    int rc = 0;
+    if (!formFile.isEmpty()) {
+        // The report as a form in text form, for `vorel render` (whose
+        // --data gives the data set its database): the form's own
+        // connection names a database beside the form.
+        try {
+            TKVReport report;
+            BuildWithData(report, grouped, QStringLiteral("sqlite:orders.db"));
+            report.SaveReport(formFile, TReportFormFormat::Text);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "failed: %s\n", e.what());
+            rc = 1;
+        }
+        FinalizeLibrary();
+        return rc;
     }
     if (!QFileInfo::exists(args[2])) {
         std::fprintf(stderr, "no database %s (write it with gen_orders.py)\n", qPrintable(args[2]));
+        FinalizeLibrary();
         return 2;
     }
-    InitializeLibrary();
-    int rc = 0;
     {
         TKVReport report;
-        auto* orders = new TSqlDataSet(&report);
-        orders->SetName(QStringLiteral("Orders"));
-        orders->SetConnection(QStringLiteral("sqlite:") + args[2]);
-        orders->SetSQL(QStringLiteral(
-            "SELECT id, customer, city, order_date, qty, price, amount FROM orders ORDER BY city, id"));
-        auto* manager = new TKVXDataManager(&report);
-        manager->Datasets()->Add()->SetDataset(orders);
-        report.SetDataManager(manager);
-        report.SetDataSet(orders);
-        BuildReport(report, args[1] == QStringLiteral("W2"));
+        BuildWithData(report, grouped, QStringLiteral("sqlite:") + args[2]);
         try {
-            orders->Open();
+            report.DataSet()->Open();
             QElapsedTimer timer;
             timer.start();
             report.Prepare();
