@@ -110,10 +110,10 @@ void TKVReport::UpdateCurValues(int fromBand, int toBand, TUpdateValue mode, con
         const QList<TKVXControl*>& objects = band->Objects();
         for (qsizetype k = 0; k < objects.size(); ++k) {
             TKVXControl* control = objects[k];
-            if (auto* expression = qobject_cast<TKVXExpression*>(control)) {
+            if (auto* expression = control->AsExpression()) {
                 if (expression->Calculation()->StateChanged(groupName, variableName))
                     expression->UpdateCurValue();
-            } else if (qobject_cast<TKVXLabel*>(control)) {
+            } else if (control->AsLabel()) {
                 // Labels and system data hold no running value.
                 control->UpdateCurValue();
             }
@@ -134,7 +134,7 @@ void TKVReport::ResetPrintedValues(TResetType resetType, const QString& groupNam
             band->SetPrevValue(null);
         }
         for (TKVXControl* control : band->Objects()) {
-            auto* expression = qobject_cast<TKVXExpression*>(control);
+            auto* expression = control->AsExpression();
             if (expression && ResetApplies(expression->Calculation(), resetType, groupName)) {
                 expression->SetCurValue(null);
                 expression->SetPrevValue(null);
@@ -167,11 +167,11 @@ bool TakesValuesWhenPrinted(TBandType type)
 
 bool HoldsNoRunningValue(TKVXControl* control)
 {
-    if (auto* expression = qobject_cast<TKVXExpression*>(control)) {
+    if (auto* expression = control->AsExpression()) {
         const TKVXCalculation* calculation = expression->Calculation();
         return calculation->CalcType() == ctNothing && AdvancesPerRecord(calculation);
     }
-    return qobject_cast<TKVXLabel*>(control) != nullptr;
+    return control->AsLabel() != nullptr;
 }
 
 void TakeValuesForPrinting(TKVXBand* band)
@@ -196,7 +196,7 @@ void UpdateBandsForRecord(TKVReport& report)
         for (TKVXControl* control : band->Objects()) {
             if (HoldsNoRunningValue(control))
                 continue;
-            if (auto* expression = qobject_cast<TKVXExpression*>(control);
+            if (auto* expression = control->AsExpression();
                 expression && AdvancesPerRecord(expression->Calculation()))
                 expression->UpdateCurValue();
         }
@@ -225,7 +225,7 @@ void ResetRunningValues(TGenerationContext& context, TResetType resetType, const
         if (band->BandType() == btGroupFooter)
             continue; // footers take the record at the end of the pass
         for (TKVXControl* control : band->Objects()) {
-            auto* expression = qobject_cast<TKVXExpression*>(control);
+            auto* expression = control->AsExpression();
             if (!expression)
                 continue;
             const TKVXCalculation* calculation = expression->Calculation();

@@ -396,10 +396,22 @@ Variant EvaluateValue(TKVXDataManager* dataManager, const QString& expression, c
 
 bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const TGetVariableEvent& variableEvent)
 {
+    bool settled = false;
+    return ValueIsField(dataManager, expression, variableEvent, settled);
+}
+
+bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const TGetVariableEvent& variableEvent,
+                  bool& settled)
+{
+    settled = false;
     if (expression.isEmpty())
         return false;
     const TPreparedExpr prepared(dataManager, expression, variableEvent);
-    return prepared.Root() && prepared.Root()->FKind == enField;
+    const TExprNode* root = prepared.Root();
+    // A root bound to a name (a field, or a variable's value) answers for
+    // this call only.
+    settled = !root || root->FBinding < 0;
+    return root && root->FKind == enField;
 }
 
 Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expression, const QString& format,

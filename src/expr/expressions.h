@@ -37,6 +37,12 @@ Variant EvaluateValue(TKVXDataManager* dataManager, const QString& expression,
 // resolved to a variable.
 bool ValueIsField(TKVXDataManager* dataManager, const QString& expression,
                   const TGetVariableEvent& variableEvent = {});
+// The same, and whether the answer holds for good: an expression whose root
+// is no single name (an operator, a function call, a literal) is never a
+// field, whatever the data sets and variables hold later; a single name may
+// become a field or stop being one.
+bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const TGetVariableEvent& variableEvent,
+                  bool& settled);
 
 // Evaluates the expression, turns the value into text through the format
 // descriptor (GetValueStr) and folds it into the running calculation:

@@ -18,6 +18,9 @@
 
 namespace vorel {
 
+class TKVXExpression;
+class TKVXLabel;
+
 class TKVReport;
 class TKVXBand;
 class TDataSet;
@@ -173,6 +176,11 @@ public:
     // painting, rect shrinks to the inside of the frame (not for a line).
     // tallestSoFar: the tallest height measured so far in the band.
     virtual int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags);
+    // The control as a label-family control or as an expression control,
+    // or nullptr: what qobject_cast answers, without walking the
+    // meta-objects (the engine asks it of every control at every record).
+    virtual TKVXLabel* AsLabel() { return nullptr; }
+    virtual TKVXExpression* AsExpression() { return nullptr; }
     // Stands in for a painting nobody will see: the first pass of a
     // two-pass preparation only counts pages, so in a band that keeps its
     // height a control need not be placed and painted. Does what painting

@@ -301,7 +301,10 @@ void TKVXExpression::UpdateCurValue()
             SetCurValue(Variant(kept->Text()));
             return;
         }
-        if (ValueIsField(manager, FExpression, lookup)) {
+        bool settled = false;
+        if (!FNoFieldExpression.isNull() && SameText(FNoFieldExpression, FExpression)) {
+            // Known to be no field reference: straight to the calculation.
+        } else if (ValueIsField(manager, FExpression, lookup, settled)) {
             // The field's own text, unmasked; "[Name]" names the field between the brackets.
             QString name = FExpression.trimmed();
             if (name.size() >= 2 && name.startsWith(u'[') && name.endsWith(u']'))
@@ -310,6 +313,8 @@ void TKVXExpression::UpdateCurValue()
             KeepField(manager, name, field);
             SetCurValue(Variant(field ? field->Text() : QString()));
             return;
+        } else if (settled) {
+            FNoFieldExpression = FExpression;
         }
     }
     SetCurValue(GetCalculatedValue(manager, FExpression, FFormat, FCalculation->CalcType(), GetPrevValue(),

@@ -39,6 +39,7 @@ public:
     bool Stretch() const { return FStretch; }
     void SetStretch(bool value);
 
+    TKVXLabel* AsLabel() override { return this; }
     // The label's value is its DisplayName.
     void UpdateCurValue() override;
     int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags) override;
@@ -95,6 +96,8 @@ public:
     TKVXCalculation* Calculation() const { return FCalculation; }
     void SetCalculation(const TKVXCalculation* value); // copies
 
+    TKVXExpression* AsExpression() override { return this; }
+
     // A plain field reference without mask and aggregate takes the field's
     // text (an empty text when the field is missing); anything else the
     // calculated-value evaluation with the mask and the aggregate step.
@@ -124,6 +127,9 @@ private:
     QString FFormat;
     TKVXCalculation* FCalculation;
     TKeptField FKeptField;
+    // An expression text known to be no plain field reference whatever the
+    // data holds (its root is no single name); empty: none known.
+    QString FNoFieldExpression;
 };
 
 class TKVXSysData : public TKVXLabel {

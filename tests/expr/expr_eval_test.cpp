@@ -257,6 +257,22 @@ TEST_F(ExprEvalTest, ValueIsField)
     Vars[S(u"AMOUNTVAR")] = {ftFloat, Variant(1.0)};
     EXPECT_FALSE(ValueIsField(Manager, S(u"AmountVar"), Variables()));
     EXPECT_THROW(ValueIsField(Manager, S(u"[Nope]")), EDatabaseError);
+
+    // Whether the answer holds whatever the data and variables become: only
+    // for expressions that are no single name.
+    const struct {
+        const char16_t* Text;
+        bool Field;
+        bool Settled;
+    } rows[] = {
+        {u"[Amount]", true, false}, {u"AmountVar", false, false}, {u"UPPER([Amount])", false, true},
+        {u"[Amount] + 0", false, true}, {u"'text'", false, true}, {u"", false, false},
+    };
+    for (const auto& row : rows) {
+        bool settled = !row.Settled;
+        EXPECT_EQ(ValueIsField(Manager, S(row.Text), Variables(), settled), row.Field) << S(row.Text).toStdString();
+        EXPECT_EQ(settled, row.Settled) << S(row.Text).toStdString();
+    }
 }
 
 // --- running calculations -------------------------------------------------------

@@ -306,9 +306,18 @@ TEST_F(ControlDrawTest, AFieldReferenceFollowsItsDataSetsChanges)
     other->SetName(QStringLiteral("Other"));
     other->AddFieldDef(QStringLiteral("Amount"), ftWideString, 20);
     other->AppendRecord({QStringLiteral("other")});
+    other->AppendRecord({QStringLiteral("second")});
     other->Open();
     manager->FillDatasetList(&report, other);
     EXPECT_EQ(value(), u"other");
+
+    // No field reference: calculated at every record, and a field
+    // reference again as soon as the expression is one.
+    plain->SetExpression(QStringLiteral("UPPER([Amount])"));
+    EXPECT_EQ(value(), u"OTHER");
+    plain->SetExpression(QStringLiteral("[Amount]"));
+    other->Next();
+    EXPECT_EQ(value(), u"second");
 
     plain->SetExpression(QStringLiteral("[Missing]"));
     EXPECT_THROW(value(), EKVXError) << "an unknown name is no field";
