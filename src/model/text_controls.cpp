@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
 namespace vorel {
 
@@ -133,6 +134,11 @@ QString TKVXLabel::ShownText(TCanvas& canvas, const Variant& value, const QStrin
 
 bool TKVXLabel::PaintUnseen()
 {
+    // Only the library's own text controls are known to do nothing else in
+    // Draw: a class derived from them may, and is painted in full.
+    const std::type_info& type = typeid(*this);
+    if (type != typeid(TKVXLabel) && type != typeid(TKVXExpression) && type != typeid(TKVXSysData))
+        return false;
     PaintUnseenBackground();
     SetPrevValue(GetCurValue());
     return true;

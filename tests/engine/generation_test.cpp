@@ -267,6 +267,31 @@ TEST_F(GenerationTest, TheCountingPassLeavesWhatPaintingWouldLeave)
     EXPECT_FALSE(pages[0].join(u' ').contains(QStringLiteral("Once")));
 }
 
+// A control class derived from the library's may do more in Draw than
+// paint (here: count), so the first pass paints it in full.
+class TCountingLabel : public TKVXLabel {
+public:
+    using TKVXLabel::TKVXLabel;
+    int Painted = 0;
+    int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags) override
+    {
+        if (!(flags & DT_CALCRECT))
+            ++Painted;
+        return TKVXLabel::Draw(canvas, rect, tallestSoFar, flags);
+    }
+};
+
+TEST_F(GenerationTest, TheCountingPassPaintsControlsOfOtherClassesInFull)
+{
+    NumberedRows(3);
+    report->SetTwoPass(true);
+    TKVXBand* detail = Band(btDetail, 20);
+    auto* counting = new TCountingLabel(report.get());
+    counting->MoveToBand(detail);
+    Prepare();
+    EXPECT_EQ(counting->Painted, 6) << "three records in each pass";
+}
+
 TEST_F(GenerationTest, ACancelRequestEndsTheRecordsButNotTheReport)
 {
     NumberedRows(10);
