@@ -12,9 +12,12 @@
 #include "export/export_base.h"
 
 #include <QIODevice>
+#include <deque>
 #include <vector>
 
 namespace vorel {
+
+using TKVXMFERecordList = std::deque<TKVXMFERecord>;
 
 // Report pixels; an application may change them.
 extern int KVX_EQUAL_X; // 15
@@ -41,9 +44,11 @@ public:
     TPoint CurrentPosition;
 
     // The collected items, in collection order until the grid building
-    // sorts them; emptied after each file written.
-    std::vector<TKVXMFERecord>& Records() { return FRecords; }
-    const std::vector<TKVXMFERecord>& Records() const { return FRecords; }
+    // sorts them; emptied after each file written. A deque: a large export
+    // collects hundreds of thousands of items, and a vector's growth would
+    // hold up to twice their memory.
+    TKVXMFERecordList& Records() { return FRecords; }
+    const TKVXMFERecordList& Records() const { return FRecords; }
     // Column positions (left edges, report pixels), ascending.
     const std::vector<int>& Columns() const { return FColumns; }
 
@@ -74,7 +79,7 @@ private:
 
     std::unique_ptr<TFont> FCurrentFont;
     std::shared_ptr<const TFont> FFontSnapshot; // the current font as items share it; reset on change
-    std::vector<TKVXMFERecord> FRecords;
+    TKVXMFERecordList FRecords;
     std::vector<int> FColumns;
     std::int64_t FPicturePixels = 0; // held by the picture items since the last file
 };

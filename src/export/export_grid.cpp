@@ -5,7 +5,16 @@
 
 namespace vorel {
 
-int CompareExportItems(const TKVXMFERecord& a, const TKVXMFERecord& b)
+namespace {
+
+// Where an item stands: all the sort looks at, kept apart from the items
+// so the sort walks a small array.
+struct TItemPlace {
+    int Left;
+    int Top;
+};
+
+int ComparePlaces(TItemPlace a, TItemPlace b)
 {
     const int k = KVX_EQUAL_X;
     const int q = KVX_EQUAL_Y;
@@ -20,6 +29,13 @@ int CompareExportItems(const TKVXMFERecord& a, const TKVXMFERecord& b)
     return a.Top - b.Top > q ? 1 : -1;
 }
 
+} // namespace
+
+int CompareExportItems(const TKVXMFERecord& a, const TKVXMFERecord& b)
+{
+    return ComparePlaces({a.Left, a.Top}, {b.Left, b.Top});
+}
+
 void TKVXExportAttributes::SortRecords()
 {
     // Bottom-up merge sort: it only ever compares the heads of two runs, so
@@ -30,14 +46,17 @@ void TKVXExportAttributes::SortRecords()
     if (n < 2)
         return;
     std::vector<std::size_t> order(n), buffer(n);
-    for (std::size_t i = 0; i < n; ++i)
+    std::vector<TItemPlace> places(n);
+    for (std::size_t i = 0; i < n; ++i) {
         order[i] = i;
+        places[i] = {FRecords[i].Left, FRecords[i].Top};
+    }
     for (std::size_t width = 1; width < n; width *= 2) {
         for (std::size_t lo = 0; lo < n; lo += 2 * width) {
             const std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
             std::size_t i = lo, j = mid, out = lo;
             while (i < mid && j < hi) {
-                if (CompareExportItems(FRecords[order[i]], FRecords[order[j]]) > 0)
+                if (ComparePlaces(places[order[i]], places[order[j]]) > 0)
                     buffer[out++] = order[j++];
                 else
                     buffer[out++] = order[i++];
@@ -49,11 +68,26 @@ void TKVXExportAttributes::SortRecords()
         }
         order.swap(buffer);
     }
-    std::vector<TKVXMFERecord> sorted;
-    sorted.reserve(n);
-    for (std::size_t index : order)
-        sorted.push_back(std::move(FRecords[index]));
-    FRecords.swap(sorted);
+    buffer = {};
+    places = {};
+    // The permutation is applied in place, cycle by cycle, so the items are
+    // never held twice.
+    std::vector<bool> placed(n, false);
+    for (std::size_t start = 0; start < n; ++start) {
+        if (placed[start])
+            continue;
+        placed[start] = true;
+        if (order[start] == start)
+            continue;
+        TKVXMFERecord first = std::move(FRecords[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            FRecords[at] = std::move(FRecords[order[at]]);
+            at = order[at];
+            placed[at] = true;
+        }
+        FRecords[at] = std::move(first);
+    }
 }
 
 void TKVXExportAttributes::BuildColumns()
@@ -85,32 +119,31 @@ void TKVXExportAttributes::BuildColumns()
 
 void TKVXExportAttributes::FillGrid()
 {
-    const std::size_t n = FRecords.size();
-    if (n == 0 || ColCount == 0)
+    if (FRecords.empty() || ColCount == 0)
         return;
-    // The classic filling walks the list with an index r and inserts blanks
-    // before r; here the result is built in a new list, which gives the
-    // same order without moving the tail of the list for every blank.
-    std::vector<TKVXMFERecord> grid;
-    grid.reserve(std::max<std::size_t>(n, std::size_t(RowCount) * std::size_t(ColCount)));
-    std::size_t r = 0; // next record not yet placed
+    // The classic filling walks the list with an index and inserts blanks
+    // before it; here the result is built in a new list, taking the items
+    // from the front of the old one, which gives the same order without
+    // moving the tail for every blank and never holds an item twice (the
+    // deque frees its blocks as they empty).
+    TKVXMFERecordList grid;
     int c = 0;
     int t = 0; // top of the current row
     const std::int64_t cells = std::int64_t(RowCount) * ColCount;
     for (std::int64_t cell = 0; cell < cells; ++cell) {
-        // r never passes the last record: once every record is placed, the
-        // last one stands for the rest of the grid.
-        const bool exhausted = r >= n;
-        const TKVXMFERecord& item = exhausted ? grid.back() : FRecords[r];
+        // Once every item is placed, the last one stands for the rest of the grid.
+        const bool exhausted = FRecords.empty();
+        const TKVXMFERecord& item = exhausted ? grid.back() : FRecords.front();
         const int x = FColumns[std::size_t(c)];
         if (c == 0)
             t = item.Top;
         if (item.Left - x <= KVX_EQUAL_X && std::abs(item.Top - t) <= KVX_EQUAL_Y) {
-            // The record occupies the cell (also one further left: the
+            // The item occupies the cell (also one further left: the
             // comparison is signed).
-            if (!exhausted)
-                grid.push_back(std::move(FRecords[r]));
-            ++r;
+            if (!exhausted) {
+                grid.push_back(std::move(FRecords.front()));
+                FRecords.pop_front();
+            }
         } else {
             TKVXMFERecord blank;
             blank.Kind = rkText;
@@ -120,18 +153,18 @@ void TKVXExportAttributes::FillGrid()
             blank.Left = x;
             blank.Top = t;
             if (exhausted)
-                grid.insert(grid.end() - 1, std::move(blank)); // before the last record
+                grid.insert(grid.end() - 1, std::move(blank)); // before the last item
             else
                 grid.push_back(std::move(blank));
         }
-        if (exhausted)
-            r = n; // stays at the last record
         if (++c == ColCount)
             c = 0;
     }
-    // Records the grid had no cell for follow in their order.
-    for (; r < n; ++r)
-        grid.push_back(std::move(FRecords[r]));
+    // Items the grid had no cell for follow in their order.
+    while (!FRecords.empty()) {
+        grid.push_back(std::move(FRecords.front()));
+        FRecords.pop_front();
+    }
     FRecords.swap(grid);
 }
 

@@ -23,7 +23,7 @@ struct Collected {
         filter.SetOffsetY(offsetY);
         filter.EnumerateMetafile(page);
     }
-    std::vector<TKVXMFERecord>& Items() { return filter.Records(); }
+    TKVXMFERecordList& Items() { return filter.Records(); }
     // Runs the grid building (it writes no file of its own).
     void Grid() { filter.SaveToFile(QStringLiteral("unused")); }
     QStringList Cells()
