@@ -311,8 +311,12 @@ void TKVXExpression::UpdateCurValue()
         if (!FNoFieldExpression.isNull() && SameText(FNoFieldExpression, FExpression)) {
             // Known to be no field reference: straight to the calculation.
         } else if (ValueIsField(manager, FExpression, lookup, settled)) {
-            // The field's own text, unmasked; "[Name]" names the field between the brackets.
+            // The field's own text, unmasked; "[Name]" names the field
+            // between the brackets, and parentheses around the reference
+            // ("([Amount])", "(Amount)") are no part of the name.
             QString name = FExpression.trimmed();
+            while (name.size() >= 2 && name.startsWith(u'(') && name.endsWith(u')'))
+                name = name.mid(1, name.size() - 2).trimmed();
             if (name.size() >= 2 && name.startsWith(u'[') && name.endsWith(u']'))
                 name = name.mid(1, name.size() - 2);
             TField* field = GetFieldByName(manager, name);

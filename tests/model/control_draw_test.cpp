@@ -319,6 +319,12 @@ TEST_F(ControlDrawTest, AFieldReferenceFollowsItsDataSetsChanges)
     other->Next();
     EXPECT_EQ(value(), u"second");
 
+    // Parentheses around a reference are no part of the field's name.
+    for (const char* text : {"(Amount)", "([Amount])", "( (Amount) )"}) {
+        plain->SetExpression(QString::fromLatin1(text));
+        EXPECT_EQ(value(), u"second") << text;
+    }
+
     plain->SetExpression(QStringLiteral("[Missing]"));
     EXPECT_THROW(value(), EKVXError) << "an unknown name is no field";
 }
