@@ -1,6 +1,6 @@
 #include "export/pdf_font_subset.h"
 
-#include "graphics/byte_io.h"
+#include "foundation/byte_io.h"
 
 #include <algorithm>
 #include <map>

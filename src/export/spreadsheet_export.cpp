@@ -2,7 +2,7 @@
 
 #include "export/export_file.h"
 #include "foundation/code_page.h"
-#include "graphics/byte_io.h"
+#include "foundation/byte_io.h"
 
 namespace vorel {
 

@@ -1,12 +1,13 @@
 #pragma once
-// Typed little-endian byte helpers for the binary formats of the foundation
-// layer (component streams, resource headers). Writers append to a
-// QByteArray; the reader is a cursor that never touches a byte outside its
-// data: callers ask Has(n) before reading n bytes, and a read past the end
-// returns 0 instead of reading out of bounds.
+// The typed byte helpers every binary format goes through: component
+// streams and resource headers, EMF records (little-endian), TrueType tables
+// (big-endian). Writers append to a QByteArray or patch it; the readers never
+// touch a byte outside their data: ByteReader is a cursor that returns 0
+// past the end (callers ask Has(n) first), ByteView checks every read
+// against its length (callers check counts with Fits() before looping).
 //
-// The helpers live in their own namespace so that a second copy elsewhere
-// (graphics/ has one for EMF) cannot clash with them in one program.
+// They live in vorel::bytes; the graphics and export code, which uses them
+// on every line, takes them into namespace vorel (see the end).
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -49,6 +50,146 @@ inline void writeF64le(QByteArray& out, double v)
     std::memcpy(&bits, &v, 8);
     writeU64le(out, bits);
 }
+
+inline void writeZeros(QByteArray& out, int count) { out.append(count, '\0'); }
+inline void writeU16be(QByteArray& out, std::uint16_t v)
+{
+    const char b[2] = {char(v >> 8), char(v & 0xFF)};
+    out.append(b, 2);
+}
+inline void writeU32be(QByteArray& out, std::uint32_t v)
+{
+    const char b[4] = {char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF), char(v & 0xFF)};
+    out.append(b, 4);
+}
+inline void patchU32be(QByteArray& out, int offset, std::uint32_t v)
+{
+    char* p = out.data() + offset;
+    p[0] = char(v >> 24);
+    p[1] = char((v >> 16) & 0xFF);
+    p[2] = char((v >> 8) & 0xFF);
+    p[3] = char(v & 0xFF);
+}
+// Overwrites 4 bytes at offset (used to patch sizes and counts afterwards).
+inline void patchU32le(QByteArray& out, int offset, std::uint32_t v)
+{
+    char* p = out.data() + offset;
+    p[0] = char(v & 0xFF);
+    p[1] = char((v >> 8) & 0xFF);
+    p[2] = char((v >> 16) & 0xFF);
+    p[3] = char(v >> 24);
+}
+inline void patchU16le(QByteArray& out, int offset, std::uint16_t v)
+{
+    char* p = out.data() + offset;
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+
+// Writes little-endian values into memory already sized for them (one
+// resize per record instead of an append per field).
+class LeWriter {
+public:
+    explicit LeWriter(char* p) : FP(p) {}
+    void u8(std::uint8_t v) { *FP++ = char(v); }
+    void u16(std::uint16_t v)
+    {
+        FP[0] = char(v & 0xFF);
+        FP[1] = char(v >> 8);
+        FP += 2;
+    }
+    void u32(std::uint32_t v)
+    {
+        FP[0] = char(v & 0xFF);
+        FP[1] = char((v >> 8) & 0xFF);
+        FP[2] = char((v >> 16) & 0xFF);
+        FP[3] = char(v >> 24);
+        FP += 4;
+    }
+    void i16(std::int16_t v) { u16(std::uint16_t(v)); }
+    void i32(std::int32_t v) { u32(std::uint32_t(v)); }
+    void f32(float v)
+    {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        u32(bits);
+    }
+    void zeros(int count)
+    {
+        std::memset(FP, 0, std::size_t(count));
+        FP += count;
+    }
+    char* Position() const { return FP; }
+    void Skip(int count) { FP += count; }
+
+private:
+    char* FP;
+};
+
+// --- reading ------------------------------------------------------------------
+
+// A read-only window on bytes. Out-of-range reads return 0; use Fits() first
+// wherever a wrong value would matter (every record reader does).
+class ByteView {
+public:
+    ByteView() = default;
+    ByteView(const std::uint8_t* data, std::size_t size) : FData(data), FSize(size) {}
+    explicit ByteView(const QByteArray& bytes)
+        : FData(reinterpret_cast<const std::uint8_t*>(bytes.constData())), FSize(std::size_t(bytes.size()))
+    {
+    }
+
+    const std::uint8_t* Data() const { return FData; }
+    std::size_t Size() const { return FSize; }
+    // True when [offset, offset + length) lies inside the view, computed
+    // without overflow for any 64-bit inputs.
+    bool Fits(std::uint64_t offset, std::uint64_t length) const
+    {
+        return offset <= FSize && length <= FSize - offset;
+    }
+    ByteView Sub(std::size_t offset, std::size_t length) const
+    {
+        return Fits(offset, length) ? ByteView(FData + offset, length) : ByteView();
+    }
+
+    std::uint8_t u8(std::size_t off) const { return Fits(off, 1) ? FData[off] : 0; }
+    std::uint16_t u16le(std::size_t off) const
+    {
+        return Fits(off, 2) ? std::uint16_t(FData[off] | (FData[off + 1] << 8)) : 0;
+    }
+    std::uint32_t u32le(std::size_t off) const
+    {
+        if (!Fits(off, 4))
+            return 0;
+        return std::uint32_t(FData[off]) | (std::uint32_t(FData[off + 1]) << 8)
+            | (std::uint32_t(FData[off + 2]) << 16) | (std::uint32_t(FData[off + 3]) << 24);
+    }
+    std::int16_t i16le(std::size_t off) const { return std::int16_t(u16le(off)); }
+    std::int32_t i32le(std::size_t off) const { return std::int32_t(u32le(off)); }
+    float f32le(std::size_t off) const
+    {
+        const std::uint32_t bits = u32le(off);
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    std::uint16_t u16be(std::size_t off) const
+    {
+        return Fits(off, 2) ? std::uint16_t((FData[off] << 8) | FData[off + 1]) : 0;
+    }
+    std::int16_t i16be(std::size_t off) const { return std::int16_t(u16be(off)); }
+    std::uint32_t u32be(std::size_t off) const
+    {
+        if (!Fits(off, 4))
+            return 0;
+        return (std::uint32_t(FData[off]) << 24) | (std::uint32_t(FData[off + 1]) << 16)
+            | (std::uint32_t(FData[off + 2]) << 8) | std::uint32_t(FData[off + 3]);
+    }
+
+private:
+    const std::uint8_t* FData = nullptr;
+    std::size_t FSize = 0;
+};
 
 // --- reading -----------------------------------------------------------------------
 
@@ -114,3 +255,7 @@ private:
 };
 
 } // namespace vorel::bytes
+
+namespace vorel {
+using namespace bytes;
+} // namespace vorel

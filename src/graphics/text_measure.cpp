@@ -1,6 +1,6 @@
 #include "graphics/text_measure.h"
 
-#include "graphics/byte_io.h"
+#include "foundation/byte_io.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>

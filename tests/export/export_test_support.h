@@ -6,7 +6,7 @@
 #include "export/export_registry.h"
 #include "foundation/user_interface.h"
 #include "frame/print_component.h"
-#include "graphics/byte_io.h"
+#include "foundation/byte_io.h"
 #include "graphics/metafile.h"
 #include "graphics/metafile_canvas.h"
 #include "support/golden.h"
