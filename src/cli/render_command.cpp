@@ -279,7 +279,8 @@ int RunRender(const QStringList& args, Streams io)
     TKVReport report;
     QList<int> pages;
     // The progress line is the frame's progress dialog; without it there
-    // would be nothing for Ctrl-C to cancel.
+    // would be nothing for Ctrl-C to cancel. Set again after a form is read:
+    // forms made for applications often turn it off.
     report.SetAnimatedStatus(true);
     try {
         if (prepared) {
@@ -290,6 +291,7 @@ int RunRender(const QStringList& args, Streams io)
             if (!options.Data.isEmpty())
                 load.EditForm = [&](FormComponent& tree) { ApplyDataBindings(tree, options.Data); };
             report.LoadReport(options.Input, load);
+            report.SetAnimatedStatus(true);
             CheckOutputIsNoInput(options.Output, options.Input, DataFiles(report));
             if (options.Language) {
                 report.Language()->SetAutoDetect(false);
