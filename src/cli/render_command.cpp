@@ -207,6 +207,22 @@ QStringList OutputNames(const QString& fileName, bool separate, const QList<int>
     return names;
 }
 
+// "3-4, 7": the numbers in ascending runs.
+QString PageRanges(const QSet<int>& numbers)
+{
+    QList<int> sorted = numbers.values();
+    std::sort(sorted.begin(), sorted.end());
+    QStringList runs;
+    for (qsizetype i = 0; i < sorted.size();) {
+        qsizetype j = i;
+        while (j + 1 < sorted.size() && sorted[j + 1] == sorted[j] + 1)
+            ++j;
+        runs << (j == i ? QString::number(sorted[i]) : QStringLiteral("%1-%2").arg(sorted[i]).arg(sorted[j]));
+        i = j + 1;
+    }
+    return runs.join(QStringLiteral(", "));
+}
+
 // Whether the file is this process's standard output (-o /dev/stdout):
 // the summary would then land in the middle of the output.
 bool IsStandardOutput(const QString& fileName)
@@ -313,18 +329,26 @@ int RunRender(const QStringList& args, Streams io)
             io.Err << kCancelledLine;
             return kExitInterrupted;
         }
-        const int pageCount = report.GetNumPages();
+        // The pages there are: a prepared report saved with a page list
+        // holds those pages only, under their own numbers.
+        QSet<int> present;
+        for (int i = 0; i < report.Pages().Count(); ++i)
+            present.insert(report.Pages().Items(i)->intNumPage + 1);
+        const int pageCount = int(present.size());
         if (options.Pages) {
             for (int number : GetValidPageNumbers(*options.Pages))
-                if (number >= 1 && number <= pageCount)
+                if (present.contains(number))
                     pages.append(number);
             if (pages.isEmpty())
-                throw EKVXError(QStringLiteral("--pages \"%1\" selects none of the report's %2 page(s)")
+                throw EKVXError(QStringLiteral("--pages \"%1\" selects none of the report's %2 page(s)%3")
                                     .arg(*options.Pages)
-                                    .arg(pageCount));
+                                    .arg(pageCount)
+                                    .arg(present.contains(1) && present.contains(pageCount)
+                                             ? QString()
+                                             : QStringLiteral(" (numbered %1)").arg(PageRanges(present))));
         } else {
-            for (int number = 1; number <= pageCount; ++number)
-                pages.append(number);
+            pages = present.values();
+            std::sort(pages.begin(), pages.end());
         }
         if (pages.isEmpty())
             throw EKVXError(QStringLiteral("the report has no pages; nothing written"));

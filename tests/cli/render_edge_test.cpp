@@ -538,6 +538,9 @@ TEST_F(RenderEdgeTest, InputsAreReadAsWhatTheyHoldAndBrokenOnesSayWhereInOneLine
     WriteFile(Out("half.zpg"), prepared.left(prepared.size() / 2));
     WriteFile(Out("text.zpg"), "hello world\n");
     WriteFile(Form("cut.kvx"), QByteArray(kListing).left(700));
+    // A prepared report of page 2 only: it has no page 1.
+    run = Run({"render", Form("listing.kvx"), "-o", "second.zpg", "--pages", "2", "-q"});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
 
     struct Case {
         QStringList Args;
@@ -555,6 +558,8 @@ TEST_F(RenderEdgeTest, InputsAreReadAsWhatTheyHoldAndBrokenOnesSayWhereInOneLine
         {{"render", "text.zpg", "-o", "f.csv"}, 1, "text.zpg"},
         {{"render", Form("cut.kvx"), "-o", "g.csv"}, 1, "offset 700"},
         {{"info", Form("cut.kvx")}, 1, "offset 700"},
+        {{"render", "second.zpg", "-o", "h.csv", "--pages", "1"}, 1, "selects none of the report's 1 page(s) (numbered 2)"},
+        {{"render", "second.zpg", "-o", "i.csv"}, 0, "i.csv: 1 page in"},
     };
     for (const Case& c : cases) {
         const ToolRun run = Run(c.Args);
@@ -564,11 +569,13 @@ TEST_F(RenderEdgeTest, InputsAreReadAsWhatTheyHoldAndBrokenOnesSayWhereInOneLine
             EXPECT_TRUE(run.Err.contains(c.Said)) << run.Err.toStdString();
         } else if (c.ExitCode == 2) {
             EXPECT_TRUE(run.Err.contains(c.Said)) << run.Err.toStdString();
+        } else {
+            EXPECT_TRUE(run.Out.startsWith(c.Said)) << run.Out.toStdString();
         }
     }
     EXPECT_TRUE(FirstRow(Out("a.csv")).contains(QStringLiteral("nobody")));
     EXPECT_TRUE(FirstRow(Out("b.csv")).contains(QStringLiteral("Zed")));
-    for (const char* name : {"c.csv", "d.csv", "e.csv", "f.csv", "g.csv"})
+    for (const char* name : {"c.csv", "d.csv", "e.csv", "f.csv", "g.csv", "h.csv"})
         EXPECT_FALSE(QFile::exists(Out(QString::fromLatin1(name)))) << name;
 }
 
