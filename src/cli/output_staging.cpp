@@ -72,6 +72,7 @@ TOutputStaging::TOutputStaging(const QString& output, bool separateFiles)
     bool copy = false;
     if (!separateFiles && special) {
         copy = true;
+        FSpecialTarget = true;
     } else if (!CanCreateFilesIn(FTargetFolder)) {
         const int error = errno;
         if (separateFiles || !exists || ::access(QFile::encodeName(target).constData(), W_OK) != 0)

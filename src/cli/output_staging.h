@@ -40,6 +40,9 @@ public:
     // EKVXError naming the file that cannot be placed; nothing is moved when
     // a check fails before the first move.
     void Publish(const QStringList& outputs);
+    // The output is a device or a pipe: writing into it may wait for a
+    // reader, and what was written cannot be taken back.
+    bool WritesIntoSpecialFile() const { return FSpecialTarget; }
     // A message of a writer with the private folder's name replaced by the
     // target folder's, as the user named it.
     QString Translate(QString message) const;
@@ -53,6 +56,7 @@ private:
     QString FFileName;     // the output's own file name
     QString FStagedFile;
     QString FCopyTarget;   // non-empty: copy into this file instead of renaming
+    bool FSpecialTarget = false;
 };
 
 } // namespace vorel::cli

@@ -382,21 +382,29 @@ int RunRender(const QStringList& args, Streams io)
         return kExitBadInput;
     }
 
-    {
-        // A second Ctrl-C waits until the files are in place (or removes
-        // them all): never half of them.
-        std::lock_guard<std::mutex> lock(InterruptLock());
-        if (Interrupted()) {
-            io.Err << kCancelledLine;
-            return kExitInterrupted;
+    const QStringList outputs = OutputNames(staging->FileName(), options.Separate, pages, report.GetNumBars());
+    try {
+        if (staging->WritesIntoSpecialFile()) {
+            // A pipe may wait for its reader: Ctrl-C must still end the run.
+            if (Interrupted()) {
+                io.Err << kCancelledLine;
+                return kExitInterrupted;
+            }
+            staging->Publish(outputs);
+        } else {
+            // A second Ctrl-C waits until the files are in place (or
+            // removes them all): never half of them.
+            std::lock_guard<std::mutex> lock(InterruptLock());
+            if (Interrupted()) {
+                io.Err << kCancelledLine;
+                return kExitInterrupted;
+            }
+            staging->Publish(outputs);
+            InterruptsDone();
         }
-        try {
-            staging->Publish(OutputNames(staging->FileName(), options.Separate, pages, report.GetNumBars()));
-        } catch (const EKVXError& e) {
-            io.Err << "vorel render: " << e.Message() << "\n";
-            return kExitBadInput;
-        }
-        InterruptsDone();
+    } catch (const EKVXError& e) {
+        io.Err << "vorel render: " << OneLine(e.Message()) << "\n";
+        return kExitBadInput;
     }
     if (!options.Quiet && !IsStandardOutput(options.Output)) {
         io.Out << options.Output << ": " << pages.size() << (pages.size() == 1 ? " page" : " pages") << " in "

@@ -392,6 +392,27 @@ TEST_F(RenderEdgeTest, LinksPipesAndPermissionsOfTheOutputSurvive)
     EXPECT_TRUE(received.contains("nobody"));
 }
 
+TEST_F(RenderEdgeTest, CtrlCEndsARunWaitingForAPipesReader)
+{
+    const QByteArray fifo = QFile::encodeName(Out("pipe"));
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    QProcess process;
+    process.setWorkingDirectory(work.path());
+    process.start(VorelBinary(), {"render", Form("listing.kvx"), "-o", "pipe", "--format", "csv"});
+    ASSERT_TRUE(process.waitForStarted());
+    // Nobody reads: the finished report waits to be written.
+    ASSERT_FALSE(process.waitForFinished(2000));
+    ::kill(pid_t(process.processId()), SIGINT);
+    QThread::msleep(100);
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 130);
+    struct stat info {};
+    ASSERT_EQ(lstat(fifo.constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(WorkEntries(), QStringList{"pipe"});
+}
+
 TEST_F(RenderEdgeTest, AFolderWithoutWritePermissionIsRefusedBeforeTheWork)
 {
     if (geteuid() == 0)
