@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -378,7 +379,7 @@ int RunRender(const QStringList& args, Streams io)
         io.Err << "vorel render: " << OneLine(message) << "\n";
         return kExitBadInput;
     } catch (const std::exception& e) {
-        io.Err << "vorel render: " << options.Input << ": " << e.what() << "\n";
+        io.Err << "vorel render: " << options.Input << ": " << OneLine(QString::fromLocal8Bit(e.what())) << "\n";
         return kExitBadInput;
     }
 
