@@ -19,14 +19,15 @@ bool IsDataSetClass(const QString& className)
     return meta && meta->inherits(&TDataSet::staticMetaObject);
 }
 
-FormComponent* FindEntry(FormComponent& entry, const QString& name)
+// Every entry answering to the name: component names are not case-sensitive,
+// and a form may hold two entries of one name (the later replaces the
+// earlier as the form is read).
+void FindEntries(FormComponent& entry, const QString& name, QList<FormComponent*>& found)
 {
     if (entry.Name.compare(name, Qt::CaseInsensitive) == 0)
-        return &entry;
+        found.append(&entry);
     for (FormComponent& child : entry.Children)
-        if (FormComponent* found = FindEntry(child, name))
-            return found;
-    return nullptr;
+        FindEntries(child, name, found);
 }
 
 bool RefersTo(const FormValue& value, const QString& name)
@@ -83,16 +84,15 @@ void SetProperty(FormComponent& entry, const QString& name, const FormValue& val
     entry.Properties.push_back(std::move(property));
 }
 
-// Keeps the properties a data set of another class shares with every data
-// set: the link to a master and whether it opens.
-void KeepOnly(FormComponent& entry, std::initializer_list<QStringView> names)
+void RemoveProperty(FormComponent& entry, QStringView name)
 {
-    std::erase_if(entry.Properties, [&](const FormProperty& property) {
-        for (QStringView name : names)
-            if (property.Name.compare(name, Qt::CaseInsensitive) == 0)
-                return false;
-        return true;
-    });
+    std::erase_if(entry.Properties,
+                  [&](const FormProperty& property) { return property.Name.compare(name, Qt::CaseInsensitive) == 0; });
+}
+
+QString IdentOf(const FormProperty* property)
+{
+    return property && property->Value.Kind == vaIdent ? property->Value.Text : QString();
 }
 
 void Bind(FormComponent& entry, const TDataBinding& binding)
@@ -100,30 +100,40 @@ void Bind(FormComponent& entry, const TDataBinding& binding)
     const QString sqlClass = QString::fromLatin1(TSqlDataSet::staticMetaObject.className()).section(QStringLiteral("::"), -1);
     const QString csvClass = QString::fromLatin1(TCsvDataSet::staticMetaObject.className()).section(QStringLiteral("::"), -1);
     if (binding.Csv) {
+        // A detail's rows follow its master through its query's parameters;
+        // a CSV file would give every row under every master record.
+        const QString master = IdentOf(FindProperty(entry, u"Master"));
+        if (!master.isEmpty())
+            throw EKVXError(QStringLiteral("%1 is a detail of %2; a CSV file cannot follow its master, bind it "
+                                           "to an SQL source with a query that takes the master's fields")
+                                .arg(entry.Name, master));
         if (entry.ClassName.compare(csvClass, Qt::CaseInsensitive) != 0) {
             entry.ClassName = csvClass;
-            KeepOnly(entry, {u"Active"});
+            entry.Properties.clear();
         }
         SetProperty(entry, QStringLiteral("FileName"), FormValue::String(binding.Location));
-        return;
-    }
-    if (entry.ClassName.compare(sqlClass, Qt::CaseInsensitive) != 0) {
-        if (binding.Sql.isEmpty() && entry.ClassName.isEmpty())
-            throw EKVXError(QStringLiteral("the form refers to %1 but does not hold it; give the query with "
-                                           "?sql=SELECT ...")
+    } else {
+        if (entry.ClassName.compare(sqlClass, Qt::CaseInsensitive) != 0) {
+            if (binding.Sql.isEmpty() && entry.ClassName.isEmpty())
+                throw EKVXError(QStringLiteral("the form refers to %1 but does not hold it; give the query with "
+                                               "?sql=SELECT ...")
+                                    .arg(entry.Name));
+            if (binding.Sql.isEmpty())
+                throw EKVXError(QStringLiteral("the data set %1 of the form is a %2; give the query with ?sql=SELECT ...")
+                                    .arg(entry.Name, entry.ClassName));
+            entry.ClassName = sqlClass;
+            entry.Properties.clear();
+        }
+        if (binding.Sql.isEmpty() && !FindProperty(entry, u"SQL"))
+            throw EKVXError(QStringLiteral("the data set %1 of the form has no query; give it with ?sql=SELECT ...")
                                 .arg(entry.Name));
-        if (binding.Sql.isEmpty())
-            throw EKVXError(QStringLiteral("the data set %1 of the form is a %2; give the query with ?sql=SELECT ...")
-                                .arg(entry.Name, entry.ClassName));
-        entry.ClassName = sqlClass;
-        KeepOnly(entry, {u"Active"});
+        SetProperty(entry, QStringLiteral("Connection"), FormValue::String(binding.Location));
+        if (!binding.Sql.isEmpty())
+            SetProperty(entry, QStringLiteral("SQL"), FormValue::String(binding.Sql));
     }
-    if (binding.Sql.isEmpty() && !FindProperty(entry, u"SQL"))
-        throw EKVXError(QStringLiteral("the data set %1 of the form has no query; give it with ?sql=SELECT ...")
-                            .arg(entry.Name));
-    SetProperty(entry, QStringLiteral("Connection"), FormValue::String(binding.Location));
-    if (!binding.Sql.isEmpty())
-        SetProperty(entry, QStringLiteral("SQL"), FormValue::String(binding.Sql));
+    // Opened after the form is read, masters first, so that a source given
+    // on the command line is reported as such rather than as a line of the form.
+    RemoveProperty(entry, u"Active");
 }
 
 } // namespace
@@ -150,14 +160,24 @@ bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& e
         binding.Location = QFileInfo(binding.Location).absoluteFilePath();
         return true;
     }
-    // The query is the last item of the source: "?sql=" or "&sql=" up to the end.
+    // The query is the last item of the source: from the first "?sql=" or
+    // "&sql=" to the end (the query itself may hold either text).
     QString connection = source;
+    qsizetype at = -1;
+    qsizetype markerSize = 0;
     for (const QLatin1String marker : {QLatin1String("?sql="), QLatin1String("&sql=")}) {
-        const qsizetype at = source.indexOf(marker, 0, Qt::CaseInsensitive);
-        if (at >= 0) {
-            connection = source.left(at);
-            binding.Sql = source.mid(at + marker.size()).trimmed();
-            break;
+        const qsizetype found = source.indexOf(marker, 0, Qt::CaseInsensitive);
+        if (found >= 0 && (at < 0 || found < at)) {
+            at = found;
+            markerSize = marker.size();
+        }
+    }
+    if (at >= 0) {
+        connection = source.left(at);
+        binding.Sql = source.mid(at + markerSize).trimmed();
+        if (binding.Sql.isEmpty()) {
+            error = QStringLiteral("--data \"%1\": sql= gives no query").arg(argument);
+            return false;
         }
     }
     const bool sqlite = connection.startsWith(u"sqlite:", Qt::CaseInsensitive) ||
@@ -190,11 +210,16 @@ bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& e
 void ApplyDataBindings(FormComponent& tree, const QList<TDataBinding>& bindings)
 {
     for (const TDataBinding& binding : bindings) {
-        FormComponent* entry = FindEntry(tree, binding.Name);
-        if (entry && !IsDataSetClass(entry->ClassName))
+        QList<FormComponent*> entries;
+        FindEntries(tree, binding.Name, entries);
+        QList<FormComponent*> dataSets;
+        for (FormComponent* entry : entries)
+            if (IsDataSetClass(entry->ClassName))
+                dataSets.append(entry);
+        if (dataSets.isEmpty() && !entries.isEmpty())
             throw EKVXError(QStringLiteral("--data %1: the form's %1 is a %2, not a data set")
-                                .arg(binding.Name, entry->ClassName));
-        if (!entry) {
+                                .arg(binding.Name, entries.first()->ClassName));
+        if (entries.isEmpty()) {
             if (!RefersTo(tree, binding.Name)) {
                 QStringList names;
                 CollectDataSetNames(tree, names);
@@ -207,10 +232,12 @@ void ApplyDataBindings(FormComponent& tree, const QList<TDataBinding>& bindings)
             added.Name = binding.Name;
             added.Complete = true;
             tree.Children.push_back(std::move(added));
-            entry = &tree.Children.back();
+            dataSets.append(&tree.Children.back());
         }
+        // A name held twice: whichever entry the reader keeps gets the source.
         try {
-            Bind(*entry, binding);
+            for (FormComponent* entry : dataSets)
+                Bind(*entry, binding);
         } catch (const EKVXError& e) {
             throw EKVXError(QStringLiteral("--data %1: %2").arg(binding.Name, e.Message()));
         }

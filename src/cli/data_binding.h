@@ -27,10 +27,12 @@ struct TDataBinding {
 // Parses "NAME=SOURCE"; false and a message naming the argument when malformed.
 bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& error);
 
-// Rewrites the data set entries of a report form's component tree. A name
-// the form neither holds nor refers to raises EKVXError listing the data sets
-// it has; so does an SQL source without a query for a form data set that
-// has none.
+// Rewrites the data set entries of a report form's component tree: every
+// data set entry of the name (names are not case-sensitive) gets the source
+// and is left closed, to be opened once the form is read. A name the form
+// neither holds nor refers to raises EKVXError listing the data sets it has;
+// so does an SQL source without a query for a form data set that has none,
+// and a CSV source for a detail (a CSV file cannot follow its master).
 void ApplyDataBindings(FormComponent& tree, const QList<TDataBinding>& bindings);
 
 } // namespace vorel::cli

@@ -3,6 +3,7 @@
 // variables.
 
 #include "cli/commands.h"
+#include "cli/input_kind.h"
 
 #include "data/csv_dataset.h"
 #include "data/sql_dataset.h"
@@ -99,13 +100,20 @@ QString DescribeControl(const TKVXControl* control)
 
 } // namespace
 
-int RunInfo(const QStringList& args, Streams io)
+int RunInfo(const QStringList& givenArgs, Streams io)
 {
-    if (args.size() != 1 || args.first().startsWith(u'-')) {
+    // "--" ends the options (there are none): a form may start with '-'.
+    const bool optionsEnded = !givenArgs.isEmpty() && givenArgs.first() == u"--";
+    const QStringList args = optionsEnded ? givenArgs.mid(1) : givenArgs;
+    if (args.size() != 1 || (!optionsEnded && args.first().startsWith(u'-') && args.first() != u"-")) {
         io.Err << "vorel info: expected one report form\nUsage:\n" << kInfoUsage;
         return kExitUsage;
     }
     const QString& fileName = args.first();
+    if (SniffInput(fileName) == TInputKind::Prepared) {
+        io.Err << "vorel info: " << fileName << ": a prepared report, not a report form (vorel render reads it)\n";
+        return kExitBadInput;
+    }
     TKVReport report;
     TReportLoadResult loaded;
     QString formName;
@@ -183,6 +191,8 @@ int RunInfo(const QStringList& args, Streams io)
     if (variables->Count() == 0)
         io.Out << "  (none)\n";
 
+    // The listing first, then what is wrong with it, also when both go to one place.
+    io.Out.flush();
     for (const QString& warning : loaded.Warnings())
         io.Err << "vorel info: " << fileName << ": " << warning << "\n";
     return kExitOk;

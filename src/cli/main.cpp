@@ -3,6 +3,7 @@
 
 #include "auto/library.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "foundation/version.h"
 
 #include <QGuiApplication>
@@ -68,6 +69,9 @@ const Command* FindCommand(const QString& word)
 
 int main(int argc, char** argv)
 {
+    // Before any thread exists, so that every thread inherits it: render
+    // takes Ctrl-C in a watcher thread of its own.
+    vorel::cli::BlockInterruptSignals();
     // A headless tool: fonts and images work without a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -93,5 +97,7 @@ int main(int argc, char** argv)
         err << "vorel: unknown command \"" << args.first() << "\"\n";
         return PrintUsage(err, kExitUsage);
     }
+    if (command->Run != RunRender)
+        vorel::cli::UnblockInterruptSignals();
     return command->Run(args.mid(1), Streams{out, err});
 }

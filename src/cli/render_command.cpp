@@ -3,12 +3,16 @@
 // prepared report. One line of progress on a terminal, one line of summary.
 
 #include "cli/commands.h"
-#include "cli/data_binding.h"
 #include "cli/diagnose.h"
+#include "cli/input_kind.h"
 #include "cli/interrupt.h"
 #include "cli/output_format.h"
+#include "cli/output_staging.h"
+#include "cli/render_options.h"
 
+#include "data/csv_dataset.h"
 #include "data/sql_dataset.h"
+#include "export/export_base.h"
 #include "foundation/errors.h"
 #include "foundation/parameter_dialog.h"
 #include "foundation/user_interface.h"
@@ -17,9 +21,11 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QMetaEnum>
+#include <QRegularExpression>
 #include <QSet>
-#include <optional>
+#include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorel::cli {
 
@@ -38,137 +44,105 @@ const char* const kRenderUsage =
     "      --two-pass             prepare twice (page counts known on every page)\n"
     "      --language ID          texts of the report's messages: 0..8 or a name\n"
     "                             (English, Russian, German, ...)\n"
-    "      --quiet                no progress line, no summary\n";
+    "      --quiet, -q            no progress line, no summary\n"
+    "      --                     what follows is the form, even if it starts with -\n";
 
 namespace {
 
-struct TRenderOptions {
-    QString Input;
-    QString Output;
-    QString Format;
-    std::optional<QString> Pages;
-    bool Separate = false;
-    QList<QPair<QString, QString>> Params;
-    QList<TDataBinding> Data;
-    bool TwoPass = false;
-    std::optional<TKVXLangID> Language;
-    bool Quiet = false;
+const char kCancelledLine[] = "vorel render: cancelled; nothing written\n";
+
+// The headless interface, whose progress dialog also counts as cancelled
+// once Ctrl-C was pressed: a dialog created after the signal (the second
+// pass, the export) would otherwise start uncancelled.
+class TRenderInterface final : public THeadlessUserInterface {
+public:
+    bool ProgressCanceled() override
+    {
+        return THeadlessUserInterface::ProgressCanceled() || (Progress().Exists && Interrupted());
+    }
 };
 
-// Thrown for wrong usage (exit 2), as opposed to bad input (EKVXError, exit 1).
-struct UsageError {
-    QString Message;
+struct TInstalledInterface {
+    explicit TInstalledInterface(TKVXUserInterface* ui) { SetUserInterface(ui); }
+    ~TInstalledInterface() { SetUserInterface(nullptr); }
 };
 
-std::optional<TKVXLangID> ParseLanguage(const QString& text)
+bool SameFile(const QString& a, const QString& b)
 {
-    bool isNumber = false;
-    const int number = text.toInt(&isNumber);
-    if (isNumber)
-        return number >= 0 && number < KVX_LANGUAGE_COUNT ? std::optional(TKVXLangID(number)) : std::nullopt;
-    const QMetaEnum meta = QMetaEnum::fromType<TKVXLangID>();
-    for (int i = 0; i < meta.keyCount(); ++i) {
-        const QString key = QString::fromLatin1(meta.key(i)); // "lnGerman"
-        if (key.compare(text, Qt::CaseInsensitive) == 0 || key.mid(2).compare(text, Qt::CaseInsensitive) == 0)
-            return TKVXLangID(meta.value(i));
-    }
-    return std::nullopt;
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
 }
 
-QString LanguageNames()
+// The files a report reads its rows from, as it opens them.
+QStringList DataFiles(TKVReport& report)
 {
-    QStringList names;
-    const QMetaEnum meta = QMetaEnum::fromType<TKVXLangID>();
-    for (int i = 0; i < meta.keyCount(); ++i)
-        names << QString::fromLatin1(meta.key(i)).mid(2);
-    return names.join(u", ");
-}
-
-TRenderOptions ParseRenderOptions(const QStringList& args)
-{
-    TRenderOptions options;
-    QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        // "--name=value" and "--name value" alike.
-        QString name = arg;
-        std::optional<QString> inlineValue;
-        if (arg.startsWith(u"--") && arg.contains(u'=')) {
-            name = arg.section(u'=', 0, 0);
-            inlineValue = arg.section(u'=', 1);
-        }
-        const auto value = [&]() -> QString {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                throw UsageError{QStringLiteral("%1 needs a value").arg(name)};
-            return args[++i];
-        };
-        if (name == u"-o" || name == u"--output") {
-            options.Output = value();
-        } else if (name == u"--format") {
-            options.Format = value();
-        } else if (name == u"--pages") {
-            options.Pages = value();
-        } else if (name == u"--separate") {
-            options.Separate = true;
-        } else if (name == u"--param") {
-            const QString text = value();
-            const qsizetype eq = text.indexOf(u'=');
-            if (eq <= 0)
-                throw UsageError{QStringLiteral("--param \"%1\": expected NAME=VALUE").arg(text)};
-            options.Params.append({text.left(eq), text.mid(eq + 1)});
-        } else if (name == u"--data") {
-            TDataBinding binding;
-            QString error;
-            if (!ParseDataBinding(value(), binding, error))
-                throw UsageError{error};
-            options.Data.append(binding);
-        } else if (name == u"--two-pass") {
-            options.TwoPass = true;
-        } else if (name == u"--language") {
-            const QString text = value();
-            options.Language = ParseLanguage(text);
-            if (!options.Language)
-                throw UsageError{QStringLiteral("--language \"%1\": expected 0..8 or one of %2").arg(text, LanguageNames())};
-        } else if (name == u"--quiet" || name == u"-q") {
-            options.Quiet = true;
-        } else if (arg.startsWith(u'-') && arg.size() > 1) {
-            throw UsageError{QStringLiteral("unknown option \"%1\"").arg(arg)};
-        } else {
-            positional << arg;
+    QStringList files;
+    for (int i = 0; i < report.ComponentCount(); ++i) {
+        if (const auto* csv = qobject_cast<const TCsvDataSet*>(report.Components(i))) {
+            files << csv->ResolvePath(csv->FileName());
+        } else if (const auto* sql = qobject_cast<const TSqlDataSet*>(report.Components(i))) {
+            const QString connection = sql->Connection().trimmed();
+            if (!connection.startsWith(u"sqlite:", Qt::CaseInsensitive) &&
+                !connection.startsWith(u"sqlite3:", Qt::CaseInsensitive))
+                continue;
+            QString path = connection.section(u':', 1);
+            if (path.startsWith(u"//"))
+                path = path.mid(2);
+            files << sql->ResolvePath(path);
         }
     }
-    if (positional.size() != 1)
-        throw UsageError{positional.isEmpty() ? QStringLiteral("no report form named")
-                                              : QStringLiteral("one report form at a time (got %1)").arg(positional.size())};
-    options.Input = positional.first();
-    if (options.Output.isEmpty())
-        throw UsageError{QStringLiteral("no output file named (-o OUT)")};
-    return options;
+    return files;
 }
 
-bool IsPreparedReport(const QString& fileName)
+// An output that is the form or a data file would destroy what the report
+// is made from.
+void CheckOutputIsNoInput(const QString& output, const QString& input, const QStringList& dataFiles)
 {
-    return QFileInfo(fileName).suffix().compare(u"zpg", Qt::CaseInsensitive) == 0;
+    if (SameFile(output, input))
+        throw UsageError{QStringLiteral("the output %1 is the report's own file %2; nothing written").arg(output, input)};
+    for (const QString& file : dataFiles)
+        if (SameFile(output, file))
+            throw UsageError{QStringLiteral("the output %1 is the data file %2 the report reads; nothing written")
+                                 .arg(output, file)};
 }
 
-// Values from the command line: a parameter the dialog would ask for gets
-// the text as its editor; every named parameter takes the value as its
-// editor would write it back, so that parameters the report never asks for
-// can be set too. Unknown names are bad input.
+// By exact name first, then by display label (a label may repeat another
+// parameter's name); a label that two parameters share names neither.
+int FindParameter(const TKVXParameters& parameters, const QString& name)
+{
+    for (int i = 0; i < parameters.Count(); ++i)
+        if (parameters.GetParameter(i)->Name() == name)
+            return i;
+    int found = -1;
+    for (int i = 0; i < parameters.Count(); ++i) {
+        if (parameters.GetParameter(i)->DisplayLabel() != name)
+            continue;
+        if (found >= 0)
+            throw EKVXError(QStringLiteral("--param %1: the parameters %2 and %3 both show %1; name one of them")
+                                .arg(name, parameters.GetParameter(found)->Name(), parameters.GetParameter(i)->Name()));
+        found = i;
+    }
+    return found;
+}
+
+bool IsCheckBoxText(const QString& text)
+{
+    const QString t = text.trimmed().toLower();
+    for (const char* known : {"true", "1", "yes", "on", "false", "0", "no", "off"})
+        if (t == QLatin1String(known))
+            return true;
+    return false;
+}
+
+// Values from the command line take effect as the parameter dialog would
+// write them back. No text is left for the dialog itself: asked during
+// preparation it is skipped, so the values given here stand and parameters
+// not given keep theirs. Unknown names and values are bad input.
 void ApplyParameters(TKVReport& report, const QList<QPair<QString, QString>>& params)
 {
-    THeadlessUserInterface* ui = HeadlessUserInterface();
-    ui->ClearParameterTexts();
     TKVXParameters& parameters = *report.Parameters();
     for (const auto& [name, text] : params) {
-        int index = -1;
-        for (int i = 0; i < parameters.Count() && index < 0; ++i) {
-            const TKVXParameter* p = parameters.GetParameter(i);
-            if (p->Name() == name || p->DisplayLabel() == name)
-                index = i;
-        }
+        const int index = FindParameter(parameters, name);
         if (index < 0) {
             QStringList names;
             for (int i = 0; i < parameters.Count(); ++i)
@@ -183,17 +157,21 @@ void ApplyParameters(TKVReport& report, const QList<QPair<QString, QString>>& pa
         prompt.Name = parameter->Name();
         prompt.Editor = parameter->ParameterEditor();
         prompt.Items = parameter->ParamPromptValues()->List();
+        if (prompt.Editor == peCheckBox && !IsCheckBoxText(text))
+            throw EKVXError(QStringLiteral("--param %1: \"%2\" is no check box value (true, 1, yes, on or false, 0, "
+                                           "no, off)")
+                                .arg(name, text));
         if (!SetPromptFromText(prompt, text))
             throw EKVXError(QStringLiteral("--param %1: \"%2\" is not one of %3")
                                 .arg(name, text, prompt.Items.join(QStringLiteral(", "))));
         model.Prompts.append(prompt);
         ApplyParameterDialog(parameters, model);
-        ui->SetParameterText(parameter->Name(), text);
     }
 }
 
-// Opens what the report reads, masters before their details.
-void OpenDataSets(TKVReport& report)
+// Opens what the report reads, masters before their details. A data set
+// bound on the command line says so in its error.
+void OpenDataSets(TKVReport& report, const QList<TDataBinding>& bindings)
 {
     QSet<TDataSet*> visiting;
     std::function<void(TDataSet*)> open = [&](TDataSet* dataSet) {
@@ -202,7 +180,14 @@ void OpenDataSets(TKVReport& report)
         visiting.insert(dataSet);
         if (auto* sql = qobject_cast<TSqlDataSet*>(dataSet))
             open(sql->Master());
-        dataSet->Open();
+        try {
+            dataSet->Open();
+        } catch (const EKVXError& e) {
+            for (const TDataBinding& binding : bindings)
+                if (binding.Name.compare(dataSet->Name(), Qt::CaseInsensitive) == 0)
+                    throw EKVXError(QStringLiteral("--data %1: %2").arg(binding.Name, e.Message()));
+            throw;
+        }
     };
     open(report.DataSet());
     for (TKVXBand* band : report.Bands())
@@ -211,48 +196,111 @@ void OpenDataSets(TKVReport& report)
         open(qobject_cast<TDataSet*>(report.Components(i)));
 }
 
+// The names the writers give the files of the selected pages.
+QStringList OutputNames(const QString& fileName, bool separate, const QList<int>& pages, int numBars)
+{
+    if (!separate)
+        return {fileName};
+    QStringList names;
+    for (int page : pages)
+        for (int bar = 0; bar < std::max(1, numBars); ++bar)
+            names << QFileInfo(PageFileName(fileName, page - 1, bar)).fileName();
+    return names;
+}
+
+// "3-4, 7": the numbers in ascending runs.
+QString PageRanges(const QSet<int>& numbers)
+{
+    QList<int> sorted = numbers.values();
+    std::sort(sorted.begin(), sorted.end());
+    QStringList runs;
+    for (qsizetype i = 0; i < sorted.size();) {
+        qsizetype j = i;
+        while (j + 1 < sorted.size() && sorted[j + 1] == sorted[j] + 1)
+            ++j;
+        runs << (j == i ? QString::number(sorted[i]) : QStringLiteral("%1-%2").arg(sorted[i]).arg(sorted[j]));
+        i = j + 1;
+    }
+    return runs.join(QStringLiteral(", "));
+}
+
+// Whether the file is this process's standard output (-o /dev/stdout):
+// the summary would then land in the middle of the output.
+bool IsStandardOutput(const QString& fileName)
+{
+    struct stat out {};
+    struct stat file {};
+    return fstat(STDOUT_FILENO, &out) == 0 && stat(QFile::encodeName(fileName).constData(), &file) == 0 &&
+           out.st_dev == file.st_dev && out.st_ino == file.st_ino;
+}
+
+// Messages are one line: a database may answer in several.
+QString OneLine(QString message)
+{
+    message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    static const QRegularExpression breaks(QStringLiteral("\\s*\n\\s*"));
+    return message.replace(breaks, QStringLiteral(" ")).trimmed();
+}
+
 QString Seconds(qint64 nanoseconds)
 {
     return QString::number(double(nanoseconds) / 1e9, 'f', 2) + QStringLiteral(" s");
+}
+
+int Usage(Streams io, const QString& message)
+{
+    io.Err << "vorel render: " << message << "\nUsage:\n" << kRenderUsage;
+    return kExitUsage;
 }
 
 } // namespace
 
 int RunRender(const QStringList& args, Streams io)
 {
+    WatchInterrupts(kCancelledLine);
     TRenderOptions options;
     TOutputFormat format;
+    bool prepared = false;
     try {
         options = ParseRenderOptions(args);
         format = ChooseOutputFormat(options.Format, options.Output);
-        if (IsPreparedReport(options.Input) &&
-            (!options.Params.isEmpty() || !options.Data.isEmpty() || options.TwoPass || options.Language))
-            throw UsageError{QStringLiteral("--param, --data, --two-pass and --language apply to report forms, "
-                                            "not to a prepared report")};
+        prepared = InputKind(options.Input) == TInputKind::Prepared;
+        if (prepared && (!options.Params.isEmpty() || !options.Data.isEmpty() || options.TwoPass || options.Language))
+            throw UsageError{QStringLiteral("%1 is a prepared report: --param, --data, --two-pass and --language "
+                                            "apply to report forms only")
+                                 .arg(options.Input)};
+        CheckOutputIsNoInput(options.Output, options.Input, {});
     } catch (const UsageError& e) {
-        io.Err << "vorel render: " << e.Message << "\nUsage:\n" << kRenderUsage;
-        return kExitUsage;
+        return Usage(io, e.Message);
     } catch (const EKVXError& e) {
-        io.Err << "vorel render: " << e.Message() << "\n";
-        return kExitUsage;
+        return Usage(io, e.Message());
     }
 
-    InstallInterruptHandler();
-    THeadlessUserInterface* ui = HeadlessUserInterface();
+    // The output's folder is checked before the work starts.
+    std::unique_ptr<TOutputStaging> staging;
+    try {
+        staging = std::make_unique<TOutputStaging>(options.Output, options.Separate);
+    } catch (const EKVXError& e) {
+        io.Err << "vorel render: " << e.Message() << "\n";
+        return kExitBadInput;
+    }
+
+    TRenderInterface ui;
+    TInstalledInterface installed(&ui);
     if (options.Quiet)
-        ui->SetProgressOutput([](const QByteArray&) {}, false);
+        ui.SetProgressOutput([](const QByteArray&) {}, false);
 
     QElapsedTimer clock;
     clock.start();
     qint64 loadNs = 0, prepareNs = 0, exportNs = 0;
     TKVReport report;
-    int pageCount = 0;
     QList<int> pages;
     // The progress line is the frame's progress dialog; without it there
-    // would be nothing for Ctrl-C to cancel.
+    // would be nothing for Ctrl-C to cancel. Set again after a form is read:
+    // forms made for applications often turn it off.
     report.SetAnimatedStatus(true);
     try {
-        if (IsPreparedReport(options.Input)) {
+        if (prepared) {
             report.LoadPreparedReport(options.Input);
             loadNs = clock.nsecsElapsed();
         } else {
@@ -260,6 +308,8 @@ int RunRender(const QStringList& args, Streams io)
             if (!options.Data.isEmpty())
                 load.EditForm = [&](FormComponent& tree) { ApplyDataBindings(tree, options.Data); };
             report.LoadReport(options.Input, load);
+            report.SetAnimatedStatus(true);
+            CheckOutputIsNoInput(options.Output, options.Input, DataFiles(report));
             if (options.Language) {
                 report.Language()->SetAutoDetect(false);
                 report.Language()->SetLanguageID(*options.Language);
@@ -267,40 +317,53 @@ int RunRender(const QStringList& args, Streams io)
             if (options.TwoPass)
                 report.SetTwoPass(true);
             ApplyParameters(report, options.Params);
-            OpenDataSets(report);
+            OpenDataSets(report, options.Data);
             loadNs = clock.nsecsElapsed();
-            if (Interrupted())
+            if (Interrupted()) {
+                io.Err << kCancelledLine;
                 return kExitInterrupted;
+            }
             report.Prepare();
             prepareNs = clock.nsecsElapsed() - loadNs;
         }
         if (Interrupted()) {
-            io.Err << "vorel render: cancelled; nothing written\n";
+            io.Err << kCancelledLine;
             return kExitInterrupted;
         }
-        pageCount = report.GetNumPages();
+        // The pages there are: a prepared report saved with a page list
+        // holds those pages only, under their own numbers.
+        QSet<int> present;
+        for (int i = 0; i < report.Pages().Count(); ++i)
+            present.insert(report.Pages().Items(i)->intNumPage + 1);
+        const int pageCount = int(present.size());
         if (options.Pages) {
             for (int number : GetValidPageNumbers(*options.Pages))
-                if (number >= 1 && number <= pageCount)
+                if (present.contains(number))
                     pages.append(number);
             if (pages.isEmpty())
-                throw EKVXError(QStringLiteral("--pages \"%1\" selects none of the report's %2 page(s)")
+                throw EKVXError(QStringLiteral("--pages \"%1\" selects none of the report's %2 page(s)%3")
                                     .arg(*options.Pages)
-                                    .arg(pageCount));
+                                    .arg(pageCount)
+                                    .arg(present.contains(1) && present.contains(pageCount)
+                                             ? QString()
+                                             : QStringLiteral(" (numbered %1)").arg(PageRanges(present))));
         } else {
-            for (int number = 1; number <= pageCount; ++number)
-                pages.append(number);
+            pages = present.values();
+            std::sort(pages.begin(), pages.end());
         }
+        if (pages.isEmpty())
+            throw EKVXError(QStringLiteral("the report has no pages; nothing written"));
         const qint64 exportStart = clock.nsecsElapsed();
         if (format.Prepared)
-            report.SavePreparedPages(options.Output, options.Separate, pages);
+            report.SavePreparedPages(staging->StagedFile(), options.Separate, pages);
         else
-            report.ExportTo(options.Output, options.Separate, format.ExportClass, pages);
+            report.ExportTo(staging->StagedFile(), options.Separate, format.ExportClass, pages);
         exportNs = clock.nsecsElapsed() - exportStart;
+    } catch (const UsageError& e) {
+        return Usage(io, e.Message);
     } catch (const EKVXError& e) {
-        // Messages of the form loader name the file already; the others
-        // (data, expressions, generation) get it here.
-        QString message = e.Message();
+        QString message = staging->Translate(e.Message());
+        const bool aboutOutput = message != e.Message();
         // An expression's error: say whose.
         try {
             const QString where = FindFailingExpression(report, message);
@@ -308,19 +371,43 @@ int RunRender(const QStringList& args, Streams io)
                 message = where + QStringLiteral(": ") + message;
         } catch (...) {
         }
-        if (!message.startsWith(options.Input))
+        // Messages of the form loader name the file already, and so do
+        // those about the output; the others (data, expressions,
+        // generation) get the form's name.
+        if (!message.startsWith(options.Input) && !aboutOutput)
             message = options.Input + QStringLiteral(": ") + message;
-        io.Err << "vorel render: " << message << "\n";
+        io.Err << "vorel render: " << OneLine(message) << "\n";
         return kExitBadInput;
     } catch (const std::exception& e) {
-        io.Err << "vorel render: " << options.Input << ": " << e.what() << "\n";
+        io.Err << "vorel render: " << options.Input << ": " << OneLine(QString::fromLocal8Bit(e.what())) << "\n";
         return kExitBadInput;
     }
-    if (Interrupted()) {
-        io.Err << "vorel render: cancelled; " << options.Output << " not written\n";
-        return kExitInterrupted;
+
+    const QStringList outputs = OutputNames(staging->FileName(), options.Separate, pages, report.GetNumBars());
+    try {
+        if (staging->WritesIntoSpecialFile()) {
+            // A pipe may wait for its reader: Ctrl-C must still end the run.
+            if (Interrupted()) {
+                io.Err << kCancelledLine;
+                return kExitInterrupted;
+            }
+            staging->Publish(outputs);
+        } else {
+            // A second Ctrl-C waits until the files are in place (or
+            // removes them all): never half of them.
+            std::lock_guard<std::mutex> lock(InterruptLock());
+            if (Interrupted()) {
+                io.Err << kCancelledLine;
+                return kExitInterrupted;
+            }
+            staging->Publish(outputs);
+            InterruptsDone();
+        }
+    } catch (const EKVXError& e) {
+        io.Err << "vorel render: " << OneLine(e.Message()) << "\n";
+        return kExitBadInput;
     }
-    if (!options.Quiet) {
+    if (!options.Quiet && !IsStandardOutput(options.Output)) {
         io.Out << options.Output << ": " << pages.size() << (pages.size() == 1 ? " page" : " pages") << " in "
                << Seconds(clock.nsecsElapsed()) << " (load " << Seconds(loadNs) << ", prepare " << Seconds(prepareNs)
                << ", export " << Seconds(exportNs) << ")\n";

@@ -1,0 +1,38 @@
+#pragma once
+// The command line of vorel render, parsed and checked before any file is
+// read: what is wrong here is a usage error (exit 2).
+
+#include "cli/data_binding.h"
+#include "foundation/language.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <optional>
+
+namespace vorel::cli {
+
+struct TRenderOptions {
+    QString Input;
+    QString Output;
+    QString Format;
+    std::optional<QString> Pages;
+    bool Separate = false;
+    QList<QPair<QString, QString>> Params;
+    QList<TDataBinding> Data;
+    bool TwoPass = false;
+    std::optional<TKVXLangID> Language;
+    bool Quiet = false;
+};
+
+// Thrown for wrong usage (exit 2), as opposed to bad input (EKVXError, exit 1).
+struct UsageError {
+    QString Message;
+};
+
+// "--name value" and "--name=value" alike; "--" ends the options. An option
+// that takes one value may be given once; a flag takes no value; a value is
+// never empty.
+TRenderOptions ParseRenderOptions(const QStringList& args);
+
+} // namespace vorel::cli
