@@ -1,6 +1,7 @@
 #include "export/export_file.h"
 
 #include "foundation/errors.h"
+#include "foundation/text_utils.h"
 
 namespace vorel {
 
@@ -8,19 +9,20 @@ namespace {
 constexpr qsizetype kBlockBytes = 64 * 1024;
 }
 
-TExportFile::TExportFile(const QString& fileName) : FFileName(fileName), FFile(fileName)
+TExportFile::TExportFile(const QString& fileName)
+    : FFileName(fileName), FInPlace(IsSpecialFile(fileName)), FFile(fileName), FDirect(fileName)
 {
-    // A target that cannot have a temporary file beside it (a device, a
-    // folder without write permission but a writable file) is written directly.
+    // A target that cannot have a temporary file beside it (a folder
+    // without write permission but a writable file) is written directly.
     FFile.setDirectWriteFallback(true);
-    if (!FFile.open(QIODevice::WriteOnly))
+    if (!Device().open(QIODevice::WriteOnly))
         throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, FFile.errorString()}));
     FBuffer.reserve(kBlockBytes);
 }
 
 TExportFile::~TExportFile()
 {
-    if (!FCommitted)
+    if (!FCommitted && !FInPlace)
         FFile.cancelWriting();
 }
 
@@ -42,23 +44,24 @@ void TExportFile::Flush()
 {
     if (FBuffer.isEmpty())
         return;
-    if (FFile.write(FBuffer) != FBuffer.size())
+    if (Device().write(FBuffer) != FBuffer.size())
         RaiseWriteError();
     FBuffer.clear();
 }
 
 void TExportFile::RaiseWriteError()
 {
-    const QString reason = FFile.errorString();
-    FFile.cancelWriting();
+    const QString reason = Device().errorString();
+    if (!FInPlace)
+        FFile.cancelWriting();
     throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {FFileName, reason}));
 }
 
 void TExportFile::Commit()
 {
     Flush();
-    if (!FFile.commit()) {
-        const QString reason = FFile.errorString();
+    if (FInPlace ? !FDirect.flush() : !FFile.commit()) {
+        const QString reason = Device().errorString();
         throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {FFileName, reason}));
     }
     FCommitted = true;

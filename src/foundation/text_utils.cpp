@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 namespace vorel {
@@ -98,6 +99,12 @@ QString GetUniqueFileName(const QString& extension)
         return base + suffix;
     }
     throw EStreamError(FormatText(QStringLiteral("Cannot create a temporary file in %s"), {folder}));
+}
+
+bool IsSpecialFile(const QString& fileName)
+{
+    const QFileInfo info(fileName); // follows links: a link to a device is a device
+    return info.exists() && !info.isFile() && !info.isDir();
 }
 
 } // namespace vorel

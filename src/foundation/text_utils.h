@@ -31,5 +31,9 @@ QString ReplaceSystemChars(const QString& text);
 // path is returned with the extension replaced (".pdf" and "pdf" both work).
 // Raises EStreamError when the folder does not accept a new file.
 QString GetUniqueFileName(const QString& extension);
+// True when the file exists and is no regular file (a device such as
+// /dev/null, a pipe): outputs are written into it, never written aside and
+// renamed over it, which would replace the device with a plain file.
+bool IsSpecialFile(const QString& fileName);
 
 } // namespace vorel

@@ -20,6 +20,7 @@
 #include "export/export_base.h"
 #include "foundation/byte_io.h"
 #include "foundation/code_page.h"
+#include "foundation/text_utils.h"
 #include "frame/prepared_pages_p.h"
 #include "frame/print_component.h"
 #include "graphics/metafile_canvas.h"
@@ -142,12 +143,16 @@ void WriteStream(QIODevice& out, const QString& target, int codePage, const TKVP
 void WriteFile(const QString& fileName, int codePage, const TKVProperty& properties,
                const std::vector<TPageInfo*>& pages)
 {
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(true);
+    // A device or pipe is written into; a file is written aside and renamed.
+    const bool inPlace = IsSpecialFile(fileName);
+    QSaveFile saved(fileName);
+    QFile direct(fileName);
+    QFileDevice& file = inPlace ? static_cast<QFileDevice&>(direct) : saved;
+    saved.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, file.errorString()}));
     WriteStream(file, fileName, codePage, properties, pages);
-    if (!file.commit())
+    if (inPlace ? !direct.flush() : !saved.commit())
         throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {fileName, file.errorString()}));
 }
 
