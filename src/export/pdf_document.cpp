@@ -19,27 +19,6 @@ constexpr int kCatalogObject = 1;
 constexpr int kInfoObject = 2;
 constexpr int kRootPagesObject = 3;
 
-std::size_t ImageHash(const QImage& image)
-{
-    // Pictures repeat (a logo in every page header); hashing the pixels
-    // finds the repeats without comparing every pair.
-    std::size_t h = std::size_t(image.width()) * 31u + std::size_t(image.height());
-    for (int y = 0; y < image.height(); ++y)
-        h = h * 1000003u ^ qHashBits(image.constScanLine(y), std::size_t(image.width()) * 3, 0);
-    return h;
-}
-
-bool SamePixels(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (int y = 0; y < a.height(); ++y) {
-        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 3) != 0)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 TPdfDocument::TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method,
@@ -258,10 +237,10 @@ void TPdfDocument::WritePicture(const QImage& picture, const QTransform& unitToP
         StartPage(0, 0);
     const QImage image =
         picture.format() == QImage::Format_RGB888 ? picture : picture.convertToFormat(QImage::Format_RGB888);
-    const std::size_t hash = ImageHash(image);
+    const std::size_t hash = PdfImageHash(image);
     int index = -1;
     for (auto it = FImageByHash.constFind(hash); it != FImageByHash.cend() && it.key() == hash; ++it) {
-        if (SamePixels(FImages[it.value()].Image, image)) {
+        if (PdfSamePixels(FImages[it.value()].Image, image)) {
             index = it.value();
             break;
         }

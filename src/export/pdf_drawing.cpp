@@ -3,6 +3,7 @@
 // step with the saved device contexts.
 
 #include "export/pdf_drawing.h"
+#include "export/pdf_images.h"
 
 #include "export/emf_text_record.h"
 #include "export/export_base.h"
@@ -73,27 +74,6 @@ QPainterPath RegionPath(const ByteView& r, std::size_t offset, std::uint32_t siz
         path.addRect(BoxAt(r, o));
     }
     return path;
-}
-
-std::size_t PixelHash(const QImage& image)
-{
-    std::size_t h = std::size_t(image.width()) * 31u + std::size_t(image.height());
-    for (int y = 0; y < image.height(); ++y)
-        h = h * 1000003u ^ qHashBits(image.constScanLine(y), std::size_t(image.width()) * 3, 0);
-    return h;
-}
-
-bool SamePixels(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return false;
-    if (a.constBits() == b.constBits())
-        return true;
-    for (int y = 0; y < a.height(); ++y) {
-        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 3) != 0)
-            return false;
-    }
-    return true;
 }
 
 // Whether r lies inside the drawable area, or reaches into it; unlike
@@ -640,9 +620,9 @@ void TPdfDrawingCollector::Text(const TEmfEnumerator& dc, const TEmfRecord& reco
 
 QImage TPdfDrawingCollector::SharedImage(const QImage& image)
 {
-    const std::size_t hash = PixelHash(image);
+    const std::size_t hash = PdfImageHash(image);
     for (auto it = FImages.constFind(hash); it != FImages.cend() && it.key() == hash; ++it) {
-        if (SamePixels(it.value(), image))
+        if (PdfSamePixels(it.value(), image))
             return it.value();
     }
     const std::int64_t pixels = std::int64_t(image.width()) * image.height();

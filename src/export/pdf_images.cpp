@@ -3,6 +3,7 @@
 #include "export/pdf_object_writer.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QImageWriter>
 #include <cstring>
 
@@ -68,6 +69,26 @@ void WritePdfImage(TPdfWriter& pdf, int index, int object, const QImage& image, 
     pdf.BeginObject(length);
     pdf.WriteString(PdfInt(data.size()));
     pdf.EndObject();
+}
+
+std::size_t PdfImageHash(const QImage& image)
+{
+    std::size_t h = std::size_t(image.width()) * 31u + std::size_t(image.height());
+    for (int y = 0; y < image.height(); ++y)
+        h = h * 1000003u ^ qHashBits(image.constScanLine(y), std::size_t(image.width()) * 3, 0);
+    return h;
+}
+
+bool PdfSamePixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return false;
+    if (a.constBits() == b.constBits())
+        return true;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), std::size_t(a.width()) * 3) != 0)
+            return false;
+    return true;
 }
 
 } // namespace vorel

@@ -15,6 +15,11 @@ class TPdfWriter;
 
 // The RGB bytes of an image: three per pixel, rows from the top, no padding.
 QByteArray PdfRgbBytes(const QImage& image);
+// Pictures repeat (a logo in every page header): a hash of the pixels of an
+// RGB888 image finds the repeats, the comparison confirms them, so each is
+// stored once.
+std::size_t PdfImageHash(const QImage& image);
+bool PdfSamePixels(const QImage& a, const QImage& b);
 
 // Writes the image XObject `object` (named /Im<index + 1>) and the object
 // that holds its length, whose number it takes from pdf.
