@@ -7,6 +7,7 @@
 #include "model/report.h"
 #include "model/text_controls.h"
 
+#include "support/shop_db.h"
 #include "support/tool_run.h"
 
 #include <QDir>
@@ -20,26 +21,6 @@
 
 namespace vorel {
 namespace {
-
-// Creates an SQLite file with orders(id, customer, amount): ids 1..rows,
-// customers "C<id mod 7>", amounts id * 1.5.
-void MakeDatabase(const QString& path, int rows)
-{
-    QFile::remove(path);
-    const QString connection = QStringLiteral("render_test_%1").arg(quintptr(&path));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE orders(id INTEGER, customer TEXT, amount REAL)")));
-        ASSERT_TRUE(q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                                          "INSERT INTO orders SELECT i, 'C' || (i % 7), i * 1.5 FROM n")
-                               .arg(rows)));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-}
 
 TKVXExpression* AddExpression(TKVXBand* band, const QString& expression, int left, int width)
 {
@@ -90,7 +71,7 @@ protected:
         ASSERT_TRUE(QFile::exists(VorelBinary())) << "build the vorel target first";
         ASSERT_TRUE(dir.isValid() && work.isValid());
         ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("forms")));
-        MakeDatabase(Path("forms/shop.db"), 100);
+        MakeShop(Path("forms/shop.db"), 100);
         // The form names its database relative to its own folder.
         MakeForm(form, QStringLiteral("sqlite:shop.db"), QStringLiteral("SELECT id, customer, amount FROM orders ORDER BY id"));
     }
@@ -302,7 +283,7 @@ TEST_F(RenderTest, InfoAndFormatsDescribeWithoutOpeningData)
 
 TEST_F(RenderTest, InterruptCancelsAndLeavesNoOutput)
 {
-    MakeDatabase(Path("forms/shop.db"), 400000);
+    MakeShop(Path("forms/shop.db"), 400000);
     QProcess process;
     process.setWorkingDirectory(work.path());
     process.start(VorelBinary(), {QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("big.pdf")});
