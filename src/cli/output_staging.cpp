@@ -2,6 +2,7 @@
 
 #include "cli/interrupt.h"
 #include "foundation/errors.h"
+#include "foundation/text_utils.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,7 +69,7 @@ TOutputStaging::TOutputStaging(const QString& output, bool separateFiles)
         throw EKVXError(QStringLiteral("%1: %2 is not a folder").arg(output, shownFolder));
 
     const bool exists = targetInfo.exists();
-    const bool special = exists && !targetInfo.isFile(); // a device, a pipe, a socket
+    const bool special = IsSpecialFile(target); // a device, a pipe, a socket
     bool copy = false;
     if (!separateFiles && special) {
         copy = true;

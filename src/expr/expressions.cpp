@@ -167,11 +167,6 @@ void TakeSnapshot(TCachedExpr& entry)
         entry.Locale = TLocaleSnapshot::Take();
 }
 
-bool SameText(const QString& a, const QString& b)
-{
-    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
-}
-
 // True when the data manager and the searched data sets look as they did
 // when the entry was parsed. Reads only live objects.
 bool StructureUnchanged(const TCachedExpr& entry, const TKVXDataManager* dm)
@@ -184,7 +179,7 @@ bool StructureUnchanged(const TCachedExpr& entry, const TKVXDataManager* dm)
         TDataSet* ds = item->Dataset();
         if (ds != snap.DataSet)
             return false;
-        if (entry.AllItems && (!SameText(item->Caption(), snap.Caption) || !SameText(ds ? ds->Name() : QString(), snap.Name)))
+        if (entry.AllItems && (!SameString(item->Caption(), snap.Caption) || !SameString(ds ? ds->Name() : QString(), snap.Name)))
             return false;
     }
     // Every data set below is the data set of a live item checked above, so
@@ -192,7 +187,7 @@ bool StructureUnchanged(const TCachedExpr& entry, const TKVXDataManager* dm)
     for (const TFieldCheck& check : entry.FieldChecks) {
         const TField* f = check.DataSet->Fields(check.Index);
         const TFieldSnapshot& fs = check.Field;
-        if (f != fs.Field || f->DataType() != fs.Type || f->FieldKind() != fs.Kind || !SameText(f->FieldName(), fs.Name))
+        if (f != fs.Field || f->DataType() != fs.Type || f->FieldKind() != fs.Kind || !SameString(f->FieldName(), fs.Name))
             return false;
     }
     for (const TDataSetSnapshot& snap : entry.DataSets) {
@@ -203,7 +198,7 @@ bool StructureUnchanged(const TCachedExpr& entry, const TKVXDataManager* dm)
             const TField* f = ds->Fields(int(j));
             const TFieldSnapshot& fs = snap.Fields[j];
             if (f != fs.Field || f->DataType() != fs.Type || f->FieldKind() != fs.Kind
-                || !SameText(f->FieldName(), fs.Name))
+                || !SameString(f->FieldName(), fs.Name))
                 return false;
         }
     }
@@ -228,7 +223,7 @@ struct TExprCache {
     std::shared_ptr<TCachedExpr> Find(const QString& text, const TKVXDataManager* dm)
     {
         std::shared_ptr<TCachedExpr>& slot = Slots[SlotOf(text)];
-        if (slot && slot->DataManager == dm && SameText(slot->Text, text))
+        if (slot && slot->DataManager == dm && SameString(slot->Text, text))
             return slot;
         for (auto it = Map.find(text); it != Map.end() && it.key() == text; ++it) {
             if ((*it)->DataManager == dm) {

@@ -35,5 +35,11 @@ QString GetUniqueFileName(const QString& extension);
 // /dev/null, a pipe): outputs are written into it, never written aside and
 // renamed over it, which would replace the device with a plain file.
 bool IsSpecialFile(const QString& fileName);
+// Exact equality, answered at once for two copies of one shared text (the
+// usual case for the names and expressions caches compare on every record).
+inline bool SameString(const QString& a, const QString& b)
+{
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
 
 } // namespace vorel

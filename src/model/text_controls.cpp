@@ -6,6 +6,7 @@
 #include "data/data_manager.h"
 #include "expr/expressions.h"
 #include "foundation/format_settings.h"
+#include "foundation/text_utils.h"
 #include "foundation/value_format.h"
 #include "model/band.h"
 #include "model/report.h"
@@ -246,19 +247,10 @@ void TKVXExpression::SetCalculation(const TKVXCalculation* value)
         FCalculation->Assign(value);
 }
 
-namespace {
-
-bool SameText(const QString& a, const QString& b)
-{
-    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
-}
-
-} // namespace
-
 TField* TKVXExpression::KeptField(const TKVXDataManager* manager) const
 {
     const TKeptField& kept = FKeptField;
-    if (!kept.Field || !manager || kept.Manager != manager || !SameText(kept.Expression, FExpression))
+    if (!kept.Field || !manager || kept.Manager != manager || !SameString(kept.Expression, FExpression))
         return nullptr;
     // Only live objects are followed: the data set and field pointers kept
     // are compared, never dereferenced. Field names are unique within a
@@ -271,7 +263,7 @@ TField* TKVXExpression::KeptField(const TKVXDataManager* manager) const
     if (!dataSet || dataSet != kept.DataSet || dataSet->FieldCount() != kept.FieldCount)
         return nullptr;
     TField* field = dataSet->Fields(kept.Index);
-    if (field != kept.Field || !SameText(field->FieldName(), kept.FieldName))
+    if (field != kept.Field || !SameString(field->FieldName(), kept.FieldName))
         return nullptr;
     return field;
 }
@@ -308,7 +300,7 @@ void TKVXExpression::UpdateCurValue()
             return;
         }
         bool settled = false;
-        if (!FNoFieldExpression.isNull() && SameText(FNoFieldExpression, FExpression)) {
+        if (!FNoFieldExpression.isNull() && SameString(FNoFieldExpression, FExpression)) {
             // Known to be no field reference: straight to the calculation.
         } else if (ValueIsField(manager, FExpression, lookup, settled)) {
             // The field's own text, unmasked; "[Name]" names the field
