@@ -7,8 +7,14 @@
 //   start of each bar, after the bar's reset         variables, then all bands
 //   group header about to print                      variables, then all bands, for its group
 //   record advance, new record current              variables, then all bands but group footers
-//   each record of a sub-detail data set             that band only, without group footers
+//   each record of a sub-detail data set             that band only, without group footers,
+//                                                    then the aggregates elsewhere that read its rows
+//   a detail band has printed                        the page bands' running values
 //   end of each record pass                          group footers
+// The page bands (title, page and column headers and footers) and the
+// aggregates that sub-detail rows advance are left out of the per-record
+// triggers: a page footer sums the records printed on its page, an invoice
+// total the lines printed under it.
 // A running value lives in its owner's current value, as text.
 
 #include "engine/generation_p.h"
@@ -53,12 +59,44 @@ void RecomputeVariable(TKVReport* report, TKVXVariable* variable, int fromBand, 
     variable->SetPrevValue(variable->CurValue());
     variable->SetCurValue(GetCalculatedValue(report->GetDataManager(), variable->Expression(), QString(),
                                              variable->Calculation()->CalcType(), variable->PrevValue(),
-                                             variable->CurValue(), report->VariableEvent()));
+                                             variable->CurValue(), report->VariableEvent(),
+                                             &variable->Calculation()->Running()));
     if (!variable->ValueChanged())
         return;
     const QString name = variable->Name();
     report->UpdateCurValues(fromBand, toBand, uvOnlyCustomVariables, QString(), name);
     report->UpdateCurValues(fromBand, toBand, uvAllBand, QString(), name);
+}
+
+// Whether a running calculation steps at this trigger: a per-record trigger
+// (no names) passes over the aggregates that sub-detail rows advance.
+bool Steps(const TKVXCalculation* calculation, const QString& groupName, const QString& variableName)
+{
+    if (!calculation->StateChanged(groupName, variableName))
+        return false;
+    return !calculation->RowSource() || !groupName.isEmpty() || !variableName.isEmpty();
+}
+
+// The active band for the lifetime of the scope (BandLineNo names its line).
+class TActiveBand {
+public:
+    TActiveBand(TKVReport* report, TKVXBand* band) : FReport(report), FPrevious(report->ActiveBand())
+    {
+        report->SetActiveBand(band);
+    }
+    ~TActiveBand() { FReport->SetActiveBand(FPrevious); }
+    TActiveBand(const TActiveBand&) = delete;
+    TActiveBand& operator=(const TActiveBand&) = delete;
+
+private:
+    TKVReport* FReport;
+    TKVXBand* FPrevious;
+};
+
+// A sub-detail band over a data set of its own: its rows advance it.
+bool WalksOwnRows(const TKVXBand* band, const TDataSet* master)
+{
+    return band->BandType() == btSubDetail && band->GetDataset() && band->GetDataset() != master;
 }
 
 bool BandSelected(TBandType type, TUpdateValue mode)
@@ -95,7 +133,7 @@ void TKVReport::UpdateCurValues(int fromBand, int toBand, TUpdateValue mode, con
         TKVXVariables* variables = Variables();
         for (int i = 0; i < variables->Count(); ++i) {
             TKVXVariable* variable = variables->GetVariable(i);
-            if (variable->Calculation()->StateChanged(groupName, variableName))
+            if (Steps(variable->Calculation(), groupName, variableName))
                 RecomputeVariable(this, variable, fromBand, toBand);
         }
         return;
@@ -107,11 +145,12 @@ void TKVReport::UpdateCurValues(int fromBand, int toBand, TUpdateValue mode, con
         TKVXBand* band = FBands[i];
         if (!BandSelected(band->BandType(), mode))
             continue;
+        const TActiveBand active(this, band);
         const QList<TKVXControl*>& objects = band->Objects();
         for (qsizetype k = 0; k < objects.size(); ++k) {
             TKVXControl* control = objects[k];
             if (auto* expression = control->AsExpression()) {
-                if (expression->Calculation()->StateChanged(groupName, variableName))
+                if (Steps(expression->Calculation(), groupName, variableName))
                     expression->UpdateCurValue();
             } else if (control->AsLabel()) {
                 // Labels and system data hold no running value.
@@ -124,14 +163,17 @@ void TKVReport::UpdateCurValues(int fromBand, int toBand, TUpdateValue mode, con
 void TKVReport::ResetPrintedValues(TResetType resetType, const QString& groupName)
 {
     const Variant null = Variant::Null();
+    // A band's group value becomes Empty, "no group yet": Null is a group
+    // value of its own (records without one form a group).
+    const Variant none;
     for (TKVXBand* band : FBands) {
         if (resetType == rtEndReport) {
-            band->SetCurValue(null);
-            band->SetPrevValue(null);
+            band->SetCurValue(none);
+            band->SetPrevValue(none);
             band->SetLineNo(1);
         } else if (resetType == rtEndGroup && band->Expression().compare(groupName, Qt::CaseInsensitive) == 0) {
-            band->SetCurValue(null);
-            band->SetPrevValue(null);
+            band->SetCurValue(none);
+            band->SetPrevValue(none);
         }
         for (TKVXControl* control : band->Objects()) {
             auto* expression = control->AsExpression();
@@ -151,18 +193,21 @@ void TKVReport::ResetPrintedValues(TResetType resetType, const QString& groupNam
     }
 }
 
-bool TakesValuesWhenPrinted(TBandType type)
+bool IsPageBand(TBandType type)
 {
     switch (type) {
     case btReportTitle:
     case btPageHeader:
     case btPageFooter:
     case btColumnHeader:
-    case btColumnFooter:
-    case btReportSummary:
-    case btGroupHeader: return true;
+    case btColumnFooter: return true;
     default: return false;
     }
+}
+
+bool TakesValuesWhenPrinted(TBandType type)
+{
+    return IsPageBand(type) || type == btReportSummary || type == btGroupHeader;
 }
 
 bool HoldsNoRunningValue(TKVXControl* control)
@@ -176,28 +221,35 @@ bool HoldsNoRunningValue(TKVXControl* control)
 
 void TakeValuesForPrinting(TKVXBand* band)
 {
+    TKVReport* report = band->Report();
+    if (!report)
+        return;
+    const TActiveBand active(report, band);
     for (TKVXControl* control : band->Objects())
         if (HoldsNoRunningValue(control))
             control->UpdateCurValue();
 }
 
-void UpdateBandsForRecord(TKVReport& report)
+void UpdateBandsForRecord(TGenerationContext& context)
 {
+    TKVReport& report = *context.Report;
     const QList<TKVXBand*>& bands = report.Bands();
     for (qsizetype i = 0; i < bands.size(); ++i) {
         TKVXBand* band = bands[i];
         const TBandType type = band->BandType();
-        if (type == btGroupFooter)
+        // Footers take the record at the end of the pass, page bands when a
+        // data band prints, a sub-detail band over its own rows per row.
+        if (type == btGroupFooter || IsPageBand(type) || WalksOwnRows(band, context.Master))
             continue;
         if (!TakesValuesWhenPrinted(type)) {
             report.UpdateCurValues(int(i), int(i), uvWithoutGroupFooter, QString(), QString());
             continue;
         }
+        const TActiveBand active(&report, band);
         for (TKVXControl* control : band->Objects()) {
             if (HoldsNoRunningValue(control))
                 continue;
-            if (auto* expression = control->AsExpression();
-                expression && AdvancesPerRecord(expression->Calculation()))
+            if (auto* expression = control->AsExpression(); expression && Steps(expression->Calculation(), {}, {}))
                 expression->UpdateCurValue();
         }
     }
@@ -209,35 +261,62 @@ void ResetRunningValues(TGenerationContext& context, TResetType resetType, const
     report->ResetPrintedValues(resetType, groupName);
     if (!context.RecordTaken)
         return;
-    // The non-footer bands (and the variables) took the current record
-    // before this reset: the record advance evaluated them for it. Left
-    // empty, a detail running sum would print nothing in the first row of
-    // a new page or group and never count that row; so the values that
-    // advance per record start over with it.
+    // The bands that take records at the record advance (and the variables)
+    // took the current record before this reset. Left empty, a detail
+    // running sum would print nothing in the first row of a new page or
+    // group and never count that row; so the values that advance per
+    // record start over with it.
+    auto retakes = [&](const TKVXCalculation* calculation) {
+        return ResetApplies(calculation, resetType, groupName) && AdvancesPerRecord(calculation)
+            && !calculation->RowSource();
+    };
     TKVXVariables* variables = report->Variables();
     for (int i = 0; i < variables->Count(); ++i) {
         TKVXVariable* variable = variables->GetVariable(i);
-        const TKVXCalculation* calculation = variable->Calculation();
-        if (ResetApplies(calculation, resetType, groupName) && AdvancesPerRecord(calculation))
+        if (retakes(variable->Calculation()))
             RecomputeVariable(report, variable, -1, -1);
     }
     for (TKVXBand* band : report->Bands()) {
-        if (band->BandType() == btGroupFooter)
-            continue; // footers take the record at the end of the pass
+        const TBandType type = band->BandType();
+        if (type == btGroupFooter || IsPageBand(type) || WalksOwnRows(band, context.Master))
+            continue;
+        const TActiveBand active(report, band);
         for (TKVXControl* control : band->Objects()) {
             auto* expression = control->AsExpression();
-            if (!expression)
-                continue;
-            const TKVXCalculation* calculation = expression->Calculation();
-            if (ResetApplies(calculation, resetType, groupName) && AdvancesPerRecord(calculation))
+            if (expression && retakes(expression->Calculation()))
                 expression->UpdateCurValue();
         }
     }
 }
 
-void ResetGroupAfterFooter(TGenerationContext& context, TKVXBand* footer)
+void StepPageBands(TGenerationContext& context)
 {
-    ResetRunningValues(context, rtEndGroup, footer->Expression());
+    TKVReport* report = context.Report;
+    for (TKVXBand* band : report->Bands()) {
+        if (!IsPageBand(band->BandType()))
+            continue;
+        const TActiveBand active(report, band);
+        for (TKVXControl* control : band->Objects())
+            if (auto* expression = control->AsExpression()) {
+                const TKVXCalculation* calculation = expression->Calculation();
+                if (calculation->CalcType() != ctNothing && Steps(calculation, {}, {}))
+                    expression->UpdateCurValue();
+            }
+    }
+}
+
+void StepRowAggregates(TGenerationContext& context, int subDetailIndex)
+{
+    for (const TRowSteps& steps : context.RowSteps) {
+        if (steps.BandIndex != subDetailIndex)
+            continue;
+        for (TKVXVariable* variable : steps.Variables)
+            RecomputeVariable(context.Report, variable, -1, -1);
+        for (TKVXExpression* control : steps.Controls) {
+            const TActiveBand active(context.Report, control->GetParentBand());
+            control->UpdateCurValue();
+        }
+    }
 }
 
 } // namespace vorel

@@ -74,110 +74,124 @@ void PrintAtCursor(TKVReport& report, TKVXBand* band)
     PaintAtCursor(report, band, MeasureBand(band, report.intCurHeight, report.intMaxPageHeight));
 }
 
-// Bottom-anchored: the band ends at the limit, which then moves up to the
-// band's top (by the measured height, the same on every bar).
-void PrintAtBottom(TKVReport& report, TKVXBand* band)
+// Bottom-anchored: the band's room is taken from the bottom now (by the
+// measured height, the same on every bar); it paints there when its page
+// or column ends.
+void ReserveAtBottom(TKVReport& report, TKVXBand* band, TReservedBand& slot)
 {
     const int height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
-    const int painted = band->PrintBand(report.intMaxPageHeight - height, report.intMaxPageHeight, 0);
+    slot = {band, report.intMaxPageHeight - height, height, report.intColumnLeft};
     report.intMaxPageHeight -= height;
-    report.intLastPageHeight = painted;
 }
 
-// A band in the flow of the page: measured, moved to a new page or column
-// when it does not fit, painted with the height measured before the move.
-void PrintFlowing(TKVReport& report, const TGenerationContext& context, TKVXBand* band, TDataSet* dataSet)
+void PaintReserved(TKVReport& report, TReservedBand& slot)
 {
-    const int height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
-    // The closing footers (their data set at its end) stay on the page even
-    // when they run past its bottom.
-    if (Overflows(report, height) && !dataSet->Eof() && MoveCanHelp(report, context))
+    if (!slot.Band)
+        return;
+    TKVXBand* band = slot.Band;
+    slot.Band = nullptr;
+    const int columnLeft = report.intColumnLeft;
+    report.intColumnLeft = slot.ColumnLeft;
+    report.intLastPageHeight = band->PrintBand(slot.Top, slot.Top + slot.Height, 0);
+    report.intColumnLeft = columnLeft;
+}
+
+// The page-dependent values of a band placed on another page or column than
+// the one its values were taken on (PageNo, ColumnNo, print-when
+// conditions): a row first on page 2 shows page 2. Footers keep theirs:
+// they show the last record of their group while the next is current.
+void RetakeForPage(TGenerationContext& context, TKVXBand* band, int index)
+{
+    const TBandType type = band->BandType();
+    if (type == btGroupFooter || IsPageBand(type))
+        return;
+    int& retaken = context.RetakenOn[size_t(index)];
+    if (std::max(context.RecordSerial, retaken) == context.PageSerial)
+        return;
+    retaken = context.PageSerial;
+    TakeValuesForPrinting(band);
+    context.Report->UpdateControlStates(band);
+}
+
+// The one "does this band fit, else break" step of every band that flows
+// with the data (record bands, sub-detail rows, group bands, the summary):
+// a pending break first; then measured, moved to a new page or column when
+// it does not fit and moving can help, measured again there (its page
+// values may change), and painted; a band that does not fit even an empty
+// page continues over the next ones (band_split.cpp).
+void PrintFlowing(TKVReport& report, TGenerationContext& context, TKVXBand* band, int index)
+{
+    if (context.BreakPending && report.intCurHeight != context.FreshTop)
         report.NewPage(false);
-    PaintAtCursor(report, band, height);
-}
-
-// A sub-detail band over its own data set: one print per record of it.
-void PrintSubDetail(TKVReport& report, const TGenerationContext& context, TKVXBand* band, int index,
-                    TDataSet* dataSet)
-{
-    dataSet->First();
-    while (!dataSet->Eof()) {
-        if (GenerationCanceled())
-            return;
-        report.UpdateCurValues(index, index, uvWithoutGroupFooter, QString(), QString());
-        const int height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
-        if (Overflows(report, height) && MoveCanHelp(report, context))
-            report.NewPage(false);
-        PaintAtCursor(report, band, height);
-        dataSet->Next();
+    context.BreakPending = false;
+    RetakeForPage(context, band, index);
+    int height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
+    if (Overflows(report, height) && MoveCanHelp(report, context)) {
+        const TBandType type = band->BandType();
+        context.Overflowing = type == btDetail || type == btSubDetail;
+        report.NewPage(false);
+        context.Overflowing = false;
+        RetakeForPage(context, band, index);
+        height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
     }
+    if (Overflows(report, height) && report.intCurHeight == context.FreshTop)
+        PrintAcrossPages(report, context, band, height);
+    else
+        PaintAtCursor(report, band, height);
 }
 
-void PrintSummary(TKVReport& report, const TGenerationContext& context)
+// The record loop's layout: bands go on the pages.
+class TPageLayout final : public TBandLayout {
+public:
+    TPageLayout(TKVReport& report, TGenerationContext& context) : FReport(report), FContext(context) {}
+    bool Painting() const override { return true; }
+    int Top() const override { return FReport.intCurHeight; }
+    int Bottom() const override { return FReport.intMaxPageHeight; }
+    bool ColumnHoldsData() const override { return FReport.intCurHeight != FContext.FreshTop; }
+    void Break(THeaderBreak why) override
+    {
+        if (why == THeaderBreak::Forced || MoveCanHelp(FReport, FContext))
+            FReport.NewPage(false);
+    }
+    void Place(TKVXBand* band, int index) override { PrintFlowing(FReport, FContext, band, index); }
+
+private:
+    TKVReport& FReport;
+    TGenerationContext& FContext;
+};
+
+void PrintSummary(TKVReport& report, TGenerationContext& context)
 {
-    TKVXBand* summary = report.GetBand(report.GetIndexBand(btReportSummary));
+    const int index = report.GetIndexBand(btReportSummary);
+    TKVXBand* summary = report.GetBand(index);
     if (!summary)
         return;
+    // A page of its own, unless nothing of the data stands on this one.
     if (summary->NewPage())
-        report.NewPage(false);
+        context.BreakPending = true;
     TakeValuesForPrinting(summary);
-    const int height = MeasureBand(summary, report.intCurHeight, report.intMaxPageHeight);
-    if (Overflows(report, height) && MoveCanHelp(report, context))
-        report.NewPage(false);
-    PaintAtCursor(report, summary, height);
+    context.RetakenOn[size_t(index)] = context.PageSerial;
+    PrintFlowing(report, context, summary, index);
 }
 
-// A report without a detail band: the master moves once a pass where a
-// detail band would stand, as if an empty one printed there.
-void VirtualDetailStep(TKVReport& report, TGenerationContext& context, TRecordPass& pass, int index)
+// The page and column footers of the page or column that ends.
+void FinishColumn(TKVReport& report, TGenerationContext& context)
 {
-    if (context.Master->Eof())
-        return;
-    AdvanceRecord(context, index - 1);
-    pass.Advanced = true;
-    report.boolWasNewPage = false;
+    PaintReserved(report, context.ColumnFooter);
 }
 
-// What one band does in a record pass.
-void BandStep(TKVReport& report, TGenerationContext& context, TRecordPass& pass, int index)
+void FinishPage(TKVReport& report, TGenerationContext& context)
 {
-    TKVXBand* band = report.Bands()[index];
-    TDataSet* master = context.Master;
-    if (band->GetIsGroup())
-        band->UpdateGroupValue();
-    if (BandPrints(band, master)) {
-        if (band->BandType() == btGroupHeader) {
-            PrepareGroupHeader(&report, band);
-            TakeValuesForPrinting(band);
-            int groupHeight = 0; // report pixels the whole group needs
-            if (band->NewPageIfNotFit())
-                groupHeight = MeasureGroup(context, index, report.intCurHeight, report.intMaxPageHeight, true);
-            // A header with NewPage on a page where no detail printed yet
-            // stays there, but still has to pass the two space tests.
-            const bool tooLittleRoom =
-                double(report.intCurHeight) + band->LessThan() > double(report.intMaxPageHeight)
-                || (band->NewPageIfNotFit() && Overflows(report, groupHeight));
-            if ((band->NewPage() && !report.boolWasNewPage) || (tooLittleRoom && MoveCanHelp(report, context)))
-                report.NewPage(false);
-        }
-        TDataSet* own = band->GetDataset();
-        if (band->BandType() == btSubDetail && own && own != master)
-            PrintSubDetail(report, context, band, index, own);
-        else
-            PrintFlowing(report, context, band, own ? own : master);
-        if (band->BandType() == btGroupFooter)
-            ResetGroupAfterFooter(context, band);
-        else if (band->BandType() == btGroupHeader)
-            band->SetPrevValue(band->GetCurValue());
-    }
-    AdvanceAfterBand(context, pass, index);
-    if (band->BandType() == btDetail)
-        report.boolWasNewPage = false;
+    PaintReserved(report, context.ColumnFooter);
+    PaintReserved(report, context.PageFooter);
 }
 
 void GenerateBar(TKVReport& report, TGenerationContext& context, int bar)
 {
     TDataSet* master = context.Master;
+    // The previous bar's last page ends with the values it printed, before
+    // the bar's reset empties them.
+    FinishPage(report, context);
     // Every bar walks the same records: a report wider than the paper shows
     // on each bar that bar's columns of the same rows.
     if (bar > 1)
@@ -185,35 +199,33 @@ void GenerateBar(TKVReport& report, TGenerationContext& context, int bar)
     report.ResetPrintedValues(rtEndReport, QString());
     context.RecordTaken = !master->Eof();
     context.FootersTaken = true;
+    context.BreakPending = false;
+    std::fill(context.GroupOpen.begin(), context.GroupOpen.end(), 0);
     report.UpdateCurValues(-1, -1, uvOnlyCustomVariables, QString(), QString());
-    report.UpdateCurValues(-1, -1, uvAllBand, QString(), QString());
+    // Every band takes the first record, but the page bands (they take
+    // theirs when their page begins) and the rows of sub-detail bands.
+    UpdateBandsForRecord(context);
+    report.UpdateCurValues(-1, -1, uvOnlyGroupFooter, QString(), QString());
+    context.RecordSerial = context.PageSerial;
     report.NewPage(bar > 1);
     report.boolWasNewPage = true;
 
+    TPageLayout layout(report, context);
     TRecordPass pass;
+    const int last = report.BandCount() - 1;
     while (!master->Eof() && !GenerationCanceled()) {
-        report.UpdateControlStates();
+        UpdateDataBandStates(report);
         pass.Advanced = false;
-        bool canceled = false;
-        int i = 0;
-        for (; i < report.BandCount(); ++i) {
-            if (GenerationCanceled()) {
-                canceled = true; // the interrupted record's footers do not print
-                break;
-            }
-            if (i == context.VirtualDetailIndex)
-                VirtualDetailStep(report, context, pass, i);
-            BandStep(report, context, pass, i);
-        }
-        if (canceled)
-            break;
-        if (context.VirtualDetailIndex == report.BandCount())
-            VirtualDetailStep(report, context, pass, i);
+        if (!RunBands(context, pass, 0, last, layout))
+            break; // cancelled
         EndRecordPass(context);
     }
     PrintSummary(report, context);
 }
 
+// The page bands take their values and print-when conditions when their
+// page or column begins: an expression such as 'Page ' + INTTOSTR(PageNo),
+// or a condition PageNo > 1, names the page now beginning.
 void RefreshPageValues(TKVReport& report)
 {
     // Page, bar and column numbers wherever they stand.
@@ -224,27 +236,75 @@ void RefreshPageValues(TKVReport& report)
                 if (kind == sdPageNo || kind == sdBarNo || kind == sdColumnNo)
                     sysData->UpdateCurValue();
             }
-    // The page bands print now, for the page now beginning (an expression
-    // such as 'Page ' + INTTOSTR(PageNo) names this page).
     for (const TBandType type : {btReportTitle, btPageHeader, btPageFooter, btColumnHeader, btColumnFooter})
-        if (TKVXBand* band = report.GetBand(report.GetIndexBand(type)))
+        if (TKVXBand* band = report.GetBand(report.GetIndexBand(type))) {
+            report.UpdateControlStates(band);
             TakeValuesForPrinting(band);
+        }
 }
 
-// A group that continues on this page or column gets its header again at
-// the top, without a space test.
-void ReprintGroupHeaders(TKVReport& report)
+// A group still open (its header printed, its footer not yet) gets its
+// header again at the top of a new page or column, without a space test.
+void ReprintGroupHeaders(TKVReport& report, const TGenerationContext& context)
 {
-    for (TKVXBand* band : report.Bands()) {
-        if (band->BandType() != btGroupHeader || !band->ReprintHeader())
+    const QList<TKVXBand*>& bands = report.Bands();
+    for (int i = 0; i < bands.size(); ++i) {
+        TKVXBand* band = bands[i];
+        if (band->BandType() != btGroupHeader || !band->ReprintHeader() || !context.GroupOpen[size_t(i)])
             continue;
-        const TKVXBand* footer = report.GetBand(band->GetLinkedFooterIndex());
-        if (footer && SameGroupValue(band->GetCurValue(), footer->GetCurValue())) {
-            TakeValuesForPrinting(band);
-            PrintAtCursor(report, band);
-        }
+        if (band->GetLinkedFooterIndex() < 0)
+            continue;
+        report.UpdateControlStates(band);
+        TakeValuesForPrinting(band);
+        PrintAtCursor(report, band);
     }
 }
+
+// Suppressed repeated values whose print-when settings ask for it print
+// again in the first band of the new page or column (and, after an
+// overflow, those that ask for that).
+void ForcePrintOnNewPage(const TGenerationContext& context)
+{
+    for (TKVXControl* control : context.ForcePrintControls) {
+        const TKVPrintWhen* when = control->KVPrintWhen();
+        if (when->RePrintOnNewPage() || (context.Overflowing && when->OnOverflow()))
+            control->SetForcePrint(true);
+    }
+}
+
+// A page footer's page totals run on over the columns of its page: a new
+// column resets the page running values of every band but the page footer.
+class TPageFooterTotals {
+public:
+    TPageFooterTotals(TKVReport& report, bool keep)
+    {
+        TKVXBand* footer = keep ? report.GetBand(report.GetIndexBand(btPageFooter)) : nullptr;
+        if (!footer)
+            return;
+        for (TKVXControl* control : footer->Objects())
+            if (auto* expression = control->AsExpression();
+                expression && expression->Calculation()->ResetType() == rtEndPage)
+                FKept.push_back({expression, expression->GetCurValue(), expression->GetPrevValue(),
+                                 expression->Calculation()->Running()});
+    }
+    void Restore()
+    {
+        for (const TKept& kept : FKept) {
+            kept.Control->SetCurValue(kept.Cur);
+            kept.Control->SetPrevValue(kept.Prev);
+            kept.Control->Calculation()->Running() = kept.Running;
+        }
+    }
+
+private:
+    struct TKept {
+        TKVXExpression* Control;
+        Variant Cur;
+        Variant Prev;
+        TKVXCalculation::TRunning Running;
+    };
+    std::vector<TKept> FKept;
+};
 
 } // namespace
 
@@ -306,7 +366,12 @@ void TKVReport::PrepareReport()
     TGenerationContext context;
     InitGenerationContext(context, this);
     const TGenerationScope scope(context);
+    struct TRowSourceMarks {
+        TGenerationContext& Context;
+        ~TRowSourceMarks() { EndGenerationContext(Context); }
+    } marks{context};
     try {
+        MarkRowSources(context);
         master->First();
         UpdateCurValues(-1, -1, uvOnlyCustomVariables, QString(), QString());
         UpdateControlStates();
@@ -314,6 +379,7 @@ void TKVReport::PrepareReport()
         const int bars = std::max(1, FBarNumber);
         for (int bar = 1; bar <= bars; ++bar)
             GenerateBar(*this, context, bar);
+        FinishPage(*this, context);
         EndDoc();
         ResetPrintedValues(rtEndReport, QString());
     } catch (...) {
@@ -330,16 +396,23 @@ void TKVReport::NewPage(bool newBar)
     TGenerationContext fallback;
     TGenerationContext& context = GenerationFor(this, fallback);
     const int columns = ColumnCount(*this);
-    if (intCurColumn >= 0 && intCurColumn < columns && OnEndColumn)
-        OnEndColumn(this, intCurColumn);
-    if (!newBar && intCurColumn < columns - 1) {
+    if (intCurColumn >= 0 && intCurColumn < columns) {
+        FinishColumn(*this, context);
+        if (OnEndColumn)
+            OnEndColumn(this, intCurColumn);
+    }
+    const bool newColumnOnly = !newBar && intCurColumn < columns - 1;
+    if (newColumnOnly) {
         ++intCurColumn;
     } else {
+        FinishPage(*this, context);
         intCurColumn = 0;
         intColumnTop = 0;
         intColumnBottom = 0;
         TKVPrintComponent::NewPage(newBar);
     }
+    ++context.PageSerial;
+    context.BreakPending = false;
 
     const TPageInfo* page = CurrentPage();
     if (!page)
@@ -365,7 +438,7 @@ void TKVReport::NewPage(bool newBar)
         intColumnTop = intCurHeight;
         TKVXBand* footer = GetBand(GetIndexBand(btPageFooter));
         if (footer && (intCurPage > 0 || footer->NewPage()))
-            PrintAtBottom(*this, footer);
+            ReserveAtBottom(*this, footer, context.PageFooter);
         intColumnBottom = intMaxPageHeight;
     }
     // With a single column, column headers and footers never print.
@@ -375,13 +448,16 @@ void TKVReport::NewPage(bool newBar)
         if (TKVXBand* header = GetBand(GetIndexBand(btColumnHeader)))
             PrintAtCursor(*this, header);
         if (TKVXBand* footer = GetBand(GetIndexBand(btColumnFooter)))
-            PrintAtBottom(*this, footer);
+            ReserveAtBottom(*this, footer, context.ColumnFooter);
     }
 
     boolWasNewPage = true;
+    TPageFooterTotals pageTotals(*this, newColumnOnly);
     ResetRunningValues(context, rtEndPage, QString());
+    pageTotals.Restore();
+    ForcePrintOnNewPage(context);
     if (intCurColumn > 0 || intCurPage > 0)
-        ReprintGroupHeaders(*this);
+        ReprintGroupHeaders(*this, context);
     context.FreshTop = intCurHeight;
     if (OnBeginColumn)
         OnBeginColumn(this, intCurColumn);

@@ -61,13 +61,19 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
     if (report->BeforeBandPrint)
         report->BeforeBandPrint(report, this, measuring);
 
+    // BandLineNo in a highlight or an event names this band's line.
+    struct TActive {
+        TKVReport* Report;
+        TKVXBand* Previous;
+        ~TActive() { Report->SetActiveBand(Previous); }
+    } active{report, report->ActiveBand()};
+    report->SetActiveBand(this);
+
     int result = 0;
     if (Visible()) {
         if (!CanBePrinted())
             return 0; // hidden by its print-when conditions: no after-event either
-        if (measuring) {
-            ++FLineNo;
-        } else {
+        if (!measuring) {
             if (!FOutlineExpression.isEmpty())
                 AddOutline(report, FOutlineExpression, top);
             TRect own = Bounds(LeftInBar(Left(), report->intBarWidth) + report->intColumnLeft, top, Width(),
@@ -139,6 +145,10 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
             }
         }
         result = FStretch ? tallest : Height();
+        // Line numbers count the band's prints: once a paint, so that a band
+        // measured again after a page break keeps its number.
+        if (!measuring)
+            ++FLineNo;
     }
     if (report->AfterBandPrint) {
         bool abort = false; // ignored after a band

@@ -1,11 +1,13 @@
-// The steps of a record pass that the record loop and the group lookahead
-// share: which bands print, what a group header triggers, and the record
-// advance with the updates it drives.
+// The band step: what one band does in a record pass, for the record loop
+// and the group lookahead alike (the layout they pass decides what "place"
+// and "break" mean), and the record advance with the updates it drives.
 
 #include "engine/generation_p.h"
 
+#include "expr/expressions.h"
 #include "foundation/user_interface.h"
 #include "graphics/canvas.h"
+#include "model/text_controls.h"
 
 #include <algorithm>
 #include <vector>
@@ -16,6 +18,114 @@ namespace {
 // The running generations of this thread (a handler may prepare another
 // report while one generates).
 thread_local std::vector<TGenerationContext*> tActive;
+
+bool SameGroupName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool HasForcePrintSetting(const TKVXControl* control)
+{
+    const TKVPrintWhen* when = control->KVPrintWhen();
+    return when->RePrintOnNewPage() || when->OnOverflow() || (when->OnGroupChange() && !when->GroupName().isEmpty());
+}
+
+// A report without a detail band: the master moves once a pass where a
+// detail band would stand, as if an empty one printed there.
+void VirtualDetailStep(TGenerationContext& context, TRecordPass& pass, int index, TBandLayout& layout)
+{
+    if (context.Master->Eof())
+        return;
+    if (layout.Painting())
+        StepPageBands(context);
+    AdvanceRecord(context, index - 1);
+    pass.Advanced = true;
+    context.Report->boolWasNewPage = false;
+}
+
+// A suppressed repeated value prints again at the group's change when its
+// print-when settings name this group.
+void MarkGroupChange(TGenerationContext& context, const TKVXBand* header)
+{
+    for (TKVXControl* control : context.ForcePrintControls) {
+        const TKVPrintWhen* when = control->KVPrintWhen();
+        if (when->OnGroupChange() && SameGroupName(when->GroupName(), header->Expression()))
+            control->SetForcePrint(true);
+    }
+}
+
+bool Printable(const TKVXBand* band)
+{
+    return band->Visible() && band->CanBePrinted();
+}
+
+// A sub-detail band over its own data set: one print per row of it, the
+// band's own values and conditions taken for each row.
+void PlaceRows(TGenerationContext& context, TKVXBand* band, int index, TDataSet* rows, TBandLayout& layout)
+{
+    TKVReport* report = context.Report;
+    rows->First();
+    while (!rows->Eof()) {
+        if (layout.Painting() && GenerationCanceled())
+            return;
+        report->UpdateCurValues(index, index, uvWithoutGroupFooter, QString(), QString());
+        report->UpdateControlStates(band);
+        context.RetakenOn[size_t(index)] = context.PageSerial;
+        layout.Place(band, index);
+        if (layout.Stopped)
+            return;
+        StepRowAggregates(context, index);
+        if (band->NewPage() && Printable(band))
+            context.BreakPending = true; // a page of its own for each row
+        rows->Next();
+    }
+}
+
+// A group footer has printed: its group is closed and starts over.
+void CloseGroup(TGenerationContext& context, TKVXBand* footer, int index)
+{
+    TKVReport* report = context.Report;
+    const int headerIndex = footer->GetLinkedFooterIndex();
+    footer->SetCurValue(Variant());
+    footer->SetPrevValue(Variant());
+    if (TKVXBand* header = report->GetBand(headerIndex)) {
+        header->SetCurValue(Variant());
+        header->SetPrevValue(Variant());
+        context.GroupOpen[size_t(headerIndex)] = 0;
+    }
+    if (footer->NewPage() && Printable(footer))
+        context.BreakPending = true; // the next group begins a page
+    // Two groups on one expression change together, and both footers print
+    // in this pass: their running values start over after the outer one,
+    // so that it prints its totals too.
+    const QList<TKVXBand*>& bands = report->Bands();
+    for (int j = index + 1; j < bands.size(); ++j)
+        if (bands[j]->BandType() == btGroupFooter && SameGroupName(bands[j]->Expression(), footer->Expression()))
+            return;
+    ResetRunningValues(context, rtEndGroup, footer->Expression());
+}
+
+// What printing the band closes, opens or asks for.
+void AfterPrint(TGenerationContext& context, TKVXBand* band, int index, TBandLayout& layout)
+{
+    switch (band->BandType()) {
+    case btGroupFooter: CloseGroup(context, band, index); break;
+    case btGroupHeader:
+        band->SetPrevValue(band->GetCurValue());
+        context.GroupOpen[size_t(index)] = 1;
+        break;
+    case btDetail:
+        if (layout.Painting())
+            StepPageBands(context);
+        [[fallthrough]];
+    case btSubDetail:
+        if (band->NewPage() && Printable(band))
+            context.BreakPending = true; // a page of its own for each record
+        break;
+    default: break;
+    }
+}
+
 } // namespace
 
 TGenerationScope::TGenerationScope(TGenerationContext& context) : FContext(&context)
@@ -57,6 +167,13 @@ void InitGenerationContext(TGenerationContext& context, TKVReport* report)
     context.FirstPageDiffers = report->GetIndexBand(btReportTitle) >= 0 || (header && !header->NewPage())
                             || (footer && !footer->NewPage());
     const QList<TKVXBand*>& bands = report->Bands();
+    context.RetakenOn.assign(size_t(bands.size()), -1);
+    context.GroupOpen.assign(size_t(bands.size()), 0);
+    context.ForcePrintControls.clear();
+    for (TKVXBand* band : bands)
+        for (TKVXControl* control : band->Objects())
+            if (HasForcePrintSetting(control))
+                context.ForcePrintControls.push_back(control);
     if (report->GetIndexBand(btDetail) >= 0)
         return;
     // Where a detail band would stand by rank: before the first band that
@@ -67,6 +184,58 @@ void InitGenerationContext(TGenerationContext& context, TKVReport* report)
             context.VirtualDetailIndex = i;
             break;
         }
+}
+
+void MarkRowSources(TGenerationContext& context)
+{
+    TKVReport* report = context.Report;
+    const QList<TKVXBand*>& bands = report->Bands();
+    context.RowSteps.clear();
+    for (int s = 0; s < bands.size(); ++s) {
+        TDataSet* rows = bands[s]->GetDataset();
+        if (bands[s]->BandType() != btSubDetail || !rows || rows == context.Master)
+            continue;
+        TRowSteps steps;
+        steps.BandIndex = s;
+        TKVXDataManager* manager = report->GetDataManager();
+        auto readsRows = [&](TKVXCalculation* calculation, const QString& expression) {
+            return calculation->CalcType() != ctNothing && !calculation->RowSource()
+                && calculation->StateChanged(QString(), QString())
+                && ExpressionReadsDataSet(manager, expression, rows, report->VariableEvent());
+        };
+        for (TKVXBand* band : bands) {
+            // A sub-detail band over its own rows advances its own values.
+            if (band->BandType() == btSubDetail && band->GetDataset() && band->GetDataset() != context.Master)
+                continue;
+            for (TKVXControl* control : band->Objects())
+                if (auto* expression = control->AsExpression();
+                    expression && readsRows(expression->Calculation(), expression->Expression())) {
+                    expression->Calculation()->SetRowSource(rows);
+                    steps.Controls.push_back(expression);
+                }
+        }
+        TKVXVariables* variables = report->Variables();
+        for (int i = 0; i < variables->Count(); ++i) {
+            TKVXVariable* variable = variables->GetVariable(i);
+            if (readsRows(variable->Calculation(), variable->Expression())) {
+                variable->Calculation()->SetRowSource(rows);
+                steps.Variables.push_back(variable);
+            }
+        }
+        if (!steps.Controls.empty() || !steps.Variables.empty())
+            context.RowSteps.push_back(std::move(steps));
+    }
+}
+
+void EndGenerationContext(TGenerationContext& context)
+{
+    for (TRowSteps& steps : context.RowSteps) {
+        for (TKVXExpression* control : steps.Controls)
+            control->Calculation()->SetRowSource(nullptr);
+        for (TKVXVariable* variable : steps.Variables)
+            variable->Calculation()->SetRowSource(nullptr);
+    }
+    context.RowSteps.clear();
 }
 
 bool GenerationCanceled()
@@ -85,15 +254,19 @@ bool BandPrints(TKVXBand* band, TDataSet* master)
     }
 }
 
-bool SameGroupValue(const Variant& a, const Variant& b)
+THeaderBreak DecideHeaderBreak(TGenerationContext& context, int index, int top, int bottom, bool columnHoldsData)
 {
-    if (a.IsEmptyOrNull() || b.IsEmptyOrNull())
-        return false;
-    try {
-        return a.Equals(b);
-    } catch (const std::exception&) {
-        return false;
-    }
+    const TKVXBand* header = context.Report->Bands()[index];
+    // NewPage breaks whenever something of the data stands above; on a
+    // column that holds nothing yet the header stays, but still has to
+    // pass the two space tests.
+    if (header->NewPage() && columnHoldsData)
+        return THeaderBreak::Forced;
+    if (double(top) + header->LessThan() > double(bottom))
+        return THeaderBreak::NoRoom;
+    if (header->NewPageIfNotFit() && top + MeasureGroup(context, index, top, bottom, true) > bottom)
+        return THeaderBreak::NoRoom;
+    return THeaderBreak::None;
 }
 
 void PrepareGroupHeader(TKVReport* report, TKVXBand* header)
@@ -103,6 +276,68 @@ void PrepareGroupHeader(TKVReport* report, TKVXBand* header)
     report->UpdateCurValues(-1, -1, uvAllBand, group, QString());
 }
 
+void BandStep(TGenerationContext& context, TRecordPass& pass, int index, TBandLayout& layout)
+{
+    TKVReport* report = context.Report;
+    TKVXBand* band = report->Bands()[index];
+    TDataSet* master = context.Master;
+    const TBandType type = band->BandType();
+    const bool prepared = type == btGroupHeader && layout.HeaderPrepared(index);
+    bool prints = prepared;
+    if (!prepared) {
+        if (band->GetIsGroup())
+            band->UpdateGroupValue();
+        prints = BandPrints(band, master);
+    }
+    if (prints) {
+        if (type == btGroupHeader && !prepared) {
+            if (!layout.HeaderMayPrint(index)) {
+                layout.Stopped = true;
+                return;
+            }
+            PrepareGroupHeader(report, band);
+            TakeValuesForPrinting(band);
+            context.RetakenOn[size_t(index)] = context.PageSerial;
+            MarkGroupChange(context, band);
+            if (layout.DecidesBreakOf(index)) {
+                const THeaderBreak why =
+                    DecideHeaderBreak(context, index, layout.Top(), layout.Bottom(), layout.ColumnHoldsData());
+                if (why != THeaderBreak::None)
+                    layout.Break(why);
+                if (layout.Stopped)
+                    return;
+            }
+        }
+        TDataSet* own = band->GetDataset();
+        if (type == btSubDetail && own && own != master)
+            PlaceRows(context, band, index, own, layout);
+        else
+            layout.Place(band, index);
+        if (layout.Stopped)
+            return;
+        AfterPrint(context, band, index, layout);
+    }
+    AdvanceAfterBand(context, pass, index);
+    if (type == btDetail)
+        report->boolWasNewPage = false;
+}
+
+bool RunBands(TGenerationContext& context, TRecordPass& pass, int from, int to, TBandLayout& layout)
+{
+    for (int i = from; i <= to; ++i) {
+        if (layout.Painting() && GenerationCanceled())
+            return false; // the interrupted record's footers do not print
+        if (i == context.VirtualDetailIndex)
+            VirtualDetailStep(context, pass, i, layout);
+        BandStep(context, pass, i, layout);
+        if (layout.Stopped)
+            return false;
+    }
+    if (to == context.Report->BandCount() - 1 && context.VirtualDetailIndex == to + 1)
+        VirtualDetailStep(context, pass, to + 1, layout);
+    return true;
+}
+
 void AdvanceRecord(TGenerationContext& context, int bandIndex)
 {
     TKVReport* report = context.Report;
@@ -110,12 +345,13 @@ void AdvanceRecord(TGenerationContext& context, int bandIndex)
     master->Next();
     context.RecordTaken = !master->Eof();
     context.FootersTaken = false;
+    context.RecordSerial = context.PageSerial;
     if (context.RecordTaken) {
         // The variables first, so that every band sees them for the record
         // it prints (a band expression that names a variable would
         // otherwise show the previous record's value).
         report->UpdateCurValues(-1, -1, uvOnlyCustomVariables, QString(), QString());
-        UpdateBandsForRecord(*report);
+        UpdateBandsForRecord(context);
     }
     const QList<TKVXBand*>& bands = report->Bands();
     for (int j = bandIndex + 1; j < bands.size(); ++j)
@@ -159,6 +395,13 @@ void EndRecordPass(TGenerationContext& context)
 int MeasureBand(TKVXBand* band, int top, int bottom)
 {
     return band->PrintBand(top, bottom, DT_CALCRECT);
+}
+
+void UpdateDataBandStates(TKVReport& report)
+{
+    for (TKVXBand* band : report.Bands())
+        if (!IsPageBand(band->BandType()))
+            report.UpdateControlStates(band);
 }
 
 } // namespace vorel

@@ -1,20 +1,19 @@
 // The group lookahead: how much height the group starting at the current
-// record needs, found by simulating the record loop without painting, then
-// putting everything back (values, line numbers, print-when results and the
-// master's position).
+// record needs, found by running the record loop's own band step over the
+// group's bands with a layout that measures instead of painting, then
+// putting everything back (values, running states, line numbers, print-when
+// results, group and break state, and the master's position).
 //
-// Two ways a walk could run for ever are closed here:
-//   - a group whose records are walked only by a nested group's lookahead:
-//     the nested walk consumes the records it measured (the outer walk goes
-//     on from where it stopped), so the outer walk advances with it;
-//   - a walk pass in which no band moves the master (no detail band between
-//     the header and its footer): the pass moves it once, as the record loop
-//     does for a report without a detail band.
-// So every pass either moves the master or ends the walk.
+// Every pass of the walk moves the master or ends it: a pass in which no
+// band moved it (no detail band between the header and its footer) moves it
+// once, as the record loop does for a report without a detail band. A
+// nested group kept together measures itself with a lookahead of its own
+// and is then walked like any other bands.
 
 #include "engine/generation_p.h"
 
 #include "foundation/variant.h"
+#include "model/text_controls.h"
 
 #include <algorithm>
 
@@ -32,8 +31,8 @@ public:
         TKVReport* report = context.Report;
         TKVXVariables* variables = report->Variables();
         for (int i = 0; i < variables->Count(); ++i) {
-            const TKVXVariable* variable = variables->GetVariable(i);
-            FVariables.push_back({variable->CurValue(), variable->PrevValue()});
+            TKVXVariable* variable = variables->GetVariable(i);
+            FVariables.push_back({variable->CurValue(), variable->PrevValue(), variable->Calculation()->Running()});
         }
         for (TKVXBand* band : report->Bands()) {
             FBands.push_back({band, band->LineNo()});
@@ -44,6 +43,10 @@ public:
         FBookmark = context.Master->GetBookmark();
         FRecordTaken = context.RecordTaken;
         FFootersTaken = context.FootersTaken;
+        FRecordSerial = context.RecordSerial;
+        FRetakenOn = context.RetakenOn;
+        FGroupOpen = context.GroupOpen;
+        FBreakPending = context.BreakPending;
     }
 
     void Restore()
@@ -58,6 +61,7 @@ public:
             TKVXVariable* variable = variables->GetVariable(i);
             variable->SetCurValue(FVariables[size_t(i)].Cur);
             variable->SetPrevValue(FVariables[size_t(i)].Prev);
+            variable->Calculation()->Running() = FVariables[size_t(i)].Running;
         }
         for (const TBandLine& line : FBands)
             line.Band->SetLineNo(line.LineNo);
@@ -65,15 +69,23 @@ public:
             saved.Control->SetCurValue(saved.Cur);
             saved.Control->SetPrevValue(saved.Prev);
             saved.Control->SetCanBePrinted(saved.CanBePrinted);
+            saved.Control->SetForcePrint(saved.ForcePrint);
+            if (auto* expression = saved.Control->AsExpression())
+                expression->Calculation()->Running() = saved.Running;
         }
         FContext.RecordTaken = FRecordTaken;
         FContext.FootersTaken = FFootersTaken;
+        FContext.RecordSerial = FRecordSerial;
+        FContext.RetakenOn = FRetakenOn;
+        FContext.GroupOpen = FGroupOpen;
+        FContext.BreakPending = FBreakPending;
     }
 
 private:
     struct TValues {
         Variant Cur;
         Variant Prev;
+        TKVXCalculation::TRunning Running;
     };
     struct TBandLine {
         TKVXBand* Band;
@@ -84,11 +96,17 @@ private:
         Variant Cur;
         Variant Prev;
         bool CanBePrinted;
+        bool ForcePrint;
+        TKVXCalculation::TRunning Running;
     };
 
     void Save(TKVXControl* control)
     {
-        FControls.push_back({control, control->GetCurValue(), control->GetPrevValue(), control->CanBePrinted()});
+        TKVXCalculation::TRunning running;
+        if (auto* expression = control->AsExpression())
+            running = expression->Calculation()->Running();
+        FControls.push_back({control, control->GetCurValue(), control->GetPrevValue(), control->CanBePrinted(),
+                             control->ForcePrint(), running});
     }
 
     TGenerationContext& FContext;
@@ -98,99 +116,77 @@ private:
     TBookmark FBookmark;
     bool FRecordTaken = false;
     bool FFootersTaken = false;
+    int FRecordSerial = 0;
+    std::vector<int> FRetakenOn;
+    std::vector<char> FGroupOpen;
+    bool FBreakPending = false;
 };
 
-// The walk of the group whose header stands at headerIndex. headerPrepared:
-// the caller has already evaluated the header's group value for the current
-// record and run its group triggers (the record loop has, when it asks
-// before printing the header), so the first pass does not run them twice.
+// The lookahead's layout: bands add their measured heights from top; the
+// walk stops where the group would break its page (a band that does not
+// fit, a nested header that would move) or where it ends (the next group's
+// header, a band that asks for a new page after it).
+class TMeasureLayout final : public TBandLayout {
+public:
+    TMeasureLayout(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared)
+        : FContext(context), FHeader(headerIndex), FTop(top), FBottom(bottom), FPrepared(headerPrepared)
+    {
+    }
+    bool Painting() const override { return false; }
+    int Top() const override { return FTop + Height; }
+    int Bottom() const override { return FBottom; }
+    bool ColumnHoldsData() const override { return true; } // the group's own header stands above
+    void Break(THeaderBreak why) override
+    {
+        // A nested header that moves on splits the group: it does not fit.
+        // One that breaks by its NewPage ends the group's part here.
+        if (why == THeaderBreak::NoRoom)
+            Height = std::max(Height, FBottom - FTop + 1);
+        Stopped = true;
+    }
+    void Place(TKVXBand* band, int /*index*/) override
+    {
+        if (FContext.BreakPending) {
+            Stopped = true; // a band with NewPage ended the page here
+            return;
+        }
+        Height += MeasureBand(band, FTop + Height, FBottom);
+        if (FTop + Height > FBottom)
+            Stopped = true;
+    }
+    bool HeaderMayPrint(int index) override { return index != FHeader || FirstPass; }
+    bool HeaderPrepared(int index) const override { return FPrepared && FirstPass && index == FHeader; }
+    bool DecidesBreakOf(int index) const override { return index != FHeader; }
+
+    int Height = 0; // report pixels measured so far
+    bool FirstPass = true;
+
+private:
+    TGenerationContext& FContext;
+    int FHeader;
+    int FTop;
+    int FBottom;
+    bool FPrepared;
+};
+
 int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared)
 {
     TKVReport* report = context.Report;
     TDataSet* master = context.Master;
-    const QList<TKVXBand*>& bands = report->Bands();
-    TKVXBand* header = bands[headerIndex];
+    TKVXBand* header = report->Bands()[headerIndex];
     const int last = header->GetLinkedFooterIndex();
     header->SetLinkedBand(last);
     if (last < 0)
         return 0;
-    const Variant remembered = header->GetCurValue();
-
-    int acc = 0; // report pixels measured so far
-    bool stop = false;
-    bool firstPass = true;
+    TMeasureLayout layout(context, headerIndex, top, bottom, headerPrepared);
+    context.BreakPending = false; // the group starts where it is measured from
     TRecordPass pass;
-    while (!master->Eof() && !stop) {
-        report->UpdateControlStates(); // the record loop does so before every record pass
+    while (!master->Eof() && !layout.Stopped) {
+        UpdateDataBandStates(*report); // the record loop does so before every record pass
         pass.Advanced = false;
-        for (int j = headerIndex; j <= last && !stop; ++j) {
-            if (j == context.VirtualDetailIndex && j > headerIndex) {
-                AdvanceRecord(context, j - 1);
-                pass.Advanced = true;
-            }
-            TKVXBand* g = bands[j];
-            const bool prepared = headerPrepared && firstPass && j == headerIndex;
-            if (g->GetIsGroup() && !prepared)
-                g->UpdateGroupValue();
-            if (!prepared && !BandPrints(g, master))
-                continue;
-            if (g->BandType() == btGroupHeader) {
-                if (!prepared) {
-                    PrepareGroupHeader(report, g);
-                    TakeValuesForPrinting(g);
-                }
-                if (j == headerIndex && !firstPass && !SameGroupValue(g->GetCurValue(), remembered)) {
-                    stop = true; // the next group has begun
-                    break;
-                }
-                if (g->NewPage()) {
-                    // The group breaks here whatever its height.
-                    stop = true;
-                    break;
-                }
-                if (double(top + acc) + g->LessThan() > double(bottom)) {
-                    // A nested header that will move to the next page
-                    // splits the group: it does not fit.
-                    if (j != headerIndex)
-                        acc = std::max(acc, bottom - top + 1);
-                    stop = true;
-                    break;
-                }
-                if (j != headerIndex && g->NewPageIfNotFit() && g->GetLinkedFooterIndex() > j) {
-                    // The nested group measures itself and consumes its
-                    // records; the walk goes on after its footer. The nested
-                    // walk ends on the header of the next nested group (its
-                    // value evaluated, not yet printed), which the next pass
-                    // then prints.
-                    const int nestedFooter = g->GetLinkedFooterIndex();
-                    const qint64 before = master->RecNo();
-                    const bool wasEof = master->Eof();
-                    acc += Walk(context, j, top + acc, bottom, true);
-                    if (top + acc > bottom) {
-                        stop = true; // counted in, so that the caller sees it does not fit
-                        break;
-                    }
-                    if (master->RecNo() != before || master->Eof() != wasEof)
-                        pass.Advanced = true;
-                    j = nestedFooter; // continue after the nested footer
-                    continue;
-                }
-            }
-            if (g->BandType() != btSubDetail)
-                acc += MeasureBand(g, top + acc, bottom);
-            if (top + acc > bottom && !master->Eof()) {
-                stop = true;
-                break;
-            }
-            if (g->BandType() == btGroupFooter)
-                ResetGroupAfterFooter(context, g);
-            else if (g->BandType() == btGroupHeader)
-                g->SetPrevValue(g->GetCurValue());
-            AdvanceAfterBand(context, pass, j);
-        }
-        firstPass = false;
-        if (stop)
+        if (!RunBands(context, pass, headerIndex, last, layout))
             break;
+        layout.FirstPass = false;
         if (!pass.Advanced && !master->Eof()) {
             // No band between the header and its footer moved the master:
             // move it once, or this walk would repeat the same record.
@@ -198,7 +194,7 @@ int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool
         }
         EndRecordPass(context);
     }
-    return acc;
+    return layout.Height;
 }
 
 } // namespace

@@ -272,6 +272,7 @@ public:
     TPreparedExpr(TKVXDataManager* dm, const QString& text, const TGetVariableEvent& variableEvent);
 
     const TExprNode* Root() const { return FEntry->Parser->Root(); }
+    const std::vector<TField*>& Fields() const { return FEntry->Fields; }
     Variant Evaluate() const
     {
         TExprEvalContext context;
@@ -389,6 +390,23 @@ Variant EvaluateValue(TKVXDataManager* dataManager, const QString& expression, c
     return prepared.Evaluate();
 }
 
+bool ExpressionReadsDataSet(TKVXDataManager* dataManager, const QString& expression, const TDataSet* dataSet,
+                            const TGetVariableEvent& variableEvent)
+{
+    if (expression.isEmpty() || !dataSet)
+        return false;
+    try {
+        const TPreparedExpr prepared(dataManager, expression, variableEvent);
+        for (const TField* field : prepared.Fields())
+            if (field && field->DataSet() == dataSet)
+                return true;
+    } catch (const std::exception&) {
+        // An expression that does not parse reads nothing; evaluating it
+        // reports the error where it is used.
+    }
+    return false;
+}
+
 bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const TGetVariableEvent& variableEvent)
 {
     bool settled = false;
@@ -410,8 +428,8 @@ bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const
 }
 
 Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expression, const QString& format,
-                           TCalcType calcType, const Variant& previousValue, const Variant& currentValue,
-                           const TGetVariableEvent& variableEvent)
+                           TCalcType calcType, const Variant& /*previousValue*/, const Variant& currentValue,
+                           const TGetVariableEvent& variableEvent, TKVXCalculation::TRunning* running)
 {
     // Parse errors reach the caller; evaluation errors leave the running
     // value as it was.
@@ -423,14 +441,30 @@ Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expressi
         const QString text = value.IsNull() ? QString() : GetValueStr(value, format);
         if (calcType == ctNothing)
             return Variant(text);
-        const double a = StrToFloatDef(currentValue.ToString(), 0);
+        // The running value says whether the aggregate has begun: the value
+        // its owner printed last changes only when it paints, so a footer's
+        // lowest would otherwise restart at every record.
+        const bool first = currentValue.IsEmptyOrNull();
+        if (first && running)
+            *running = {};
+        const bool skipsNull = calcType == ctAverage || calcType == ctLowest || calcType == ctHighest;
+        if (skipsNull && value.IsEmptyOrNull())
+            return currentValue;
+        const double a = first ? 0 : StrToFloatDef(currentValue.ToString(), 0);
         const double b = StrToFloatDef(text, 0);
-        const bool first = previousValue.IsEmptyOrNull();
         double r = 0;
         switch (calcType) {
         case ctCount: r = a + 1; break;
         case ctSum: r = a + b; break;
-        case ctAverage: r = first ? b : (a + b) / 2; break;
+        case ctAverage:
+            if (running) {
+                ++running->Count;
+                running->Sum += b;
+                r = running->Sum / double(running->Count);
+            } else {
+                r = first ? b : (a + b) / 2;
+            }
+            break;
         case ctLowest: r = first ? b : (b <= a ? b : a); break;
         case ctHighest: r = first ? b : (b <= a ? a : b); break;
         case ctNothing: break;

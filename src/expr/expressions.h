@@ -44,20 +44,31 @@ bool ValueIsField(TKVXDataManager* dataManager, const QString& expression,
 bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const TGetVariableEvent& variableEvent,
                   bool& settled);
 
+// Whether the expression reads a field of the data set (an expression that
+// does not parse reads none).
+bool ExpressionReadsDataSet(TKVXDataManager* dataManager, const QString& expression, const TDataSet* dataSet,
+                            const TGetVariableEvent& variableEvent = {});
+
 // Evaluates the expression, turns the value into text through the format
 // descriptor (GetValueStr) and folds it into the running calculation:
 //   ctNothing  the text itself
 //   ctCount    current + 1
 //   ctSum      current + value
-//   ctAverage  value first, then (current + value) / 2
+//   ctAverage  the mean of every value seen since the last reset (their sum
+//              over their count, kept in running)
 //   ctLowest   value first, then the lesser
 //   ctHighest  value first, then the greater
 // where current is the text of currentValue as a number and "first" means
-// previousValue is Null (or Empty). The result is text. Parse errors reach
-// the caller; an evaluation error returns currentValue unchanged.
+// currentValue is Null (or Empty): the running value itself, not the value
+// the owner printed last, says whether the aggregate has begun. Average,
+// lowest and highest pass over a Null value. Without a running state an
+// average can only take the mean of current and value. The result is text.
+// Parse errors reach the caller; an evaluation error returns currentValue
+// unchanged.
 Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expression, const QString& format,
                            TCalcType calcType, const Variant& previousValue, const Variant& currentValue,
-                           const TGetVariableEvent& variableEvent = {});
+                           const TGetVariableEvent& variableEvent = {},
+                           TKVXCalculation::TRunning* running = nullptr);
 
 // The parse cache of the calling thread: entries in use, and counters of
 // parses and of evaluations served from a cached tree (for tests and the

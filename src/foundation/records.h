@@ -66,7 +66,25 @@ public:
     bool StateChanged(const QString& groupName, const QString& variableName) const;
     void Assign(const TPersistent* source) override;
 
+    // What an average needs beside the value it shows: the values seen since
+    // the last reset and their sum. Not stored; the running value's owner
+    // keeps it while a report generates (the aggregate restarts whenever its
+    // running value is Null, so a reset of the value resets this too).
+    struct TRunning {
+        qint64 Count = 0;
+        double Sum = 0;
+    };
+    TRunning& Running() { return FRunning; }
+    // Whose rows advance the aggregate while a report generates: a
+    // sub-detail band's own data set when the expression reads its fields,
+    // so that a footer's sum over invoice lines sees every line; nullptr
+    // for the master's records. Set by the engine, not stored.
+    const QObject* RowSource() const { return FRowSource; }
+    void SetRowSource(const QObject* source) { FRowSource = source; }
+
 private:
+    TRunning FRunning;
+    const QObject* FRowSource = nullptr;
     QString FResetGroup;
     TResetType FResetType = rtEndReport;
     TCalcType FCalcType = ctNothing;

@@ -135,7 +135,9 @@ public:
     TPageInfo* GetPage(int pageNo, int barNo) const;
     TPageInfo* CurrentPage() const { return GetPage(intCurPage, intCurBar); }
     void FreePages();
-    Variant GetSysDataValue(TKVXSysDataType type);
+    // The value of a system data item now. Virtual: a designed report knows
+    // its detail and band line numbers, which the frame does not.
+    virtual Variant GetSysDataValue(TKVXSysDataType type);
     // The language index every string lookup passes (0..127).
     int GetLanguageShift() const;
     void SavePrinter();

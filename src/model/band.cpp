@@ -181,20 +181,48 @@ void TKVXBand::ChangeOrder(bool toFront)
     Invalidate();
 }
 
+bool GroupValueDiffers(const Variant& current, const Variant& previous)
+{
+    // Empty is "no group yet" (a reset, or before the first record); Null
+    // is a value like any other, so records without one form one group.
+    if (current.IsEmpty() || previous.IsEmpty())
+        return true;
+    if (current.IsNull() || previous.IsNull())
+        return current.IsNull() != previous.IsNull();
+    try {
+        return !current.Equals(previous);
+    } catch (const std::exception&) {
+        return true; // values that cannot be compared differ
+    }
+}
+
 int TKVXBand::GetLinkedFooterIndex() const
 {
     if (!FReport)
         return -1;
     const QList<TKVXBand*>& bands = FReport->Bands();
     const int index = GetBandIndex();
+    // Groups nest: headers stand outer first, footers inner first. Two
+    // groups on the same expression pair up by that nesting (the inner
+    // header with the first footer), so each header finds its own footer.
+    auto same = [&](int i, TBandType type) {
+        return bands[i]->BandType() == type && bands[i]->Expression() == FExpression;
+    };
+    int inner = 0; // groups on the same expression nested inside this one
     if (FBandType == btGroupHeader) {
-        for (int i = index + 1; i < bands.size(); ++i)
-            if (bands[i]->BandType() == btGroupFooter && bands[i]->Expression() == FExpression)
+        for (int i = index + 1; i < bands.size(); ++i) {
+            if (same(i, btGroupHeader))
+                ++inner;
+            else if (same(i, btGroupFooter) && inner-- == 0)
                 return i;
+        }
     } else if (FBandType == btGroupFooter) {
-        for (int i = index - 1; i >= 0; --i)
-            if (bands[i]->BandType() == btGroupHeader && bands[i]->Expression() == FExpression)
+        for (int i = index - 1; i >= 0; --i) {
+            if (same(i, btGroupFooter))
+                ++inner;
+            else if (same(i, btGroupHeader) && inner-- == 0)
                 return i;
+        }
     }
     return -1;
 }
@@ -213,7 +241,7 @@ int TKVXBand::GetColumnWidth() const
 
 bool TKVXBand::ValueChanged()
 {
-    if (TKVXControl::ValueChanged())
+    if (GetIsGroup() ? GroupValueDiffers(GetCurValue(), GetPrevValue()) : TKVXControl::ValueChanged())
         return true;
     if (FBandType != btGroupFooter || !FReport)
         return false;

@@ -150,10 +150,11 @@ public:
     // default is the report's DataSet, which the getter returns otherwise.
     bool IsPropertyStored(const char* name) const override;
 
-    // The control rule, plus: a group footer whose value did not change
-    // reports a change when the band right after it is a group band that
-    // does (footers stand innermost first, so an outer group's change makes
-    // every inner footer print).
+    // Group bands compare their group values (GroupValueDiffers), other
+    // bands follow the control rule; and a group footer whose value did not
+    // change reports a change when the band right after it is a group band
+    // that does (footers stand innermost first, so an outer group's change
+    // makes every inner footer print).
     bool ValueChanged() override;
 
     // --- generation (src/engine/) ---
@@ -180,5 +181,11 @@ private:
     QString FOutlineExpression;
     QList<TKVXControl*> FObjects;
 };
+
+// The one "group changed" test: whether a group band's current value
+// starts another group than its previous one. Empty means no group yet;
+// Null is a group value of its own (consecutive records without a value form
+// one group).
+bool GroupValueDiffers(const Variant& current, const Variant& previous);
 
 } // namespace vorel

@@ -256,7 +256,7 @@ bool TKVXControl::ValueChanged()
 
 bool TKVXControl::IsSuppressedRepetition()
 {
-    return !FKVPrintWhen->RepeatedValues() && IsGenerating() && !ValueChanged();
+    return !FKVPrintWhen->RepeatedValues() && !FForcePrint && IsGenerating() && !ValueChanged();
 }
 
 const TKVXHighLight* TKVXControl::WinningHighLight()

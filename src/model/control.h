@@ -132,6 +132,12 @@ public:
     // The print-when conditions' result for the current record.
     bool CanBePrinted() const { return FCanBePrinted; }
     void SetCanBePrinted(bool value) { FCanBePrinted = value; }
+    // A repeated value that its print-when settings suppress prints anyway
+    // the next time the control paints: the engine sets this where the
+    // settings ask for it (the first band of a new page or column, a group
+    // change, a detail overflow); painting clears it.
+    bool ForcePrint() const { return FForcePrint; }
+    void SetForcePrint(bool value) { FForcePrint = value; }
     // The frame's pen width: the frame lines lie inside the control's rectangle.
     int FrameWidth() const { return FFrame->Width(); }
     // Whether the report is generating pages (ReportState at least rsPrepare):
@@ -253,6 +259,7 @@ private:
     Variant FCurValue = Variant::Null();
     Variant FPrevValue = Variant::Null();
     bool FCanBePrinted = true;
+    bool FForcePrint = false;
     bool FSelected = false;
     TKVXControlState FControlState = scsNothing;
     TKVXControlResize FControlResize = scrNone;

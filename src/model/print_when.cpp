@@ -41,7 +41,15 @@ bool EvaluatePrintWhen(const TKVPrintWhen& when, TKVXDataManager* manager, const
 
 void TKVReport::UpdateControlStates()
 {
+    for (TKVXBand* band : FBands)
+        UpdateControlStates(band);
+}
+
+void TKVReport::UpdateControlStates(TKVXBand* band)
+{
     TKVXDataManager* manager = nullptr; // asked for only when a condition needs it
+    TKVXBand* const active = FActiveBand;
+    FActiveBand = band; // BandLineNo in a condition is this band's
     auto update = [&](TKVXControl* control) {
         const TKVPrintWhen& when = *control->KVPrintWhen();
         control->SetCanBePrinted(true);
@@ -51,11 +59,15 @@ void TKVReport::UpdateControlStates()
             manager = GetDataManager();
         control->SetCanBePrinted(EvaluatePrintWhen(when, manager, FVariableEvent));
     };
-    for (TKVXBand* band : FBands) {
+    try {
         update(band);
         for (TKVXControl* control : band->Objects())
             update(control);
+    } catch (...) {
+        FActiveBand = active;
+        throw;
     }
+    FActiveBand = active;
 }
 
 } // namespace vorel

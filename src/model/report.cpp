@@ -321,6 +321,15 @@ TFieldType ParameterFieldType(const Variant& value)
 
 } // namespace
 
+Variant TKVReport::GetSysDataValue(TKVXSysDataType type)
+{
+    switch (type) {
+    case sdDetailNo: return Variant(GetBandLineNo(btDetail));
+    case sdBandLineNo: return FActiveBand ? Variant(FActiveBand->LineNo()) : Variant(-1);
+    default: return TKVPrintComponent::GetSysDataValue(type);
+    }
+}
+
 void TKVReport::KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,
                                Variant& value)
 {

@@ -189,6 +189,13 @@ public:
     // Refreshes CanBePrinted of every band and control from ShowIf and
     // HideWhen; evaluation errors propagate.
     void UpdateControlStates();
+    // The same for one band and its controls.
+    void UpdateControlStates(TKVXBand* band);
+    // The band whose controls are being evaluated or printed while the
+    // report generates (BandLineNo in an expression names its line number);
+    // set by the engine.
+    TKVXBand* ActiveBand() const { return FActiveBand; }
+    void SetActiveBand(TKVXBand* band) { FActiveBand = band; }
 
     // The variable lookup as the expression language calls it: the report's
     // KVXGetVariable (parameters, then the frame's lookup).
@@ -199,6 +206,9 @@ public:
     int GetPageNoCountBy() override { return FPageNoCountBy; }
     int GetPageNoStartAt() override { return FPageNoStartAt; }
     int GetCurColumn() override { return intCurColumn; }
+    // DetailNo and BandLineNo: the line numbers the system data controls
+    // show (the detail band's, and the band being evaluated or printed).
+    Variant GetSysDataValue(TKVXSysDataType type) override;
     int GetColumnNumber() override { return FColumnNumber; }
     // Parameters (by upper-cased Name or DisplayLabel) first, then the frame's lookup.
     void KVXGetVariable(QObject* sender, const QString& name, bool& accept, TFieldType& variableType,
@@ -243,6 +253,7 @@ private:
     bool FLoading = false;
     TGetVariableEvent FVariableEvent;
     TEventNames FEventNames;
+    TKVXBand* FActiveBand = nullptr;
 };
 
 } // namespace vorel

@@ -107,8 +107,10 @@ int TKVXLabel::Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned fla
     }
     if (FStretch)
         height = textHeight + 2 * frameWidth;
-    if (!measuring)
+    if (!measuring) {
         SetPrevValue(GetCurValue());
+        SetForcePrint(false);
+    }
     return height;
 }
 
@@ -142,6 +144,7 @@ bool TKVXLabel::PaintUnseen()
         return false;
     PaintUnseenBackground();
     SetPrevValue(GetCurValue());
+    SetForcePrint(false);
     return true;
 }
 
@@ -320,7 +323,7 @@ void TKVXExpression::UpdateCurValue()
         }
     }
     SetCurValue(GetCalculatedValue(manager, FExpression, FFormat, FCalculation->CalcType(), GetPrevValue(),
-                                   GetCurValue(), lookup));
+                                   GetCurValue(), lookup, &FCalculation->Running()));
 }
 
 void TKVXExpression::GetValueForShow(TCanvas& canvas, const Variant& value, QString& text)

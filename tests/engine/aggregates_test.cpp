@@ -42,11 +42,12 @@ TEST_F(AggregatesTest, DetailAggregatesTakeEachRecordInTurn)
         QList<double> values;
         QStringList printed;
     };
-    // Average is the mean of the running value and the new one, not of all.
+    // Average is the mean of every value seen (the classic rule took the
+    // mean of the running value and the new one: 2, 3, 4.5).
     const QList<Case> cases = {
         {ctSum, {1, 2, 3}, {"1", "3", "6"}},
         {ctCount, {7, 7, 0}, {"1", "2", "3"}},
-        {ctAverage, {2, 4, 6}, {"2", "3", "4.5"}},
+        {ctAverage, {2, 4, 6}, {"2", "3", "4"}},
         {ctHighest, {-5, -3}, {"-5", "-3"}},
         {ctLowest, {3, 5}, {"3", "3"}},
         {ctNothing, {1.5, 2}, {"1.5", "2"}},
@@ -58,6 +59,16 @@ TEST_F(AggregatesTest, DetailAggregatesTakeEachRecordInTurn)
         Aggregate(Detail(20), QStringLiteral("[Val]"), c.calc, rtEndReport);
         Prepare();
         EXPECT_EQ(Column(), c.printed);
+    }
+}
+
+// The values row i's average has seen: those since its last restart.
+int AverageCount(int i, TResetType reset)
+{
+    switch (reset) {
+    case rtEndPage: return i % 8 + 1;
+    case rtEndGroup: return i % 3 + 1;
+    default: return i + 1;
     }
 }
 
@@ -73,16 +84,20 @@ TEST_F(AggregatesTest, EveryAggregateRestartsAtItsResetPoint)
     auto expected = [&](TCalcType calc, TResetType reset) {
         QStringList printed;
         double running = 0;
+        double sum = 0; // of the values since the restart, for the average
         bool empty = true;
         for (int i = 0; i < values.size(); ++i) {
             const bool restart = i == 0 || (reset == rtEndPage && i % 8 == 0) || (reset == rtEndGroup && i % 3 == 0);
-            if (restart)
+            if (restart) {
                 empty = true;
+                sum = 0;
+            }
             const double n = values[i];
+            sum += n;
             switch (calc) {
             case ctCount: running = empty ? 1 : running + 1; break;
             case ctSum: running = empty ? n : running + n; break;
-            case ctAverage: running = empty ? n : (running + n) / 2; break;
+            case ctAverage: running = sum / AverageCount(i, reset); break;
             case ctLowest: running = empty ? n : std::min(running, n); break;
             case ctHighest: running = empty ? n : std::max(running, n); break;
             default: break;

@@ -34,7 +34,8 @@ TEST_F(BandFlowTest, AnEmptyDataSetPrintsTitleSummaryAndPageBandsButNoDataBands)
     Label(Band(btPageFooter, 30), QStringLiteral("PF"));
     Label(Band(btReportSummary, 30), QStringLiteral("Sum"));
     Prepare();
-    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("Title PH PF Sum")});
+    // The page footer paints when its page ends, after everything else.
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("Title PH Sum PF")});
 }
 
 TEST_F(BandFlowTest, TwoGroupsPrintHeaderDetailFooterInTurn)
@@ -134,12 +135,13 @@ TEST_F(BandFlowTest, TwoColumnsFillTheSecondColumnBeforeANewPage)
     // 64 of them, leaving 672: six details a column, twelve a page.
     const QStringList pages = PageTexts();
     ASSERT_EQ(pages.size(), 2);
-    EXPECT_EQ(pages[0], QStringLiteral("PH PF CH CF D1 D2 D3 D4 D5 D6 CH CF D7 D8 D9 D10 D11 D12"));
+    // Column and page footers paint when their column or page ends.
+    EXPECT_EQ(pages[0], QStringLiteral("PH CH D1 D2 D3 D4 D5 D6 CF CH D7 D8 D9 D10 D11 D12 CF PF"));
     EXPECT_EQ(XOf(0, QStringLiteral("D1")), 48 + kInset);
     EXPECT_EQ(XOf(0, QStringLiteral("D7")), 48 + 400 + 64 + kInset);
     EXPECT_EQ(YOf(0, QStringLiteral("D7")), YOf(0, QStringLiteral("D1"))) << "every column starts at the same top";
     EXPECT_EQ(YOf(0, QStringLiteral("D1")), kBodyTop + 64 + 32 + kInset);
-    EXPECT_EQ(pages[1], QStringLiteral("PH PF CH CF D13 D14 D15 D16 D17 D18 CH CF D19 D20"));
+    EXPECT_EQ(pages[1], QStringLiteral("PH CH D13 D14 D15 D16 D17 D18 CF CH D19 D20 CF PF"));
 }
 
 TEST_F(BandFlowTest, ASingleColumnPrintsNoColumnBands)
@@ -164,7 +166,7 @@ TEST_F(BandFlowTest, PageBandsWithoutNewPageSkipTheFirstPageOfEachBar)
     Detail(100);
     Prepare();
     // Page 1: 8 details in 864 pixels; page 2 loses 64 to the page bands.
-    EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("D1 D2 D3 D4 D5 D6 D7 D8"), QStringLiteral("PH PF D9")}));
+    EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("D1 D2 D3 D4 D5 D6 D7 D8"), QStringLiteral("PH D9 PF")}));
 }
 
 TEST_F(BandFlowTest, ATitleWithNewPageStandsAloneOnTheFirstPage)
@@ -240,17 +242,18 @@ TEST_F(BandFlowTest, ABandThatFillsThePageToTheLastPixelStays)
     }
 }
 
-TEST_F(BandFlowTest, AGroupFooterAtThePageEndStaysWhenTheDataHasEnded)
+TEST_F(BandFlowTest, AClosingGroupFooterThatDoesNotFitMovesToTheNextPage)
 {
-    // 8 details fill 800 of 864 pixels; the footer (100) does not fit, but
-    // the data is at its end, so it closes the page instead of opening one.
+    // 8 details fill 800 of 864 pixels; the footer (100) does not fit. The
+    // data is at its end, but the footer moves like any band rather than
+    // run below the page's bottom (over the page footer).
     NumberedRows(8);
     TKVXBand* header = Group(QStringLiteral("[Grp]"), 0, 100);
     Label(FooterOf(header), QStringLiteral("GF"));
     Detail(100);
     Prepare();
-    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 D2 D3 D4 D5 D6 D7 D8 GF")});
-    EXPECT_EQ(YOf(0, QStringLiteral("GF")), kBodyTop + 800 + kInset);
+    EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("D1 D2 D3 D4 D5 D6 D7 D8"), QStringLiteral("GF")}));
+    EXPECT_EQ(YOf(1, QStringLiteral("GF")), kBodyTop + kInset);
 }
 
 TEST_F(BandFlowTest, AGroupFooterThatDoesNotFitMidReportMovesToTheNextPage)
@@ -293,14 +296,15 @@ TEST_F(BandFlowTest, PageBandsShowTheRecordThatOpensThePageAndItsNumber)
     Expr(Band(btPageHeader, 20), QStringLiteral("'from ' + INTTOSTR([Id]) + ' on page ' + INTTOSTR(PageNo)"));
     TKVXBand* footer = Band(btPageFooter, 20);
     Expr(footer, QStringLiteral("'page ' + INTTOSTR(PageNo)"));
-    // A page-level running count still advances with every record.
+    // A page-level running count advances with every record printed.
     Aggregate(footer, QStringLiteral("1"), ctCount, rtEndReport);
     Detail(100);
     Prepare();
-    // 824 pixels between the page bands: eight rows a page. The footer is
-    // painted when its page begins, so its count is the record opening the page.
-    EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("from 1 on page 1 page 1 1 D1 D2 D3 D4 D5 D6 D7 D8"),
-                                        QStringLiteral("from 9 on page 2 page 2 9 D9 D10")}));
+    // 824 pixels between the page bands: eight rows a page. The footer
+    // takes its page number when its page begins and paints when it ends,
+    // so its count runs to the last row of its page.
+    EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("from 1 on page 1 D1 D2 D3 D4 D5 D6 D7 D8 page 1 8"),
+                                        QStringLiteral("from 9 on page 2 D9 D10 page 2 10")}));
 }
 
 TEST_F(BandFlowTest, OutlinesRecordEachPaintedBand)

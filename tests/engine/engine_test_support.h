@@ -19,6 +19,13 @@
 #include "support/page_dump.h"
 
 #include <memory>
+#include <ostream>
+
+// Failures show texts as texts.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace vorel::testing {
 

@@ -205,7 +205,7 @@ TEST_F(GenerationTest, TwoPassesNumberPagesOfTheirTotal)
         ASSERT_EQ(report->GetNumPages(), pages);
         for (int p = 1; p <= pages; ++p) {
             const QString expected = QStringLiteral("Page %1 of %2").arg(p).arg(pages);
-            EXPECT_TRUE(PageTexts()[p - 1].startsWith(expected + QStringLiteral(" %1 %2").arg(p).arg(pages)))
+            EXPECT_TRUE(PageTexts()[p - 1].endsWith(expected + QStringLiteral(" %1 %2").arg(p).arg(pages)))
                 << PageTexts()[p - 1].toStdString();
         }
     }
@@ -263,7 +263,8 @@ TEST_F(GenerationTest, TheCountingPassLeavesWhatPaintingWouldLeave)
     EXPECT_EQ(pages[0], pages[1]);
     EXPECT_EQ(lookups[0], lookups[1]);
     ASSERT_EQ(pages[0].size(), 4);
-    EXPECT_TRUE(pages[0][0].startsWith(QStringLiteral("Page 1 of 4 D1 D2"))) << pages[0][0].toStdString();
+    EXPECT_TRUE(pages[0][0].startsWith(QStringLiteral("D1 D2"))) << pages[0][0].toStdString();
+    EXPECT_TRUE(pages[0][0].endsWith(QStringLiteral("Page 1 of 4"))) << pages[0][0].toStdString();
     EXPECT_FALSE(pages[0].join(u' ').contains(QStringLiteral("Once")));
 }
 
