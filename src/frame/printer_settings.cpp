@@ -131,11 +131,19 @@ int TKVXPrinter::GetPaperSizeHeight()
 
 void TKVXPrinter::SetOrientation(TKVXPrinterOrientation value)
 {
-    if ((FOrientation == spoPortrait && value == spoLandscape) || (FOrientation == spoLandscape && value == spoPortrait)) {
+    // The sheet lies the way the orientation says: landscape wider than
+    // tall, portrait taller than wide, whatever was set before. Swapping
+    // only on a change from portrait left a form that stores just
+    // "Orientation = spoLandscape" (its paper set first, upright) on
+    // portrait pages; a form that stores the turned size as well keeps it.
+    // The default orientation leaves the sheet as it lies.
+    if (value != spoDefault) {
         const int width = GetPaperSizeWidth();
         const int height = GetPaperSizeHeight();
-        FPaperSizeWidth = height;
-        FPaperSizeHeight = width;
+        if (width > 0 && height > 0 && (value == spoLandscape) == (width < height)) {
+            FPaperSizeWidth = height;
+            FPaperSizeHeight = width;
+        }
     }
     FOrientation = value;
 }

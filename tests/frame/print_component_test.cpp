@@ -89,6 +89,12 @@ TEST_F(PrintComponentTest, PageSizeComesFromThePaperAndOffsetsFromThePrinter)
              p.SetOrientation(spoLandscape);
          },
          1123, 794},
+        {"landscape alone, after the paper, turns it",
+         [](TKVXPrinter& p) {
+             p.SetPaperSize(psA4);
+             p.SetOrientation(spoLandscape);
+         },
+         1123, 794},
         {"landscape set before the paper still turns it",
          [](TKVXPrinter& p) {
              p.SetOrientation(spoLandscape);

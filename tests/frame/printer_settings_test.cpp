@@ -128,7 +128,9 @@ TEST_F(PrinterSettingsTest, ConstructionTakesThePrintersPaper)
     EXPECT_NO_THROW(settings.CheckInstalledPrinter());
 }
 
-TEST_F(PrinterSettingsTest, OrientationSwapsOnlyBetweenPortraitAndLandscape)
+// Landscape alone turns the sheet (a form storing only the orientation
+// once printed portrait pages), and setting it again turns nothing back.
+TEST_F(PrinterSettingsTest, OrientationTurnsTheSheetItsWay)
 {
     settings.SetPaperSize(psA4);
     struct Step {
@@ -136,11 +138,12 @@ TEST_F(PrinterSettingsTest, OrientationSwapsOnlyBetweenPortraitAndLandscape)
         int width, height;
     };
     const Step steps[] = {
-        {spoLandscape, 2100, 2970}, // from default: nothing swaps
-        {spoPortrait, 2970, 2100},  // landscape -> portrait swaps
-        {spoLandscape, 2100, 2970}, // portrait -> landscape swaps
-        {spoDefault, 2100, 2970},   // to default: nothing swaps
-        {spoPortrait, 2100, 2970},  // from default: nothing swaps
+        {spoLandscape, 2970, 2100}, // from default: turned
+        {spoLandscape, 2970, 2100}, // again: stays
+        {spoPortrait, 2100, 2970},  // landscape -> portrait turns back
+        {spoLandscape, 2970, 2100}, // portrait -> landscape turns
+        {spoDefault, 2970, 2100},   // to default: the sheet lies as it is
+        {spoPortrait, 2100, 2970},  // from default: upright
     };
     for (const Step& step : steps) {
         settings.SetOrientation(step.to);
