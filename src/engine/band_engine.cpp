@@ -166,9 +166,10 @@ void PrintSummary(TKVReport& report, TGenerationContext& context)
     TKVXBand* summary = report.GetBand(index);
     if (!summary)
         return;
-    // A page of its own, unless nothing of the data stands on this one.
-    if (summary->NewPage())
-        context.BreakPending = true;
+    // A page of its own, unless nothing of the data stands on this one. A
+    // new page asked for after the last record or group separates records
+    // from each other: the summary stays with the last of them.
+    context.BreakPending = summary->NewPage();
     TakeValuesForPrinting(summary);
     context.RetakenOn[size_t(index)] = context.PageSerial;
     PrintFlowing(report, context, summary, index);
