@@ -128,6 +128,11 @@ public:
     // needs. Returns the height of the text in logical units (with
     // DT_VCENTER or DT_BOTTOM: from r.Top to the bottom of the text).
     int DrawText(const QString& text, TRect& r, unsigned flags);
+    // LayoutText in the current face, kept with what it was made from: a
+    // text is measured and then painted in the same font and width, and the
+    // painting takes the measured layout. The reference holds until the
+    // next layout of another text.
+    const TTextLayout& Layout(const QString& text, unsigned flags, int width);
 
     // Pictures: scaled into the rectangle, or at natural size at (x, y).
     void StretchDraw(const TRect& r, const TGraphic& graphic);
@@ -175,10 +180,6 @@ protected:
 
 private:
     void DrawTextLine(int x, int y, QStringView line, unsigned flags, const TRect& clip, int tabWidth);
-    // LayoutText in the current face, kept with what it was made from: a
-    // text is measured and then painted in the same font and width, and the
-    // painting takes the measured layout.
-    const TTextLayout& Layout(const QString& text, unsigned flags, int width);
 
     struct TLayoutCache {
         TFontFacePtr Face; // held, so that its address stays its own

@@ -92,12 +92,16 @@ int TKVXLabel::Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned fla
     // Alignment is not a flag: DoDrawText places the text itself.
     const unsigned textFlags = flags | DT_EXPANDTABS | DT_NOPREFIX | (FWordWrap ? DT_WORDBREAK : 0u);
     int textHeight;
-    if (IsSuppressedRepetition()) {
+    if (!FHasPartText && IsSuppressedRepetition()) {
         textHeight = -2 * frameWidth; // so that a stretching label reports 0
     } else {
-        const Variant value = IsGenerating() ? GetCurValue() : Variant(DisplayName());
         QString text;
-        GetValueForShow(canvas, value, text);
+        if (FHasPartText) {
+            text = FPartText;
+        } else {
+            const Variant value = IsGenerating() ? GetCurValue() : Variant(DisplayName());
+            GetValueForShow(canvas, value, text);
+        }
         // The base Draw shrinks the rectangle to the inside of the frame only
         // when painting; measuring at the full width would let a text that
         // fits the full width but not the inside measure one line short and
@@ -145,6 +149,40 @@ bool TKVXLabel::PaintUnseen()
     PaintUnseenBackground();
     SetPrevValue(GetCurValue());
     SetForcePrint(false);
+    return true;
+}
+
+bool TKVXLabel::SplitText(TCanvas& canvas, int availableHeight, bool atLeastOneLine, QString& head, QString& rest)
+{
+    if (FAngle != 0)
+        return false;
+    canvas.SetFont(Font()); // as measuring selects it
+    QString text;
+    if (FHasPartText)
+        text = FPartText;
+    else
+        GetValueForShow(canvas, IsGenerating() ? GetCurValue() : Variant(DisplayName()), text);
+    // The lines as DoDrawText breaks them: inside the frame, from where the
+    // alignment starts the text.
+    const int frameWidth = FrameWidth();
+    const TPoint offset = TextOffset(canvas.TextWidth(text), canvas.TextHeight(text));
+    const unsigned flags = DT_EXPANDTABS | DT_NOPREFIX | (FWordWrap ? DT_WORDBREAK : 0u);
+    const int width = Width() - 2 * frameWidth - offset.X;
+    const TTextLayout& layout = canvas.Layout(text, flags, width);
+    const int lines = int(layout.Lines.size());
+    int fit = layout.LineHeight > 0 ? (availableHeight - 2 * frameWidth - offset.Y) / layout.LineHeight : lines;
+    fit = std::max(fit, atLeastOneLine ? 1 : 0);
+    if (fit >= lines) {
+        head = text;
+        rest.clear();
+        return true;
+    }
+    // Without prefix processing the layout's text is the text itself, so a
+    // line's start is where the rest begins; the head keeps the blanks or
+    // the line break before it, which end a line without adding one.
+    const int cut = layout.Lines[fit].Start;
+    head = text.left(cut);
+    rest = text.mid(cut);
     return true;
 }
 

@@ -56,6 +56,19 @@ public:
     // rotation and alignment, exposed for the designer and tests.
     TPoint TextOffset(int textWidth, int textHeight) const;
 
+    // A band continued over pages shows a text in parts. SplitText cuts the
+    // text the control shows now (its part text, else its value) after the
+    // lines that fit availableHeight report pixels from the control's top
+    // (its frame included): head is what fits, rest what carries over
+    // (empty when all fits). With atLeastOneLine the head holds a line
+    // even when none fits, so that a continuation always moves on. False
+    // when the text cannot be cut (rotated text).
+    bool SplitText(TCanvas& canvas, int availableHeight, bool atLeastOneLine, QString& head, QString& rest);
+    // While a part text is set, Draw shows it instead of the value.
+    void SetPartText(const QString& text) { FPartText = text; FHasPartText = true; }
+    void ClearPartText() { FPartText.clear(); FHasPartText = false; }
+    bool HasPartText() const { return FHasPartText; }
+
 protected:
     // FormatControlText of the value for this control (its width and frame)
     // on the canvas's current font. The text last made is kept with what it
@@ -75,6 +88,8 @@ private:
         QString Text;
     };
     TShownText FShown;
+    QString FPartText;
+    bool FHasPartText = false;
     int FAngle = 0;
     bool FWordWrap = true;
     bool FStretch = true;
