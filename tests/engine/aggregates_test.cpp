@@ -196,6 +196,34 @@ TEST_F(AggregatesTest, ColumnsResetPageAggregatesToo)
     EXPECT_EQ(printed, (QStringList{"1", "2", "3", "4", "1", "2", "3", "4", "1", "2"}));
 }
 
+// Page totals are the page's, column totals the column's: a new column
+// restarts the column footer's page-reset sum but not the page footer's.
+TEST_F(AggregatesTest, PageFooterTotalsRunOverTheColumnsOfTheirPage)
+{
+    QList<double> values;
+    for (int i = 1; i <= 10; ++i)
+        values << i;
+    ValueRows(values);
+    report->SetColumnNumber(2);
+    Detail(200); // four a column, eight a page
+    Aggregate(Band(btColumnFooter, 32), QStringLiteral("[Val]"), ctSum, rtEndPage, QString(), 300);
+    Aggregate(Band(btPageFooter, 32), QStringLiteral("[Val]"), ctSum, rtEndPage, QString(), 500);
+    Prepare();
+    // The footers take 64 of 864 pixels: four rows a column. Column sums
+    // 1..4 = 10 and 5..8 = 26, page sums 36 and 9 + 10 = 19.
+    auto at = [&](int page, int x) {
+        QStringList out;
+        for (const testing::PageItem& item : Texts(page))
+            if (item.X == 48 + x + testing::kInset)
+                out << item.Text;
+        return out;
+    };
+    ASSERT_EQ(report->Pages().Count(), 2);
+    EXPECT_EQ(at(0, 300) + at(0, 432 + 300), (QStringList{"10", "26"}));
+    EXPECT_EQ(at(0, 500), QStringList{"36"});
+    EXPECT_EQ(at(1, 500), QStringList{"19"});
+}
+
 TEST_F(AggregatesTest, DetailGroupResetsRestartWithTheGroupsFirstRecord)
 {
     ValueRows({1, 2, 10, 20}, {"A", "A", "B", "B"});

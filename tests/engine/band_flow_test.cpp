@@ -350,5 +350,26 @@ TEST_F(BandFlowTest, SubDetailBandsWalkTheirOwnDataSetForEachMasterRecord)
     EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 Lx Ly Nn D2 Lx Ly Nn")});
 }
 
+// A band that keeps a design height taller than the page does not lose
+// its lower part: what lies below the cut continues on the next page, at
+// its distance from the cut, and the next band follows what is left of
+// the band's height. Nothing is drawn over the page footer.
+TEST_F(BandFlowTest, AFixedBandTallerThanThePageContinuesBelowTheCut)
+{
+    NumberedRows(2);
+    Label(Band(btPageFooter, 32), QStringLiteral("PF"));
+    TKVXBand* detail = Detail(1200);
+    detail->SetStretch(false);
+    Label(detail, QStringLiteral("Top"));
+    Label(detail, QStringLiteral("Low"), 0, 1000);
+    Prepare();
+    // 832 pixels above the footer: "Low" (at 1000) lands 168 below the top
+    // of page 2, and the band ends 1200 - 832 = 368 pixels down it.
+    ASSERT_EQ(PageTexts(), (QStringList{QStringLiteral("D1 Top PF"), QStringLiteral("Low PF"),
+                                        QStringLiteral("D2 Top PF"), QStringLiteral("Low PF")}));
+    EXPECT_EQ(YOf(1, QStringLiteral("Low")), kBodyTop + 168 + kInset);
+    EXPECT_EQ(detail->LineNo(), 1) << "counted once per print, and reset after the report";
+}
+
 } // namespace
 } // namespace vorel

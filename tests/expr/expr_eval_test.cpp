@@ -287,11 +287,12 @@ protected:
         Vars[S(u"V")] = {ftFloat, Variant()};
         Variant previous = Variant::Null();
         Variant current = Variant::Null();
+        TKVXCalculation::TRunning running;
         QStringList out;
         for (const double v : values) {
             Vars[S(u"V")].second = Variant(v);
             previous = current;
-            current = GetCalculatedValue(Manager, S(u"V"), QString(), kind, previous, current, Variables());
+            current = GetCalculatedValue(Manager, S(u"V"), QString(), kind, previous, current, Variables(), &running);
             EXPECT_EQ(current.Type(), varString);
             const Variant& result = current;
             out << result.ToString();
@@ -303,11 +304,32 @@ protected:
 TEST_F(CalculatedValueTest, Kinds)
 {
     EXPECT_EQ(Run(ctSum, {10, 20, 30}), QStringList({"10", "30", "60"}));
-    EXPECT_EQ(Run(ctAverage, {10, 20, 30}), QStringList({"10", "15", "22.5"}));
+    EXPECT_EQ(Run(ctAverage, {10, 20, 30}), QStringList({"10", "15", "20"})) << "the mean of every value";
     EXPECT_EQ(Run(ctLowest, {5, 3, 4}), QStringList({"5", "3", "3"}));
     EXPECT_EQ(Run(ctHighest, {-5, -3, -4}), QStringList({"-5", "-3", "-3"}));
     EXPECT_EQ(Run(ctCount, {7, 7, 7}), QStringList({"1", "2", "3"}));
     EXPECT_EQ(Run(ctNothing, {1.5, 2}), QStringList({"1.5", "2"}));
+}
+
+// A footer's previous value is the one it printed last, which changes only
+// when it paints: whether an aggregate has begun is its running value's to
+// say. A Null value leaves an average, lowest or highest as it is.
+TEST_F(CalculatedValueTest, TheRunningValueSaysWhetherTheAggregateBegan)
+{
+    Vars[S(u"V")] = {ftFloat, Variant(4.0)};
+    const Variant printed(S(u"1"));
+    for (const TCalcType kind : {ctLowest, ctHighest, ctAverage})
+        EXPECT_EQ(GetCalculatedValue(Manager, S(u"V"), QString(), kind, printed, Variant::Null(), Variables())
+                      .ToString(),
+                  S(u"4"))
+            << int(kind);
+    Vars[S(u"V")] = {ftFloat, Variant::Null()};
+    TKVXCalculation::TRunning running{2, 6.0};
+    EXPECT_EQ(GetCalculatedValue(Manager, S(u"V"), QString(), ctAverage, printed, Variant(S(u"3")), Variables(),
+                                 &running)
+                  .ToString(),
+              S(u"3"));
+    EXPECT_EQ(running.Count, 2);
 }
 
 TEST_F(CalculatedValueTest, TextAndFormat)
