@@ -1,25 +1,3 @@
-// STATUS ON THE ENGINE OF THIS BRANCH (a note for the engine work; delete it then).
-// All 16 fail; each for the fault it pins:
-// - LowestHighestAverage...: footers "1 1 1", "8 8 8", "-7 -7 -7", summary "-7 -7 -7" (each prints the last value).
-// - AverageIsTheMean...: third row prints 4.5 instead of 4 (halves toward each new value).
-// - PageSumRunningTotal...: footer printed when the page begins: page 1 "PageSum 8", "Running 8" (want 90, 90),
-//   page 2 "Running 91" (want 174); header "Carried 8" on page 1 (want empty), "Carried 91" on page 2 (want 90).
-// - PageNumbers...: first row of each page shows the previous page (R1 P0, R15 P1, R29 P2); "NotFirst" missing on
-//   page 2, "Last" missing on the last page.
-// - DetailNoAndBandLineNo...: the expressions print -1 and 0; the system data print 1..5.
-// - ClosingGroupFooter...: one page; "GroupEnd" drawn on top of "PageFoot".
-// - GroupHeaderWithNewPage...: two pages; "StartB" shares page 2 with "EndA".
-// - ReprintHeader...: no header on the continuation pages (B.14 on page 2; 4.15, 5.3, 5.19).
-// - SubDetail...: running sum counts the first line twice (1.1 prints 40, want 20); group totals print the first
-//   line only (20/30/6, want 123/84/72); grand total 56 (want 279).
-// - ConsecutiveNullGroupValues...: a header and a footer per NULL record: counts 2 1 1 1 1 (want 2 3 1).
-// - TwoGroupBandPairs...: a group per record (OuterA twice, InnerEnd 1 five times); OuterEnd prints no count.
-// - LandscapeA4...: page is 595.5 x 842.25 pt (portrait).
-// - StretchingDetail...: one page; the text runs over the page footer to the page bottom, words after w132 lost.
-// - RepeatedValues...: the three "also print" settings are ignored: Nk, Gk, Ok print on row 1 only.
-// - NewPageOnDetailAndGroupFooter: NewPage ignored on both bands: 1 page each (want 3 and 3).
-// - InvoiceOverThreePages: captions missing on pages 2 and 3 (total, page footers and line placement right).
-//
 // What the band engine makes of real forms, seen as a user sees it: each
 // form of tests/cli/engine_reports/ is rendered to PDF by the vorel tool and
 // its pages are read back with `pdftotext -bbox`, which gives one <page>
