@@ -506,6 +506,7 @@ TEST_F(EngineReports, NewPageOnDetailAndGroupFooter)
 // One invoice of 100 lines on a page of 480 x 960 pixels: a 40-pixel page
 // footer from y = 872, a 48-pixel header with the captions, 20-pixel lines:
 // 37 lines on page 1 (below a 24-pixel detail), 38 on page 2, 25 on page 3.
+// The total sums the invoice's lines (a sub-detail field) in the footer.
 TEST_F(EngineReports, InvoiceOverThreePages)
 {
     constexpr double footerTop = 960 - 48 - 40;
