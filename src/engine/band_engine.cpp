@@ -105,7 +105,7 @@ void RetakeForPage(TGenerationContext& context, TKVXBand* band, int index)
     const TBandType type = band->BandType();
     if (type == btGroupFooter || IsPageBand(type))
         return;
-    int& retaken = context.RetakenOn[size_t(index)];
+    int& retaken = context.RetakenOnOf(index);
     if (std::max(context.RecordSerial, retaken) == context.PageSerial)
         return;
     retaken = context.PageSerial;
@@ -171,7 +171,7 @@ void PrintSummary(TKVReport& report, TGenerationContext& context)
     // from each other: the summary stays with the last of them.
     context.BreakPending = summary->NewPage();
     TakeValuesForPrinting(summary);
-    context.RetakenOn[size_t(index)] = context.PageSerial;
+    context.RetakenOnOf(index) = context.PageSerial;
     PrintFlowing(report, context, summary, index);
 }
 
@@ -246,12 +246,12 @@ void RefreshPageValues(TKVReport& report)
 
 // A group still open (its header printed, its footer not yet) gets its
 // header again at the top of a new page or column, without a space test.
-void ReprintGroupHeaders(TKVReport& report, const TGenerationContext& context)
+void ReprintGroupHeaders(TKVReport& report, TGenerationContext& context)
 {
     const QList<TKVXBand*>& bands = report.Bands();
     for (int i = 0; i < bands.size(); ++i) {
         TKVXBand* band = bands[i];
-        if (band->BandType() != btGroupHeader || !band->ReprintHeader() || !context.GroupOpen[size_t(i)])
+        if (band->BandType() != btGroupHeader || !band->ReprintHeader() || !context.GroupOpenOf(i))
             continue;
         if (band->GetLinkedFooterIndex() < 0)
             continue;

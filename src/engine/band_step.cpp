@@ -70,7 +70,7 @@ void PlaceRows(TGenerationContext& context, TKVXBand* band, int index, TDataSet*
             return;
         report->UpdateCurValues(index, index, uvWithoutGroupFooter, QString(), QString());
         report->UpdateControlStates(band);
-        context.RetakenOn[size_t(index)] = context.PageSerial;
+        context.RetakenOnOf(index) = context.PageSerial;
         layout.Place(band, index);
         if (layout.Stopped)
             return;
@@ -91,7 +91,7 @@ void CloseGroup(TGenerationContext& context, TKVXBand* footer, int index)
     if (TKVXBand* header = report->GetBand(headerIndex)) {
         header->SetCurValue(Variant());
         header->SetPrevValue(Variant());
-        context.GroupOpen[size_t(headerIndex)] = 0;
+        context.GroupOpenOf(headerIndex) = 0;
     }
     if (footer->NewPage() && Printable(footer))
         context.BreakPending = true; // the next group begins a page
@@ -112,7 +112,7 @@ void AfterPrint(TGenerationContext& context, TKVXBand* band, int index, TBandLay
     case btGroupFooter: CloseGroup(context, band, index); break;
     case btGroupHeader:
         band->SetPrevValue(band->GetCurValue());
-        context.GroupOpen[size_t(index)] = 1;
+        context.GroupOpenOf(index) = 1;
         break;
     case btDetail:
         if (layout.Painting())
@@ -297,7 +297,7 @@ void BandStep(TGenerationContext& context, TRecordPass& pass, int index, TBandLa
             }
             PrepareGroupHeader(report, band);
             TakeValuesForPrinting(band);
-            context.RetakenOn[size_t(index)] = context.PageSerial;
+            context.RetakenOnOf(index) = context.PageSerial;
             MarkGroupChange(context, band);
             if (layout.DecidesBreakOf(index)) {
                 const THeaderBreak why =

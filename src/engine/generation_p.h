@@ -85,6 +85,20 @@ struct TGenerationContext {
     // anyway at a new page, a group change or an overflow.
     std::vector<TKVXControl*> ForcePrintControls;
     std::vector<TRowSteps> RowSteps;
+
+    // The per-band state of the band at index (grown when an event handler
+    // added bands while the report generates).
+    int& RetakenOnOf(int index) { return Grown(RetakenOn, index, -1); }
+    char& GroupOpenOf(int index) { return Grown(GroupOpen, index, char(0)); }
+
+private:
+    template <typename T>
+    static T& Grown(std::vector<T>& values, int index, T fill)
+    {
+        if (size_t(index) >= values.size())
+            values.resize(size_t(index) + 1, fill);
+        return values[size_t(index)];
+    }
 };
 
 // Registers a context for its report for the lifetime of the scope.
