@@ -162,7 +162,12 @@ void TKVXBand::UpdateGroupValue()
     TKVReport* report = Report();
     if (!GetIsGroup() || !report)
         return;
-    SetCurValue(EvaluateValue(report->GetDataManager(), FExpression, report->VariableEvent()));
+    // Empty stands for "no group yet": a value that evaluates to nothing is
+    // a Null group value.
+    Variant value = EvaluateValue(report->GetDataManager(), FExpression, report->VariableEvent());
+    if (value.IsEmpty())
+        value = Variant::Null();
+    SetCurValue(value);
     // The footer compares the record's value with the value its header
     // printed last.
     if (FBandType == btGroupHeader)
