@@ -278,7 +278,9 @@ void ResetRunningValues(TGenerationContext& context, TResetType resetType, const
     }
     for (TKVXBand* band : report->Bands()) {
         const TBandType type = band->BandType();
-        if (type == btGroupFooter || IsPageBand(type) || WalksOwnRows(band, context.Master))
+        // Group footers take the record at the end of the pass; once they
+        // have, they took it before the reset too.
+        if ((type == btGroupFooter && !context.FootersTaken) || IsPageBand(type) || WalksOwnRows(band, context.Master))
             continue;
         const TActiveBand active(report, band);
         for (TKVXControl* control : band->Objects()) {

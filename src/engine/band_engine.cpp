@@ -13,6 +13,7 @@
 
 #include "engine/generation_p.h"
 
+#include "expr/expressions.h"
 #include "foundation/language.h"
 #include "foundation/user_interface.h"
 #include "graphics/canvas.h"
@@ -37,17 +38,35 @@ int ColumnCount(const TKVReport& report)
     return std::max(1, report.ColumnNumber());
 }
 
+// The room the body of a later page offers (report pixels): the page less
+// its margins and the page and column bands printed there, measured now.
+int LaterPageRoom(TKVReport& report)
+{
+    const TPageInfo* page = report.CurrentPage();
+    int room = page->PageHeight() - page->OffsetTop - page->OffsetBottom;
+    QList<TBandType> types{btPageHeader, btPageFooter};
+    if (ColumnCount(report) > 1)
+        types << btColumnHeader << btColumnFooter;
+    for (const TBandType type : types)
+        if (TKVXBand* band = report.GetBand(report.GetIndexBand(type)))
+            room -= MeasureBand(band, page->OffsetTop, page->PageHeight() - page->OffsetBottom);
+    return room;
+}
+
 // Whether moving a band that does not fit to the next column or page can
 // give it more room. A column holding nothing of the data has as much room
 // as the next one, unless it lies on the first page of a bar that differs
-// from the later pages; moving would only leave it empty.
-bool MoveCanHelp(const TKVReport& report, const TGenerationContext& context)
+// from the later pages (a title, page bands that skip it) and a later page
+// offers more; moving would only leave it empty.
+bool MoveCanHelp(TKVReport& report, const TGenerationContext& context)
 {
     if (report.intCurHeight != context.FreshTop)
         return true;
     if (report.intCurColumn < ColumnCount(report) - 1)
         return false;
-    return report.intCurPage == 0 && context.FirstPageDiffers;
+    if (report.intCurPage != 0 || !context.FirstPageDiffers)
+        return false;
+    return LaterPageRoom(report) > report.intMaxPageHeight - report.intCurHeight;
 }
 
 // A band of height does not fit below the cursor.
@@ -98,19 +117,35 @@ void PaintReserved(TKVReport& report, TReservedBand& slot)
 
 // The page-dependent values of a band placed on another page or column than
 // the one its values were taken on (PageNo, ColumnNo, print-when
-// conditions): a row first on page 2 shows page 2. Footers keep theirs:
-// they show the last record of their group while the next is current.
+// conditions): a row first on page 2 shows page 2.
 void RetakeForPage(TGenerationContext& context, TKVXBand* band, int index)
 {
     const TBandType type = band->BandType();
-    if (type == btGroupFooter || IsPageBand(type))
+    if (IsPageBand(type))
         return;
+    const bool footer = type == btGroupFooter;
     int& retaken = context.RetakenOnOf(index);
-    if (std::max(context.RecordSerial, retaken) == context.PageSerial)
+    if (std::max(footer ? context.FootersSerial : context.RecordSerial, retaken) == context.PageSerial)
         return;
     retaken = context.PageSerial;
-    TakeValuesForPrinting(band);
-    context.Report->UpdateControlStates(band);
+    TKVReport* report = context.Report;
+    TDataSet* master = context.Master;
+    // A footer shows its group's last record: once the master has moved on
+    // in this pass, the one before the current, where its values are taken
+    // again. (At the end of the data the last record is still current.)
+    const bool back = footer && !context.FootersTaken && !master->Eof() && !master->Bof();
+    if (back)
+        master->Prior();
+    try {
+        TakeValuesForPrinting(band);
+        report->UpdateControlStates(band);
+    } catch (...) {
+        if (back)
+            master->Next();
+        throw;
+    }
+    if (back)
+        master->Next();
 }
 
 // The one "does this band fit, else break" step of every band that flows
@@ -121,11 +156,19 @@ void RetakeForPage(TGenerationContext& context, TKVXBand* band, int index)
 // page continues over the next ones (band_split.cpp).
 void PrintFlowing(TKVReport& report, TGenerationContext& context, TKVXBand* band, int index)
 {
-    if (context.BreakPending && report.intCurHeight != context.FreshTop)
-        report.NewPage(false);
-    context.BreakPending = false;
     RetakeForPage(context, band, index);
     int height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
+    // A new page asked for after an earlier band is taken by the next band
+    // that prints something and starts a record or a group; the footers
+    // closing the group stay with it.
+    if (context.BreakPending && height > 0 && band->BandType() != btGroupFooter) {
+        context.BreakPending = false;
+        if (report.intCurHeight != context.FreshTop) {
+            report.NewPage(false);
+            RetakeForPage(context, band, index);
+            height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
+        }
+    }
     if (Overflows(report, height) && MoveCanHelp(report, context)) {
         const TBandType type = band->BandType();
         context.Overflowing = type == btDetail || type == btSubDetail;
@@ -134,6 +177,7 @@ void PrintFlowing(TKVReport& report, TGenerationContext& context, TKVXBand* band
         RetakeForPage(context, band, index);
         height = MeasureBand(band, report.intCurHeight, report.intMaxPageHeight);
     }
+    context.LastPlacedTop = report.intCurHeight;
     if (Overflows(report, height) && report.intCurHeight == context.FreshTop)
         PrintAcrossPages(report, context, band, height);
     else
@@ -148,6 +192,10 @@ public:
     int Top() const override { return FReport.intCurHeight; }
     int Bottom() const override { return FReport.intMaxPageHeight; }
     bool ColumnHoldsData() const override { return FReport.intCurHeight != FContext.FreshTop; }
+    bool HeaderRunAtTop() const override
+    {
+        return FContext.HeaderRunTop >= 0 && FContext.HeaderRunTop == FContext.FreshTop;
+    }
     void Break(THeaderBreak why) override
     {
         if (why == THeaderBreak::Forced || MoveCanHelp(FReport, FContext))
@@ -208,6 +256,7 @@ void GenerateBar(TKVReport& report, TGenerationContext& context, int bar)
     UpdateBandsForRecord(context);
     report.UpdateCurValues(-1, -1, uvOnlyGroupFooter, QString(), QString());
     context.RecordSerial = context.PageSerial;
+    context.FootersSerial = context.PageSerial;
     report.NewPage(bar > 1);
     report.boolWasNewPage = true;
 
@@ -224,21 +273,39 @@ void GenerateBar(TKVReport& report, TGenerationContext& context, int bar)
     PrintSummary(report, context);
 }
 
+// Whether the current record still belongs to the header's group.
+bool StillInGroup(TKVReport& report, TGenerationContext& context, TKVXBand* header)
+{
+    if (context.Master->Eof())
+        return false;
+    const Variant value = EvaluateValue(report.GetDataManager(), header->Expression(), report.VariableEvent());
+    return !GroupValueDiffers(value.IsEmpty() ? Variant::Null() : value, header->GetCurValue());
+}
+
+// Page, bar and column numbers of a band's system data controls.
+void RefreshSysDataPages(TKVXBand* band)
+{
+    for (TKVXControl* control : band->Objects())
+        if (auto* sysData = qobject_cast<TKVXSysData*>(control)) {
+            const TKVXSysDataType kind = sysData->SysData();
+            if (kind == sdPageNo || kind == sdBarNo || kind == sdColumnNo)
+                sysData->UpdateCurValue();
+        }
+}
+
 // The page bands take their values and print-when conditions when their
 // page or column begins: an expression such as 'Page ' + INTTOSTR(PageNo),
 // or a condition PageNo > 1, names the page now beginning.
-void RefreshPageValues(TKVReport& report)
+void RefreshPageValues(TKVReport& report, bool newPage)
 {
     // Page, bar and column numbers wherever they stand.
     for (TKVXBand* band : report.Bands())
-        for (TKVXControl* control : band->Objects())
-            if (auto* sysData = qobject_cast<TKVXSysData*>(control)) {
-                const TKVXSysDataType kind = sysData->SysData();
-                if (kind == sdPageNo || kind == sdBarNo || kind == sdColumnNo)
-                    sysData->UpdateCurValue();
-            }
+        RefreshSysDataPages(band);
+    // A new column of the same page keeps the page bands' values: its page
+    // footer shows the record that opened the page.
     for (const TBandType type : {btReportTitle, btPageHeader, btPageFooter, btColumnHeader, btColumnFooter})
-        if (TKVXBand* band = report.GetBand(report.GetIndexBand(type))) {
+        if (TKVXBand* band = report.GetBand(report.GetIndexBand(type));
+            band && (newPage || type == btColumnHeader || type == btColumnFooter)) {
             report.UpdateControlStates(band);
             TakeValuesForPrinting(band);
         }
@@ -255,8 +322,19 @@ void ReprintGroupHeaders(TKVReport& report, TGenerationContext& context)
             continue;
         if (band->GetLinkedFooterIndex() < 0)
             continue;
-        report.UpdateControlStates(band);
-        TakeValuesForPrinting(band);
+        if (StillInGroup(report, context, band)) {
+            report.UpdateControlStates(band);
+            TakeValuesForPrinting(band);
+            PrintAtCursor(report, band);
+            continue;
+        }
+        // The group's footer moved here after the master left the group:
+        // the header shows what it showed, with this page's numbers.
+        for (const TKeptValue& kept : context.HeaderShownOf(i)) {
+            kept.Control->SetCurValue(kept.Value);
+            kept.Control->SetCanBePrinted(kept.CanBePrinted);
+        }
+        RefreshSysDataPages(band);
         PrintAtCursor(report, band);
     }
 }
@@ -424,7 +502,7 @@ void TKVReport::NewPage(bool newBar)
     intMaxPageHeight = page->PageHeight() - page->OffsetBottom;
     intCurHeight = page->OffsetTop;
     intLastPageHeight = 0;
-    RefreshPageValues(*this);
+    RefreshPageValues(*this, !newColumnOnly);
 
     bool titleNewPage = false;
     if (intCurColumn == 0) {

@@ -98,8 +98,13 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
                 report->BeforeControlPrint(report, control, measuring);
             if (!control->Visible() || !control->CanBePrinted())
                 continue;
-            if (!measuring && !OnBar(control->Left(), report->intCurBar, report->intBarWidth))
+            if (!measuring && !OnBar(control->Left(), report->intCurBar, report->intBarWidth)) {
+                // Painted on its own bar: what painting leaves (the value
+                // shown) must be the same on every bar, or a suppressed
+                // repeated value measures differently from bar to bar.
+                NotePainted(control);
                 continue;
+            }
             if (drawControls && !(unseen && control->PaintUnseen())) {
                 const bool keepsHeight = !FStretch || qobject_cast<TKVXImage*>(control);
                 TRect rect = Bounds(LeftInBar(control->Left(), report->intBarWidth) + report->intColumnLeft, top,

@@ -9,7 +9,9 @@
 //   - any other control that crosses the cut (a picture, a shape, rotated
 //     text) stays on the part where it begins, clipped at the cut.
 // A band that keeps its design height continues with what is left of that
-// height; a stretching band with what its remaining controls need.
+// height while some control goes on (empty space at its bottom is not
+// carried to a new page); a stretching band with what its remaining
+// controls need.
 //
 // Every control's visibility, place, height and part text are put back
 // afterwards; the band counts as printed once (one line number).
@@ -145,6 +147,7 @@ void PrintAcrossPages(TKVReport& report, TGenerationContext& /*context*/, TKVXBa
             }
         }
         PaintPart(report, band, available);
+        // Empty space at the band's bottom is not carried to a new page.
         if (carried.empty())
             break;
         report.NewPage(false);

@@ -105,22 +105,46 @@ void CloseGroup(TGenerationContext& context, TKVXBand* footer, int index)
     ResetRunningValues(context, rtEndGroup, footer->Expression());
 }
 
+// What a group header showed when it printed, for its reprints: a footer
+// that moves to a new page prints after the master has moved on to the next
+// group, and the header repeated above it must still show its own.
+void KeepHeaderValues(TGenerationContext& context, TKVXBand* header, int index)
+{
+    std::vector<TKeptValue>& kept = context.HeaderShownOf(index);
+    kept.clear();
+    for (TKVXControl* control : header->Objects())
+        if (HoldsNoRunningValue(control))
+            kept.push_back({control, control->GetCurValue(), control->CanBePrinted()});
+}
+
 // What printing the band closes, opens or asks for.
 void AfterPrint(TGenerationContext& context, TKVXBand* band, int index, TBandLayout& layout)
 {
-    switch (band->BandType()) {
+    const TBandType type = band->BandType();
+    if (type == btGroupHeader) {
+        if (context.HeaderRunTop < 0)
+            context.HeaderRunTop = context.LastPlacedTop;
+    } else {
+        context.HeaderRunTop = -1;
+    }
+    switch (type) {
     case btGroupFooter: CloseGroup(context, band, index); break;
     case btGroupHeader:
         band->SetPrevValue(band->GetCurValue());
         context.GroupOpenOf(index) = 1;
+        if (layout.Painting())
+            KeepHeaderValues(context, band, index);
         break;
     case btDetail:
         if (layout.Painting())
             StepPageBands(context);
-        [[fallthrough]];
+        // A page of its own for each record, its sub-detail rows included.
+        if (band->NewPage() && Printable(band))
+            context.BreakAfterRecord = true;
+        break;
     case btSubDetail:
         if (band->NewPage() && Printable(band))
-            context.BreakPending = true; // a page of its own for each record
+            context.BreakPending = true;
         break;
     default: break;
     }
@@ -264,7 +288,8 @@ THeaderBreak DecideHeaderBreak(TGenerationContext& context, int index, int top, 
         return THeaderBreak::Forced;
     if (double(top) + header->LessThan() > double(bottom))
         return THeaderBreak::NoRoom;
-    if (header->NewPageIfNotFit() && top + MeasureGroup(context, index, top, bottom, true) > bottom)
+    if (header->NewPageIfNotFit()
+        && top + MeasureGroup(context, index, top, bottom, true, !columnHoldsData) > bottom)
         return THeaderBreak::NoRoom;
     return THeaderBreak::None;
 }
@@ -300,8 +325,8 @@ void BandStep(TGenerationContext& context, TRecordPass& pass, int index, TBandLa
             context.RetakenOnOf(index) = context.PageSerial;
             MarkGroupChange(context, band);
             if (layout.DecidesBreakOf(index)) {
-                const THeaderBreak why =
-                    DecideHeaderBreak(context, index, layout.Top(), layout.Bottom(), layout.ColumnHoldsData());
+                const bool holdsData = layout.ColumnHoldsData() && !layout.HeaderRunAtTop();
+                const THeaderBreak why = DecideHeaderBreak(context, index, layout.Top(), layout.Bottom(), holdsData);
                 if (why != THeaderBreak::None)
                     layout.Break(why);
                 if (layout.Stopped)
@@ -324,6 +349,7 @@ void BandStep(TGenerationContext& context, TRecordPass& pass, int index, TBandLa
 
 bool RunBands(TGenerationContext& context, TRecordPass& pass, int from, int to, TBandLayout& layout)
 {
+    context.HeaderRunTop = -1;
     for (int i = from; i <= to; ++i) {
         if (layout.Painting() && GenerationCanceled())
             return false; // the interrupted record's footers do not print
@@ -346,6 +372,10 @@ void AdvanceRecord(TGenerationContext& context, int bandIndex)
     context.RecordTaken = !master->Eof();
     context.FootersTaken = false;
     context.RecordSerial = context.PageSerial;
+    if (context.BreakAfterRecord) {
+        context.BreakAfterRecord = false;
+        context.BreakPending = true;
+    }
     if (context.RecordTaken) {
         // The variables first, so that every band sees them for the record
         // it prints (a band expression that names a variable would
@@ -390,6 +420,25 @@ void EndRecordPass(TGenerationContext& context)
         return;
     context.Report->UpdateCurValues(-1, -1, uvOnlyGroupFooter, QString(), QString());
     context.FootersTaken = true;
+    context.FootersSerial = context.PageSerial;
+}
+
+void NotePainted(TKVXControl* control)
+{
+    if (TKVXLabel* label = control->AsLabel()) {
+        label->SetPrevValue(label->GetCurValue());
+        label->SetForcePrint(false);
+    }
+}
+
+void NotePrinted(TKVXBand* band)
+{
+    if (!Printable(band))
+        return;
+    band->SetLineNo(band->LineNo() + 1);
+    for (TKVXControl* control : band->Objects())
+        if (control->Visible() && control->CanBePrinted())
+            NotePainted(control);
 }
 
 int MeasureBand(TKVXBand* band, int top, int bottom)

@@ -25,6 +25,13 @@ struct TReservedBand {
     int ColumnLeft = 0; // report pixels: intColumnLeft when reserved (a page footer spans from the first column)
 };
 
+// A value a control showed, kept for a reprint.
+struct TKeptValue {
+    TKVXControl* Control;
+    Variant Value;
+    bool CanBePrinted;
+};
+
 // The aggregates outside a sub-detail band that read its data set's fields:
 // each row of that band advances them (an invoice total over its lines).
 struct TRowSteps {
@@ -73,9 +80,23 @@ struct TGenerationContext {
     // Per band index: a group header printed and its footer not yet (the
     // group is open, so a new page or column repeats a ReprintHeader header).
     std::vector<char> GroupOpen;
-    // A band with NewPage has printed: the next band of the flow begins a
-    // new page or column.
+    // A band with NewPage has printed: the next band of the flow that starts
+    // a record or group (not a footer closing one) and prints something
+    // begins a new page or column.
     bool BreakPending = false;
+    // A detail band with NewPage has printed: the break waits until the
+    // master moves on, so that the record keeps its sub-detail rows.
+    bool BreakAfterRecord = false;
+    // The group headers printed one after another in this pass began at this
+    // cursor position (-1: no such run): headers that open their groups
+    // together are no data for each other's NewPage.
+    int HeaderRunTop = -1;
+    // Where the band placed last was painted (report pixels).
+    int LastPlacedTop = 0;
+    // PageSerial when the group footers took their record (the end of a
+    // record pass): a footer placed on a later page takes its page values
+    // again, for that record.
+    int FootersSerial = 0;
     // The page break under way moves a detail or sub-detail band that did
     // not fit (the print-when setting OnOverflow looks at it).
     bool Overflowing = false;
@@ -90,6 +111,9 @@ struct TGenerationContext {
     // added bands while the report generates).
     int& RetakenOnOf(int index) { return Grown(RetakenOn, index, -1); }
     char& GroupOpenOf(int index) { return Grown(GroupOpen, index, char(0)); }
+    // What the group header at index showed when it printed last.
+    std::vector<TKeptValue>& HeaderShownOf(int index) { return Grown(HeaderShown, index, {}); }
+    std::vector<std::vector<TKeptValue>> HeaderShown;
 
 private:
     template <typename T>
@@ -156,6 +180,10 @@ public:
     virtual int Bottom() const = 0;
     // Whether the current column already holds something of the data.
     virtual bool ColumnHoldsData() const = 0;
+    // Whether the group headers printed just before in this pass began on
+    // a column that held nothing of the data (then they are no data for a
+    // following header's NewPage).
+    virtual bool HeaderRunAtTop() const = 0;
     // A group header decided to break before it.
     virtual void Break(THeaderBreak why) = 0;
     // Places a band of the flow: measured, moved to a new page or column
@@ -194,8 +222,17 @@ bool RunBands(TGenerationContext& context, TRecordPass& pass, int from, int to, 
 bool BandPrints(TKVXBand* band, TDataSet* master);
 
 // Whether the header about to print breaks before it, from a cursor at top
-// with bottom as the limit.
+// with bottom as the limit. columnHoldsData: something of the data stands
+// above it in its column (headers printed with it in this pass do not
+// count).
 THeaderBreak DecideHeaderBreak(TGenerationContext& context, int index, int top, int bottom, bool columnHoldsData);
+
+// What painting a band does to its controls besides the page, done for a
+// band that is measured in its place (the lookahead) or whose controls lie
+// on another bar: its line number advances, and its text controls remember
+// the value they showed and drop a forced print.
+void NotePrinted(TKVXBand* band);
+void NotePainted(TKVXControl* control);
 
 // A group header about to print: the variables, then every band, for the
 // header's group.
@@ -243,7 +280,10 @@ int MeasureBand(TKVXBand* band, int top, int bottom);
 // bottom - top when it does not fit. headerPrepared: the header's group
 // value and group triggers have already been run for the current record
 // (the record loop runs them before it asks).
-int MeasureGroup(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared);
+// startsFresh: the header stands where its column holds nothing of the data
+// (so a nested header's NewPage does not break there).
+int MeasureGroup(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared,
+                 bool startsFresh);
 
 // The bands printed by NewPage (report title, page and column headers and
 // footers): their values and print-when conditions are taken when their

@@ -47,6 +47,9 @@ public:
         FRetakenOn = context.RetakenOn;
         FGroupOpen = context.GroupOpen;
         FBreakPending = context.BreakPending;
+        FBreakAfterRecord = context.BreakAfterRecord;
+        FHeaderRunTop = context.HeaderRunTop;
+        FLastPlacedTop = context.LastPlacedTop;
     }
 
     void Restore()
@@ -79,6 +82,9 @@ public:
         FContext.RetakenOn = FRetakenOn;
         FContext.GroupOpen = FGroupOpen;
         FContext.BreakPending = FBreakPending;
+        FContext.BreakAfterRecord = FBreakAfterRecord;
+        FContext.HeaderRunTop = FHeaderRunTop;
+        FContext.LastPlacedTop = FLastPlacedTop;
     }
 
 private:
@@ -120,6 +126,9 @@ private:
     std::vector<int> FRetakenOn;
     std::vector<char> FGroupOpen;
     bool FBreakPending = false;
+    bool FBreakAfterRecord = false;
+    int FHeaderRunTop = -1;
+    int FLastPlacedTop = 0;
 };
 
 // The lookahead's layout: bands add their measured heights from top; the
@@ -128,14 +137,18 @@ private:
 // header, a band that asks for a new page after it).
 class TMeasureLayout final : public TBandLayout {
 public:
-    TMeasureLayout(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared)
-        : FContext(context), FHeader(headerIndex), FTop(top), FBottom(bottom), FPrepared(headerPrepared)
+    TMeasureLayout(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared,
+                   bool startsFresh)
+        : FContext(context), FHeader(headerIndex), FTop(top), FBottom(bottom), FPrepared(headerPrepared),
+          FStartsFresh(startsFresh)
     {
     }
     bool Painting() const override { return false; }
     int Top() const override { return FTop + Height; }
     int Bottom() const override { return FBottom; }
     bool ColumnHoldsData() const override { return true; } // the group's own header stands above
+    // Headers opening their groups together at the top of a column.
+    bool HeaderRunAtTop() const override { return FStartsFresh && FOnlyHeaders; }
     void Break(THeaderBreak why) override
     {
         // A nested header that moves on splits the group: it does not fit.
@@ -146,11 +159,16 @@ public:
     }
     void Place(TKVXBand* band, int /*index*/) override
     {
-        if (FContext.BreakPending) {
+        const int height = MeasureBand(band, FTop + Height, FBottom);
+        if (FContext.BreakPending && band->BandType() != btGroupFooter && height > 0) {
             Stopped = true; // a band with NewPage ended the page here
             return;
         }
-        Height += MeasureBand(band, FTop + Height, FBottom);
+        if (band->BandType() != btGroupHeader)
+            FOnlyHeaders = false;
+        // As painting would: the line number, the values shown.
+        NotePrinted(band);
+        Height += height;
         if (FTop + Height > FBottom)
             Stopped = true;
     }
@@ -167,9 +185,11 @@ private:
     int FTop;
     int FBottom;
     bool FPrepared;
+    bool FStartsFresh;
+    bool FOnlyHeaders = true; // no other band placed yet
 };
 
-int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared)
+int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared, bool startsFresh)
 {
     TKVReport* report = context.Report;
     TDataSet* master = context.Master;
@@ -178,7 +198,7 @@ int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool
     header->SetLinkedBand(last);
     if (last < 0)
         return 0;
-    TMeasureLayout layout(context, headerIndex, top, bottom, headerPrepared);
+    TMeasureLayout layout(context, headerIndex, top, bottom, headerPrepared, startsFresh);
     context.BreakPending = false; // the group starts where it is measured from
     TRecordPass pass;
     while (!master->Eof() && !layout.Stopped) {
@@ -199,14 +219,15 @@ int Walk(TGenerationContext& context, int headerIndex, int top, int bottom, bool
 
 } // namespace
 
-int MeasureGroup(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared)
+int MeasureGroup(TGenerationContext& context, int headerIndex, int top, int bottom, bool headerPrepared,
+                 bool startsFresh)
 {
     if (!context.Master || !context.Master->Active() || context.Master->Eof())
         return 0;
     TSavedState saved(context);
     int height = 0;
     try {
-        height = Walk(context, headerIndex, top, bottom, headerPrepared);
+        height = Walk(context, headerIndex, top, bottom, headerPrepared, startsFresh);
     } catch (...) {
         try {
             saved.Restore();
@@ -227,7 +248,7 @@ int TKVXBand::GetFullGroupHeight(int top, int bottom)
         return 0;
     TGenerationContext fallback;
     TGenerationContext& context = GenerationFor(report, fallback);
-    return MeasureGroup(context, index, top, bottom, false);
+    return MeasureGroup(context, index, top, bottom, false, report->intCurHeight == context.FreshTop);
 }
 
 } // namespace vorel
