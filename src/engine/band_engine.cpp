@@ -115,6 +115,80 @@ void PaintReserved(TKVReport& report, TReservedBand& slot)
     report.intColumnLeft = columnLeft;
 }
 
+// Page, bar and column numbers of a band's system data controls.
+void RefreshSysDataPages(TKVXBand* band)
+{
+    for (TKVXControl* control : band->Objects())
+        if (auto* sysData = qobject_cast<TKVXSysData*>(control)) {
+            const TKVXSysDataType kind = sysData->SysData();
+            if (kind == sdPageNo || kind == sdBarNo || kind == sdColumnNo)
+                sysData->UpdateCurValue();
+        }
+}
+
+// A group footer shows its group's last record with values taken for it at
+// the end of the previous pass (the variables too): on a later page only
+// what names the page is taken again, its system data page numbers and the
+// expressions that name PageNo and the like. While the footers' record is
+// still current (a page begun before the master moved on in this pass) they
+// are taken as they stand. Once the master has moved on, at the record
+// before the current (at the end of the data the last record is still
+// current), and an expression that also names a report variable keeps its
+// value, since the variables have moved on with the master.
+void RetakeFooterPages(TGenerationContext& context, TKVXBand* footer)
+{
+    static const QStringList pageNames{QStringLiteral("PageNo"),   QStringLiteral("PageCount"),
+                                       QStringLiteral("ColumnNo"), QStringLiteral("ColumnCount"),
+                                       QStringLiteral("BarNo"),    QStringLiteral("BarCount")};
+    TKVReport* report = context.Report;
+    TKVXDataManager* manager = report->GetDataManager();
+    const bool atTakenRecord = context.FootersTaken;
+    QStringList variableNames;
+    if (!atTakenRecord)
+        for (int i = 0; i < report->Variables()->Count(); ++i)
+            variableNames << report->Variables()->GetVariable(i)->Name();
+    std::vector<TKVXControl*> namesPage;
+    for (TKVXControl* control : footer->Objects()) {
+        auto* expression = control->AsExpression();
+        if (!expression || !HoldsNoRunningValue(expression))
+            continue;
+        const QString& text = expression->Expression();
+        if (ExpressionNamesVariable(manager, text, pageNames, report->VariableEvent())
+            && (atTakenRecord || !ExpressionNamesVariable(manager, text, variableNames, report->VariableEvent())))
+            namesPage.push_back(expression);
+    }
+    RefreshSysDataPages(footer);
+    if (namesPage.empty())
+        return;
+    TDataSet* master = context.Master;
+    const bool back = !atTakenRecord && !master->Eof() && !master->Bof();
+    if (back)
+        master->Prior();
+    try {
+        for (TKVXControl* control : namesPage)
+            control->UpdateCurValue();
+    } catch (...) {
+        if (back)
+            master->Next();
+        throw;
+    }
+    if (back)
+        master->Next();
+}
+
+// The group footers on a new page or column, while their record is current.
+void RetakeFootersForPage(TGenerationContext& context)
+{
+    if (!context.FootersTaken || !context.RecordTaken)
+        return;
+    const QList<TKVXBand*>& bands = context.Report->Bands();
+    for (int i = 0; i < bands.size(); ++i)
+        if (bands[i]->BandType() == btGroupFooter) {
+            RetakeFooterPages(context, bands[i]);
+            context.RetakenOnOf(i) = context.PageSerial;
+        }
+}
+
 // The page-dependent values of a band placed on another page or column than
 // the one its values were taken on (PageNo, ColumnNo, print-when
 // conditions): a row first on page 2 shows page 2.
@@ -128,24 +202,12 @@ void RetakeForPage(TGenerationContext& context, TKVXBand* band, int index)
     if (std::max(footer ? context.FootersSerial : context.RecordSerial, retaken) == context.PageSerial)
         return;
     retaken = context.PageSerial;
-    TKVReport* report = context.Report;
-    TDataSet* master = context.Master;
-    // A footer shows its group's last record: once the master has moved on
-    // in this pass, the one before the current, where its values are taken
-    // again. (At the end of the data the last record is still current.)
-    const bool back = footer && !context.FootersTaken && !master->Eof() && !master->Bof();
-    if (back)
-        master->Prior();
-    try {
+    if (footer)
+        RetakeFooterPages(context, band);
+    else {
         TakeValuesForPrinting(band);
-        report->UpdateControlStates(band);
-    } catch (...) {
-        if (back)
-            master->Next();
-        throw;
+        context.Report->UpdateControlStates(band);
     }
-    if (back)
-        master->Next();
 }
 
 // The one "does this band fit, else break" step of every band that flows
@@ -280,17 +342,6 @@ bool StillInGroup(TKVReport& report, TGenerationContext& context, TKVXBand* head
         return false;
     const Variant value = EvaluateValue(report.GetDataManager(), header->Expression(), report.VariableEvent());
     return !GroupValueDiffers(value.IsEmpty() ? Variant::Null() : value, header->GetCurValue());
-}
-
-// Page, bar and column numbers of a band's system data controls.
-void RefreshSysDataPages(TKVXBand* band)
-{
-    for (TKVXControl* control : band->Objects())
-        if (auto* sysData = qobject_cast<TKVXSysData*>(control)) {
-            const TKVXSysDataType kind = sysData->SysData();
-            if (kind == sdPageNo || kind == sdBarNo || kind == sdColumnNo)
-                sysData->UpdateCurValue();
-        }
 }
 
 // The page bands take their values and print-when conditions when their
@@ -535,6 +586,7 @@ void TKVReport::NewPage(bool newBar)
     ResetRunningValues(context, rtEndPage, QString());
     pageTotals.Restore();
     ForcePrintOnNewPage(context);
+    RetakeFootersForPage(context);
     if (intCurColumn > 0 || intCurPage > 0)
         ReprintGroupHeaders(*this, context);
     context.FreshTop = intCurHeight;

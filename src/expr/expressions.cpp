@@ -273,6 +273,7 @@ public:
 
     const TExprNode* Root() const { return FEntry->Parser->Root(); }
     const std::vector<TField*>& Fields() const { return FEntry->Fields; }
+    const std::vector<TExprBinding>& Bindings() const { return FEntry->Parser->Filter()->FBindings; }
     Variant Evaluate() const
     {
         TExprEvalContext context;
@@ -402,6 +403,23 @@ bool ExpressionReadsDataSet(TKVXDataManager* dataManager, const QString& express
                 return true;
     } catch (const std::exception&) {
         // An expression that does not parse reads nothing; evaluating it
+        // reports the error where it is used.
+    }
+    return false;
+}
+
+bool ExpressionNamesVariable(TKVXDataManager* dataManager, const QString& expression, const QStringList& names,
+                             const TGetVariableEvent& variableEvent)
+{
+    if (expression.isEmpty())
+        return false;
+    try {
+        const TPreparedExpr prepared(dataManager, expression, variableEvent);
+        for (const TExprBinding& binding : prepared.Bindings())
+            if (!binding.IsField && names.contains(binding.Name.trimmed(), Qt::CaseInsensitive))
+                return true;
+    } catch (const std::exception&) {
+        // An expression that does not parse names nothing; evaluating it
         // reports the error where it is used.
     }
     return false;

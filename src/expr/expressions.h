@@ -49,6 +49,12 @@ bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const
 bool ExpressionReadsDataSet(TKVXDataManager* dataManager, const QString& expression, const TDataSet* dataSet,
                             const TGetVariableEvent& variableEvent = {});
 
+// Whether the expression names one of the variables or system data items
+// (compared without regard to case; an expression that does not parse
+// names none).
+bool ExpressionNamesVariable(TKVXDataManager* dataManager, const QString& expression, const QStringList& names,
+                             const TGetVariableEvent& variableEvent = {});
+
 // Evaluates the expression, turns the value into text through the format
 // descriptor (GetValueStr) and folds it into the running calculation:
 //   ctNothing  the text itself

@@ -257,5 +257,29 @@ TEST_F(PageRulesTest, ADetailWithNewPageKeepsItsSubDetailRowsOnItsPage)
 }
 
 
+// A footer placed on a later page than its values were taken on takes
+// again only what names the page: a group count kept in a variable (which
+// has moved on to the next group's first record) stays its group's.
+TEST_F(PageRulesTest, AFooterOnTheNextPageKeepsItsGroupsVariableCount)
+{
+    for (int i = 1; i <= 9; ++i)
+        data->AppendRecord({i, QStringLiteral("A"), {}, double(i)});
+    data->AppendRecord({10, QStringLiteral("B"), {}, 10.0});
+    data->Open();
+    TKVXVariable* count = report->Variables()->Add();
+    count->SetName(QStringLiteral("Orders"));
+    count->SetExpression(QStringLiteral("1"));
+    count->Calculation()->SetCalcType(ctCount);
+    count->Calculation()->SetResetType(rtEndGroup);
+    count->Calculation()->SetResetGroup(QStringLiteral("[Grp]"));
+    TKVXBand* header = Group(QStringLiteral("[Grp]"), 0, 20);
+    Expr(FooterOf(header), QStringLiteral("[Grp] + ': ' + Orders + ' on ' + INTTOSTR(PageNo)"));
+    Detail(100);
+    Prepare();
+    // Eight rows a page: A's ninth row and its footer stand on page 2.
+    EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("D1 D2 D3 D4 D5 D6 D7 D8"),
+                                        QStringLiteral("D9 A: 9 on 2 D10 B: 1 on 2")}));
+}
+
 } // namespace
 } // namespace vorel
