@@ -456,7 +456,8 @@ Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expressi
         prepared.emplace(dataManager, expression, variableEvent);
     try {
         const Variant value = prepared ? prepared->Evaluate() : Variant::Null();
-        const QString text = value.IsNull() ? QString() : GetValueStr(value, format);
+        // A count takes every step whatever the value: its text is not made.
+        const QString text = value.IsNull() || calcType == ctCount ? QString() : GetValueStr(value, format);
         if (calcType == ctNothing)
             return Variant(text);
         // The running value says whether the aggregate has begun: the value
@@ -469,7 +470,7 @@ Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expressi
         if (skipsNull && value.IsEmptyOrNull())
             return currentValue;
         const double a = first ? 0 : StrToFloatDef(currentValue.ToString(), 0);
-        const double b = StrToFloatDef(text, 0);
+        const double b = calcType == ctCount ? 0 : StrToFloatDef(text, 0);
         double r = 0;
         switch (calcType) {
         case ctCount: r = a + 1; break;
