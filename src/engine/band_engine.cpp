@@ -6,10 +6,11 @@
 //
 // The cursor (report pixels, y downwards): intCurHeight is the top of the
 // next band, intMaxPageHeight the lowest position a band may reach (it
-// shrinks as bottom-anchored bands are placed). A band is measured first
-// and painted with the measured height; a band that does not fit moves to a
-// new page or column once and is painted there even when it does not fit
-// again, so every page takes at least one band and generation ends.
+// shrinks as the page and column footers reserve their room). A band is
+// measured first and painted with the measured height; a band that does not
+// fit moves to a new page or column when that gives it more room, and a
+// band that does not fit an empty one continues over the next pages in
+// parts, so every page takes something and generation ends.
 
 #include "engine/generation_p.h"
 
@@ -43,6 +44,8 @@ int ColumnCount(const TKVReport& report)
 int LaterPageRoom(TKVReport& report)
 {
     const TPageInfo* page = report.CurrentPage();
+    if (!page)
+        return 0;
     int room = page->PageHeight() - page->OffsetTop - page->OffsetBottom;
     QList<TBandType> types{btPageHeader, btPageFooter};
     if (ColumnCount(report) > 1)
@@ -212,10 +215,10 @@ void RetakeForPage(TGenerationContext& context, TKVXBand* band, int index)
 
 // The one "does this band fit, else break" step of every band that flows
 // with the data (record bands, sub-detail rows, group bands, the summary):
-// a pending break first; then measured, moved to a new page or column when
-// it does not fit and moving can help, measured again there (its page
-// values may change), and painted; a band that does not fit even an empty
-// page continues over the next ones (band_split.cpp).
+// measured; a new page asked for by an earlier band taken; moved to a new
+// page or column when it does not fit and moving can help, measured again
+// there (its page values may change); painted. A band that does not fit
+// even an empty page continues over the next ones (band_split.cpp).
 void PrintFlowing(TKVReport& report, TGenerationContext& context, TKVXBand* band, int index)
 {
     RetakeForPage(context, band, index);
