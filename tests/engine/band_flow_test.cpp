@@ -325,19 +325,9 @@ TEST_F(BandFlowTest, OutlinesRecordEachPaintedBand)
 TEST_F(BandFlowTest, SubDetailBandsWalkTheirOwnDataSetForEachMasterRecord)
 {
     NumberedRows(2);
-    auto* lines = new TMemoryDataSet(report.get());
-    lines->SetName(QStringLiteral("Lines"));
-    lines->AddFieldDef(QStringLiteral("Item"), ftWideString, 10);
-    lines->AppendRecord({QStringLiteral("x")});
-    lines->AppendRecord({QStringLiteral("y")});
-    lines->Open();
-    manager->Datasets()->Add()->SetDataset(lines);
-    auto* notes = new TMemoryDataSet(report.get());
-    notes->SetName(QStringLiteral("Notes"));
-    notes->AddFieldDef(QStringLiteral("Note"), ftWideString, 10);
-    notes->AppendRecord({QStringLiteral("n")});
-    notes->Open();
-    manager->Datasets()->Add()->SetDataset(notes);
+    TMemoryDataSet* lines = RowsOf(QStringLiteral("Lines"), QStringLiteral("Item"), ftWideString,
+                                   {QStringLiteral("x"), QStringLiteral("y")});
+    TMemoryDataSet* notes = RowsOf(QStringLiteral("Notes"), QStringLiteral("Note"), ftWideString, {QStringLiteral("n")});
     Detail(20);
     TKVXBand* sub = Band(btSubDetail, 20);
     sub->SetDataset(lines);

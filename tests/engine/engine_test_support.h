@@ -99,6 +99,20 @@ protected:
         data->Open();
     }
 
+    // A second data set of one field (a sub-detail band's rows), opened and
+    // known to the data manager.
+    TMemoryDataSet* RowsOf(const QString& name, const QString& field, TFieldType type, const QList<Variant>& values)
+    {
+        auto* rows = new TMemoryDataSet(report.get());
+        rows->SetName(name);
+        rows->AddFieldDef(field, type, type == ftWideString ? 10 : 0);
+        for (const Variant& value : values)
+            rows->AppendRecord({value});
+        rows->Open();
+        manager->Datasets()->Add()->SetDataset(rows);
+        return rows;
+    }
+
     TKVXBand* Band(TBandType type, int height)
     {
         TKVXBand* band = report->GetBand(report->AddBand(type, true));
