@@ -21,12 +21,6 @@ protected:
                     values << item.Text;
         return values;
     }
-    TKVXBand* Detail(int height = 100)
-    {
-        TKVXBand* detail = Band(btDetail, height);
-        Expr(detail, QStringLiteral("'D' + INTTOSTR([Id])"));
-        return detail;
-    }
     void ValueRows(const QList<double>& values, const QStringList& groups = {})
     {
         for (int i = 0; i < values.size(); ++i)

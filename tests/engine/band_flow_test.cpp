@@ -11,16 +11,7 @@ using testing::kBodyBottom;
 using testing::kBodyTop;
 using testing::kInset;
 
-class BandFlowTest : public EngineTest {
-protected:
-    // A detail band showing "D<Id>", 100 pixels high: eight fit on a page.
-    TKVXBand* Detail(int height = 100)
-    {
-        TKVXBand* detail = Band(btDetail, height);
-        Expr(detail, QStringLiteral("'D' + INTTOSTR([Id])"));
-        return detail;
-    }
-};
+class BandFlowTest : public EngineTest {};
 
 TEST_F(BandFlowTest, AnEmptyDataSetPrintsTitleSummaryAndPageBandsButNoDataBands)
 {

@@ -121,6 +121,14 @@ protected:
         band->SetWidth(kBodyWidth);
         return band;
     }
+    // A detail band showing "D<Id>", 100 pixels high unless asked: eight
+    // fit an empty page.
+    TKVXBand* Detail(int height = 100)
+    {
+        TKVXBand* detail = Band(btDetail, height);
+        Expr(detail, QStringLiteral("'D' + INTTOSTR([Id])"));
+        return detail;
+    }
     TKVXBand* Group(const QString& expression, int headerHeight, int footerHeight)
     {
         int header = 0, footer = 0;

@@ -11,15 +11,7 @@ using testing::kBodyTop;
 using testing::kBodyWidth;
 using testing::kInset;
 
-class GenerationTest : public EngineTest {
-protected:
-    TKVXBand* Detail(int height = 100)
-    {
-        TKVXBand* detail = Band(btDetail, height);
-        Expr(detail, QStringLiteral("'D' + INTTOSTR([Id])"));
-        return detail;
-    }
-};
+class GenerationTest : public EngineTest {};
 
 TEST_F(GenerationTest, MissingOrClosedDataSetIsReportedBeforeAnyPage)
 {

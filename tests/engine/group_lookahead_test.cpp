@@ -39,12 +39,6 @@ protected:
         EngineTest::TearDown();
     }
     PollCountingInterface ui;
-    TKVXBand* Detail(int height = 100)
-    {
-        TKVXBand* detail = Band(btDetail, height);
-        Expr(detail, QStringLiteral("'D' + INTTOSTR([Id])"));
-        return detail;
-    }
     // A lookahead walk that does not end would hang the test: fail it
     // instead after far more band prints, or print-when refreshes (one a
     // pass, in the walk too), than any of these reports needs.

@@ -11,15 +11,7 @@ using testing::EngineTest;
 using testing::kBodyTop;
 using testing::kInset;
 
-class PageRulesTest : public EngineTest {
-protected:
-    TKVXBand* Detail(int height = 100)
-    {
-        TKVXBand* detail = Band(btDetail, height);
-        Expr(detail, QStringLiteral("'D' + INTTOSTR([Id])"));
-        return detail;
-    }
-};
+class PageRulesTest : public EngineTest {};
 
 TEST_F(PageRulesTest, NestedHeadersWithNewPageShareTheirPage)
 {
