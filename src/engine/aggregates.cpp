@@ -57,10 +57,13 @@ void RecomputeVariable(TKVReport* report, TKVXVariable* variable, int fromBand, 
         return;
     const TRecomputeMark mark(variable);
     variable->SetPrevValue(variable->CurValue());
+    QString failure;
     variable->SetCurValue(GetCalculatedValue(report->GetDataManager(), variable->Expression(), QString(),
                                              variable->Calculation()->CalcType(), variable->PrevValue(),
                                              variable->CurValue(), report->VariableEvent(),
-                                             &variable->Calculation()->Running()));
+                                             &variable->Calculation()->Running(), &failure));
+    if (!failure.isEmpty())
+        report->NoteEvaluationFailure(QStringLiteral("variable ") + variable->Name(), variable->Expression(), failure);
     if (!variable->ValueChanged())
         return;
     const QString name = variable->Name();

@@ -468,6 +468,8 @@ void TKVReport::PrepareReport()
 
     TKVPrintComponent::PrepareReport();
     FReportState = rsPrepare;
+    if (intCurPassNumber < 2)
+        ClearEvaluationWarnings();
     intCurColumn = ColumnCount(*this) + 1; // the first NewPage starts a new page
 
     TDataSet* master = FDataSet;

@@ -447,7 +447,8 @@ bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const
 
 Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expression, const QString& format,
                            TCalcType calcType, const Variant& /*previousValue*/, const Variant& currentValue,
-                           const TGetVariableEvent& variableEvent, TKVXCalculation::TRunning* running)
+                           const TGetVariableEvent& variableEvent, TKVXCalculation::TRunning* running,
+                           QString* failure)
 {
     // Parse errors reach the caller; evaluation errors leave the running
     // value as it was.
@@ -489,9 +490,14 @@ Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expressi
         case ctNothing: break;
         }
         return Variant(FloatToStrG(r));
-    } catch (const std::exception&) {
-        return currentValue;
+    } catch (const EKVXError& e) {
+        if (failure)
+            *failure = e.Message();
+    } catch (const std::exception& e) {
+        if (failure)
+            *failure = QString::fromLocal8Bit(e.what());
     }
+    return calcType == ctNothing ? Variant(QString()) : currentValue;
 }
 
 TExprCacheStats ExprCacheStats()

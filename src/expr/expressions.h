@@ -70,11 +70,13 @@ bool ExpressionNamesVariable(TKVXDataManager* dataManager, const QString& expres
 // lowest and highest pass over a Null value. Without a running state an
 // average can only take the mean of current and value. The result is text.
 // Parse errors reach the caller; an evaluation error returns currentValue
-// unchanged.
+// unchanged, or, without a calculation, an empty text: a value that cannot
+// be computed for this record prints nothing (the previous record's value
+// would print a wrong one). The error's message goes to failure when given.
 Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expression, const QString& format,
                            TCalcType calcType, const Variant& previousValue, const Variant& currentValue,
                            const TGetVariableEvent& variableEvent = {},
-                           TKVXCalculation::TRunning* running = nullptr);
+                           TKVXCalculation::TRunning* running = nullptr, QString* failure = nullptr);
 
 // The parse cache of the calling thread: entries in use, and counters of
 // parses and of evaluations served from a cached tree (for tests and the

@@ -26,13 +26,33 @@ void TKVPrintWhen::Assign(const TPersistent* source)
 
 namespace {
 
+// A condition's value: Null (a comparison with a missing value) does not
+// hold, as in a query's filter; a value that is no Boolean (a text, a date)
+// ends the preparation with a message naming the control and the condition.
+bool ConditionHolds(const Variant& value, const TKVXControl* control, const char* kind, const QString& condition)
+{
+    if (value.IsEmptyOrNull())
+        return false;
+    try {
+        return value.ToBool();
+    } catch (const EKVXError&) {
+        const TKVXBand* band = control->GetParentBand();
+        const QString where = (band && band != control ? band->Name() + u'.' : QString()) + control->Name();
+        throw EKVXError(QStringLiteral("%1: the print-when condition %2 \"%3\" gives %4, not True or False")
+                            .arg(where, QLatin1String(kind), condition, value.ToString()));
+    }
+}
+
 // ShowIf must hold, HideWhen must not. An error evaluating either reaches
 // the caller: a condition that cannot be decided ends the preparation.
-bool EvaluatePrintWhen(const TKVPrintWhen& when, TKVXDataManager* manager, const TGetVariableEvent& lookup)
+bool EvaluatePrintWhen(const TKVXControl* control, TKVXDataManager* manager, const TGetVariableEvent& lookup)
 {
-    if (!when.ShowIf().isEmpty() && !EvaluateValue(manager, when.ShowIf(), lookup).ToBool())
+    const TKVPrintWhen& when = *control->KVPrintWhen();
+    if (!when.ShowIf().isEmpty()
+        && !ConditionHolds(EvaluateValue(manager, when.ShowIf(), lookup), control, "ShowIf", when.ShowIf()))
         return false;
-    if (!when.HideWhen().isEmpty() && EvaluateValue(manager, when.HideWhen(), lookup).ToBool())
+    if (!when.HideWhen().isEmpty()
+        && ConditionHolds(EvaluateValue(manager, when.HideWhen(), lookup), control, "HideWhen", when.HideWhen()))
         return false;
     return true;
 }
@@ -57,7 +77,7 @@ void TKVReport::UpdateControlStates(TKVXBand* band)
             return;
         if (!manager)
             manager = GetDataManager();
-        control->SetCanBePrinted(EvaluatePrintWhen(when, manager, FVariableEvent));
+        control->SetCanBePrinted(EvaluatePrintWhen(control, manager, FVariableEvent));
     };
     try {
         update(band);

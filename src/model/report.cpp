@@ -321,6 +321,14 @@ TFieldType ParameterFieldType(const Variant& value)
 
 } // namespace
 
+void TKVReport::NoteEvaluationFailure(const QString& where, const QString& expression, const QString& message)
+{
+    for (const TEvaluationWarning& known : FEvaluationWarnings)
+        if (known.Where == where && known.Expression == expression)
+            return;
+    FEvaluationWarnings.append({where, expression, message, FDataSet && FDataSet->Active() ? FDataSet->RecNo() : 0});
+}
+
 Variant TKVReport::GetSysDataValue(TKVXSysDataType type)
 {
     switch (type) {

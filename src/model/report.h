@@ -197,6 +197,21 @@ public:
     TKVXBand* ActiveBand() const { return FActiveBand; }
     void SetActiveBand(TKVXBand* band) { FActiveBand = band; }
 
+    // An expression that could not be computed for a record while the
+    // report generated (a division by zero, a conversion): it printed
+    // nothing there and generation went on. Kept once per owner and
+    // expression, with the first record (1-based, of the report's data
+    // set) it failed for; cleared when a preparation begins.
+    struct TEvaluationWarning {
+        QString Where;      // "Band.Control", or "variable Name"
+        QString Expression;
+        QString Message;
+        qint64 Record = 0;
+    };
+    const QList<TEvaluationWarning>& EvaluationWarnings() const { return FEvaluationWarnings; }
+    void ClearEvaluationWarnings() { FEvaluationWarnings.clear(); }
+    void NoteEvaluationFailure(const QString& where, const QString& expression, const QString& message);
+
     // The variable lookup as the expression language calls it: the report's
     // KVXGetVariable (parameters, then the frame's lookup).
     const TGetVariableEvent& VariableEvent() const { return FVariableEvent; }
@@ -254,6 +269,7 @@ private:
     TGetVariableEvent FVariableEvent;
     TEventNames FEventNames;
     TKVXBand* FActiveBand = nullptr;
+    QList<TEvaluationWarning> FEvaluationWarnings;
 };
 
 } // namespace vorel

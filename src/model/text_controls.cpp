@@ -360,8 +360,13 @@ void TKVXExpression::UpdateCurValue()
             FNoFieldExpression = FExpression;
         }
     }
+    QString failure;
     SetCurValue(GetCalculatedValue(manager, FExpression, FFormat, FCalculation->CalcType(), GetPrevValue(),
-                                   GetCurValue(), lookup, &FCalculation->Running()));
+                                   GetCurValue(), lookup, &FCalculation->Running(), &failure));
+    if (!failure.isEmpty() && report) {
+        const TKVXBand* band = GetParentBand();
+        report->NoteEvaluationFailure((band ? band->Name() + u'.' : QString()) + Name(), FExpression, failure);
+    }
 }
 
 void TKVXExpression::GetValueForShow(TCanvas& canvas, const Variant& value, QString& text)

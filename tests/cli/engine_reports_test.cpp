@@ -196,11 +196,14 @@ protected:
     }
 
     // Renders a form of engine_reports/ to PDF and reads its pages.
-    static QList<TPage> Render(const QString& form)
+    // err: what the tool said, for forms whose messages are part of the test.
+    static QList<TPage> Render(const QString& form, QString* err = nullptr)
     {
         const QString pdf = dir->filePath(form + QStringLiteral(".pdf"));
         const ToolRun run = Vorel({QStringLiteral("render"), dir->filePath(form + QStringLiteral(".kvx")),
                                    QStringLiteral("-o"), pdf, QStringLiteral("--quiet")});
+        if (err)
+            *err = run.Err;
         EXPECT_EQ(run.ExitCode, 0) << form.toStdString() << ": " << run.Err.toStdString();
         QProcess text;
         text.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
@@ -526,6 +529,30 @@ TEST_F(EngineReports, InvoiceOverThreePages)
     for (const QVariantList& row : Rows(QStringLiteral("SELECT 'L' || line_no FROM inv_lines WHERE invoice_id = 6 ORDER BY line_no")))
         expected.append(row[0].toString());
     EXPECT_EQ(lineNumbers, expected);
+}
+
+// --- expressions ------------------------------------------------------------------------
+
+// A value that cannot be computed for one record (6 / 0 at record 3) prints
+// nothing there, not the previous record's value, and the tool names the
+// control, the expression and the record; a condition on a missing value
+// (the NULL teams) does not hold; a condition that is no Boolean stops the
+// report naming the control and the condition.
+TEST_F(EngineReports, ExpressionErrorsForOneRecordAndConditions)
+{
+    QString err;
+    const QStringList lines = AllLines(Render(QStringLiteral("expression_errors"), &err));
+    EXPECT_EQ(lines, (QStringList{"R1 Q-3 X", "R2 Q-6 X", "R3", "R4 Q6", "R5 Q3", "R6 Q2"}));
+    EXPECT_TRUE(err.contains(QStringLiteral("warning: Detail.Ratio, expression \"'Q' + INTTOSTR(6 / ([id] - 3))\"")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("(first at record 3)"))) << err.toStdString();
+    EXPECT_EQ(err.count(u'\n'), 1) << "one line for the control, not one a record";
+
+    const ToolRun run = Vorel({QStringLiteral("render"), dir->filePath(QStringLiteral("condition_not_boolean.kvx")),
+                               QStringLiteral("-o"), dir->filePath(QStringLiteral("nb.pdf")), QStringLiteral("-q")});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("Detail.OnlyX: the print-when condition ShowIf \"[team]\" gives X")))
+        << run.Err.toStdString();
 }
 
 } // namespace

@@ -355,14 +355,25 @@ TEST_F(CalculatedValueTest, TextAndFormat)
               QString());
 }
 
-TEST_F(CalculatedValueTest, EvaluationErrorsKeepTheRunningValue)
+// A record whose value cannot be computed leaves a running value as it was
+// and, without a calculation, prints nothing (the previous record's value
+// would be a wrong one); the caller learns why.
+TEST_F(CalculatedValueTest, EvaluationErrorsKeepTheRunningValueAndPrintNothingElse)
 {
     const Variant previous(S(u"10"));
     const Variant current(S(u"30"));
-    EXPECT_EQ(GetCalculatedValue(Manager, S(u"STRTOINT('x')"), QString(), ctSum, previous, current).ToString(),
+    QString failure;
+    EXPECT_EQ(GetCalculatedValue(Manager, S(u"STRTOINT('x')"), QString(), ctSum, previous, current, {}, nullptr,
+                                 &failure)
+                  .ToString(),
               S(u"30"));
-    EXPECT_EQ(GetCalculatedValue(Manager, S(u"1 / 0"), QString(), ctNothing, previous, current).ToString(),
-              S(u"30"));
+    EXPECT_FALSE(failure.isEmpty());
+    failure.clear();
+    EXPECT_EQ(GetCalculatedValue(Manager, S(u"1 / 0"), QString(), ctNothing, previous, current, {}, nullptr,
+                                 &failure)
+                  .ToString(),
+              QString());
+    EXPECT_FALSE(failure.isEmpty());
     // Parse errors reach the caller.
     EXPECT_THROW(GetCalculatedValue(Manager, S(u"1 +"), QString(), ctSum, previous, current), EDatabaseError);
     EXPECT_THROW(GetCalculatedValue(Manager, S(u"[Nope]"), QString(), ctSum, previous, current), EDatabaseError);
