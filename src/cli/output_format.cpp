@@ -2,13 +2,19 @@
 
 #include "cli/commands.h"
 #include "cli/output_format.h"
+#include "cli/render_options.h"
 
+#include "export/export_base.h"
+#include "export/export_options.h"
 #include "export/export_registry.h"
+#include "export/pdf_export.h"
 #include "foundation/component.h"
 #include "foundation/errors.h"
 #include "foundation/language.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <memory>
 
 namespace vorel::cli {
 
@@ -36,6 +42,48 @@ const TKVXRegisterExport* FindExport(const QString& name, bool extensionOnly)
     return nullptr;
 }
 
+// What render gives a filter unless the command line says otherwise: a
+// PDF's streams Flate-compressed, which every reader takes and which makes
+// the files several times smaller than the filter's ASCIIHex default.
+struct TRenderDefault {
+    const QMetaObject* Class;
+    const char* Name;
+    const char* Value;
+};
+const TRenderDefault kRenderDefaults[] = {
+    {&TKVXExportToPDF::staticMetaObject, "Compression", "seFlate"},
+};
+
+// ExportTo places every page by setting these itself, so they are no
+// options of a run.
+bool IsPlacedByExport(const QString& name)
+{
+    return name.compare(u"OffsetX", Qt::CaseInsensitive) == 0 || name.compare(u"OffsetY", Qt::CaseInsensitive) == 0;
+}
+
+// The options render offers for the class, with render's defaults.
+QList<TKVXExportOption> RenderOptionsOf(const QMetaObject* exportClass)
+{
+    QList<TKVXExportOption> options;
+    for (TKVXExportOption& option : KVXExportOptions(exportClass)) {
+        if (IsPlacedByExport(option.Name))
+            continue;
+        for (const TRenderDefault& d : kRenderDefaults)
+            if (exportClass->inherits(d.Class) && option.Name == QLatin1String(d.Name))
+                option.Default = QString::fromLatin1(d.Value);
+        options << option;
+    }
+    return options;
+}
+
+QString OptionNames(const QList<TKVXExportOption>& options)
+{
+    QStringList names;
+    for (const TKVXExportOption& option : options)
+        names << option.Name;
+    return names.isEmpty() ? QStringLiteral("none") : names.join(u", ");
+}
+
 QString KnownExtensions()
 {
     QStringList names{QStringLiteral("zpg")};
@@ -57,10 +105,12 @@ TOutputFormat ChooseOutputFormat(const QString& name, const QString& outputFile)
     TOutputFormat format;
     if (IsPreparedName(wanted)) {
         format.Prepared = true;
+        format.Name = QStringLiteral("zpg");
         return format;
     }
     if (const TKVXRegisterExport* entry = FindExport(wanted, fromExtension)) {
         format.ExportClass = GetClass(entry->ClassName);
+        format.Name = entry->Extension.toLower();
         if (format.ExportClass)
             return format;
     }
@@ -72,12 +122,119 @@ TOutputFormat ChooseOutputFormat(const QString& name, const QString& outputFile)
                         .arg(name, KnownExtensions()));
 }
 
-const char* const kFormatsUsage = "  formats              list the output formats render writes\n";
+TExportOptionList RenderExportOptions(const TOutputFormat& format, const TExportOptionList& given)
+{
+    if (format.Prepared || !format.ExportClass) {
+        if (!given.isEmpty())
+            throw UsageError{QStringLiteral("--option %1: a prepared report (zpg) has no options").arg(given.first().first)};
+        return {};
+    }
+    const QList<TKVXExportOption> offered = RenderOptionsOf(format.ExportClass);
+    TExportOptionList options;
+    for (const TRenderDefault& d : kRenderDefaults) {
+        const QString name = QString::fromLatin1(d.Name);
+        const bool named = std::any_of(given.begin(), given.end(), [&](const auto& option) {
+            return option.first.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (format.ExportClass->inherits(d.Class) && !named)
+            options.append({name, QString::fromLatin1(d.Value)});
+    }
+    std::unique_ptr<QObject> created(format.ExportClass->newInstance(Q_ARG(QObject*, nullptr)));
+    auto* trial = qobject_cast<TKVXExport*>(created.get());
+    for (const auto& [name, value] : given) {
+        const QString option = QStringLiteral("--option %1=%2").arg(name, value);
+        const bool offeredName = std::any_of(offered.begin(), offered.end(), [&](const TKVXExportOption& o) {
+            return o.Name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (!offeredName)
+            throw UsageError{QStringLiteral("%1: the %2 format has no option %3%4 (its options: %5)")
+                                 .arg(option, format.Name, name,
+                                      IsPlacedByExport(name) ? QStringLiteral(" to set: the export places every page itself")
+                                                             : QString(),
+                                      OptionNames(offered))};
+        try {
+            if (trial)
+                SetKVXExportOption(*trial, name, value);
+        } catch (const EKVXError& e) {
+            throw UsageError{option + QStringLiteral(": ") + e.Message()};
+        }
+        options.append({name, value});
+    }
+    return options;
+}
+
+const char* const kFormatsUsage =
+    "  formats [--options FORMAT]\n"
+    "                       list the output formats render writes, or the options\n"
+    "                       of one (render --option NAME=VALUE)\n";
+
+namespace {
+
+// What an option takes, for the listing.
+QString AllowedText(const TKVXExportOption& option)
+{
+    if (!option.Values.isEmpty())
+        return option.Values.join(u", ");
+    if (option.Type == u"boolean")
+        return QStringLiteral("true, false, yes, no, 1, 0");
+    if (option.Type == u"integer")
+        return QStringLiteral("a whole number");
+    if (option.Type == u"number")
+        return QStringLiteral("a number such as 2.5");
+    if (option.Type == u"character")
+        return QStringLiteral("one character (\\t: tab)");
+    return QStringLiteral("any text");
+}
+
+int ListOptions(const QString& name, Streams io)
+{
+    TOutputFormat format;
+    try {
+        format = ChooseOutputFormat(name, QString());
+    } catch (const EKVXError& e) {
+        io.Err << "vorel formats: --options: " << e.Message() << "\nUsage:\n" << kFormatsUsage;
+        return kExitUsage;
+    }
+    if (format.Prepared) {
+        io.Out << "zpg (prepared report): no options\n";
+        return kExitOk;
+    }
+    const QList<TKVXExportOption> options = RenderOptionsOf(format.ExportClass);
+    if (options.isEmpty()) {
+        io.Out << format.Name << ": no options\n";
+        return kExitOk;
+    }
+    QList<QStringList> rows{{QStringLiteral("option"), QStringLiteral("type"), QStringLiteral("default"),
+                             QStringLiteral("allowed")}};
+    for (const TKVXExportOption& option : options)
+        rows.append({option.Name, option.Type, option.Default.isEmpty() ? QStringLiteral("\"\"") : option.Default,
+                     AllowedText(option)});
+    QList<qsizetype> widths(3, 0);
+    for (const QStringList& row : rows)
+        for (int i = 0; i < 3; ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    for (const QStringList& row : rows)
+        io.Out << row[0].leftJustified(widths[0]) << "  " << row[1].leftJustified(widths[1]) << "  "
+               << row[2].leftJustified(widths[2]) << "  " << row[3] << "\n";
+    return kExitOk;
+}
+
+} // namespace
 
 int RunFormats(const QStringList& args, Streams io)
 {
+    QString wanted;
+    if (args.size() == 2 && args[0] == u"--options")
+        wanted = args[1];
+    else if (args.size() == 1 && args[0].startsWith(u"--options="))
+        wanted = args[0].section(u'=', 1);
+    if (!wanted.trimmed().isEmpty())
+        return ListOptions(wanted, io);
     if (!args.isEmpty()) {
-        io.Err << "vorel formats: takes no arguments\n";
+        io.Err << "vorel formats: "
+               << (args[0].startsWith(u"--options") ? QStringLiteral("--options needs a format")
+                                                    : QStringLiteral("unknown argument \"%1\"").arg(args[0]))
+               << "\nUsage:\n" << kFormatsUsage;
         return kExitUsage;
     }
     const auto row = [&](const QString& extension, const QString& className, const QString& name) {

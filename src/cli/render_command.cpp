@@ -13,6 +13,7 @@
 #include "data/csv_dataset.h"
 #include "data/sql_dataset.h"
 #include "export/export_base.h"
+#include "export/export_options.h"
 #include "foundation/errors.h"
 #include "foundation/parameter_dialog.h"
 #include "foundation/user_interface.h"
@@ -31,13 +32,16 @@ namespace vorel::cli {
 
 const char* const kRenderUsage =
     "  render FORM.kvx -o OUT [options]\n"
-    "  render PREPARED.zpg -o OUT [--format NAME] [--pages LIST] [--separate] [--quiet]\n"
+    "  render PREPARED.zpg -o OUT [--format NAME] [--pages LIST] [--separate] [--option NAME=VALUE] [--quiet]\n"
     "                       prepare a report and write it; the format comes from\n"
     "                       --format or the output's extension (see vorel formats)\n"
     "      -o, --output OUT       the file to write\n"
     "      --format NAME          pdf, csv, txt, html, xml, zpg, ...\n"
     "      --pages LIST           pages such as \"1,3,5-12\" (default: all)\n"
     "      --separate             one file per page (OUT's name numbered)\n"
+    "      --option NAME=VALUE    an option of the format's filter (repeatable; see\n"
+    "                             vorel formats --options FORMAT); PDF: Flate-compressed\n"
+    "                             unless Compression is given\n"
     "      --param NAME=VALUE     a report parameter (repeatable)\n"
     "      --data NAME=SOURCE     bind a data set: csv:PATH, sqlite:PATH[?sql=...],\n"
     "                             postgresql://USER@HOST/DB[?sql=...] (repeatable)\n"
@@ -260,10 +264,12 @@ int RunRender(const QStringList& args, Streams io)
     WatchInterrupts(kCancelledLine);
     TRenderOptions options;
     TOutputFormat format;
+    TExportOptionList exportOptions;
     bool prepared = false;
     try {
         options = ParseRenderOptions(args);
         format = ChooseOutputFormat(options.Format, options.Output);
+        exportOptions = RenderExportOptions(format, options.ExportOptions);
         prepared = InputKind(options.Input) == TInputKind::Prepared;
         if (prepared && (!options.Params.isEmpty() || !options.Data.isEmpty() || options.TwoPass || options.Language))
             throw UsageError{QStringLiteral("%1 is a prepared report: --param, --data, --two-pass and --language "
@@ -363,8 +369,14 @@ int RunRender(const QStringList& args, Streams io)
         const qint64 exportStart = clock.nsecsElapsed();
         if (format.Prepared)
             report.SavePreparedPages(staging->StagedFile(), options.Separate, pages);
-        else
+        else {
+            // Checked on a trial filter already, so they hold for the real one.
+            report.OnExportFilter = [&exportOptions](QObject*, TKVXExport& filter) {
+                for (const auto& [name, value] : exportOptions)
+                    SetKVXExportOption(filter, name, value);
+            };
             report.ExportTo(staging->StagedFile(), options.Separate, format.ExportClass, pages);
+        }
         exportNs = clock.nsecsElapsed() - exportStart;
     } catch (const UsageError& e) {
         return Usage(io, e.Message);

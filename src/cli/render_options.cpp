@@ -120,6 +120,17 @@ TRenderOptions ParseRenderOptions(const QStringList& args)
                 if (given == paramName)
                     throw UsageError{QStringLiteral("--param %1 is given more than once").arg(paramName)};
             options.Params.append({paramName, text.mid(eq + 1)});
+        } else if (name == u"--option") {
+            const QString text = value();
+            const qsizetype eq = text.indexOf(u'=');
+            if (eq <= 0 || text.left(eq).trimmed().isEmpty())
+                throw UsageError{QStringLiteral("--option \"%1\": expected NAME=VALUE").arg(text)};
+            const QString optionName = text.left(eq).trimmed();
+            // Option names are not case-sensitive, so "compression" repeats "Compression".
+            for (const auto& [given, unused] : options.ExportOptions)
+                if (given.compare(optionName, Qt::CaseInsensitive) == 0)
+                    throw UsageError{QStringLiteral("--option %1 is given more than once").arg(optionName)};
+            options.ExportOptions.append({optionName, text.mid(eq + 1)});
         } else if (name == u"--data") {
             TDataBinding binding;
             QString error;

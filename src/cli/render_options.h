@@ -20,6 +20,7 @@ struct TRenderOptions {
     bool Separate = false;
     QList<QPair<QString, QString>> Params;
     QList<TDataBinding> Data;
+    QList<QPair<QString, QString>> ExportOptions; // --option NAME=VALUE, in command-line order
     bool TwoPass = false;
     std::optional<TKVXLangID> Language;
     bool Quiet = false;

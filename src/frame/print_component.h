@@ -28,6 +28,7 @@
 
 namespace vorel {
 
+class TKVXExport;
 class TMetafileCanvas;
 
 class TKVXPrintEnums {
@@ -49,6 +50,10 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TKVXPrintEnums::TKVXOptions)
 using TNotifyEvent = std::function<void(QObject* sender)>;
 // Page counts from 1, Bar from 0.
 using TPageEvent = std::function<void(QObject* sender, int page, int bar)>;
+// Raised by ExportTo with the filter it created, after the document
+// properties are copied and before the first page: the caller's chance to
+// set the filter's own options (its published properties).
+using TExportFilterEvent = std::function<void(QObject* sender, TKVXExport& filter)>;
 
 // The metafile description every page carries beside the creator text.
 inline constexpr char16_t kPageDescription[] = u"Tarnwick Software";
@@ -105,6 +110,7 @@ public:
     TNotifyEvent OnBeforePrint;
     TNotifyEvent OnAfterPrint;
     TGetVariableEvent OnGetVariable; // last word on variable lookup
+    TExportFilterEvent OnExportFilter;
 
     // --- state ---
     bool Prepared() const { return FPrepared; }

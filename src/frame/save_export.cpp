@@ -32,6 +32,8 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
     filter->Properties()->Assign(KVProperty());
     const int lang = GetLanguageShift();
     filter->CodePage = EffectiveCodePage(lang);
+    if (OnExportFilter)
+        OnExportFilter(this, *filter);
 
     const std::vector<TPageInfo*> listed = PagesInOrder(FPages, &pages);
     const int numBars = GetNumBars();

@@ -250,6 +250,18 @@ TEST_F(RenderEdgeTest, CommandLineMistakesAreUsageErrorsAndWriteNothing)
          "--data orders is given more than once"},
         {{render, form, "-o", "a.csv", "--data", "Orders=sqlite:shop.db?sql="}, "--data \"Orders=sqlite:shop.db?sql=\": sql= gives no query"},
         {{render, form, "-o", "a.csv", "--language", "9"}, "--language \"9\""},
+        {{render, form, "-o", "a.pdf", "--option", "Compression"}, "--option \"Compression\": expected NAME=VALUE"},
+        {{render, form, "-o", "a.pdf", "--option", "Compression=lzw", "--option=compression=flate"},
+         "--option compression is given more than once"},
+        {{render, form, "-o", "a.pdf", "--option", "Nope=1"},
+         "--option Nope=1: the pdf format has no option Nope (its options: Compression, CompressionMethod)"},
+        {{render, form, "-o", "a.pdf", "--option", "Compression=zip"},
+         "--option Compression=zip: TKVXExportToPDF.Compression: \"zip\" is not one of seASCIIHex, seASCII85, seLZW, "
+         "seDCT, seFlate"},
+        {{render, form, "-o", "a.txt", "--option", "OffsetY=3"},
+         "--option OffsetY=3: the txt format has no option OffsetY to set: the export places every page itself"},
+        {{render, form, "-o", "a.zpg", "--option", "Compression=flate"},
+         "--option Compression: a prepared report (zpg) has no options"},
         {{render, form, form, "-o", "a.csv"}, "one report form at a time"},
         {{render, "--", "-o", "a.csv", form}, "one report form at a time"},
     };

@@ -188,6 +188,42 @@ TEST_F(RenderTest, PreparedReportsSaveAndRenderAgain)
     EXPECT_EQ(run.ExitCode, 2);
 }
 
+TEST_F(RenderTest, PdfIsFlateCompressedUnlessAnOptionSaysOtherwiseAlsoFromAPreparedReport)
+{
+    ASSERT_EQ(Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("saved.zpg")}).ExitCode, 0);
+    struct Case {
+        QString Input;
+        QStringList Options;
+        bool Flate;
+    };
+    const QList<Case> cases = {
+        {form, {}, true},
+        {form, {QStringLiteral("--option"), QStringLiteral("compression=asciihex")}, false},
+        {Out("saved.zpg"), {QStringLiteral("--option=CompressionMethod=MaxCompress")}, true},
+        {Out("saved.zpg"), {QStringLiteral("--option"), QStringLiteral("Compression=seASCII85")}, false},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = Run(QStringList{QStringLiteral("render"), c.Input, QStringLiteral("-o"), QStringLiteral("o.pdf"),
+                                            QStringLiteral("-q")} + c.Options);
+        ASSERT_EQ(run.ExitCode, 0) << c.Options.join(u' ').toStdString() << ": " << run.Err.toStdString();
+        EXPECT_EQ(Read(Out("o.pdf")).contains("/FlateDecode"), c.Flate) << c.Options.join(u' ').toStdString();
+    }
+
+    ToolRun run = Run({QStringLiteral("formats"), QStringLiteral("--options"), QStringLiteral("PDF")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QStringList lines = run.Out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << run.Out.toStdString(); // a heading, then render's options with render's defaults
+    EXPECT_EQ(lines[1].simplified(), QStringLiteral("Compression TKVXECompression seFlate seASCIIHex, seASCII85, seLZW, "
+                                                    "seDCT, seFlate"));
+    EXPECT_EQ(lines[2].simplified(), QStringLiteral("CompressionMethod TKVXECompressionMethod cmNormal cmFastest, "
+                                                    "cmNormal, cmMaxCompress"));
+    EXPECT_EQ(Run({QStringLiteral("formats"), QStringLiteral("--options=zpg")}).Out,
+              QStringLiteral("zpg (prepared report): no options\n"));
+    run = Run({QStringLiteral("formats"), QStringLiteral("--options"), QStringLiteral("doc")});
+    EXPECT_EQ(run.ExitCode, 2);
+    EXPECT_TRUE(run.Err.startsWith(QStringLiteral("vorel formats: --options: unknown format \"doc\""))) << run.Err.toStdString();
+}
+
 TEST_F(RenderTest, BadInputAndUsageGiveTheDocumentedExitCodesAndMessages)
 {
     QFile::copy(form, Path("forms/cut.kvx"));
