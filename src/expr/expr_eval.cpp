@@ -81,10 +81,57 @@ Variant TExprEvaluator::EvalOperator(const TExprNode* node) const
         const Variant left = Eval(node->FLeft);
         return left / Eval(node->FRight);
     }
-    default:
-        // LIKE and IN make no comparison.
-        return Variant::Null();
+    case canLIKE: {
+        const Variant left = Eval(node->FLeft);
+        const Variant right = Eval(node->FRight);
+        // A missing value or pattern compares as "=" does, so that a
+        // condition on a record with a missing value is false, not an error.
+        if (left.IsNull() || right.IsNull())
+            return Variant(left.IsNull() && right.IsNull());
+        return Variant(ExprLike(ExprText(left), ExprText(right)));
     }
+    case canIN: {
+        // Every element is evaluated, as both sides of AND are, so an error
+        // in the list surfaces whatever the value.
+        const Variant left = Eval(node->FLeft);
+        bool found = false;
+        for (const TExprNode* element : *node->FArgs) {
+            if (left.Equals(Eval(element)))
+                found = true;
+        }
+        return Variant(found);
+    }
+    case canMINUS: return Eval(node->FLeft).Negate();
+    default: return Variant::Null();
+    }
+}
+
+bool ExprLike(QStringView text, QStringView pattern)
+{
+    // Greedy match with one point to come back to: the last '%' seen and the
+    // text position it has swallowed up to. Linear in practice, at worst
+    // text length times pattern length.
+    qsizetype t = 0;
+    qsizetype p = 0;
+    qsizetype starP = -1;
+    qsizetype starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == u'_' || pattern[p] == text[t])) {
+            ++t;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == u'%') {
+            starP = p++;
+            starT = t;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'%')
+        ++p;
+    return p == pattern.size();
 }
 
 // A + B + C parses as ((A + B) + C). Evaluated step by step, each string

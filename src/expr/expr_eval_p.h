@@ -45,6 +45,12 @@ double ExprNumber(const Variant& value);
 // Safe integer: Null gives 0; floats round to the nearest integer (halves to
 // even); any failure, or a value outside 32 bits, gives 0.
 int ExprSafeInt(const Variant& value);
+// The same over 64 bits (INTTOSTR prints identifiers beyond 32 bits).
+qint64 ExprSafeInt64(const Variant& value);
+
+// Whether the text matches a LIKE pattern: '%' any run of characters, '_'
+// one character, every other character itself (case counts, as with "=").
+bool ExprLike(QStringView text, QStringView pattern);
 
 // POWER(b, e): e = 0 gives 1; b = 0 with e > 0 gives 0; whole exponents up to
 // 2147483647 in magnitude by repeated squaring; otherwise exp(e * ln b).

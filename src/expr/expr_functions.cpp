@@ -1,12 +1,14 @@
-// The function library: 47 names, dispatched on the function resolved when
+// The function library: 55 names, dispatched on the function resolved when
 // the call was parsed.
 
 #include "expr/expr_eval_p.h"
+#include "expr/expr_typing_p.h"
 #include "expr/expressions.h"
 
 #include "foundation/errors.h"
 #include "foundation/format_settings.h"
 #include "foundation/random.h"
+#include "foundation/value_format.h"
 
 #include <cmath>
 #include <limits>
@@ -39,6 +41,17 @@ int ExprSafeInt(const Variant& value)
         if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
             return 0;
         return int(v);
+    } catch (const EKVXError&) {
+        return 0;
+    }
+}
+
+qint64 ExprSafeInt64(const Variant& value)
+{
+    if (value.IsNull())
+        return 0;
+    try {
+        return value.ToInt64();
     } catch (const EKVXError&) {
         return 0;
     }
@@ -216,7 +229,7 @@ Variant TExprEvaluator::CallFunction(const TExprNode* node) const
     case efTrimLeft: return Variant(TrimControl(ExprText(Arg(node, 0)), true, false));
     case efTrimRight: return Variant(TrimControl(ExprText(Arg(node, 0)), false, true));
     case efGetDate: return Variant::FromDate(Now());
-    case efStrToDate: return Variant::FromDate(StrToDate(ExprStrictText(Arg(node, 0))));
+    case efStrToDate: return Variant::FromDate(ExprStrToDate(ExprStrictText(Arg(node, 0))));
     case efDate: return Variant(Trunc(ExprNumber(Arg(node, 0))));
     case efTime: return Variant(Frac(ExprNumber(Arg(node, 0))));
     case efYear:
@@ -280,7 +293,7 @@ Variant TExprEvaluator::CallFunction(const TExprNode* node) const
     }
     case efChr: return Variant(QString(QChar(char16_t(quint32(ExprSafeInt(Arg(node, 0))) & 0xFFFF))));
     case efStrToInt: return Variant(StrToInt(ExprStrictText(Arg(node, 0))));
-    case efIntToStr: return Variant(QString::number(ExprSafeInt(Arg(node, 0))));
+    case efIntToStr: return Variant(QString::number(ExprSafeInt64(Arg(node, 0))));
     case efStrToFloat: return Variant(StrToFloat(ExprStrictText(Arg(node, 0))));
     case efFloatToStr: {
         const Variant v = Arg(node, 0);
@@ -299,6 +312,50 @@ Variant TExprEvaluator::CallFunction(const TExprNode* node) const
             return Variant(QString());
         return Variant(DateToStr(ExprNumber(v)));
     }
+    case efLeft:
+    case efRight: {
+        const QString s = ExprStrictText(Arg(node, 0));
+        const int n = ExprSafeInt(Arg(node, 1));
+        if (n <= 0)
+            return Variant(QString());
+        return Variant(node->FFunction == efLeft ? s.left(n) : s.right(n));
+    }
+    case efLength: return Variant(int(ExprStrictText(Arg(node, 0)).size()));
+    case efReplace: {
+        QString s = ExprStrictText(Arg(node, 0));
+        const QString before = ExprStrictText(Arg(node, 1));
+        const QString after = ExprStrictText(Arg(node, 2));
+        // An empty search text would match between every two characters.
+        if (!before.isEmpty())
+            s.replace(before, after);
+        return Variant(s);
+    }
+    case efPos: {
+        const QString sub = ExprStrictText(Arg(node, 0));
+        const QString s = ExprStrictText(Arg(node, 1));
+        return Variant(sub.isEmpty() ? 0 : int(s.indexOf(sub)) + 1);
+    }
+    case efFormat: {
+        // As a text control prints the value with that Format property; a
+        // missing value prints as nothing, as in a calculation.
+        const Variant v = Arg(node, 0);
+        const QString descriptor = ExprStrictText(Arg(node, 1));
+        if (v.IsNull())
+            return Variant(QString());
+        return Variant(GetTextByFormat(GetValueStr(v, descriptor), descriptor, 0));
+    }
+    case efFormatFloat: {
+        const QString pattern = ExprStrictText(Arg(node, 0));
+        return Variant(FormatFloat(pattern, ExprNumber(Arg(node, 1))));
+    }
+    case efCoalesce:
+        // Arguments are evaluated up to the first that has a value.
+        for (size_t i = 0; i < argCount; ++i) {
+            Variant v = Arg(node, i);
+            if (!v.IsNull())
+                return v;
+        }
+        return Variant::Null();
     case efSum:
     case efAvg: {
         Variant sum = Variant::Null();

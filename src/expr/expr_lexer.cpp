@@ -1,11 +1,10 @@
 // The expression lexer: turns the text into tokens one at a time.
 //
-// The symbol rule matters most: a plain name runs on over blanks, digits,
-// dots and brackets, so "Last Name" is one name and stored report forms that
-// use unbracketed names with blanks keep working. The price is that a
-// keyword after a plain name is swallowed into it ("Total > 5 AND Qty" scans
-// "AND Qty" as one symbol); keywords work after brackets, quotes, numbers or
-// parentheses.
+// The symbol rule matters most: a plain name runs on over blanks, so
+// "Last Name" is one name and stored report forms that use unbracketed names
+// with blanks keep working. A word that is an operator (AND, OR, NOT, LIKE,
+// IN, IS, NULL) never joins such a name: it ends the name before it and is a
+// token of its own, so "Total > 5 AND Qty < 3" reads as written.
 
 #include "expr/expr_parser.h"
 
@@ -77,35 +76,89 @@ QString InvalidCharText(QChar c)
 
 } // namespace
 
-void TExprParser::ScanSymbol(qsizetype& p) const
+// One word of a symbol from p: the symbol characters other than the blank.
+// `first` accepts the character at p unseen (the caller tested it as a
+// start character, or it is the first of a far-east run).
+qsizetype TExprParser::ScanWord(qsizetype p, bool first) const
 {
-    if (!FFarEast) {
-        ++p; // the start character was tested by the caller
-        while (IsSymbolRunChar(Ch(p)))
-            ++p;
-        return;
-    }
-    // Far-east locales test every character of the run with the run set and
-    // also step over surrogate pairs (the double-byte lead characters of
-    // UTF-16) and, for Japanese, over any character whose low eight bits lie
-    // in 0xA1..0xDF. The first character always belongs to the symbol (it
-    // passed the start test), so a Cyrillic first letter cannot leave an
-    // empty symbol behind.
-    bool first = true;
     for (;;) {
         const QChar c = Ch(p);
-        if (c.isNull())
-            return;
-        if (c.isHighSurrogate()) {
+        if (c.isNull() || c == u' ')
+            return p;
+        if (FFarEast && c.isHighSurrogate()) {
+            // The double-byte lead characters of UTF-16 take their partner along.
             p += Ch(p + 1).isNull() ? 1 : 2;
-        } else if (IsSymbolRunChar(c) || first) {
+        } else if (first || IsSymbolRunChar(c)) {
             ++p;
-        } else if (FJapanese && (c.unicode() & 0xFF) >= 0xA1 && (c.unicode() & 0xFF) <= 0xDF) {
+        } else if (FFarEast && FJapanese && (c.unicode() & 0xFF) >= 0xA1 && (c.unicode() & 0xFF) <= 0xDF) {
             ++p;
         } else {
-            return;
+            return p;
         }
         first = false;
+    }
+}
+
+// The operator word that starts at p, or nothing. A word counts only whole:
+// "Index" or "Orders.In" are names, while "NOT[Flag]" is NOT before a bracket.
+QStringView TExprParser::OperatorWordAt(qsizetype p) const
+{
+    qsizetype end = p;
+    while (IsAsciiLetter(Ch(end)))
+        ++end;
+    const QChar next = Ch(end);
+    if (end == p || IsDigit(next) || IsAsciiLetter(next) || next == u'_' || next == u'.' || next.unicode() >= 0x80)
+        return {};
+    const QStringView word = QStringView(FText).mid(p, end - p);
+    for (const char16_t* op : {u"AND", u"OR", u"NOT", u"LIKE", u"IN", u"IS", u"NULL"}) {
+        if (EqualsAsciiNoCase(word, QStringView(op)))
+            return word;
+    }
+    return {};
+}
+
+TExprToken TExprParser::ScanSymbol(qsizetype& p) const
+{
+    const QStringView op = OperatorWordAt(p);
+    if (!op.isEmpty()) {
+        p += op.size();
+        if (EqualsAsciiNoCase(op, u"LIKE"))
+            return etLIKE;
+        if (EqualsAsciiNoCase(op, u"IN"))
+            return etIN;
+        if (!EqualsAsciiNoCase(op, u"IS"))
+            return etSymbol;
+        // IS NULL and IS NOT NULL are one token each; IS alone is a name.
+        qsizetype q = p;
+        const auto word = [&](const char16_t* text) {
+            qsizetype r = q;
+            while (Ch(r) == u' ')
+                ++r;
+            const QStringView w = OperatorWordAt(r);
+            if (r == q || !EqualsAsciiNoCase(w, QStringView(text)))
+                return false;
+            q = r + w.size();
+            return true;
+        };
+        if (word(u"NULL")) {
+            p = q;
+            return etISNULL;
+        }
+        if (word(u"NOT") && word(u"NULL")) {
+            p = q;
+            return etISNOTNULL;
+        }
+        return etSymbol;
+    }
+    // A name: words joined by blanks, up to a word that is an operator.
+    p = ScanWord(p, true);
+    for (;;) {
+        qsizetype q = p;
+        while (Ch(q) == u' ')
+            ++q;
+        if (q == p || ScanWord(q, false) == q || !OperatorWordAt(q).isEmpty())
+            return etSymbol;
+        p = ScanWord(q, false);
     }
 }
 
@@ -226,6 +279,10 @@ void TExprParser::NextToken()
             // After an operand a minus subtracts; elsewhere it starts a number.
             ++p;
             FToken = etSUB;
+        } else if (u == u'-' && !IsDigit(Ch(p + 1)) && Ch(p + 1) != u'.') {
+            // A sign before a name, a call or a parenthesis: the parser negates.
+            ++p;
+            FToken = etSUB;
         } else if (u == u'-' || IsDigit(c)) {
             const qsizetype start = p;
             ++p;
@@ -236,18 +293,8 @@ void TExprParser::NextToken()
             FNumericLit = true;
         } else if (IsSymbolStartChar(c)) {
             const qsizetype start = p;
-            ScanSymbol(p);
-            FTokenString = QStringView(FText).mid(start, p - start).trimmed().toString();
-            if (EqualsAsciiNoCase(FTokenString, u"LIKE"))
-                FToken = etLIKE;
-            else if (EqualsAsciiNoCase(FTokenString, u"IN"))
-                FToken = etIN;
-            else if (EqualsAsciiNoCase(FTokenString, u"IS NULL"))
-                FToken = etISNULL;
-            else if (EqualsAsciiNoCase(FTokenString, u"IS NOT NULL"))
-                FToken = etISNOTNULL;
-            else
-                FToken = etSymbol;
+            FToken = ScanSymbol(p);
+            FTokenString = FText.mid(start, p - start);
         } else {
             DatabaseErrorFmt(QStringLiteral("Invalid expression character: '%s'"), {QString(c)});
         }
@@ -306,7 +353,10 @@ constexpr FunctionName kFunctionNames[] = {
     {u"SQRT", efSqrt},           {u"ABS", efAbs},             {u"POWER", efPower},
     {u"RANDOM", efRandom},       {u"ORD", efOrd},             {u"CHR", efChr},
     {u"STRTOINT", efStrToInt},   {u"STRTOFLOAT", efStrToFloat}, {u"INTTOSTR", efIntToStr},
-    {u"DATETOSTR", efDateToStr}, {u"FLOATTOSTR", efFloatToStr},
+    {u"DATETOSTR", efDateToStr}, {u"FLOATTOSTR", efFloatToStr}, {u"LEFT", efLeft},
+    {u"RIGHT", efRight},         {u"LENGTH", efLength},       {u"REPLACE", efReplace},
+    {u"POS", efPos},             {u"FORMAT", efFormat},       {u"FORMATFLOAT", efFormatFloat},
+    {u"COALESCE", efCoalesce},
 };
 static_assert(std::size(kFunctionNames) == ExprFunctionNameCount);
 
@@ -314,7 +364,7 @@ static_assert(std::size(kFunctionNames) == ExprFunctionNameCount);
 
 TExprFunction FindExprFunction(QStringView name)
 {
-    if (name.size() > 10)
+    if (name.size() > 11) // FORMATFLOAT is the longest; a long name is no function
         return efNone;
     for (const FunctionName& f : kFunctionNames) {
         if (EqualsAsciiNoCase(name, QStringView(f.Name)))

@@ -38,8 +38,9 @@ enum TExprToken {
 };
 
 // Codes 0 to 29. The parser produces only canISBLANK, canNOTBLANK, canEQ to
-// canLE, canNOT, canAND, canOR, canADD, canSUB, canMUL, canDIV, canLIKE and
-// canIN; the others keep their places so that stored codes stay meaningful.
+// canLE, canNOT, canAND, canOR, canMINUS (unary), canADD, canSUB, canMUL,
+// canDIV, canLIKE and canIN; the others keep their places so that stored
+// codes stay meaningful.
 enum KVCANOp {
     canNOTDEFINED,
     canISBLANK,
@@ -173,9 +174,17 @@ enum TExprFunction {
     efIntToStr,
     efDateToStr,
     efFloatToStr,
+    efLeft,
+    efRight,
+    efLength,
+    efReplace,
+    efPos,
+    efFormat,
+    efFormatFloat,
+    efCoalesce,
     efCountStar // COUNT(*)
 };
-constexpr int ExprFunctionNameCount = 47; // efUpper .. efFloatToStr
+constexpr int ExprFunctionNameCount = 55; // efUpper .. efCoalesce
 
 // The function a name (ASCII case ignored) denotes, or efNone.
 TExprFunction FindExprFunction(QStringView name);

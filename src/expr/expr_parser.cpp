@@ -7,6 +7,7 @@
 #include "foundation/format_settings.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace vorel {
 
@@ -48,6 +49,24 @@ TDataSet* SearchedDataSet(const TKVXDataManager* dm, const QString& name)
     if (dot2 >= 0)
         qualifier = rest.left(dot2);
     return FindDatasetByQualifier(dm, qualifier);
+}
+
+// A numeric literal: "-?digits" within 64 bits is an integer, anything else
+// a float written with "." whatever the locale.
+Variant NumericLiteral(const QString& text)
+{
+    const qsizetype start = text.startsWith(u'-') ? 1 : 0;
+    bool digits = text.size() > start;
+    for (qsizetype i = start; digits && i < text.size(); ++i)
+        digits = text[i].unicode() >= u'0' && text[i].unicode() <= u'9';
+    if (digits) {
+        bool ok = false;
+        const qint64 v = text.toLongLong(&ok);
+        if (ok)
+            return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max() ? Variant(int(v))
+                                                                                             : Variant(v);
+    }
+    return Variant(DotStrToFloat(text));
 }
 
 } // namespace
@@ -331,6 +350,11 @@ TExprNode* TExprParser::ParseExpr7()
             function = TokenSymbolIsFunc(FTokenString);
         if (function != efNone) {
             node = ParseFunctionCall(function);
+        } else if (NextTokenIsLParen() && !TokenSymbolIs(u"NULL") && !TokenSymbolIs(u"NOT") && !TokenSymbolIs(u"AND")
+                   && !TokenSymbolIs(u"OR")) {
+            // No name is ever followed by a parenthesis, so this was meant as
+            // a call: say so rather than look for a field of that name.
+            DatabaseErrorFmt(QStringLiteral("Unknown function '%s'"), {FTokenString});
         } else if (TokenSymbolIs(u"NULL")) {
             node = FFilter->NewNode(enConst, canNOTDEFINED, Variant::Null(), nullptr, nullptr);
         } else if (TokenSymbolIs(FStrTrue) || TokenSymbolIs(FStrFalse)) {
@@ -347,8 +371,10 @@ TExprNode* TExprParser::ParseExpr7()
         break;
     case etLiteral:
         if (FNumericLit) {
-            node = FFilter->NewNode(enConst, canNOTDEFINED, Variant(DotStrToFloat(FTokenString)), nullptr,
-                                    nullptr);
+            // Whole numbers stay integers (32 bits, else 64) so that large
+            // identifiers compare and add exactly; the type class the checks
+            // need is "number" either way.
+            node = FFilter->NewNode(enConst, canNOTDEFINED, NumericLiteral(FTokenString), nullptr, nullptr);
             node->FDataType = edtFloat;
         } else {
             node = FFilter->NewNode(enConst, canNOTDEFINED, Variant(FTokenString), nullptr, nullptr);
@@ -361,6 +387,18 @@ TExprNode* TExprParser::ParseExpr7()
         if (FToken != etRParen)
             DatabaseErrorFmt(QStringLiteral("')' expected but %s found"), {TokenName()});
         break;
+    case etSUB: {
+        // A sign before a name, a call or a parenthesis; it binds tighter
+        // than * and /. Signs in a row recurse, so they count as nesting.
+        if (++FNesting > MaxNesting)
+            NestedTooDeeply();
+        NextToken();
+        TExprNode* operand = ParseExpr7();
+        --FNesting;
+        node = FFilter->NewNode(enOperator, canMINUS, Variant::Null(), operand, nullptr);
+        TypeCheckNegation(node);
+        return node; // the operand has read the token after it
+    }
     default:
         DatabaseErrorFmt(QStringLiteral("Expression expected but %s found"), {TokenName()});
     }

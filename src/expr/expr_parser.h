@@ -7,10 +7,9 @@
 //
 // Language summary (docs/EXPRESSIONS.md has the full description):
 //   OR < AND < NOT < comparisons, LIKE, IN, IS [NOT] NULL < + - < * / < primary
-// Keywords and function names ignore ASCII case. Names: plain (blanks,
-// digits, dots and brackets belong to a plain name, so keywords after a plain
-// name are swallowed into it), in square brackets, or qualified by a data set
-// ("Orders.Amount").
+// Keywords and function names ignore ASCII case. Names: plain (words joined
+// by blanks, ending before a word that is an operator), in square brackets,
+// or qualified by a data set ("Orders.Amount").
 
 #include "expr/expr_nodes.h"
 
@@ -59,7 +58,9 @@ private:
     bool TokenSymbolIs(QStringView text) const;
     TExprFunction TokenSymbolIsFunc(QStringView text) const;
     QChar Ch(qsizetype pos) const { return pos < FText.size() ? FText[pos] : QChar(); }
-    void ScanSymbol(qsizetype& p) const;
+    TExprToken ScanSymbol(qsizetype& p) const;
+    qsizetype ScanWord(qsizetype p, bool first) const;
+    QStringView OperatorWordAt(qsizetype p) const;
 
     // Grammar, lowest precedence first.
     TExprNode* ParseExpr();

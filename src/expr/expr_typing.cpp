@@ -94,6 +94,45 @@ double DotStrToFloat(const QString& text)
     return value;
 }
 
+bool TryIsoDateTime(const QString& text, double& value)
+{
+    // yyyy-mm-dd, then optionally a blank or "T" and hh:nn:ss.
+    const QString t = text.trimmed();
+    if (t.size() != 10 && t.size() != 19)
+        return false;
+    const auto number = [&](qsizetype from, qsizetype count, int& out) {
+        out = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            const char16_t c = t[i].unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            out = out * 10 + (c - u'0');
+        }
+        return true;
+    };
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (t[4] != u'-' || t[7] != u'-' || !number(0, 4, year) || !number(5, 2, month) || !number(8, 2, day))
+        return false;
+    if (t.size() == 19) {
+        if ((t[10] != u' ' && t[10] != u'T') || t[13] != u':' || t[16] != u':' || !number(11, 2, hour)
+            || !number(14, 2, minute) || !number(17, 2, second) || hour > 23 || minute > 59 || second > 59)
+            return false;
+    }
+    double date = 0;
+    if (!TryEncodeDate(year, month, day, date))
+        return false;
+    value = date + EncodeTime(hour, minute, second, 0);
+    return true;
+}
+
+double ExprStrToDate(const QString& text)
+{
+    double value = 0;
+    if (TryIsoDateTime(text, value))
+        return value;
+    return StrToDate(text);
+}
+
 // --- result types of calls ---------------------------------------------------------
 
 void GetFuncResultInfo(TExprNode* node)
@@ -149,6 +188,22 @@ void GetFuncResultInfo(TExprNode* node)
     case efRandom:
     case efStrToFloat:
     case efOrd: node->FDataType = edtFloat; break;
+    case efLeft:
+    case efRight:
+    case efReplace:
+    case efFormat:
+    case efFormatFloat: node->FDataType = edtString; break;
+    case efLength:
+    case efPos: node->FDataType = edtInteger; break;
+    case efCoalesce:
+        // The first argument with a type: COALESCE(NULL, [Qty]) is a number.
+        for (const TExprNode* arg : *node->FArgs) {
+            if (arg->FDataType != edtUnknown) {
+                node->FDataType = arg->FDataType;
+                break;
+            }
+        }
+        break;
     case efIif:
         if (node->FArgs->size() < 2)
             throw EListError(QStringLiteral("List index out of bounds (1)"));
@@ -191,24 +246,37 @@ void TypeCheckArithOp(TExprNode* node)
     }
 }
 
+void TypeCheckNegation(TExprNode* node)
+{
+    if (!IsExprNumeric(node->FLeft->FDataType))
+        TypeMismatch();
+    node->FDataType = node->FLeft->FDataType;
+}
+
 // --- comparisons -----------------------------------------------------------------------
 
 void TypeCheckComparison(TExprNode* node)
 {
     TExprNode* left = node->FLeft;
     TExprNode* right = node->FRight;
+    node->FDataType = edtBoolean;
+    if (node->FOperator == canLIKE) {
+        // A pattern is text whatever it is matched against: [Qty] LIKE '1%'
+        // matches the digits rather than reading '1%' as a number. Memos
+        // match as text; binary fields have none.
+        if (left->FDataType == edtBytes || right->FDataType == edtBytes)
+            TypeMismatch();
+        if (right->FKind == enConst && right->FBinding < 0)
+            right->FDataType = edtString;
+        return;
+    }
     if (left->FKind == enField && right->FKind == enConst)
         right->FDataType = left->FDataType;
     else if (right->FKind == enField && left->FKind == enConst)
         left->FDataType = right->FDataType;
 
-    if (left->FDataType == edtBlob && node->FOperator == canLIKE) {
-        if (right->FKind == enConst)
-            right->FDataType = edtString;
-    } else if (IsExprBlobLike(left->FDataType) || IsExprBlobLike(right->FDataType)) {
+    if (IsExprBlobLike(left->FDataType) || IsExprBlobLike(right->FDataType))
         TypeMismatch();
-    }
-    node->FDataType = edtBoolean;
 
     if (IsExprDateLike(left->FDataType) && right->FDataType == edtString)
         right->FDataType = left->FDataType;
@@ -234,7 +302,7 @@ bool IsNullComparedWithField(const TExprNode* node, const TExprNode* parent)
 double TimeOrDateTime(const QString& text, const char16_t* what)
 {
     double value = 0;
-    if (!TryStrToDateTime(text, value))
+    if (!TryIsoDateTime(text, value) && !TryStrToDateTime(text, value))
         throw EConvertError(FormatText(QStringLiteral("'%s' is not a valid %s"), {text, QString::fromUtf16(what)}));
     return value;
 }
@@ -302,7 +370,7 @@ Variant CheckConstant(const TExprNode* node, const TExprNode* parent, const Vari
     case edtDate:
         if (text) {
             localeSensitive = true;
-            return Variant::FromDate(StrToDate(value.ToString()));
+            return Variant::FromDate(ExprStrToDate(value.ToString()));
         }
         value.ToDouble();
         return value;

@@ -13,6 +13,9 @@ void GetFuncResultInfo(TExprNode* node);
 // Types a + - * / node from its operands (may retype a string constant
 // operand), or fails with "Type mismatch in expression".
 void TypeCheckArithOp(TExprNode* node);
+// Types a unary minus node: a number keeps its type; anything else fails
+// with "Type mismatch in expression".
+void TypeCheckNegation(TExprNode* node);
 // Types a comparison or LIKE node (may retype constant operands).
 void TypeCheckComparison(TExprNode* node);
 
@@ -29,6 +32,13 @@ void CheckExprTree(TExprNode* root, TFilterExpr& filter, bool& localeSensitive);
 // Returns the value evaluation uses: a string typed as a date, time, number
 // or boolean converted to that type (read as the check read it), else value.
 Variant CheckConstant(const TExprNode* node, const TExprNode* parent, const Variant& value, bool& localeSensitive);
+
+// A date written as 'yyyy-mm-dd' or 'yyyy-mm-dd hh:nn:ss' (or with "T"
+// before the time), which means the same on every machine.
+bool TryIsoDateTime(const QString& text, double& value);
+// The date a text stands for: ISO as above, else the locale's short date
+// (raising EConvertError "'x' is not a valid date").
+double ExprStrToDate(const QString& text);
 
 // A float written with "." as the decimal separator whatever the locale
 // (numeric literals, string constants typed as floats); raises EConvertError

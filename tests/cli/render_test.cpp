@@ -18,6 +18,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <csignal>
+#include <functional>
 
 namespace vorel {
 namespace {
@@ -36,7 +37,9 @@ TKVXExpression* AddExpression(TKVXBand* band, const QString& expression, int lef
 
 // A listing over Orders: header "Orders for <Who>", one row per order, a
 // footer with the page number and count, 40 rows a page.
-void MakeForm(const QString& path, const QString& connection, const QString& sql, bool twoPass = true)
+// `adjust` changes the form before it is saved.
+void MakeForm(const QString& path, const QString& connection, const QString& sql, bool twoPass = true,
+              const std::function<void(TKVReport&)>& adjust = {})
 {
     TKVReport report;
     report.SetName(QStringLiteral("Listing"));
@@ -61,6 +64,8 @@ void MakeForm(const QString& path, const QString& connection, const QString& sql
     TKVXBand* footer = report.GetBand(report.GetIndexBand(btPageFooter));
     footer->SetHeight(24);
     AddExpression(footer, QStringLiteral("'Page ' + INTTOSTR(PageNo) + ' of ' + INTTOSTR(PageCount)"), 0, 300);
+    if (adjust)
+        adjust(report);
     report.SaveReport(path, TReportFormFormat::Text);
 }
 
@@ -169,6 +174,30 @@ TEST_F(RenderTest, DataBindingsReplaceTheFormsSourceBeforeItOpens)
                QStringLiteral("Customers=csv:orders.csv")});
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Err.contains(QStringLiteral("no data set named Customers (it has: Orders)"))) << run.Err.toStdString();
+}
+
+// Conditions and functions of the expression language through a saved form:
+// a plain-name condition with AND, LIKE and IN on the detail band, a sign,
+// FORMATFLOAT and an ISO date constant in the printed text.
+TEST_F(RenderTest, ExpressionConditionsSelectTheRowsOfAForm)
+{
+    MakeForm(form, QStringLiteral("sqlite:shop.db"), QStringLiteral("SELECT id, customer, amount FROM orders ORDER BY id"),
+             true, [](TKVReport& report) {
+                 TKVXBand* detail = report.GetBand(report.GetIndexBand(btDetail));
+                 detail->KVPrintWhen()->SetShowIf(
+                     QStringLiteral("id > 3 AND customer LIKE 'C_' AND id IN (4, 12, 5000000000)"));
+                 AddExpression(detail,
+                               QStringLiteral("FORMATFLOAT('#,##0.00', -amount * 1000) + IIF(GETDATE() > '2024-01-31', "
+                                              "' ok', '')"),
+                               480, 200);
+             });
+
+    const ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("out.txt")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QString text = TextOf(Out("out.txt"));
+    EXPECT_TRUE(text.contains(QStringLiteral("#4")) && text.contains(QStringLiteral("#12"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("#3")) || text.contains(QStringLiteral("#5"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("-18,000.00 ok"))) << text.toStdString();
 }
 
 TEST_F(RenderTest, PreparedReportsSaveAndRenderAgain)

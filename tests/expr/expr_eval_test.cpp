@@ -45,7 +45,7 @@ TEST_F(ExprEvalTest, FunctionLibrary)
         {u"SUBSTRING(12345, 2, 2)", u"String:23"},
         {u"IIF([Qty] > 0, 'yes', 'no')", u"String:yes"},
         {u"IIF([Qty] > 5, 'yes', 'no')", u"String:no"},
-        {u"IIF(1 = 0, 1 / 0, 5)", u"Double:5"}, // only the chosen branch is evaluated
+        {u"IIF(1 = 0, 1 / 0, 5)", u"Integer:5"}, // only the chosen branch is evaluated
         {u"TRIM('  a b  ')", u"String:a b"},
         {u"TRIMLEFT('  a  ')", u"String:a  "},
         {u"TRIMRIGHT('  a  ')", u"String:  a"},
@@ -56,6 +56,7 @@ TEST_F(ExprEvalTest, FunctionLibrary)
         {u"MINUTE(0.75 + 1 / 1440)", u"Integer:1"},
         {u"SECOND(0.5 + 30 / 86400)", u"Integer:30"},
         {u"STRTODATE('2/29/2012')", u"Date:2/29/2012"},
+        {u"STRTODATE('2012-02-29')", u"Date:2/29/2012"},
         {u"DATE(40939.75)", u"Double:40939"},
         {u"TIME(40939.75)", u"Double:0.75"},
         {u"DATE([ShipDate])", u"Double:40939"},
@@ -96,6 +97,8 @@ TEST_F(ExprEvalTest, FunctionLibrary)
         {u"STRTOINT(' -7 ')", u"Integer:-7"},
         {u"INTTOSTR(2.4)", u"String:2"},
         {u"INTTOSTR('x')", u"String:0"}, // the safe conversion
+        {u"INTTOSTR([Id])", u"String:5000000000"},
+        {u"INTTOSTR(-9007199254740993)", u"String:-9007199254740993"},
         {u"STRTOFLOAT('2.5')", u"Double:2.5"},
         {u"FLOATTOSTR(2.5)", u"String:2.5"},
         {u"FLOATTOSTR(1 / 3)", u"String:0.333333333333333"},
@@ -103,16 +106,43 @@ TEST_F(ExprEvalTest, FunctionLibrary)
         {u"FLOATTOSTR('x')", u"String:0"},
         {u"DATETOSTR([ShipDate])", u"String:1/31/2012"},
         {u"DATETOSTR(40939.5)", u"String:1/31/2012"},
-        {u"SUM(1, 2, 3)", u"Double:6"},
+        {u"SUM(1, 2, 3)", u"Integer:6"},
         {u"SUM([Qty], [Qty])", u"Integer:6"},
         {u"SUM('a', 'b')", u"String:ab"},
         {u"AVG(1, 2)", u"Double:1.5"},
         {u"COUNT([Name], [Qty], 1 / 0)", u"Integer:3"}, // arguments are not evaluated
         {u"COUNT(*)", u"Null:"},
-        {u"MIN(3, 1, 2)", u"Double:1"},
-        {u"MAX(3, 1, 2)", u"Double:3"},
+        {u"MIN(3, 1, 2)", u"Integer:1"},
+        {u"MAX(3, 1, 2)", u"Integer:3"},
         {u"MIN('b', 'a', 'c')", u"String:a"},
         {u"MAX([ShipDate], 40000)", u"Date:1/31/2012"},
+        {u"LEFT('abcdef', 2)", u"String:ab"},
+        {u"LEFT('abc', 9)", u"String:abc"},
+        {u"LEFT('abc', -1)", u"String:"},
+        {u"RIGHT([Name], 3)", u"String:ice"},
+        {u"RIGHT('abc', 0)", u"String:"},
+        {u"LENGTH([Name])", u"Integer:5"},
+        {u"LENGTH('')", u"Integer:0"},
+        {u"REPLACE('a-b-c', '-', '+')", u"String:a+b+c"},
+        {u"REPLACE('aaa', 'aa', 'b')", u"String:ba"},
+        {u"REPLACE('abc', '', 'x')", u"String:abc"},
+        {u"POS('c', 'abcabc')", u"Integer:3"},
+        {u"POS('x', 'abc')", u"Integer:0"},
+        {u"POS('', 'abc')", u"Integer:0"},
+        {u"FORMAT([Price], '@N @ND2 @NR0.01 ')", u"String:2.50"},
+        {u"FORMAT(1234567, '@N @ND0 @NT, ')", u"String:1,234,567"},
+        {u"FORMAT([ShipDate], '@D @DS ')", u"String:1/31/2012"},
+        {u"FORMAT(NULL, '@N ')", u"String:"},
+        {u"FORMAT('abc', '@C @U ')", u"String:ABC"},
+        {u"FORMATFLOAT('#,##0.00', 1234.5)", u"String:1,234.50"},
+        {u"FORMATFLOAT('0.#', [Price])", u"String:2.5"},
+        {u"COALESCE(NULL, [Name], 1 / 0)", u"String:Alice"}, // stops at the first value
+        {u"COALESCE(NULL, NULL)", u"Null:"},
+        {u"-[Qty]", u"Integer:-3"},
+        {u"-(1 + 2) * 2", u"Integer:-6"},
+        {u"- [Price]", u"Double:-2.5"},
+        {u"2 * -[Id]", u"Int64:-10000000000"},
+        {u"[Qty] > 0 AND -1 < [Qty]", u"Boolean:True"},
     };
     for (const Row& row : rows)
         EXPECT_EQ(Typed(S(row.Text)), S(row.Expected)) << QString::fromUtf16(row.Text).toStdString();
@@ -140,8 +170,9 @@ TEST_F(ExprEvalTest, RandomStaysInRange)
 
 TEST_F(ExprEvalTest, OperatorsAndConditions)
 {
-    EXPECT_EQ(Typed(S(u"2 + 3 * 4")), S(u"Double:14"));
-    EXPECT_EQ(Typed(S(u"[Qty] * 2")), S(u"Double:6"));
+    EXPECT_EQ(Typed(S(u"2 + 3 * 4")), S(u"Integer:14"));
+    EXPECT_EQ(Typed(S(u"[Qty] * 2")), S(u"Integer:6"));
+    EXPECT_EQ(Typed(S(u"[Price] * 2")), S(u"Double:5"));
     EXPECT_EQ(Typed(S(u"[Qty] * [Qty]")), S(u"Integer:9"));
     EXPECT_EQ(Typed(S(u"7 / 2")), S(u"Double:3.5"));
     EXPECT_EQ(Typed(S(u"[Name] + ' ' + [Last Name]")), S(u"String:Alice Smith"));
@@ -153,9 +184,6 @@ TEST_F(ExprEvalTest, OperatorsAndConditions)
     EXPECT_EQ(Typed(S(u"([Qty] = 3) AND ([Price] < 3)")), S(u"Boolean:True"));
     EXPECT_EQ(Typed(S(u"([Qty] = 4) OR ([Price] < 3)")), S(u"Boolean:True"));
     EXPECT_EQ(Typed(S(u"[Flag] = True")), S(u"Boolean:True"));
-    // LIKE and IN make no comparison: they evaluate to Null.
-    EXPECT_EQ(Typed(S(u"[Name] LIKE 'A%'")), S(u"Null:"));
-    EXPECT_EQ(Typed(S(u"[Id] IN (1, 2)")), S(u"Null:"));
     // Typed string constants compare as what they were read as.
     EXPECT_EQ(Typed(S(u"[ShipDate] = '1/31/2012'")), S(u"Boolean:True"));
     EXPECT_EQ(Typed(S(u"[ShipDate] < '2/1/2012'")), S(u"Boolean:True"));
@@ -163,6 +191,77 @@ TEST_F(ExprEvalTest, OperatorsAndConditions)
     EXPECT_EQ(Typed(S(u"[Qty] = '2.5'")), S(u"Boolean:False"));
     EXPECT_EQ(Typed(S(u"'1/31/2012' + 1")), S(u"Date:2/1/2012"));
     EXPECT_EQ(Typed(S(u"'2/1/2012' - [ShipDate]")), S(u"Double:1"));
+}
+
+TEST_F(ExprEvalTest, LikeAndIn)
+{
+    // First record: Name "Alice", Qty 3, Id 5000000000, ShipDate 31 Jan 2012,
+    // Notes "first note"; the second has Notes and "Last Name" missing.
+    struct Row {
+        const char16_t* Text;
+        bool First;
+        bool Second;
+    };
+    const Row rows[] = {
+        {u"[Name] LIKE 'A%'", true, false},
+        {u"[Name] LIKE 'a%'", false, false}, // case counts, as with =
+        {u"[Name] LIKE '%i_e'", true, false},
+        {u"[Name] LIKE '_____'", true, false},
+        {u"[Name] LIKE '%'", true, true},
+        {u"[Name] LIKE 'Al'", false, false},
+        {u"[Name] LIKE '%l%c%'", true, false},
+        {u"NOT [Name] LIKE 'b%'", true, false},
+        {u"[Notes] LIKE '%note'", true, false}, // a missing value matches no pattern
+        {u"[Last Name] LIKE '%'", true, false},
+        {u"[Qty] LIKE '3'", true, false}, // the pattern stays text beside a number
+        {u"[Id] LIKE '5%0'", true, false},
+        {u"[Qty] IN (1, 2, 3)", true, false},
+        {u"[Qty] IN (0)", false, true},
+        {u"[Name] IN ('bob', 'Alice')", true, true},
+        {u"[Name] IN ('BOB')", false, false},
+        {u"[Qty] IN ('3', 'x')", true, false}, // by the = rule: '3' is 3, 'x' is no number
+        {u"[Id] IN (5000000000)", true, false},
+        {u"[ShipDate] IN ('1/31/2012', '2012-02-01')", true, false},
+        {u"[Last Name] IN ('Smith', NULL)", true, true}, // Null equals only Null
+        {u"[Last Name] IN ('Smith')", true, false},
+        {u"UPPER([Name]) IN ('ALICE', 'BOB') AND [Qty] IN (0, 3)", true, true},
+    };
+    for (const Row& row : rows) {
+        Orders->First();
+        EXPECT_EQ(Typed(S(row.Text)), row.First ? S(u"Boolean:True") : S(u"Boolean:False")) << S(row.Text).toStdString();
+        Orders->Next();
+        EXPECT_EQ(Typed(S(row.Text)), row.Second ? S(u"Boolean:True") : S(u"Boolean:False")) << S(row.Text).toStdString();
+    }
+    EXPECT_THROW(Eval(S(u"[Qty] IN (3, 1 / 0)")), EZeroDivide) << "every element is evaluated";
+}
+
+// Beyond 2^53 a double cannot tell neighbours apart; whole numbers stay integers.
+TEST_F(ExprEvalTest, LargeIntegersStayExact)
+{
+    EXPECT_EQ(Typed(S(u"9007199254740993 + 1")), S(u"Int64:9007199254740994"));
+    EXPECT_EQ(Typed(S(u"9007199254740993 = 9007199254740992")), S(u"Boolean:False"));
+    EXPECT_EQ(Typed(S(u"9007199254740993 > 9007199254740992")), S(u"Boolean:True"));
+    EXPECT_EQ(Typed(S(u"[Id] * 1000000 + 1")), S(u"Int64:5000000000000001"));
+    EXPECT_EQ(Typed(S(u"2147483647 + 1")), S(u"Int64:2147483648"));
+    EXPECT_EQ(Typed(S(u"99999999999999999999")), S(u"Double:1E+20")) << "beyond 64 bits: a float";
+    Vars[S(u"BIG")] = {ftLargeint, Variant(qint64(9007199254740993))};
+    EXPECT_EQ(Typed(S(u"Big - 9007199254740992")), S(u"Int64:1"));
+}
+
+TEST_F(ExprEvalTest, IsoDateConstantsMeanTheSameEverywhere)
+{
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::Japanese, QLocale::Japan)}) {
+        SetFormatLocale(locale);
+        SCOPED_TRACE(locale.name().toStdString());
+        EXPECT_TRUE(Eval(S(u"[ShipDate] = '2012-01-31'")).ToBool());
+        EXPECT_TRUE(Eval(S(u"[ShipDate] < '2012-01-31 00:00:01'")).ToBool());
+        EXPECT_EQ(Eval(S(u"'2012-02-01' - [ShipDate]")).ToDouble(), 1.0);
+        EXPECT_EQ(Eval(S(u"'2012-01-31 18:00:00' + 1")).ToDouble(), EncodeDate(2012, 2, 1) + 0.75);
+        EXPECT_EQ(Eval(S(u"STRTODATE('2012-01-31') = [ShipDate]")).ToBool(), true);
+    }
+    EXPECT_EQ(ErrorOf(S(u"[ShipDate] = '2012-02-30'")), S(u"'2012-02-30' is not a valid date"));
+    EXPECT_EQ(ErrorOf(S(u"[ShipDate] = '2012-01-31 24:00:00'")), S(u"'2012-01-31 24:00:00' is not a valid date"));
 }
 
 TEST_F(ExprEvalTest, StringChainsJoinLikeStepwiseAddition)
@@ -175,7 +274,7 @@ TEST_F(ExprEvalTest, StringChainsJoinLikeStepwiseAddition)
         expected += QString::number(i);
     }
     EXPECT_EQ(Eval(longChain).ToString(), expected);
-    EXPECT_EQ(Typed(S(u"[Qty] + [Qty] + 1")), S(u"Double:7"));
+    EXPECT_EQ(Typed(S(u"[Qty] + [Qty] + 1")), S(u"Integer:7"));
     Orders->Next(); // Nulls drop out of a sum
     EXPECT_EQ(Typed(S(u"[Last Name] + 'x' + [Last Name] + 'y' + [Name]")), S(u"String:xybob"));
     // A variable typed as text whose value is a number: the steps are the
@@ -188,7 +287,7 @@ TEST_F(ExprEvalTest, StringChainsJoinLikeStepwiseAddition)
 TEST_F(ExprEvalTest, BothSidesOfAndAreEvaluated)
 {
     EXPECT_THROW(Eval(S(u"(1 = 0) AND (1 / 0 > 1)")), EZeroDivide);
-    EXPECT_EQ(Typed(S(u"IIF(1 = 0, 1 / 0, 5)")), S(u"Double:5"));
+    EXPECT_EQ(Typed(S(u"IIF(1 = 0, 1 / 0, 5)")), S(u"Integer:5"));
     EXPECT_THROW(Eval(S(u"IIF(1 = 1, 1 / 0, 5)")), EZeroDivide);
 }
 

@@ -1,5 +1,5 @@
-// The lexer and the grammar: precedence, the minus rule, the symbol rule that
-// swallows keywords, names and qualifiers, literals, comments, IN lists, the
+// The lexer and the grammar: precedence, the minus rule, operator words
+// beside plain names, names and qualifiers, literals, comments, IN lists, the
 // variable callback, every parse error word for word, and hostile input.
 
 #include "expr_test_util.h"
@@ -71,8 +71,12 @@ TEST_F(ExprParserTest, NumbersAndTheMinusRule)
     // "1-2" is read as one number, which is no number.
     EXPECT_EQ(ParseError(S(u"1-2")), S(u"'1-2' is not a valid floating point value"));
     EXPECT_EQ(ParseError(S(u"1+1")), S(u"'1+1' is not a valid floating point value"));
-    // A lone "-" before a name is a number without digits.
-    EXPECT_EQ(ParseError(S(u"-[Qty]")), S(u"'-' is not a valid floating point value"));
+    // Before anything but a digit or a dot a minus is a sign.
+    EXPECT_EQ(Tree(S(u"-[Qty] * 2")), S(u"(* (NEG [Qty]) 2)"));
+    EXPECT_EQ(Tree(S(u"2 * -(1 + [Qty])")), S(u"(* 2 (NEG (+ 1 [Qty])))"));
+    EXPECT_EQ(Tree(S(u"- -3")), S(u"(NEG -3)"));
+    EXPECT_EQ(Tree(S(u"[Qty] - -ABS([Qty])")), S(u"(- [Qty] (NEG ABS([Qty])))"));
+    EXPECT_EQ(ParseError(S(u"-")), S(u"Expression expected but nothing found"));
     EXPECT_EQ(Eval(S(u"1.5e2")).ToDouble(), 150.0);
     EXPECT_EQ(Eval(S(u"-2.5")).ToDouble(), -2.5);
     // A digit directly after an operand starts a number; it is not read as
@@ -80,12 +84,33 @@ TEST_F(ExprParserTest, NumbersAndTheMinusRule)
     EXPECT_EQ(ParseError(S(u"[Qty] 52")), S(u"Expression incorrectly terminated"));
 }
 
-TEST_F(ExprParserTest, KeywordsAfterPlainNamesAreSwallowed)
+TEST_F(ExprParserTest, OperatorWordsEndPlainNames)
 {
-    EXPECT_EQ(ParseError(S(u"Qty > 5 AND Qty < 3")), S(u"Expression incorrectly terminated"));
-    EXPECT_EQ(ParseError(S(u"[Flag] AND [Flag]")), S(u"Expression incorrectly terminated"));
-    EXPECT_EQ(Tree(S(u"(Qty > 5) AND (Qty < 3)")), S(u"(AND (> [Qty] 5) (< [Qty] 3))"));
-    EXPECT_EQ(Tree(S(u"([Qty] > 5) or ([Qty] < 3)")), S(u"(OR (> [Qty] 5) (< [Qty] 3))"));
+    struct Row {
+        const char16_t* Text;
+        const char16_t* Tree;
+    };
+    const Row rows[] = {
+        {u"Qty > 5 AND Price < 3", u"(AND (> [Qty] 5) (< [Price] 3))"},
+        {u"[Qty] > 0 AND [Price] < 5", u"(AND (> [Qty] 0) (< [Price] 5))"},
+        {u"[Flag] and [Flag]", u"(AND [Flag] [Flag])"},
+        {u"NOT [Qty] = 3", u"(NOT (= [Qty] 3))"},
+        {u"NOT[Flag]", u"(NOT [Flag])"},
+        {u"Qty = 1 OR Last Name = 'x'", u"(OR (= [Qty] 1) (= [Last Name] 'x'))"},
+        {u"Last Name LIKE 'S%'", u"(LIKE [Last Name] 'S%')"},
+        {u"Last Name IS NULL", u"(ISNULL [Last Name])"},
+        {u"Qty is  not  null", u"(NOTNULL [Qty])"},
+        {u"Qty IN (1, 2)", u"(IN [Qty] 1 2)"},
+        {u"Orders.Qty", u"[Orders.Qty]"}, // a qualifier is no word of its own
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Tree(S(row.Text)), S(row.Tree)) << QString::fromUtf16(row.Text).toStdString();
+    // Words that only begin like an operator belong to the name.
+    Vars[S(u"INDEX NOTE")] = {ftString, Variant(S(u"n"))};
+    Vars[S(u"IS")] = {ftString, Variant(S(u"i"))};
+    EXPECT_EQ(Eval(S(u"Index Note")).ToString(), S(u"n"));
+    EXPECT_EQ(Eval(S(u"Is")).ToString(), S(u"i")) << "IS alone is a name";
+    EXPECT_EQ(ParseError(S(u"Price In Euro")), S(u"'(' expected but 'Euro' found"));
 }
 
 TEST_F(ExprParserTest, NamesAndQualifiers)
@@ -106,7 +131,10 @@ TEST_F(ExprParserTest, FunctionNamesNeedAParenthesis)
     EXPECT_EQ(Tree(S(u"upper([Name])")), S(u"upper([Name])")) << "the name is kept as written";
     EXPECT_EQ(Tree(S(u"UPPER  ([Name])")), S(u"UPPER([Name])"));
     EXPECT_EQ(ParseError(S(u"UPPER")), S(u"Field 'UPPER' not found"));
-    EXPECT_EQ(ParseError(S(u"NOSUCH(1)")), S(u"Field 'NOSUCH' not found"));
+    EXPECT_EQ(ParseError(S(u"NOSUCH(1)")), S(u"Unknown function 'NOSUCH'"));
+    EXPECT_EQ(ParseError(S(u"UPPER(LeftStr ([Name], 2))")), S(u"Unknown function 'LeftStr'"));
+    EXPECT_EQ(ParseError(S(u"Qty (1)")), S(u"Unknown function 'Qty'")) << "even when the name is a field";
+    EXPECT_EQ(Eval(S(u"left([Name], 1) + Right([Name], 1)")).ToString(), S(u"Ae"));
     EXPECT_EQ(Eval(S(u"upper([Name])")).ToString(), S(u"ALICE"));
 
     TExprParser parser(Manager, S(u"count(*)"));
@@ -148,7 +176,7 @@ TEST_F(ExprParserTest, ErrorMessagesNameTheToken)
         {u"[Qty] IN (1, 2", u"')' or ',' expected but nothing found"},
         {u"[Qty] IN (1 2)", u"')' or ',' expected but '2' found"},
         {u"[Qty] IN 'a'", u"'(' expected but ''a'' found"},
-        {u"[Qty] IN 1", u"Expression incorrectly terminated"}, // "IN 1" is one symbol
+        {u"[Qty] IN 1", u"'(' expected but '1' found"},
         {u"SUBSTRING('abc', 1 2)", u"')' or ',' expected but '2' found"},
         {u"(1 + 2", u"')' expected but nothing found"},
         {u"(1 + 2 'x')", u"')' expected but ''x'' found"},
@@ -273,6 +301,7 @@ TEST_F(ExprParserTest, DeepNestingFailsWithAClearError)
     EXPECT_EQ(ParseError(deep), S(u"Expression nested too deeply"));
     const QString calls = QString(S(u"ABS(")).repeated(10000) + u'1' + QString(10000, u')');
     EXPECT_EQ(ParseError(calls), S(u"Expression nested too deeply"));
+    EXPECT_EQ(ParseError(QString(S(u"- ")).repeated(100000) + u'1'), S(u"Expression nested too deeply"));
     // Within the limit, nesting works.
     const int ok = TExprParser::MaxNesting - 1;
     EXPECT_EQ(Eval(QString(ok, u'(') + u'7' + QString(ok, u')')).ToDouble(), 7.0);
@@ -300,7 +329,7 @@ TEST_F(ExprParserTest, OneMegabyteExpressionsFinishQuickly)
     QString list = S(u"[Qty] IN (1");
     list += QString(S(u", 1")).repeated(size / 3);
     list += u')';
-    EXPECT_TRUE(Eval(list).IsNull());
+    EXPECT_FALSE(Eval(list).ToBool());
     EXPECT_FALSE(ParseError(QString(size, u'9')).isEmpty()) << "a number too large for a double";
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 30.0) << "linear work, not quadratic";

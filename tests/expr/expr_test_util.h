@@ -141,7 +141,7 @@ inline QString DumpTree(const TExprNode* node, bool types = false)
             {canOR, QStringLiteral("OR")},          {canADD, QStringLiteral("+")},
             {canSUB, QStringLiteral("-")},          {canMUL, QStringLiteral("*")},
             {canDIV, QStringLiteral("/")},          {canLIKE, QStringLiteral("LIKE")},
-            {canIN, QStringLiteral("IN")}};
+            {canIN, QStringLiteral("IN")},          {canMINUS, QStringLiteral("NEG")}};
         out = u'(' + names.value(node->FOperator, QStringLiteral("?")) + u' ' + DumpTree(node->FLeft, types);
         if (node->FRight)
             out += u' ' + DumpTree(node->FRight, types);
