@@ -1,31 +1,54 @@
 #include "export/csv_export.h"
 
 #include "export/export_file.h"
+#include "foundation/errors.h"
 
 namespace vorel {
 
 TKVXExportToCSV::TKVXExportToCSV(QObject* owner) : TKVXExportAttributes(owner) {}
 
-QString CsvField(const QString& text, QChar separator)
+namespace {
+
+QChar OneCharacter(const QString& value, const char* property)
 {
-    bool quote = false;
+    if (value.size() != 1 || value.at(0) == u'\r' || value.at(0) == u'\n')
+        throw EConvertError(QStringLiteral("The CSV %1 must be a single character other than a line break, not \"%2\"")
+                                .arg(QLatin1String(property), value));
+    return value.at(0);
+}
+
+} // namespace
+
+void TKVXExportToCSV::SetSeparator(const QString& value)
+{
+    FSeparator = OneCharacter(value, "Separator");
+}
+
+void TKVXExportToCSV::SetQuote(const QString& value)
+{
+    FQuote = OneCharacter(value, "Quote");
+}
+
+QString CsvField(const QString& text, QChar separator, QChar quote)
+{
+    bool quoted = false;
     for (QChar c : text) {
-        if (c == separator || c == u'"' || c == u'\r' || c == u'\n') {
-            quote = true;
+        if (c == separator || c == quote || c == u'\r' || c == u'\n') {
+            quoted = true;
             break;
         }
     }
-    if (!quote)
+    if (!quoted)
         return text;
     QString out;
     out.reserve(text.size() + 4);
-    out += u'"';
+    out += quote;
     for (QChar c : text) {
-        if (c == u'"')
-            out += u'"';
+        if (c == quote)
+            out += quote;
         out += c;
     }
-    out += u'"';
+    out += quote;
     return out;
 }
 
@@ -37,19 +60,28 @@ void TKVXExportToCSV::SaveToFile(const QString& fileName)
     } clearAfterwards{this};
     TKVXExportAttributes::SaveToFile(fileName);
     TExportFile file(fileName);
-    bool first = true;
-    int previousTop = 0;
-    for (const TKVXMFERecord& item : Records()) {
-        if (!first) {
-            // A new row starts where the top moves by more than a row's
-            // tolerance. (A row at the very top of the output, at 0, is a
-            // row like any other.)
-            file.Write(std::abs(previousTop - item.Top) > KVX_EQUAL_Y ? QByteArrayView("\r\n") : QByteArrayView(";"));
+    const QString separator(FSeparator);
+    // The grid holds only the filled cells; the empty ones are written as
+    // empty fields between them.
+    // Every row has a field for each column.
+    int row = 0;
+    int col = 0;
+    const auto moveTo = [&](int r, int c) {
+        for (; row < r; ++row, col = 0) {
+            for (; col < ColCount - 1; ++col)
+                file.WriteUtf8(separator);
+            file.Write("\r\n");
         }
-        file.WriteUtf8(CsvField(item.Text));
-        previousTop = item.Top;
-        first = false;
+        for (; col < c; ++col)
+            file.WriteUtf8(separator);
+    };
+    for (const TKVXMFERecord& item : Records()) {
+        moveTo(item.Row, item.Col);
+        if (item.Kind == rkText)
+            file.WriteUtf8(CsvField(item.Text, FSeparator, FQuote));
     }
+    if (!Records().empty())
+        moveTo(row, ColCount - 1);
     file.Commit();
 }
 

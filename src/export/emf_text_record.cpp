@@ -52,6 +52,11 @@ bool DecodeTextRecord(const TEmfRecord& record, int codePage, TEmfTextRun& run)
         } else {
             run.Box = {left - 1, top - 1, right + 1, bottom + 1};
         }
+        run.Reference = {r.i32le(36), r.i32le(40)};
+        run.Options = options;
+        run.Clip = {r.i32le(56), r.i32le(60), r.i32le(64), r.i32le(68)};
+        if (run.Clip.IsEmpty())
+            run.Clip = {};
         return true;
     }
     case EMR_SMALLTEXTOUT: {
@@ -70,6 +75,13 @@ bool DecodeTextRecord(const TEmfRecord& record, int codePage, TEmfTextRun& run)
         run.Text = ReadChars(r, start, count, wide, codePage);
         const int x = r.i32le(8), y = r.i32le(12);
         run.Box = {x, y, x, y};
+        run.Reference = {x, y};
+        run.Options = options;
+        run.Clip = {};
+        if (!(options & ETO_NO_RECT) && r.Fits(36, 16))
+            run.Clip = {r.i32le(36), r.i32le(40), r.i32le(44), r.i32le(48)};
+        if (run.Clip.IsEmpty())
+            run.Clip = {};
         return true;
     }
     default: return false;

@@ -16,6 +16,13 @@ struct TEmfTextRun {
     // on every side, or the reference point with no extent (EMR_SMALLTEXTOUT,
     // and records that state no bounds).
     TRect Box;
+    // Where the control that drew the text put it: the reference point, the
+    // output options (ETO_CLIPPED, ETO_OPAQUE) and the clipping or opaquing
+    // rectangle, empty when the record states none. A label clips its text
+    // to its own box, so this is how a filter learns the control's extent.
+    TPoint Reference;
+    unsigned Options = 0;
+    TRect Clip;
 };
 
 // False for records that are not text records, that do not fit their size,

@@ -5,6 +5,7 @@
 
 #include "export/emf_text_record.h"
 #include "foundation/code_page.h"
+#include "graphics/canvas.h"
 #include "graphics/picture.h"
 
 namespace vorel {
@@ -143,7 +144,7 @@ bool TKVXExportAttributes::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfR
     case EMR_EXTTEXTOUTW:
     case EMR_SMALLTEXTOUT:
         if (RecordKinds.Contains(rkText))
-            AddText(record);
+            AddText(record, dc.State().TextAlign);
         break;
     default: break;
     }
@@ -235,36 +236,67 @@ void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
     item.Bitmap = std::move(bitmap);
 }
 
-void TKVXExportAttributes::AddText(const TEmfRecord& record)
+void TKVXExportAttributes::AddText(const TEmfRecord& record, unsigned textAlign)
 {
     TEmfTextRun run;
     if (!DecodeTextRecord(record, CodePage, run) || IsBlankText(run.Text))
         return;
     const int left = OffsetX() + run.Box.Left;
     const int top = OffsetY() + run.Box.Top;
-    // A run drawn right after the previous one on the same line, in the
-    // same colours and alignment, continues it: a text the canvas wrote in
-    // pieces stays one cell.
+    const TRect clip = run.Clip.IsEmpty() ? TRect{} : run.Clip.Offset(OffsetX(), OffsetY());
+    // A label always writes with left alignment and places the text itself
+    // inside its box, which it passes as the clipping rectangle: a text that
+    // ends at the box's right edge is right-aligned. Explicit alignment
+    // flags win.
+    TAlignment alignment = taLeftJustify;
+    if ((textAlign & TA_HORZ_MASK) == TA_RIGHT)
+        alignment = taRightJustify;
+    else if ((textAlign & TA_HORZ_MASK) == TA_CENTER)
+        alignment = taCenter;
+    else if (!clip.IsEmpty() && std::abs(left + run.Box.Width() - clip.Right) <= 1)
+        alignment = taRightJustify;
+    // Only an opaque text paints a background of its own.
+    const bool opaque = BackgroundMode == OPAQUE_MODE || (run.Options & ETO_OPAQUE);
+    const TColor color = opaque ? BackgroundColor : clNone;
     TKVXMFERecord* item = nullptr;
     if (!FRecords.empty()) {
         TKVXMFERecord& last = FRecords.back();
-        if (last.Kind == rkText && last.Top == top && last.Color == BackgroundColor
-            && last.Alignment == CurrentAlignment && std::abs(last.Left + last.Width - left) < 5)
+        if (last.Kind == rkText && last.Top == top && last.Color == color
+            && std::abs(last.Left + last.Width - left) < 5) {
+            // A run drawn right after the previous one on the same line, in
+            // the same colours, continues it: a text the canvas wrote in
+            // pieces stays one cell.
             item = &last;
+            item->Text += run.Text;
+            item->Width += run.Box.Width();
+            item->Height += run.Box.Height();
+        } else if (last.Kind == rkText && !clip.IsEmpty() && last.Clip == clip && last.Color == color
+                   && top > last.Top + KVX_EQUAL_Y) {
+            // The next line of a wrapped control (same clipping box, further
+            // down): one cell holding the lines.
+            item = &last;
+            item->Text += u'\n' + run.Text;
+            const int right = std::max(last.Left + last.Width, left + run.Box.Width());
+            item->Left = std::min(last.Left, left);
+            item->Width = right - item->Left;
+            item->Height = top + run.Box.Height() - last.Top;
+        }
     }
-    if (!item) {
-        item = &FRecords.emplace_back();
-        item->Left = left;
-        item->Top = top;
+    if (item) {
+        item->Font = FontSnapshot();
+        return;
     }
+    item = &FRecords.emplace_back();
     item->Kind = rkText;
-    item->Color = BackgroundColor;
+    item->Left = left;
+    item->Top = top;
+    item->Width = run.Box.Width();
+    item->Height = run.Box.Height();
+    item->Color = color;
     item->Font = FontSnapshot();
-    item->Alignment = CurrentAlignment;
-    item->Text += run.Text;
-    // An extended item accumulates both extents.
-    item->Width += run.Box.Width();
-    item->Height += run.Box.Height();
+    item->Alignment = alignment;
+    item->Text = run.Text;
+    item->Clip = clip;
 }
 
 } // namespace vorel

@@ -5,9 +5,10 @@
 // saved, sorts them into a grid of rows and columns.
 //
 // Row and column tolerances are the exported globals KVX_EQUAL_X and
-// KVX_EQUAL_Y: two items whose left edges differ by at most KVX_EQUAL_X
-// pixels stand in one column, two whose tops differ by at most KVX_EQUAL_Y
-// stand in one row.
+// KVX_EQUAL_Y: two texts whose anchors (left edge, right edge or centre, as
+// each is aligned) differ by at most KVX_EQUAL_X pixels stand in one
+// column, two items whose tops differ by at most KVX_EQUAL_Y stand in one
+// row. docs/EXPORT.md tells how captions join their columns.
 
 #include "export/export_base.h"
 
@@ -49,15 +50,16 @@ public:
     // hold up to twice their memory.
     TKVXMFERecordList& Records() { return FRecords; }
     const TKVXMFERecordList& Records() const { return FRecords; }
-    // Column positions (left edges, report pixels), ascending.
+    // Column positions (the median left edge of each column's texts, report pixels), ascending.
     const std::vector<int>& Columns() const { return FColumns; }
 
     void StartExport() override;
     void EndExport() override;
     bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
     // The grid building: base behaviour, then sorts Records into rows and
-    // columns and fills every empty cell with a blank text item, so that
-    // Records holds one item per cell, row by row. Writers call it first.
+    // columns and gives each item its cell (Row, Col), so that Records holds
+    // at most one item per cell, row by row. Empty cells are not held:
+    // writers fill them as they walk. Writers call it first.
     void SaveToFile(const QString& fileName) override;
 
     // Writes the characters of s, one byte each in CodePage.
@@ -71,11 +73,12 @@ private:
     void AddShape(TKVXMFERecordKind kind, const ByteView& r);
     void AddLine(const ByteView& r);
     void AddPicture(const TEmfRecord& record);
-    void AddText(const TEmfRecord& record);
+    void AddText(const TEmfRecord& record, unsigned textAlign);
     std::shared_ptr<const TFont> FontSnapshot();
     void SortRecords();
-    void BuildColumns();
-    void FillGrid();
+    void FindCentredTexts();
+    void BuildGrid();
+    void PlaceCells();
 
     std::unique_ptr<TFont> FCurrentFont;
     std::shared_ptr<const TFont> FFontSnapshot; // the current font as items share it; reset on change

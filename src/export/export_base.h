@@ -150,8 +150,12 @@ private:
 // the items recorded while the same font state was selected.
 struct TKVXMFERecord {
     TKVXMFERecordKind Kind = rkText;
-    TAlignment Alignment = taLeftJustify; // the text alignment state when recorded
-    TColor Color = clBlack; // background colour state; a picture's source background
+    // Where a text sits in its control: from the record's alignment flags,
+    // else from where the text meets the control's clipping box.
+    TAlignment Alignment = taLeftJustify;
+    // The background state; clNone for a text drawn transparently (only an
+    // opaque text fills its cell); a picture's source background.
+    TColor Color = clBlack;
     std::shared_ptr<const TFont> Font; // text items: the font state when recorded
     // Output coordinates (page coordinates plus OffsetX/OffsetY), report pixels.
     int Left = 0;
@@ -160,6 +164,12 @@ struct TKVXMFERecord {
     int Height = 0;
     QString Text; // text items only
     std::shared_ptr<const TBitmap> Bitmap; // picture items; null when there are no pixels
+    // Text items: the box the text was clipped to, in output coordinates
+    // (empty when none). The lines of one wrapped control share it.
+    TRect Clip;
+    // The cell the grid building gave the item (0-based).
+    int Row = 0;
+    int Col = 0;
 };
 
 } // namespace vorel

@@ -1,7 +1,15 @@
 // The grid building of the item-collecting filters: sort the items, count
-// the rows, find the columns, and fill every empty cell with a blank item.
+// the rows, find the columns, and give every item its cell. The grid is
+// sparse: only items are held, each with its row and column, and writers
+// make the empty cells as they go, so memory follows the number of items
+// and never rows x columns.
 
 #include "export/export_attributes.h"
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <optional>
 
 namespace vorel {
 
@@ -90,90 +98,316 @@ void TKVXExportAttributes::SortRecords()
     }
 }
 
-void TKVXExportAttributes::BuildColumns()
+namespace {
+
+// The edges a text tells about its control: the anchor its alignment ties
+// it to (left edge, right edge or centre of the text), and the control's
+// box as far as the clipping rectangle shows it. A label clips to its box
+// from the text's start to the box's right edge, so the right edge is known
+// for every alignment and the left edge only for left-aligned text.
+struct TTextPlace {
+    std::size_t Item;
+    int Row;
+    TAlignment Align;
+    int Anchor;
+    std::optional<int> BoxLeft, BoxRight, BoxCentre;
+};
+
+int KindIndex(TAlignment a)
 {
-    FColumns.clear();
-    RowCount = 1;
-    int previousTop = -1;
-    for (const TKVXMFERecord& item : FRecords) {
-        if (previousTop >= 0 && std::abs(previousTop - item.Top) > KVX_EQUAL_Y)
-            ++RowCount;
-        previousTop = item.Top;
-        // Only text defines columns.
-        if (item.Kind != rkText || IsBlankText(item.Text))
-            continue;
-        auto it = FColumns.begin();
-        for (; it != FColumns.end(); ++it) {
-            if (std::abs(*it - item.Left) <= KVX_EQUAL_X)
-                break; // the column exists
-            if (item.Left < *it) {
-                FColumns.insert(it, item.Left);
-                break;
-            }
-        }
-        if (it == FColumns.end())
-            FColumns.push_back(item.Left);
-    }
-    ColCount = int(FColumns.size());
+    return a == taRightJustify ? 1 : a == taCenter ? 2 : 0;
 }
 
-void TKVXExportAttributes::FillGrid()
-{
-    if (FRecords.empty() || ColCount == 0)
-        return;
-    // The classic filling walks the list with an index and inserts blanks
-    // before it; here the result is built in a new list, taking the items
-    // from the front of the old one, which gives the same order without
-    // moving the tail for every blank and never holds an item twice (the
-    // deque frees its blocks as they empty).
-    TKVXMFERecordList grid;
-    int c = 0;
-    int t = 0; // top of the current row
-    const std::int64_t cells = std::int64_t(RowCount) * ColCount;
-    for (std::int64_t cell = 0; cell < cells; ++cell) {
-        // Once every item is placed, the last one stands for the rest of the grid.
-        const bool exhausted = FRecords.empty();
-        const TKVXMFERecord& item = exhausted ? grid.back() : FRecords.front();
-        const int x = FColumns[std::size_t(c)];
-        if (c == 0)
-            t = item.Top;
-        if (item.Left - x <= KVX_EQUAL_X && std::abs(item.Top - t) <= KVX_EQUAL_Y) {
-            // The item occupies the cell (also one further left: the
-            // comparison is signed).
-            if (!exhausted) {
-                grid.push_back(std::move(FRecords.front()));
-                FRecords.pop_front();
-            }
-        } else {
-            TKVXMFERecord blank;
-            blank.Kind = rkText;
-            blank.Color = item.Color;
-            blank.Font = item.Font;
-            blank.Alignment = item.Alignment;
-            blank.Left = x;
-            blank.Top = t;
-            if (exhausted)
-                grid.insert(grid.end() - 1, std::move(blank)); // before the last item
-            else
-                grid.push_back(std::move(blank));
+// Union-find over anchor groups; each set keeps the rows its texts stand in
+// (sorted), because two groups that share a row are two columns side by side.
+struct TGroups {
+    std::vector<int> Parent;
+    std::vector<std::vector<int>> Rows;
+    int Find(int g)
+    {
+        while (Parent[std::size_t(g)] != g)
+            g = Parent[std::size_t(g)] = Parent[std::size_t(Parent[std::size_t(g)])];
+        return g;
+    }
+    bool Disjoint(int a, int b) const
+    {
+        const auto& x = Rows[std::size_t(a)];
+        const auto& y = Rows[std::size_t(b)];
+        std::size_t i = 0, j = 0;
+        while (i < x.size() && j < y.size()) {
+            if (x[i] == y[j])
+                return false;
+            x[i] < y[j] ? ++i : ++j;
         }
-        if (++c == ColCount)
-            c = 0;
+        return true;
     }
-    // Items the grid had no cell for follow in their order.
+    void Merge(int a, int b)
+    {
+        std::vector<int> both;
+        both.reserve(Rows[std::size_t(a)].size() + Rows[std::size_t(b)].size());
+        std::merge(Rows[std::size_t(a)].begin(), Rows[std::size_t(a)].end(), Rows[std::size_t(b)].begin(),
+                   Rows[std::size_t(b)].end(), std::back_inserter(both));
+        Rows[std::size_t(a)] = std::move(both);
+        Rows[std::size_t(b)] = {};
+        Parent[std::size_t(b)] = a;
+    }
+};
+
+} // namespace
+
+void TKVXExportAttributes::FindCentredTexts()
+{
+    // A label writes a centred text left-aligned, clipped from the text's
+    // start to its box's right edge, so one record looks like a left-aligned
+    // text in a narrower box. Texts of one box (same right clipping edge)
+    // that start at different places but share their centre are centred.
+    std::map<int, std::vector<std::size_t>> byBoxRight;
+    for (std::size_t i = 0; i < FRecords.size(); ++i) {
+        const TKVXMFERecord& item = FRecords[i];
+        if (item.Kind == rkText && item.Alignment == taLeftJustify && !item.Clip.IsEmpty() && !IsBlankText(item.Text))
+            byBoxRight[item.Clip.Right].push_back(i);
+    }
+    for (auto& [right, items] : byBoxRight) {
+        const auto centre = [&](std::size_t i) { return 2 * FRecords[i].Left + FRecords[i].Width; }; // doubled
+        std::stable_sort(items.begin(), items.end(), [&](std::size_t a, std::size_t b) { return centre(a) < centre(b); });
+        for (std::size_t start = 0; start < items.size();) {
+            std::size_t end = start + 1;
+            while (end < items.size() && centre(items[end]) - centre(items[start]) <= 4)
+                ++end;
+            int minLeft = FRecords[items[start]].Left, maxLeft = minLeft;
+            for (std::size_t k = start; k < end; ++k) {
+                minLeft = std::min(minLeft, FRecords[items[k]].Left);
+                maxLeft = std::max(maxLeft, FRecords[items[k]].Left);
+            }
+            if (maxLeft - minLeft > 2)
+                for (std::size_t k = start; k < end; ++k)
+                    FRecords[items[k]].Alignment = taCenter;
+            start = end;
+        }
+    }
+}
+
+void TKVXExportAttributes::BuildGrid()
+{
+    FColumns.clear();
+    ColCount = 0;
+    RowCount = 0;
+    if (FRecords.empty())
+        return;
+    // Rows: a new row starts where the top moves by more than a row's
+    // tolerance (the items are in row order).
+    int previousTop = FRecords.front().Top;
+    int row = 0;
+    for (TKVXMFERecord& item : FRecords) {
+        if (std::abs(previousTop - item.Top) > KVX_EQUAL_Y)
+            ++row;
+        previousTop = item.Top;
+        item.Row = row;
+    }
+    RowCount = row + 1;
+
+    // Only text defines columns. Texts are first grouped by their anchor
+    // (left-aligned by left edge, right-aligned by right edge, centred by
+    // centre), so the numbers of one right-aligned control meet whatever
+    // their widths.
+    FindCentredTexts();
+    std::vector<TTextPlace> texts;
+    for (std::size_t i = 0; i < FRecords.size(); ++i) {
+        const TKVXMFERecord& item = FRecords[i];
+        if (item.Kind != rkText || IsBlankText(item.Text))
+            continue;
+        TTextPlace t{i, item.Row, item.Alignment, 0, {}, {}, {}};
+        const int right = item.Left + item.Width;
+        t.Anchor = item.Alignment == taRightJustify ? right
+            : item.Alignment == taCenter            ? (item.Left + right) / 2
+                                                    : item.Left;
+        if (!item.Clip.IsEmpty()) {
+            t.BoxRight = item.Clip.Right;
+            if (item.Alignment == taLeftJustify)
+                t.BoxLeft = item.Clip.Left;
+            else if (item.Alignment == taCenter)
+                t.BoxLeft = 2 * t.Anchor - item.Clip.Right;
+            if (t.BoxLeft)
+                t.BoxCentre = (*t.BoxLeft + item.Clip.Right) / 2;
+        }
+        texts.push_back(t);
+    }
+    if (texts.empty())
+        return;
+    // Anchor groups per alignment kind: anchors sorted, a group takes the
+    // anchors within the column tolerance of its first one.
+    std::vector<int> groupOf(texts.size());
+    std::vector<std::vector<std::pair<int, int>>> anchors(3); // (anchor, group) per kind
+    int groups = 0;
+    for (int kind = 0; kind < 3; ++kind) {
+        std::vector<std::size_t> order;
+        for (std::size_t k = 0; k < texts.size(); ++k)
+            if (KindIndex(texts[k].Align) == kind)
+                order.push_back(k);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return texts[a].Anchor < texts[b].Anchor; });
+        int last = 0; // the group's first anchor
+        for (std::size_t n = 0; n < order.size(); ++n) {
+            const int a = texts[order[n]].Anchor;
+            if (n == 0 || a - last > KVX_EQUAL_X) {
+                last = a;
+                anchors[std::size_t(kind)].push_back({a, groups});
+                ++groups;
+            }
+            groupOf[order[n]] = groups - 1;
+        }
+    }
+    TGroups sets;
+    sets.Parent.resize(std::size_t(groups));
+    sets.Rows.resize(std::size_t(groups));
+    for (int g = 0; g < groups; ++g)
+        sets.Parent[std::size_t(g)] = g;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        auto& rows = sets.Rows[std::size_t(groupOf[k])];
+        if (rows.empty() || rows.back() != texts[k].Row)
+            rows.push_back(texts[k].Row);
+    }
+    // A text whose control box is known links its group to the group
+    // anchored at an edge of that box: a left-aligned caption over
+    // right-aligned numbers shares their control's right edge. The links
+    // most texts agree on are joined first, and never two groups that have
+    // a text in the same row.
+    const auto findGroup = [&](int kind, int x) -> int {
+        const auto& list = anchors[std::size_t(kind)];
+        auto it = std::lower_bound(list.begin(), list.end(), std::pair<int, int>{x - KVX_EQUAL_X, -1});
+        int best = -1, bestDistance = KVX_EQUAL_X + 1;
+        for (; it != list.end() && it->first <= x + KVX_EQUAL_X; ++it) {
+            if (std::abs(it->first - x) < bestDistance) {
+                bestDistance = std::abs(it->first - x);
+                best = it->second;
+            }
+        }
+        return best;
+    };
+    std::map<std::pair<int, int>, int> links;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        const TTextPlace& t = texts[k];
+        const std::optional<int> edges[3] = {t.BoxLeft, t.BoxRight, t.BoxCentre};
+        for (int kind = 0; kind < 3; ++kind) {
+            if (!edges[kind] || kind == KindIndex(t.Align))
+                continue;
+            const int other = findGroup(kind, *edges[kind]);
+            if (other >= 0 && other != groupOf[k])
+                ++links[{std::min(groupOf[k], other), std::max(groupOf[k], other)}];
+        }
+    }
+    std::vector<std::pair<int, std::pair<int, int>>> byStrength;
+    for (const auto& [pair, count] : links)
+        byStrength.push_back({count, pair});
+    std::stable_sort(byStrength.begin(), byStrength.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& link : byStrength) {
+        const int a = sets.Find(link.second.first), b = sets.Find(link.second.second);
+        if (a != b && sets.Disjoint(a, b))
+            sets.Merge(a, b);
+    }
+    // Columns, ordered by the median left edge of their texts: a few wide
+    // texts that joined a column by its right edge (a shop name over the
+    // totals) do not move it before its neighbours.
+    std::map<int, std::vector<int>> leftsOfSet;
+    for (std::size_t k = 0; k < texts.size(); ++k)
+        leftsOfSet[sets.Find(groupOf[k])].push_back(FRecords[texts[k].Item].Left);
+    std::vector<std::pair<int, int>> columns; // (left, set)
+    for (auto& [set, lefts] : leftsOfSet) {
+        auto middle = lefts.begin() + std::ptrdiff_t(lefts.size() / 2);
+        std::nth_element(lefts.begin(), middle, lefts.end());
+        columns.push_back({*middle, set});
+    }
+    std::sort(columns.begin(), columns.end());
+    std::map<int, int> columnOfSet;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        columnOfSet[columns[c].second] = int(c);
+        FColumns.push_back(columns[c].first);
+    }
+    ColCount = int(FColumns.size());
+    for (std::size_t k = 0; k < texts.size(); ++k)
+        FRecords[texts[k].Item].Col = columnOfSet[sets.Find(groupOf[k])];
+    texts = {};
+    // Other items (pictures, shapes) take the column whose left edge they
+    // start at; one that starts at none (a logo beside a title) gets a
+    // column of its own rather than sharing a text's cell.
+    const auto isText = [](const TKVXMFERecord& item) { return item.Kind == rkText && !IsBlankText(item.Text); };
+    const auto near = [&](int left) {
+        const auto it = std::lower_bound(FColumns.begin(), FColumns.end(), left - KVX_EQUAL_X);
+        return it != FColumns.end() && *it <= left + KVX_EQUAL_X ? int(it - FColumns.begin()) : -1;
+    };
+    std::vector<int> extra;
+    for (const TKVXMFERecord& item : FRecords)
+        if (!isText(item) && near(item.Left) < 0)
+            extra.push_back(item.Left);
+    if (!extra.empty()) {
+        std::sort(extra.begin(), extra.end());
+        std::vector<std::pair<int, int>> all; // (left, old text column or -1)
+        for (int c = 0; c < ColCount; ++c)
+            all.push_back({FColumns[std::size_t(c)], c});
+        for (std::size_t n = 0; n < extra.size(); ++n)
+            if (n == 0 || extra[n] - extra[n - 1] > KVX_EQUAL_X)
+                all.push_back({extra[n], -1});
+        std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<int> moved(static_cast<std::size_t>(ColCount));
+        FColumns.clear();
+        for (std::size_t c = 0; c < all.size(); ++c) {
+            if (all[c].second >= 0)
+                moved[std::size_t(all[c].second)] = int(c);
+            FColumns.push_back(all[c].first);
+        }
+        ColCount = int(FColumns.size());
+        for (TKVXMFERecord& item : FRecords)
+            if (isText(item))
+                item.Col = moved[std::size_t(item.Col)];
+    }
+    for (TKVXMFERecord& item : FRecords) {
+        if (isText(item))
+            continue;
+        const int c = near(item.Left);
+        if (c >= 0) {
+            item.Col = c;
+        } else {
+            const auto it = std::upper_bound(FColumns.begin(), FColumns.end(), item.Left);
+            item.Col = it == FColumns.begin() ? 0 : int(it - FColumns.begin()) - 1;
+        }
+    }
+}
+
+void TKVXExportAttributes::PlaceCells()
+{
+    // Cell order, and one item per cell: texts that land in one cell are
+    // joined with a space; a text wins over a picture or shape there.
+    std::stable_sort(FRecords.begin(), FRecords.end(), [](const TKVXMFERecord& a, const TKVXMFERecord& b) {
+        return a.Row != b.Row ? a.Row < b.Row : a.Col < b.Col;
+    });
+    if (ColCount == 0)
+        return; // no text: every item stays an entry of its own
+    TKVXMFERecordList cells;
     while (!FRecords.empty()) {
-        grid.push_back(std::move(FRecords.front()));
+        TKVXMFERecord item = std::move(FRecords.front());
         FRecords.pop_front();
+        if (!cells.empty() && cells.back().Row == item.Row && cells.back().Col == item.Col) {
+            TKVXMFERecord& cell = cells.back();
+            const bool cellText = cell.Kind == rkText && !IsBlankText(cell.Text);
+            const bool itemText = item.Kind == rkText && !IsBlankText(item.Text);
+            if (cellText && itemText)
+                cell.Text += u' ' + item.Text;
+            else if (itemText)
+                cell = std::move(item);
+            continue;
+        }
+        cells.push_back(std::move(item));
     }
-    FRecords.swap(grid);
+    FRecords.swap(cells);
 }
 
 void TKVXExportAttributes::SaveToFile(const QString& fileName)
 {
     TKVXExport::SaveToFile(fileName);
     SortRecords();
-    BuildColumns();
-    FillGrid();
+    BuildGrid();
+    PlaceCells();
 }
 
 } // namespace vorel

@@ -74,7 +74,9 @@ QString TKVXExportToHTML::GetHTMLTextWithFont(const QString& text, const TFont& 
 
 void TKVXExportToHTML::WriteFileBegin()
 {
-    PageColor = BackgroundColor;
+    // The page is white: the background state is only what the last
+    // drawing left behind (a coloured label's brush, say), not the page's.
+    PageColor = clWhite;
     const TKVProperty& p = *Properties();
     WriteUtf8(QStringLiteral("<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\"\r\n"
                              "content=\"text/html; charset=utf-8\">\r\n")
@@ -134,11 +136,13 @@ void TKVXExportToHTML::WriteData(TSpreadsheetCellType cellType, const TKVXMFERec
     Q_UNUSED(col);
     Q_UNUSED(color);
     QString attributes;
-    if (rec && rec->Kind == rkText && rec->Color != PageColor)
+    // Only an opaque text carries a background; a transparent one has clNone.
+    if (rec && rec->Kind == rkText && rec->Color != clNone && rec->Color != PageColor)
         attributes = u' ' + GetHTMLColor(rec->Color, true);
     QString content;
     if (!IsBlankText(value)) {
-        content = HtmlEscape(value);
+        // The lines of a wrapped text stay in their cell.
+        content = HtmlEscape(value).replace(u'\n', QStringLiteral("<br>"));
         if (rec && rec->Kind == rkText && rec->Font)
             content = GetHTMLTextWithFont(content, *rec->Font);
         if (alignment == taRightJustify)

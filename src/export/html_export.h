@@ -1,7 +1,9 @@
 #pragma once
 // The HTML filter: the grid as one HTML table, a row per grid row and a cell
 // per column, UTF-8 and declared so. Text cells carry their font (face,
-// size, colour, bold, italic, underline) and background colour; picture
+// size, colour, bold, italic, underline), their alignment, the lines of a
+// wrapped text (joined by <br>) and, for an opaque text only, its
+// background colour; picture
 // items are saved as JPEG files next to the HTML file and referenced by
 // their file name; an empty cell holds a non-breaking space.
 
@@ -16,7 +18,7 @@ class TKVXExportToHTML : public TKVXExportToSpreadsheet {
 public:
     Q_INVOKABLE explicit TKVXExportToHTML(QObject* owner = nullptr);
 
-    // The page background, taken from the background colour state when the file begins.
+    // The page background: white, set when the file begins.
     TColor PageColor = clWhite;
     // The picture files the last SaveToFile wrote (full paths).
     const QStringList& PictureFiles() const { return FPictureFiles; }

@@ -71,35 +71,32 @@ void TKVXExportToSpreadsheet::SaveToFile(const QString& fileName)
     try {
         WriteFileBegin();
         WriteDimensions(quint16(RowCount), quint16(ColCount));
-        int r = 0;
-        int c = 0;
-        bool rowOpen = false;
-        for (const TKVXMFERecord& item : Records()) {
-            if (c >= ColCount) {
-                // Only an open row is closed: with no columns at all (no
-                // text on the pages) every item is a row of its own and the
-                // markup stays balanced.
-                if (rowOpen) {
-                    WriteRowEnd();
-                    ++r;
-                }
-                c = 0;
-                rowOpen = false;
-            }
-            if (c == 0) {
+        if (ColCount == 0) {
+            // No text, so no columns: every item is a row of its own.
+            int r = 0;
+            for (const TKVXMFERecord& item : Records()) {
                 WriteRowStart();
-                rowOpen = true;
+                WriteData(ctBlank, &item, r++, 0, QString(), taLeftJustify, clWhite);
+                WriteRowEnd();
             }
-            if (item.Kind == rkText && !IsBlankText(item.Text))
-                WriteData(ctString, &item, r, c, CutCellText(item.Text), CurrentAlignment, item.Color);
-            else
-                WriteData(ctBlank, &item, r, c, QString(), taLeftJustify, clWhite);
-            ++c;
-        }
-        if (rowOpen) {
-            for (int k = c; k < ColCount; ++k)
-                WriteData(ctBlank, nullptr, r, k, QString(), taLeftJustify, clWhite);
-            WriteRowEnd();
+        } else {
+            // The grid holds only items; the empty cells are made here, one
+            // row at a time, so the whole grid is never held.
+            const auto& items = Records();
+            std::size_t next = 0;
+            for (int r = 0; r < RowCount; ++r) {
+                WriteRowStart();
+                for (int c = 0; c < ColCount; ++c) {
+                    const TKVXMFERecord* item = nullptr;
+                    if (next < items.size() && items[next].Row == r && items[next].Col == c)
+                        item = &items[next++];
+                    if (item && item->Kind == rkText && !IsBlankText(item->Text))
+                        WriteData(ctString, item, r, c, CutCellText(item->Text), item->Alignment, item->Color);
+                    else
+                        WriteData(ctBlank, item, r, c, QString(), taLeftJustify, clWhite);
+                }
+                WriteRowEnd();
+            }
         }
     } catch (...) {
         // The file end is written also after an error; the file itself is

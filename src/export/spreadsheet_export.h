@@ -45,8 +45,8 @@ public:
     virtual void WriteDimensions(quint16 rows, quint16 columns);
     virtual void WriteRowStart();
     virtual void WriteRowEnd();
-    // value is the cell text (at most kMaxCellChars); rec is the item of
-    // the cell, null for the blanks that complete the last row.
+    // value is the cell text (at most kMaxCellChars), alignment the text's
+    // own; rec is the item of the cell, null for an empty cell.
     virtual void WriteData(TSpreadsheetCellType cellType, const TKVXMFERecord* rec, int row, int col,
                            const QString& value, TAlignment alignment, TColor color);
 

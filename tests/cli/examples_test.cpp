@@ -314,6 +314,38 @@ TEST_P(ExamplesTest, RendersToPdfCsvAndPreparedReport)
     CheckPdf(again, example);
 }
 
+// Python's csv module reads the orders CSV: every value of a detail line
+// stands in the column of its caption (right-aligned numbers of any width
+// included), and nothing stands in a column without a caption.
+constexpr const char* kCaptionColumnsCheck = R"PY(
+import csv, re, sys
+rows = list(csv.reader(open(sys.argv[1], newline='', encoding='utf-8'), delimiter=';'))
+caps = ['Order', 'Date', 'Customer', 'City', 'Country', 'Items', 'Goods', 'Shipping', 'Total']
+header = next(r for r in rows if all(c in r for c in caps))
+col = {c: header.index(c) for c in caps}
+shape = {'Order': r'\d+', 'Date': r'\d\d?[./-]\d\d?[./-]\d{2,4}|\d{4}-\d\d-\d\d', 'Items': r'\d+',
+         'Goods': r'[\d.,]+', 'Shipping': r'[\d.,]*', 'Total': r'[\d.,]+'}  # free shipping prints nothing
+details = [r for r in rows if len(r) > col['Order'] and re.fullmatch(r'\d+', r[col['Order']])]
+assert len(details) > 10, 'only %d detail lines' % len(details)
+for r in details:
+    for c, pattern in shape.items():
+        assert re.fullmatch(pattern, r[col[c]]), (c, r)
+    for i, v in enumerate(r):
+        assert not v or i in col.values(), ('a value outside the captions', i, r)
+print(len(details))
+)PY";
+
+TEST_F(ExamplesTest, OrdersCsvValuesStandInTheirCaptionsColumns)
+{
+    if (!Have("python3"))
+        GTEST_SKIP() << "python3 is not installed";
+    const QString csv = Out(QStringLiteral("orders.csv"));
+    Render(ExampleFolder::Get().Form(QStringLiteral("orders")), csv);
+    const TProgramRun check = RunProgram(QStringLiteral("python3"),
+        {QStringLiteral("-c"), QString::fromUtf8(kCaptionColumnsCheck), csv});
+    EXPECT_EQ(check.ExitCode, 0) << check.Out.toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Examples, ExamplesTest, ::testing::ValuesIn(kForms),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              return std::string(info.param);

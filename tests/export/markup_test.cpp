@@ -196,5 +196,34 @@ TEST_F(Markup, XmlCutsALongCellBeforeEscapingIt)
     EXPECT_TRUE(xml.contains(QString(254, u'x') + QStringLiteral("&amp;\"")));
 }
 
+TEST_F(Markup, HtmlCellsKeepAlignmentAndLinesAndOnlyOpaqueTextsColourTheirCell)
+{
+    auto page = MakePage(600, 300, [](TCanvas& c) {
+        c.Brush()->SetColor(clYellow);
+        c.Brush()->SetStyle(bsSolid);
+        c.FillRect({10, 10, 150, 26}); // a label's background under its transparent text
+        c.Brush()->SetStyle(bsClear);
+        c.TextRect({10, 10, 150, 26}, 10, 10, QStringLiteral("left"));
+        const int w = c.TextWidth(QStringLiteral("right"));
+        c.TextRect({320 - w, 10, 320, 26}, 320 - w, 10, QStringLiteral("right"));
+        c.SetTextAlign(TA_CENTER);
+        c.TextOut(450, 10, QStringLiteral("centre"));
+        c.SetTextAlign(TA_LEFT);
+        c.TextRect({10, 40, 150, 80}, 10, 40, QStringLiteral("one"));
+        c.TextRect({10, 40, 150, 80}, 10, 56, QStringLiteral("two"));
+        c.Brush()->SetColor(clAqua);
+        c.Brush()->SetStyle(bsSolid);
+        c.TextOut(200, 100, QStringLiteral("opaque"));
+    });
+    TKVXExportToHTML html;
+    ExportPages(html, {page.get()}, Path(QStringLiteral("cells.htm")));
+    const QString out = ReadUtf8(Path(QStringLiteral("cells.htm")));
+    EXPECT_TRUE(out.contains(QStringLiteral("<body bgcolor=\"#FFFFFF\">"))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("#FFFF00"))) << out.toStdString();
+    for (const char* cell : {"<TD><font face=\"Arial\" size=3>left</font>", "<TD align=\"right\"><font",
+                             "<TD align=\"center\"><font", ">one<br>two</font>", "<TD bgcolor=\"#00FFFF\"><font"})
+        EXPECT_TRUE(out.contains(QString::fromUtf8(cell))) << cell << "\n" << out.toStdString();
+}
+
 } // namespace
 } // namespace vorel::test

@@ -196,5 +196,28 @@ TEST_F(CsvExport, AFileThatCannotBeCreatedRaisesAnErrorNamingIt)
     }
 }
 
+TEST_F(CsvExport, SeparatorAndQuoteArePublishedSingleCharacters)
+{
+    TKVXExportToCSV filter;
+    const QMetaObject* meta = filter.metaObject();
+    const int first = meta->indexOfProperty("Separator");
+    EXPECT_EQ(meta->indexOfProperty("Quote"), first + 1);
+    EXPECT_EQ(filter.property("Separator").toString(), QStringLiteral(";"));
+    EXPECT_EQ(filter.property("Quote").toString(), QStringLiteral("\""));
+    for (const QString& bad : {QString(), QStringLiteral(",,"), QStringLiteral("\n")})
+        EXPECT_THROW(filter.SetSeparator(bad), EConvertError) << bad.toStdString();
+    EXPECT_EQ(filter.Separator(), QStringLiteral(";"));
+
+    auto page = MakePage(400, 300, [](TCanvas& c) {
+        Text(c, 10, 20, QStringLiteral("a,1"));
+        Text(c, 150, 20, QStringLiteral("it's"));
+        Text(c, 300, 20, QStringLiteral("x;y"));
+    });
+    filter.setProperty("Separator", QStringLiteral(","));
+    filter.setProperty("Quote", QStringLiteral("'"));
+    ExportPages(filter, {page.get()}, Path(QStringLiteral("props.csv")));
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("props.csv"))), QByteArray("'a,1','it''s',x;y"));
+}
+
 } // namespace
 } // namespace vorel::test
