@@ -9,6 +9,7 @@
 #include "data/data_manager.h"
 #include "data/memory_dataset.h"
 #include "data/sql_dataset.h"
+#include "export/csv_export.h"
 #include "foundation/byte_io.h"
 #include "model/event_handlers.h"
 #include "model/image_control.h"
@@ -108,6 +109,14 @@ TEST_F(ReportFileTest, EveryPropertyOfEveryRegisteredClassSurvivesBothForms)
                 csv->SetDelimiter(QStringLiteral(";"));
                 csv->SetQuoteChar(QStringLiteral("'"));
                 csv->SetDecimalSeparator(QStringLiteral(","));
+            };
+        }
+        if (meta->inherits(&TKVXExportToCSV::staticMetaObject)) {
+            options.Keep << QStringLiteral("Separator") << QStringLiteral("Quote");
+            options.Prepare = [](TComponent* component) {
+                auto* csv = static_cast<TKVXExportToCSV*>(component);
+                csv->SetSeparator(QStringLiteral(","));
+                csv->SetQuote(QStringLiteral("'"));
             };
         }
         const QStringList faults = testsupport::PropertyRoundTrip(name, options);
