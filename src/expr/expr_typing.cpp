@@ -215,6 +215,14 @@ void GetFuncResultInfo(TExprNode* node)
 
 // --- arithmetic ------------------------------------------------------------------------
 
+// A text answered by the variable lookup (a report variable, a parameter
+// or system data that is text), as opposed to a text written in the
+// expression.
+bool IsVariableText(const TExprNode* node, int type)
+{
+    return type == edtString && node->FKind == enConst && node->FBinding >= 0;
+}
+
 void TypeCheckArithOp(TExprNode* node)
 {
     TExprNode* left = node->FLeft;
@@ -236,6 +244,15 @@ void TypeCheckArithOp(TExprNode* node)
         // '2012-01-31' - [ShipDate]: the string is read as a date.
         node->FDataType = edtFloat;
         left->FDataType = rt;
+    } else if (IsVariableText(left, lt) && IsExprNumeric(rt)) {
+        // A report variable holds its value as text (a running sum is kept
+        // as "48"): beside a number it is the number, so SubTotal * 0.2
+        // computes. Beside a text it stays text ('Total ' + SubTotal).
+        left->FDataType = edtFloat;
+        node->FDataType = edtFloat;
+    } else if (IsExprNumeric(lt) && IsVariableText(right, rt)) {
+        right->FDataType = edtFloat;
+        node->FDataType = edtFloat;
     } else if (lt == edtString && left->FKind == enConst && IsExprNumeric(rt)) {
         // A string constant before a number is read as a date-time; the
         // result is a date-time for + and -, a number otherwise.
@@ -405,6 +422,18 @@ Variant CheckConstant(const TExprNode* node, const TExprNode* parent, const Vari
         return Variant(DotStrToFloat(value.ToString()));
     }
     case edtFloat:
+        if (text && node->FBinding >= 0) {
+            // A variable's number kept as text, written with the decimal
+            // separator of the settings it was made with; none yet is no
+            // value.
+            const QString number = value.ToString().trimmed();
+            double parsed = 0;
+            if (number.isEmpty())
+                return Variant::Null();
+            if (TryStrToFloat(number, parsed))
+                return Variant(parsed);
+            return Variant(DotStrToFloat(number));
+        }
         if (text)
             return Variant(DotStrToFloat(value.ToString()));
         value.ToDouble();

@@ -318,5 +318,22 @@ TEST_F(AggregatesTest, ANonNumericValueCountsAsZeroAndAnEvaluationErrorKeepsTheR
     EXPECT_EQ(Column(500), (QStringList{"2", "2", "3.42857142857143"}));
 }
 
+// A variable holding a sum is a number in an expression beside a number
+// (it was read as a date and stopped the report) and text beside a text.
+TEST_F(AggregatesTest, AVariablesSumComputesInExpressions)
+{
+    ValueRows({10, 20, 18});
+    TKVXVariable* total = report->Variables()->Add();
+    total->SetName(QStringLiteral("SubTotal"));
+    total->SetExpression(QStringLiteral("[Val]"));
+    total->Calculation()->SetCalcType(ctSum);
+    Detail(20);
+    TKVXBand* summary = Band(btReportSummary, 20);
+    Expr(summary, QStringLiteral("SubTotal * 0.5"), 400);
+    Expr(summary, QStringLiteral("'Total ' + SubTotal"), 600);
+    Prepare();
+    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 D2 D3 24 Total 48")});
+}
+
 } // namespace
 } // namespace vorel

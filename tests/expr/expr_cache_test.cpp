@@ -40,13 +40,26 @@ TEST_F(ExprCacheTest, VariablesAreAskedOnEveryCall)
     // class re-parses and types again.
     Vars[S(u"RATE")] = {ftString, Variant(S(u"x"))};
     CallbackCalls = 0;
-    EXPECT_EQ(ErrorOf(text), S(u"Type mismatch in expression"));
+    EXPECT_EQ(ErrorOf(text), S(u"'x' is not a valid floating point value")) << "a text beside a number is a number";
     EXPECT_EQ(CallbackCalls, 1) << "the re-parse replays the answer already given";
 
     Vars.remove(S(u"RATE"));
     EXPECT_EQ(ErrorOf(text), S(u"Field 'Rate' not found"));
     Vars[S(u"RATE")] = {ftFloat, Variant(1.0)};
     EXPECT_EQ(Eval(text).ToDouble(), 3.0);
+}
+
+// Report variables hold their values as text (a running sum is "48"):
+// beside a number such a text is the number, beside a text it stays text,
+// and a variable with no value yet is no value.
+TEST_F(ExprCacheTest, AVariablesTextIsANumberBesideANumber)
+{
+    Vars[S(u"SUBTOTAL")] = {ftString, Variant(S(u"48"))};
+    EXPECT_DOUBLE_EQ(Eval(S(u"SubTotal * 0.5")).ToDouble(), 24.0);
+    EXPECT_DOUBLE_EQ(Eval(S(u"2 + SubTotal")).ToDouble(), 50.0);
+    EXPECT_EQ(Eval(S(u"'Total ' + SubTotal")).ToString(), S(u"Total 48"));
+    Vars[S(u"SUBTOTAL")].second = Variant(QString());
+    EXPECT_TRUE(Eval(S(u"SubTotal * 0.5")).IsNull());
 }
 
 TEST_F(ExprCacheTest, NewVariableValuesPassTheConstantCheckAgain)
