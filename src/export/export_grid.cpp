@@ -378,9 +378,14 @@ void TKVXExportAttributes::PlaceCells()
 {
     // Cell order, and one item per cell: texts that land in one cell are
     // joined with a space; a text wins over a picture or shape there.
-    std::stable_sort(FRecords.begin(), FRecords.end(), [](const TKVXMFERecord& a, const TKVXMFERecord& b) {
+    const auto cellOrder = [](const TKVXMFERecord& a, const TKVXMFERecord& b) {
         return a.Row != b.Row ? a.Row < b.Row : a.Col < b.Col;
-    });
+    };
+    // The items stand in reading order already, which is cell order but
+    // where a column's texts start left of the one before (a wide
+    // right-aligned value): moving every item costs more than looking.
+    if (!std::is_sorted(FRecords.begin(), FRecords.end(), cellOrder))
+        std::stable_sort(FRecords.begin(), FRecords.end(), cellOrder);
     if (ColCount == 0)
         return; // no text: every item stays an entry of its own
     TKVXMFERecordList cells;
