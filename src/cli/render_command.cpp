@@ -12,6 +12,7 @@
 
 #include "data/csv_dataset.h"
 #include "data/sql_dataset.h"
+#include "export/csv_export.h"
 #include "export/export_base.h"
 #include "export/export_options.h"
 #include "foundation/errors.h"
@@ -24,6 +25,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <memory>
 #include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -251,6 +254,21 @@ QString Seconds(qint64 nanoseconds)
     return QString::number(double(nanoseconds) / 1e9, 'f', 2) + QStringLiteral(" s");
 }
 
+// Whether the options make the format's filter a data export (the CSV
+// filter's Mode dmData).
+bool WantsDataRecords(const TOutputFormat& format, const TExportOptionList& options)
+{
+    if (!format.ExportClass || !format.ExportClass->inherits(&TKVXExportToCSV::staticMetaObject))
+        return false;
+    std::unique_ptr<QObject> created(format.ExportClass->newInstance(Q_ARG(QObject*, nullptr)));
+    auto* csv = qobject_cast<TKVXExportToCSV*>(created.get());
+    if (!csv)
+        return false;
+    for (const auto& [name, value] : options)
+        SetKVXExportOption(*csv, name, value);
+    return csv->Mode() == dmData;
+}
+
 int Usage(Streams io, const QString& message)
 {
     io.Err << "vorel render: " << message << "\nUsage:\n" << kRenderUsage;
@@ -329,6 +347,9 @@ int RunRender(const QStringList& args, Streams io)
                 io.Err << kCancelledLine;
                 return kExitInterrupted;
             }
+            // A data export reads the data the preparation records beside
+            // the pages; nothing else pays for recording it.
+            report.SetDataRecords(WantsDataRecords(format, exportOptions));
             report.Prepare();
             prepareNs = clock.nsecsElapsed() - loadNs;
             // Values that could not be computed for some records printed

@@ -11,10 +11,14 @@
 #include "engine/generation_p.h"
 
 #include "expr/expressions.h"
+#include "foundation/format_settings.h"
 #include "graphics/canvas.h"
 #include "graphics/metafile_canvas.h"
 #include "model/image_control.h"
 #include "model/shapes.h"
+#include "model/text_controls.h"
+
+#include <cmath>
 
 namespace vorel {
 
@@ -45,6 +49,57 @@ void AddOutline(TKVReport* report, const QString& expression, int top)
     outline->SetPageNo(report->intCurPage);
     outline->SetBarNo(report->intCurBar);
     outline->SetTop(top);
+}
+
+// The text of a control's value for a data export: a number with a full
+// stop and no grouping, a date as ISO text, a text as it stands; an
+// expression without a calculation evaluated afresh (its value shown is
+// formatted), a running value as it stands.
+QString RawText(TKVReport* report, TKVXControl* control)
+{
+    TKVXExpression* expression = control->AsExpression();
+    if (!expression || expression->Calculation()->CalcType() != ctNothing) {
+        const Variant& value = control->GetCurValue();
+        return value.IsEmptyOrNull() ? QString() : value.ToString();
+    }
+    Variant value;
+    try {
+        value = EvaluateValue(report->GetDataManager(), expression->Expression(), report->VariableEvent());
+    } catch (const std::exception&) {
+        return QString(); // reported where the control takes its value
+    }
+    if (value.IsEmptyOrNull())
+        return QString();
+    if (value.IsInteger())
+        return QString::number(value.ToInt64());
+    if (value.IsNumeric())
+        return QString::number(value.ToDouble(), 'g', 15);
+    if (value.Type() == varDate) {
+        const double serial = value.ToDouble();
+        return FormatDateTime(serial == std::trunc(serial) ? QStringLiteral("yyyy-mm-dd")
+                                                           : QStringLiteral("yyyy-mm-dd hh:nn:ss"),
+                              serial);
+    }
+    return value.ToString();
+}
+
+// The data records of a band painted on the first bar (every bar's
+// controls: a data row holds the whole record).
+void WriteDataRecords(TKVReport* report, TKVXBand* band, TCanvas& canvas)
+{
+    const TBandType type = band->BandType();
+    const char* kind = type == btDetail ? "detail" : (type == btPageHeader || type == btColumnHeader) ? "header" : nullptr;
+    if (!kind || report->intCurBar != 0)
+        return;
+    canvas.Comment(QByteArray("VorelData\tband\t") + kind);
+    for (TKVXControl* control : band->Objects()) {
+        if (!control->Visible() || !control->CanBePrinted() || !control->AsLabel())
+            continue;
+        const QByteArray cell = "VorelData\tcell\t" + QByteArray::number(control->Left()) + '\t'
+                              + QByteArray::number(control->Width()) + '\t' + QByteArray::number(control->Top())
+                              + '\t' + RawText(report, control).toUtf8();
+        canvas.Comment(cell);
+    }
 }
 
 } // namespace
@@ -152,8 +207,12 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
         result = FStretch ? tallest : Height();
         // Line numbers count the band's prints: once a paint, so that a band
         // measured again after a page break keeps its number.
-        if (!measuring)
+        if (!measuring) {
             ++FLineNo;
+            // Not in a pass whose pages are only counted: nobody reads them.
+            if (report->DataRecords() && !report->PagesOnlyCounted())
+                WriteDataRecords(report, this, *canvas);
+        }
     }
     if (report->AfterBandPrint) {
         bool abort = false; // ignored after a band

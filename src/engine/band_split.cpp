@@ -37,13 +37,16 @@ constexpr int kMaxParts = 10000;
 // What the parts change on the band and its controls, put back at the end.
 class TPartState {
 public:
-    explicit TPartState(TKVXBand* band) : FBand(band), FBandHeight(band->Height())
+    explicit TPartState(TKVXBand* band)
+        : FBand(band), FBandHeight(band->Height()), FDataRecords(band->Report() && band->Report()->DataRecords())
     {
         for (TKVXControl* control : band->Objects())
             FControls.push_back({control, control->Visible(), control->Top(), control->Height()});
     }
     ~TPartState()
     {
+        if (TKVReport* report = FBand->Report())
+            report->SetDataRecords(FDataRecords);
         FBand->SetHeight(FBandHeight);
         for (const TSaved& saved : FControls) {
             saved.Control->SetVisible(saved.Visible);
@@ -65,6 +68,7 @@ private:
     };
     TKVXBand* FBand;
     int FBandHeight;
+    bool FDataRecords; // a band's data is recorded with its first part only
     std::vector<TSaved> FControls;
 };
 
@@ -151,6 +155,7 @@ void PrintAcrossPages(TKVReport& report, TGenerationContext& /*context*/, TKVXBa
         if (carried.empty())
             break;
         report.NewPage(false);
+        report.SetDataRecords(false);
         // The next part holds only what went on.
         for (TKVXControl* control : band->Objects()) {
             control->SetVisible(false);

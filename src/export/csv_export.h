@@ -6,15 +6,34 @@
 // Quote characters (a quotation mark unless set) with inner quote
 // characters doubled; every other field is written as it stands. The lines
 // of a wrapped text stay in their one field.
+//
+// Mode dmData writes the data instead of the pages: one row per detail
+// record, a column per control of the detail band (left to right), the
+// captions from the page or column header texts above each column, raw
+// values (numbers with a full stop and no grouping, dates as ISO text), no
+// page furniture. It reads the data records a preparation leaves in the
+// pages when asked to (TKVPrintBaseComponent::SetDataRecords).
 
 #include "export/export_attributes.h"
 
+#include <vector>
+
 namespace vorel {
+
+class TKVXCSVEnums {
+    Q_GADGET
+public:
+    enum TKVXCSVMode { dmLayout, dmData };
+    Q_ENUM(TKVXCSVMode)
+};
+using TKVXCSVMode = TKVXCSVEnums::TKVXCSVMode;
+using enum TKVXCSVEnums::TKVXCSVMode;
 
 class TKVXExportToCSV : public TKVXExportAttributes {
     Q_OBJECT
     Q_PROPERTY(QString Separator READ Separator WRITE SetSeparator)
     Q_PROPERTY(QString Quote READ Quote WRITE SetQuote)
+    Q_PROPERTY(vorel::TKVXCSVEnums::TKVXCSVMode Mode READ Mode WRITE SetMode)
 public:
     Q_INVOKABLE explicit TKVXExportToCSV(QObject* owner = nullptr);
 
@@ -26,11 +45,31 @@ public:
     QString Quote() const { return FQuote; }
     void SetQuote(const QString& value);
 
+    TKVXCSVMode Mode() const { return FMode; }
+    void SetMode(TKVXCSVMode value) { FMode = value; }
+
+    bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
     void SaveToFile(const QString& fileName) override;
 
 private:
+    // A control's place (report pixels within its bar) and raw text.
+    struct TDataCell {
+        int Left;
+        int Width;
+        int Top; // within its band: a caption is the header text nearest the rows
+        QString Text;
+    };
+    void SaveData(const QString& fileName);
+
     QChar FSeparator = u';';
     QChar FQuote = u'"';
+    TKVXCSVMode FMode = dmLayout;
+    // The data records read so far: the first header's texts, the detail rows.
+    std::vector<TDataCell> FCaptions;
+    bool FCaptionsTaken = false;
+    bool FInHeader = false;
+    bool FInDetail = false;
+    std::vector<std::vector<TDataCell>> FRows;
 };
 
 // One CSV field: the text, or the quoted text when it needs quoting.

@@ -98,6 +98,13 @@ public:
     void SetOptions(TKVXOptions value) { FOptions = value; }
     bool TwoPass() const { return FTwoPass; }
     void SetTwoPass(bool value) { FTwoPass = value; }
+    // Whether a preparation records the data behind the pages as well: the
+    // raw value of every control of the detail, page header and column
+    // header bands, as comments in the page metafiles, which a data export
+    // (the CSV filter's Mode dmData) reads. Off unless asked: it costs a
+    // second evaluation of every detail control. Not stored.
+    bool DataRecords() const { return FDataRecords; }
+    void SetDataRecords(bool value) { FDataRecords = value; }
 
     // --- events ---
     TNotifyEvent OnBeginDoc;
@@ -221,6 +228,7 @@ private:
     TKVXOutlines* FOutlines;
     TKVXOptions FOptions = roDisableControls;
     bool FTwoPass = false;
+    bool FDataRecords = false;
     bool FPrinterSaved = false; // the system printer is saved until RestorePrinter
     bool FPagesOnlyCounted = false;
     std::unique_ptr<TMetafileCanvas> FMFCanvas;

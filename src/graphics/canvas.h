@@ -148,6 +148,9 @@ public:
     void SetClipRect(const TRect* r); // nullptr: no clipping
     void SaveState();
     void RestoreState();
+    // Private data beside the drawing (a page metafile records it as a GDI
+    // comment, which players pass over); other canvases drop it.
+    virtual void Comment(QByteArrayView /*data*/) {}
 
     // Logical units per inch of the device the canvas draws on (96 for
     // pages and the preview's page coordinates).

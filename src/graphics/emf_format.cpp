@@ -2,6 +2,7 @@
 
 #include "graphics/picture.h"
 
+#include <cstring>
 #include <QTransform>
 
 namespace vorel {
@@ -119,6 +120,16 @@ void TEmfWriter::Simple(std::uint32_t type, std::uint32_t value)
 {
     auto w = Begin(type, 12);
     w.u32(value);
+}
+
+void TEmfWriter::GdiComment(QByteArrayView data)
+{
+    const int padded = int((data.size() + 3) & ~qsizetype(3));
+    auto w = Begin(EMR_GDICOMMENT, 12 + padded);
+    w.u32(std::uint32_t(data.size()));
+    if (!data.isEmpty())
+        std::memcpy(FBody.data() + FBody.size() - padded, data.data(), size_t(data.size()));
+    std::memset(FBody.data() + FBody.size() - padded + data.size(), 0, size_t(padded - data.size()));
 }
 
 void TEmfWriter::SaveDC() { Begin(EMR_SAVEDC, 8); }

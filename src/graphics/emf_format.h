@@ -192,6 +192,9 @@ public:
     void SetMapMode(int mode) { Simple(EMR_SETMAPMODE, std::uint32_t(mode)); }
     void SelectObject(std::uint32_t handle) { Simple(EMR_SELECTOBJECT, handle); }
     void DeleteObject(std::uint32_t handle) { Simple(EMR_DELETEOBJECT, handle); }
+    // EMR_GDICOMMENT: private data that players and exports ignore unless
+    // they know it (cbData, the data, zeros to a multiple of four).
+    void GdiComment(QByteArrayView data);
     void SaveDC();
     void RestoreDC(int relative = -1);
     void MoveToEx(int x, int y);

@@ -501,4 +501,9 @@ void TMetafileCanvas::Close()
     FMetafile.SetRecorded(FWriter.Finish(FBounds, frame, FMaxHandle + 1, FCreator, FDescription));
 }
 
+void TMetafileCanvas::Comment(QByteArrayView data)
+{
+    FWriter.GdiComment(data);
+}
+
 } // namespace vorel

@@ -44,6 +44,7 @@ protected:
     void DoEllipse(const TRect& r) override;
     void DoFillRect(const TRect& r) override;
     void DoExtTextOut(int x, int y, unsigned options, const TRect* rect, QStringView text, const int* dx) override;
+    void Comment(QByteArrayView data) override;
     void DoStretchImage(const TRect& dest, const QImage& image, const TRect& source) override;
     void DoPlayMetafile(const TRect& dest, const TMetafile& metafile) override;
     void DoIntersectClipRect(const TRect& r) override;

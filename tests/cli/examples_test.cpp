@@ -346,6 +346,34 @@ TEST_F(ExamplesTest, OrdersCsvValuesStandInTheirCaptionsColumns)
     EXPECT_EQ(check.ExitCode, 0) << check.Out.toStdString();
 }
 
+// The data-only CSV: one row per order, the captions above, raw values (no
+// grouping, ISO dates), no page furniture. Read by Python's csv module; the
+// goods total is summed again from the database.
+TEST_F(ExamplesTest, OrdersDataCsvHoldsOneRowPerOrderWithRawValues)
+{
+    if (!Have("python3"))
+        GTEST_SKIP() << "python3 is not installed";
+    const QString csv = Out(QStringLiteral("orders-data.csv"));
+    const ToolRun run = Vorel({QStringLiteral("render"), ExampleFolder::Get().Form(QStringLiteral("orders")),
+                               QStringLiteral("-o"), csv, QStringLiteral("--option"), QStringLiteral("Mode=Data"),
+                               QStringLiteral("-q")},
+                              out.path());
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const TProgramRun check = RunProgram(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral(R"(
+import csv, sqlite3, sys
+rows = list(csv.reader(open(sys.argv[1], newline='', encoding='utf-8'), delimiter=';'))
+assert rows[0] == ['Order', 'Date', 'Customer', 'City', 'Country', 'Items', 'Goods', 'Shipping', 'Total'], rows[0]
+db = sqlite3.connect(sys.argv[2])
+assert len(rows) == 1 + db.execute('SELECT COUNT(*) FROM orders').fetchone()[0], len(rows)
+assert all(len(r) == 9 for r in rows)
+assert rows[1][1] == '2024-01-03', rows[1]
+goods = sum(float(r[6]) for r in rows[1:])
+expected = db.execute('SELECT SUM(qty * price) FROM order_lines').fetchone()[0]
+assert abs(goods - expected) < 0.01, (goods, expected)
+)"), csv, ExampleFolder::Get().Database()});
+    EXPECT_EQ(check.ExitCode, 0) << check.Out.toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Examples, ExamplesTest, ::testing::ValuesIn(kForms),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              return std::string(info.param);
