@@ -1,6 +1,5 @@
 #include "data/csv_dataset.h"
 
-#include "data/field_convert_p.h"
 #include "data/text_decode_p.h"
 
 #include <QFile>

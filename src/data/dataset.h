@@ -120,6 +120,11 @@ bool IsMemoFieldType(TFieldType type);    // memo, formatted memo, wide memo, Or
 // "." as decimal separator, "True"/"False" and "1"/"0" (any case). Null and
 // Empty give Null. Returns false when the value is not valid for the type.
 bool ConvertToFieldType(const Variant& value, TFieldType type, Variant& result);
+// ISO 8601 as databases and CSV files write it: "2024-03-05",
+// "2024-03-05 10:20:30", "2024-03-05T10:20:30.250", "10:20" or "10:20:30",
+// an optional zone suffix accepted and ignored. For ftDate a text must hold a
+// date; for ftTime only the time of day is kept. False when not valid.
+bool ParseIsoDateTime(const QString& text, TFieldType type, double& value);
 // Bytes <-> the String form of byte fields and binary blobs.
 QString BytesToFieldString(const QByteArray& bytes);
 QByteArray FieldStringToBytes(const QString& text);

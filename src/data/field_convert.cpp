@@ -2,7 +2,6 @@
 // values) to what a field of a given type stores.
 
 #include "data/dataset.h"
-#include "data/field_convert_p.h"
 
 #include "foundation/format_settings.h"
 

@@ -1,6 +1,5 @@
 #include "data/sql_support_p.h"
 
-#include "data/field_convert_p.h"
 #include "foundation/format_settings.h"
 
 #include <QDir>

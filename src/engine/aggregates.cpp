@@ -80,21 +80,6 @@ bool Steps(const TKVXCalculation* calculation, const QString& groupName, const Q
     return !calculation->RowSource() || !groupName.isEmpty() || !variableName.isEmpty();
 }
 
-// The active band for the lifetime of the scope (BandLineNo names its line).
-class TActiveBand {
-public:
-    TActiveBand(TKVReport* report, TKVXBand* band) : FReport(report), FPrevious(report->ActiveBand())
-    {
-        report->SetActiveBand(band);
-    }
-    ~TActiveBand() { FReport->SetActiveBand(FPrevious); }
-    TActiveBand(const TActiveBand&) = delete;
-    TActiveBand& operator=(const TActiveBand&) = delete;
-
-private:
-    TKVReport* FReport;
-    TKVXBand* FPrevious;
-};
 
 // A sub-detail band over a data set of its own: its rows advance it.
 bool WalksOwnRows(const TKVXBand* band, const TDataSet* master)
@@ -148,7 +133,7 @@ void TKVReport::UpdateCurValues(int fromBand, int toBand, TUpdateValue mode, con
         TKVXBand* band = FBands[i];
         if (!BandSelected(band->BandType(), mode))
             continue;
-        const TActiveBand active(this, band);
+        const TKVReport::TActiveBandScope active(this, band);
         const QList<TKVXControl*>& objects = band->Objects();
         for (qsizetype k = 0; k < objects.size(); ++k) {
             TKVXControl* control = objects[k];
@@ -227,7 +212,7 @@ void TakeValuesForPrinting(TKVXBand* band)
     TKVReport* report = band->Report();
     if (!report)
         return;
-    const TActiveBand active(report, band);
+    const TKVReport::TActiveBandScope active(report, band);
     for (TKVXControl* control : band->Objects())
         if (HoldsNoRunningValue(control))
             control->UpdateCurValue();
@@ -248,7 +233,7 @@ void UpdateBandsForRecord(TGenerationContext& context)
             report.UpdateCurValues(int(i), int(i), uvWithoutGroupFooter, QString(), QString());
             continue;
         }
-        const TActiveBand active(&report, band);
+        const TKVReport::TActiveBandScope active(&report, band);
         for (TKVXControl* control : band->Objects()) {
             if (HoldsNoRunningValue(control))
                 continue;
@@ -285,7 +270,7 @@ void ResetRunningValues(TGenerationContext& context, TResetType resetType, const
         // have, they took it before the reset too.
         if ((type == btGroupFooter && !context.FootersTaken) || IsPageBand(type) || WalksOwnRows(band, context.Master))
             continue;
-        const TActiveBand active(report, band);
+        const TKVReport::TActiveBandScope active(report, band);
         for (TKVXControl* control : band->Objects()) {
             auto* expression = control->AsExpression();
             if (expression && retakes(expression->Calculation()))
@@ -300,7 +285,7 @@ void StepPageBands(TGenerationContext& context)
     for (TKVXBand* band : report->Bands()) {
         if (!IsPageBand(band->BandType()))
             continue;
-        const TActiveBand active(report, band);
+        const TKVReport::TActiveBandScope active(report, band);
         for (TKVXControl* control : band->Objects())
             if (auto* expression = control->AsExpression()) {
                 const TKVXCalculation* calculation = expression->Calculation();
@@ -318,7 +303,7 @@ void StepRowAggregates(TGenerationContext& context, int subDetailIndex)
         for (TKVXVariable* variable : steps.Variables)
             RecomputeVariable(context.Report, variable, -1, -1);
         for (TKVXExpression* control : steps.Controls) {
-            const TActiveBand active(context.Report, control->GetParentBand());
+            const TKVReport::TActiveBandScope active(context.Report, control->GetParentBand());
             control->UpdateCurValue();
         }
     }

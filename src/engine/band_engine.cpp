@@ -343,8 +343,7 @@ bool StillInGroup(TKVReport& report, TGenerationContext& context, TKVXBand* head
 {
     if (context.Master->Eof())
         return false;
-    const Variant value = EvaluateValue(report.GetDataManager(), header->Expression(), report.VariableEvent());
-    return !GroupValueDiffers(value.IsEmpty() ? Variant::Null() : value, header->GetCurValue());
+    return !GroupValueDiffers(EvaluateGroupValue(&report, header), header->GetCurValue());
 }
 
 // The page bands take their values and print-when conditions when their

@@ -104,6 +104,16 @@ void WriteDataRecords(TKVReport* report, TKVXBand* band, TCanvas& canvas)
 
 } // namespace
 
+Variant EvaluateGroupValue(TKVReport* report, const TKVXBand* band)
+{
+    // Empty stands for "no group yet": a value that evaluates to nothing is
+    // a Null group value.
+    Variant value = EvaluateValue(report->GetDataManager(), band->Expression(), report->VariableEvent());
+    if (value.IsEmpty())
+        value = Variant::Null();
+    return value;
+}
+
 int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
 {
     TKVReport* report = Report();
@@ -117,12 +127,7 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
         report->BeforeBandPrint(report, this, measuring);
 
     // BandLineNo in a highlight or an event names this band's line.
-    struct TActive {
-        TKVReport* Report;
-        TKVXBand* Previous;
-        ~TActive() { Report->SetActiveBand(Previous); }
-    } active{report, report->ActiveBand()};
-    report->SetActiveBand(this);
+    const TKVReport::TActiveBandScope active(report, this);
 
     int result = 0;
     if (Visible()) {
@@ -226,12 +231,7 @@ void TKVXBand::UpdateGroupValue()
     TKVReport* report = Report();
     if (!GetIsGroup() || !report)
         return;
-    // Empty stands for "no group yet": a value that evaluates to nothing is
-    // a Null group value.
-    Variant value = EvaluateValue(report->GetDataManager(), FExpression, report->VariableEvent());
-    if (value.IsEmpty())
-        value = Variant::Null();
-    SetCurValue(value);
+    SetCurValue(EvaluateGroupValue(report, this));
     // The footer compares the record's value with the value its header
     // printed last.
     if (FBandType == btGroupHeader)

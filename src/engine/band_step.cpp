@@ -425,10 +425,8 @@ void EndRecordPass(TGenerationContext& context)
 
 void NotePainted(TKVXControl* control)
 {
-    if (TKVXLabel* label = control->AsLabel()) {
-        label->SetPrevValue(label->GetCurValue());
-        label->SetForcePrint(false);
-    }
+    if (TKVXLabel* label = control->AsLabel())
+        label->RememberShown();
 }
 
 void NotePrinted(TKVXBand* band)

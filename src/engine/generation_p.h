@@ -271,6 +271,10 @@ void StepRowAggregates(TGenerationContext& context, int subDetailIndex);
 // height is its measured height.
 void PrintAcrossPages(TKVReport& report, TGenerationContext& context, TKVXBand* band, int height);
 
+// The group band's expression evaluated for the current record, as its
+// value (Null for a value that evaluates to nothing).
+Variant EvaluateGroupValue(TKVReport* report, const TKVXBand* band);
+
 // Measures the band (calculate only) from top and returns its height.
 int MeasureBand(TKVXBand* band, int top, int bottom);
 

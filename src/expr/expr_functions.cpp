@@ -32,20 +32,6 @@ double ExprNumber(const Variant& value)
     return value.IsNull() ? 0.0 : value.ToDouble();
 }
 
-int ExprSafeInt(const Variant& value)
-{
-    if (value.IsNull())
-        return 0;
-    try {
-        const qint64 v = value.ToInt64();
-        if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-            return 0;
-        return int(v);
-    } catch (const EKVXError&) {
-        return 0;
-    }
-}
-
 qint64 ExprSafeInt64(const Variant& value)
 {
     if (value.IsNull())
@@ -55,6 +41,12 @@ qint64 ExprSafeInt64(const Variant& value)
     } catch (const EKVXError&) {
         return 0;
     }
+}
+
+int ExprSafeInt(const Variant& value)
+{
+    const qint64 v = ExprSafeInt64(value);
+    return v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max() ? 0 : int(v);
 }
 
 namespace {

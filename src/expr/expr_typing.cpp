@@ -2,6 +2,7 @@
 
 #include "expr/expr_typing_p.h"
 
+#include "data/dataset.h"
 #include "foundation/errors.h"
 #include "foundation/format_settings.h"
 
@@ -96,33 +97,12 @@ double DotStrToFloat(const QString& text)
 
 bool TryIsoDateTime(const QString& text, double& value)
 {
-    // yyyy-mm-dd, then optionally a blank or "T" and hh:nn:ss.
+    // The forms a form writes: yyyy-mm-dd, optionally with hh:nn:ss after a
+    // blank or "T"; read as the data sets read ISO texts.
     const QString t = text.trimmed();
-    if (t.size() != 10 && t.size() != 19)
+    if ((t.size() != 10 && t.size() != 19) || t[4] != u'-')
         return false;
-    const auto number = [&](qsizetype from, qsizetype count, int& out) {
-        out = 0;
-        for (qsizetype i = from; i < from + count; ++i) {
-            const char16_t c = t[i].unicode();
-            if (c < u'0' || c > u'9')
-                return false;
-            out = out * 10 + (c - u'0');
-        }
-        return true;
-    };
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (t[4] != u'-' || t[7] != u'-' || !number(0, 4, year) || !number(5, 2, month) || !number(8, 2, day))
-        return false;
-    if (t.size() == 19) {
-        if ((t[10] != u' ' && t[10] != u'T') || t[13] != u':' || t[16] != u':' || !number(11, 2, hour)
-            || !number(14, 2, minute) || !number(17, 2, second) || hour > 23 || minute > 59 || second > 59)
-            return false;
-    }
-    double date = 0;
-    if (!TryEncodeDate(year, month, day, date))
-        return false;
-    value = date + EncodeTime(hour, minute, second, 0);
-    return true;
+    return ParseIsoDateTime(t, ftDateTime, value);
 }
 
 double ExprStrToDate(const QString& text)

@@ -68,8 +68,7 @@ void TKVReport::UpdateControlStates()
 void TKVReport::UpdateControlStates(TKVXBand* band)
 {
     TKVXDataManager* manager = nullptr; // asked for only when a condition needs it
-    TKVXBand* const active = FActiveBand;
-    FActiveBand = band; // BandLineNo in a condition is this band's
+    const TActiveBandScope active(this, band); // BandLineNo in a condition is this band's
     auto update = [&](TKVXControl* control) {
         const TKVPrintWhen& when = *control->KVPrintWhen();
         control->SetCanBePrinted(true);
@@ -79,15 +78,9 @@ void TKVReport::UpdateControlStates(TKVXBand* band)
             manager = GetDataManager();
         control->SetCanBePrinted(EvaluatePrintWhen(control, manager, FVariableEvent));
     };
-    try {
-        update(band);
-        for (TKVXControl* control : band->Objects())
-            update(control);
-    } catch (...) {
-        FActiveBand = active;
-        throw;
-    }
-    FActiveBand = active;
+    update(band);
+    for (TKVXControl* control : band->Objects())
+        update(control);
 }
 
 } // namespace vorel

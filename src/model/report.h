@@ -196,6 +196,21 @@ public:
     // set by the engine.
     TKVXBand* ActiveBand() const { return FActiveBand; }
     void SetActiveBand(TKVXBand* band) { FActiveBand = band; }
+    // Makes the band the active one for the lifetime of the scope.
+    class TActiveBandScope {
+    public:
+        TActiveBandScope(TKVReport* report, TKVXBand* band) : FReport(report), FPrevious(report->FActiveBand)
+        {
+            report->FActiveBand = band;
+        }
+        ~TActiveBandScope() { FReport->FActiveBand = FPrevious; }
+        TActiveBandScope(const TActiveBandScope&) = delete;
+        TActiveBandScope& operator=(const TActiveBandScope&) = delete;
+
+    private:
+        TKVReport* FReport;
+        TKVXBand* FPrevious;
+    };
 
     // An expression that could not be computed for a record while the
     // report generated (a division by zero, a conversion): it printed

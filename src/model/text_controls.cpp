@@ -111,10 +111,8 @@ int TKVXLabel::Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned fla
     }
     if (FStretch)
         height = textHeight + 2 * frameWidth;
-    if (!measuring) {
-        SetPrevValue(GetCurValue());
-        SetForcePrint(false);
-    }
+    if (!measuring)
+        RememberShown();
     return height;
 }
 
@@ -147,8 +145,7 @@ bool TKVXLabel::PaintUnseen()
     if (type != typeid(TKVXLabel) && type != typeid(TKVXExpression) && type != typeid(TKVXSysData))
         return false;
     PaintUnseenBackground();
-    SetPrevValue(GetCurValue());
-    SetForcePrint(false);
+    RememberShown();
     return true;
 }
 

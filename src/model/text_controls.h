@@ -45,6 +45,13 @@ public:
     int Draw(TCanvas& canvas, TRect& rect, int tallestSoFar, unsigned flags) override;
     // The highlights, and the value remembered as shown.
     bool PaintUnseen() override;
+    // What painting leaves besides the page: the value remembered as shown
+    // (for the suppression of repeated values), a forced print used up.
+    void RememberShown()
+    {
+        SetPrevValue(GetCurValue());
+        SetForcePrint(false);
+    }
     // The text shown for a value: the label renders it without a mask.
     virtual void GetValueForShow(TCanvas& canvas, const Variant& value, QString& text);
     // Places the text by Alignment and Angle inside rect (the inside of the
