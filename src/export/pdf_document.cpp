@@ -6,6 +6,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -61,6 +62,7 @@ void TPdfDocument::StartPage(int widthPixels, int heightPixels)
     // page's end, when the fonts and pictures the page uses are known.
     FPdf.BeginObject(FResources);
     FPageFonts.clear();
+    FPageCidFonts.clear();
     FPageImages.clear();
     FPdf.SetInContent(true);
     FPageOpen = true;
@@ -72,10 +74,12 @@ void TPdfDocument::EndPage()
     FPdf.SetInContent(false);
     FPageOpen = false;
     QByteArray resources = "<<";
-    if (!FPageFonts.isEmpty()) {
+    if (!FPageFonts.isEmpty() || !FPageCidFonts.isEmpty()) {
         resources += "/Font << ";
         for (const int i : std::as_const(FPageFonts))
             resources += "/F" + PdfInt(i) + ' ' + PdfInt(FFonts.GetFont(i)->Reference) + " 0 R ";
+        for (const int i : std::as_const(FPageCidFonts))
+            resources += "/U" + PdfInt(i) + ' ' + PdfInt(FCidFonts.Reference(i)) + " 0 R ";
         resources += ">>";
     }
     if (!FPageImages.isEmpty()) {
@@ -150,11 +154,20 @@ TPdfDocument::TTextFont& TPdfDocument::TextFont(const TFont& font)
     return FTextFonts.back();
 }
 
-void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int top)
+void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int top, const int* dx)
 {
     if (!FPageOpen)
         StartPage(0, 0);
     TTextFont& style = TextFont(font);
+    if (FEmbedFonts) {
+        char position[2 * kPdfRealMaxChars + 8];
+        char* p = PutPdfReal(position, X(left));
+        *p++ = ' ';
+        p = PutPdfReal(p, Y(top + style.Face->Ascent()));
+        std::memcpy(p, " Td ", 4);
+        ShowGlyphs(style, text, dx, QByteArrayView(position, p + 4 - position));
+        return;
+    }
     // The common case, one run in the font state's own code page, written
     // from the parts worked out once: the same lines as ShowText writes for
     // it, put together in one buffer. The baseline lies the face's ascent
@@ -229,6 +242,105 @@ void TPdfDocument::ShowText(const TFont& font, const TFontFace& face, QStringVie
     FPdf.WriteString("ET");
 }
 
+void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const int* dx, QByteArrayView position)
+{
+    ShapeText(*style.Face, text, dx, FShaped);
+    if (FShaped.RunCount == 0)
+        return;
+    static const char kHex[] = "0123456789ABCDEF";
+    const double em = style.Face->EmPixels();
+    QByteArray& out = FPdf.ContentBuffer();
+    // Shaped left-to-right text (the Indic scripts, combining marks) has
+    // glyphs that stand for several characters or stand before the ones
+    // they follow: the text as written goes with them for copying. Readers
+    // take right-to-left text from glyphs in visual order and turn it
+    // themselves, so that has each glyph's characters only.
+    const bool actualText = FShaped.Shaped && !FShaped.RightToLeft;
+    if (actualText) {
+        out.append("/Span <</ActualText ");
+        out.append(PdfTextString(text));
+        out.append(">> BDC\r\n");
+    }
+    out.append("BT\r\n");
+    out.append(style.Colour);
+    out.append("\r\n");
+    if (FShaped.ScaleX != 1) {
+        AppendPdfReal(out, FShaped.ScaleX * 100);
+        out.append(" Tz\r\n");
+    }
+    out.append(position.data(), position.size());
+    double pen = 0; // pixels from the text's left, before the stretch
+    double rise = 0; // pixels below the baseline
+    int current = -1;
+    for (const TGlyphRun& run : FShaped) {
+        const int font = FCidFonts.FontFor(FPdf, run.Font);
+        if (font < 0)
+            continue;
+        if (font != current) {
+            if (current >= 0)
+                out.append("] TJ\r\n");
+            out.append("/U");
+            out.append(PdfInt(font));
+            out.append(' ');
+            out.append(style.Size);
+            out.append(" Tf [");
+            current = font;
+            if (!FPageCidFonts.contains(font))
+                FPageCidFonts.append(font);
+        }
+        bool inString = false;
+        for (qsizetype g = 0; g < run.Glyphs.size(); ++g) {
+            const QPointF at = run.Positions[g];
+            if (at.y() != rise) {
+                // A mark above or below: the rise of the text changes.
+                if (inString)
+                    out.append('>');
+                inString = false;
+                out.append("] TJ ");
+                AppendPdfReal(out, -at.y() * kPdfUnitsPerPixel);
+                out.append(" Ts [");
+                rise = at.y();
+            }
+            // Adjustments move by thousandths of the em, against the
+            // writing direction.
+            const long adjust = std::lround((pen - at.x()) * 1000 / em);
+            if (adjust != 0) {
+                if (inString)
+                    out.append('>');
+                inString = false;
+                out.append(' ');
+                out.append(PdfInt(adjust));
+                out.append(' ');
+                pen -= adjust * em / 1000;
+            }
+            const TGlyphSource source = run.Sources[std::size_t(g)];
+            std::uint16_t cid;
+            if (FShaped.RightToLeft && source.Length > 1) {
+                // A ligature of right-to-left letters: its letters in the
+                // visual order the reader turns back.
+                QString letters = text.mid(source.Start, source.Length).toString();
+                std::reverse(letters.begin(), letters.end());
+                cid = FCidFonts.Cid(font, run.Glyphs[g], letters);
+            } else {
+                cid = FCidFonts.Cid(font, run.Glyphs[g], text.mid(source.Start, source.Length));
+            }
+            if (!inString)
+                out.append('<');
+            inString = true;
+            const char hex[4] = {kHex[cid >> 12], kHex[(cid >> 8) & 15], kHex[(cid >> 4) & 15], kHex[cid & 15]};
+            out.append(hex, 4);
+            pen += FCidFonts.Width(font, cid) * em / 1000;
+        }
+        if (inString)
+            out.append('>');
+    }
+    if (current >= 0)
+        out.append("] TJ\r\n");
+    out.append("ET\r\n");
+    if (actualText)
+        out.append("EMC\r\n");
+}
+
 void TPdfDocument::WritePicture(const QImage& picture, const QTransform& unitToPage)
 {
     if (picture.isNull() || picture.width() == 0 || picture.height() == 0)
@@ -268,6 +380,7 @@ void TPdfDocument::Finish(const TPdfInfo& info)
     if (FPageOpen)
         EndPage();
     FFonts.WriteFonts(FPdf, FCompression, FMethod);
+    FCidFonts.WriteFonts(FPdf, FCompression, FMethod);
     for (qsizetype i = 0; i < FImages.size(); ++i)
         WritePdfImage(FPdf, int(i), FImages[i].Object, FImages[i].Image, FCompression, FMethod);
 

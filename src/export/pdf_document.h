@@ -15,12 +15,14 @@
 // (1/72 inch, y upwards from the bottom), so an A4 page of 794 x 1123
 // pixels becomes a 595.5 x 842.25 point A4 page.
 
+#include "export/pdf_cid_fonts.h"
 #include "export/pdf_drawing.h"
 #include "export/pdf_filters.h"
 #include "export/pdf_fonts.h"
 #include "export/pdf_object_writer.h"
 #include "graphics/gdi_paint.h"
 #include "graphics/graphics_types.h"
+#include "graphics/text_shaping.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -51,8 +53,15 @@ public:
 
     // Ends the page in progress and starts the next one; size in report pixels.
     void StartPage(int widthPixels, int heightPixels);
-    // A text whose cell's top left corner is at (left, top).
-    void WriteText(const TFont& font, QStringView text, int left, int top);
+    // Embedded Unicode fonts (the default of the filter): every text is
+    // drawn glyph by glyph from embedded subsets of the faces the page used.
+    // Off: the classic standard and code-page fonts.
+    void SetEmbedFonts(bool value) { FEmbedFonts = value; }
+    bool EmbedFonts() const { return FEmbedFonts; }
+
+    // A text whose cell's top left corner is at (left, top); dx: the advance
+    // of each UTF-16 unit, or nullptr for the face's own.
+    void WriteText(const TFont& font, QStringView text, int left, int top, const int* dx = nullptr);
     // A text record with whatever it needs beyond that: rotation, scaling,
     // underline and strike-out, its backgrounds and its clip rectangle.
     void WriteTextRun(const TPdfText& text);
@@ -70,6 +79,7 @@ public:
 
     int PageCount() const { return FPageCount; }
     const TKVXPDFFonts& Fonts() const { return FFonts; }
+    const TPdfCidFonts& CidFonts() const { return FCidFonts; }
 
 private:
     // What every text in one font state shares, worked out on the first
@@ -105,6 +115,9 @@ private:
     // The text operators from "BT" to "ET"; position places the first run
     // ("x y Td").
     void ShowText(const TFont& font, const TFontFace& face, QStringView text, const QByteArray& position);
+    // The same with the embedded fonts: the text's glyphs at the report's
+    // advances (position: "x y Td " placing the baseline's left end).
+    void ShowGlyphs(const TTextFont& style, QStringView text, const int* dx, QByteArrayView position);
     // Page pixels to PDF units (y upwards from the page's bottom).
     QTransform PageToPdf() const;
     // The path's construction operators, in PDF units.
@@ -137,6 +150,10 @@ private:
     // The objects of the page in progress.
     int FContents = 0, FLength = 0, FProcSet = 0, FResources = 0;
     QList<int> FPageFonts; // indexes into FFonts used on the page
+    QList<int> FPageCidFonts; // indexes into FCidFonts used on the page
+    bool FEmbedFonts = false;
+    TPdfCidFonts FCidFonts;
+    TShapedText FShaped; // reused from text to text
     QList<int> FPageImages; // indexes into FImages used on the page
     std::vector<TTextFont> FTextFonts;
     std::size_t FLastTextFont = 0; // the entry found last

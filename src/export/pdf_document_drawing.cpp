@@ -253,7 +253,9 @@ void TPdfDocument::WriteTextRun(const TPdfText& text)
         FPdf.WriteString("0 " + PdfReal(-face->Descent() * k) + ' ' + PdfReal(width) + ' ' + PdfReal(face->Height() * k)
             + " re f");
     }
-    if (!text.Text.isEmpty()) {
+    if (!text.Text.isEmpty() && FEmbedFonts) {
+        ShowGlyphs(TextFont(font), text.Text, nullptr, "0 0 Td ");
+    } else if (!text.Text.isEmpty()) {
         // The characters' own widths would end the text a little before or
         // after the report's whole-pixel advances; character spacing
         // spreads the difference, so the text ends where the report

@@ -109,6 +109,7 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
     TExportFile file(fileName);
     TPdfDocument pdf([&file](QByteArrayView bytes) { file.Write(bytes); }, FCompression, FCompressionMethod,
         CodePage);
+    pdf.SetEmbedFonts(FEmbedFonts);
     struct TDraw {
         TPdfDocument& Pdf;
         void operator()(const TPdfShape& shape) { Pdf.WriteShape(shape); }

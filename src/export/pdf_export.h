@@ -27,6 +27,7 @@ class TKVXExportToPDF : public TKVXExportAttributes {
     Q_PROPERTY(vorel::TKVXPDFEnums::TKVXECompression Compression READ Compression WRITE SetCompression)
     Q_PROPERTY(vorel::TKVXPDFEnums::TKVXECompressionMethod CompressionMethod READ CompressionMethod WRITE
             SetCompressionMethod)
+    Q_PROPERTY(bool EmbedFonts READ EmbedFonts WRITE SetEmbedFonts)
 public:
     Q_INVOKABLE explicit TKVXExportToPDF(QObject* owner = nullptr);
     ~TKVXExportToPDF() override;
@@ -39,6 +40,11 @@ public:
     // The zlib effort of seFlate (default cmNormal).
     TKVXECompressionMethod CompressionMethod() const { return FCompressionMethod; }
     void SetCompressionMethod(TKVXECompressionMethod value) { FCompressionMethod = value; }
+    // Every face embedded as a Unicode subset, text in every script (the
+    // default); false: the classic standard fonts, unembedded, where a
+    // text fits their encodings.
+    bool EmbedFonts() const { return FEmbedFonts; }
+    void SetEmbedFonts(bool value) { FEmbedFonts = value; }
 
     // The creation date written into the document information; the time
     // of writing when not valid (the default).
@@ -75,6 +81,7 @@ private:
 
     TKVXECompression FCompression = seASCIIHex;
     TKVXECompressionMethod FCompressionMethod = cmNormal;
+    bool FEmbedFonts = true;
     std::vector<TSegment> FSegments;
     TPdfDrawingCollector FDrawings;
     int FWrittenPages = 0;

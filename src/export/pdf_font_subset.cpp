@@ -2,8 +2,12 @@
 
 #include "foundation/byte_io.h"
 
+#include <QPainterPath>
+
 #include <algorithm>
+#include <cmath>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace vorel {
@@ -111,6 +115,65 @@ QByteArray Format4(const std::vector<std::pair<char16_t, std::uint16_t>>& map)
     return out;
 }
 
+// A Windows Unicode cmap of the characters, each with its glyph's new
+// number (newGlyph returns -1 for glyphs not kept).
+template <typename NewGlyph>
+QByteArray UnicodeCmap(const QList<TPdfGlyphChar>& chars, NewGlyph newGlyph)
+{
+    std::vector<std::pair<char16_t, std::uint16_t>> map;
+    for (const TPdfGlyphChar& c : chars) {
+        const int g = c.Glyph != 0 ? newGlyph(c.Glyph) : -1;
+        if (g >= 0 && c.Char != 0)
+            map.emplace_back(c.Char, std::uint16_t(g));
+    }
+    std::sort(map.begin(), map.end());
+    map.erase(std::unique(map.begin(), map.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+        map.end());
+    QByteArray cmap;
+    writeU16be(cmap, 0); // version
+    writeU16be(cmap, 1); // one subtable
+    writeU16be(cmap, 3); // Windows
+    writeU16be(cmap, 1); // Unicode BMP
+    writeU32be(cmap, 12);
+    cmap.append(Format4(map));
+    return cmap;
+}
+
+// A TrueType file of the tables, with its directory and checksums.
+QByteArray AssembleTrueType(const std::map<std::uint32_t, QByteArray>& tables)
+{
+    const int n = int(tables.size());
+    int power = 1, log2 = 0;
+    while (power * 2 <= n) {
+        power *= 2;
+        ++log2;
+    }
+    QByteArray out;
+    writeU32be(out, 0x00010000); // TrueType outlines
+    writeU16be(out, std::uint16_t(n));
+    writeU16be(out, std::uint16_t(power * 16));
+    writeU16be(out, std::uint16_t(log2));
+    writeU16be(out, std::uint16_t(n * 16 - power * 16));
+    std::uint32_t offset = std::uint32_t(12 + 16 * n);
+    qsizetype headAt = -1;
+    for (const auto& [tag, data] : tables) { // std::map: ascending tags, as the directory must be
+        writeU32be(out, tag);
+        writeU32be(out, TableChecksum(data));
+        writeU32be(out, offset);
+        writeU32be(out, std::uint32_t(data.size()));
+        if (tag == Tag("head"))
+            headAt = offset;
+        offset += std::uint32_t((data.size() + 3) & ~qsizetype(3));
+    }
+    for (const auto& [tag, data] : tables) {
+        out.append(data);
+        out.append((4 - data.size() % 4) % 4, '\0');
+    }
+    if (headAt >= 0)
+        patchU32be(out, int(headAt + 8), 0xB1B0AFBAu - TableChecksum(out));
+    return out;
+}
+
 } // namespace
 
 QByteArray SubsetTrueTypeTables(const std::function<QByteArray(const char* tag)>& table,
@@ -196,21 +259,9 @@ QByteArray SubsetTrueTypeTables(const std::function<QByteArray(const char* tag)>
     PatchU16be(maxp, 4, std::uint16_t(order.size()));
     PatchU16be(hhea, 34, std::uint16_t(order.size()));
 
-    std::vector<std::pair<char16_t, std::uint16_t>> map;
-    for (const TPdfGlyphChar& c : chars) {
-        if (c.Glyph != 0 && c.Glyph < std::uint32_t(numGlyphs))
-            map.emplace_back(c.Char, std::uint16_t(newIndex[c.Glyph]));
-    }
-    std::sort(map.begin(), map.end());
-    map.erase(std::unique(map.begin(), map.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
-        map.end());
-    QByteArray cmap;
-    writeU16be(cmap, 0); // version
-    writeU16be(cmap, 1); // one subtable
-    writeU16be(cmap, 3); // Windows
-    writeU16be(cmap, 1); // Unicode BMP
-    writeU32be(cmap, 12);
-    cmap.append(Format4(map));
+    const QByteArray cmap = UnicodeCmap(chars, [&](std::uint32_t g) {
+        return g < std::uint32_t(numGlyphs) ? newIndex[g] : -1;
+    });
 
     QByteArray post = table("post");
     if (post.size() >= 32) {
@@ -236,36 +287,7 @@ QByteArray SubsetTrueTypeTables(const std::function<QByteArray(const char* tag)>
             tables[Tag(tag)] = data;
     }
 
-    const int n = int(tables.size());
-    int power = 1, log2 = 0;
-    while (power * 2 <= n) {
-        power *= 2;
-        ++log2;
-    }
-    QByteArray out;
-    writeU32be(out, 0x00010000); // TrueType outlines
-    writeU16be(out, std::uint16_t(n));
-    writeU16be(out, std::uint16_t(power * 16));
-    writeU16be(out, std::uint16_t(log2));
-    writeU16be(out, std::uint16_t(n * 16 - power * 16));
-    std::uint32_t offset = std::uint32_t(12 + 16 * n);
-    qsizetype headAt = -1;
-    for (const auto& [tag, data] : tables) { // std::map: ascending tags, as the directory must be
-        writeU32be(out, tag);
-        writeU32be(out, TableChecksum(data));
-        writeU32be(out, offset);
-        writeU32be(out, std::uint32_t(data.size()));
-        if (tag == Tag("head"))
-            headAt = offset;
-        offset += std::uint32_t((data.size() + 3) & ~qsizetype(3));
-    }
-    for (const auto& [tag, data] : tables) {
-        out.append(data);
-        out.append((4 - data.size() % 4) % 4, '\0');
-    }
-    if (headAt >= 0)
-        patchU32be(out, int(headAt + 8), 0xB1B0AFBAu - TableChecksum(out));
-    return out;
+    return AssembleTrueType(tables);
 }
 
 QByteArray SubsetTrueTypeFont(const QRawFont& face, const QList<TPdfGlyphChar>& chars)
@@ -273,6 +295,211 @@ QByteArray SubsetTrueTypeFont(const QRawFont& face, const QList<TPdfGlyphChar>& 
     if (!face.isValid())
         return {};
     return SubsetTrueTypeTables([&face](const char* tag) { return face.fontTable(tag); }, chars);
+}
+
+namespace {
+
+// One contour point of a TrueType outline, in font units (y up).
+struct TOutlinePoint {
+    int X = 0;
+    int Y = 0;
+    bool OnCurve = true;
+};
+
+// A cubic Bézier as quadratic pieces: each piece's control point is where
+// the cubic's two tangents would meet on average; a piece is split until it
+// lies within a font unit of the cubic.
+void CubicToQuadratics(QPointF p0, QPointF p1, QPointF p2, QPointF p3, int depth,
+    const std::function<void(QPointF control, QPointF end)>& output)
+{
+    const QPointF bend = p3 - 3 * p2 + 3 * p1 - p0;
+    const double error = std::hypot(bend.x(), bend.y()) * std::sqrt(3.0) / 36;
+    if (error <= 1 || depth >= 6) {
+        output((3 * (p1 + p2) - p0 - p3) / 4, p3);
+        return;
+    }
+    const QPointF a = (p0 + p1) / 2, b = (p1 + p2) / 2, c = (p2 + p3) / 2;
+    const QPointF ab = (a + b) / 2, bc = (b + c) / 2, mid = (ab + bc) / 2;
+    CubicToQuadratics(p0, a, ab, mid, depth + 1, output);
+    CubicToQuadratics(mid, bc, c, p3, depth + 1, output);
+}
+
+// The contours of a glyph path (pixels at an em of unitsPerEm, y down).
+std::vector<std::vector<TOutlinePoint>> Contours(const QPainterPath& path)
+{
+    std::vector<std::vector<TOutlinePoint>> contours;
+    auto point = [](QPointF p, bool on) { return TOutlinePoint{int(std::lround(p.x())), int(std::lround(-p.y())), on}; };
+    QPointF last;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.type == QPainterPath::MoveToElement) {
+            contours.emplace_back();
+            contours.back().push_back(point(e, true));
+            last = e;
+        } else if (e.type == QPainterPath::LineToElement) {
+            if (contours.empty())
+                contours.emplace_back();
+            contours.back().push_back(point(e, true));
+            last = e;
+        } else if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
+            if (contours.empty())
+                contours.emplace_back();
+            const QPointF c2 = path.elementAt(i + 1), end = path.elementAt(i + 2);
+            CubicToQuadratics(last, e, c2, end, 0, [&](QPointF control, QPointF to) {
+                contours.back().push_back(point(control, false));
+                contours.back().push_back(point(to, true));
+            });
+            last = end;
+            i += 2;
+        }
+    }
+    for (auto& contour : contours) {
+        // A closed figure repeats its first point at its end.
+        if (contour.size() > 1 && contour.back().OnCurve && contour.back().X == contour.front().X
+            && contour.back().Y == contour.front().Y)
+            contour.pop_back();
+    }
+    std::erase_if(contours, [](const auto& contour) { return contour.size() < 2; });
+    return contours;
+}
+
+} // namespace
+
+QByteArray TrueTypeFromOutlines(const QRawFont& face, const QList<TPdfGlyphChar>& chars)
+{
+    if (!face.isValid())
+        return {};
+    QRawFont font = face;
+    const int unitsPerEm = std::max(16, int(std::lround(face.unitsPerEm())));
+    font.setPixelSize(unitsPerEm);
+    QByteArray head = face.fontTable("head");
+    QByteArray hhea = face.fontTable("hhea");
+    if (head.size() < 54 || hhea.size() < 36)
+        return {};
+
+    std::vector<std::uint32_t> order{0};
+    for (const TPdfGlyphChar& c : chars)
+        order.push_back(c.Glyph);
+    if (order.size() > 0xFFFF)
+        return {};
+
+    QByteArray glyf, loca, hmtx;
+    int xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+    bool anyBox = false;
+    std::size_t maxPoints = 0, maxContours = 0;
+    int advanceMax = 0;
+    for (const std::uint32_t g : order) {
+        writeU32be(loca, std::uint32_t(glyf.size()));
+        const quint32 glyph = g;
+        QPointF advance;
+        font.advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics);
+        const int width = std::max(0, int(std::lround(advance.x())));
+        advanceMax = std::max(advanceMax, width);
+        const auto contours = Contours(font.pathForGlyph(glyph));
+        int left = 0;
+        if (!contours.empty()) {
+            int x0 = contours[0][0].X, y0 = contours[0][0].Y, x1 = x0, y1 = y0;
+            std::size_t points = 0;
+            for (const auto& contour : contours)
+                for (const TOutlinePoint& p : contour) {
+                    x0 = std::min(x0, p.X), x1 = std::max(x1, p.X), y0 = std::min(y0, p.Y), y1 = std::max(y1, p.Y);
+                    ++points;
+                }
+            maxPoints = std::max(maxPoints, points);
+            maxContours = std::max(maxContours, contours.size());
+            if (points > 0xFFFF)
+                return {};
+            left = x0;
+            writeU16be(glyf, std::uint16_t(contours.size()));
+            for (const int v : {x0, y0, x1, y1})
+                writeU16be(glyf, std::uint16_t(std::int16_t(v)));
+            std::size_t end = 0;
+            for (const auto& contour : contours) {
+                end += contour.size();
+                writeU16be(glyf, std::uint16_t(end - 1));
+            }
+            writeU16be(glyf, 0); // no instructions
+            for (const auto& contour : contours)
+                for (const TOutlinePoint& p : contour)
+                    glyf.append(char(p.OnCurve ? 1 : 0));
+            // Coordinates as 16-bit steps from the point before.
+            int x = 0;
+            for (const auto& contour : contours)
+                for (const TOutlinePoint& p : contour) {
+                    writeU16be(glyf, std::uint16_t(std::int16_t(p.X - x)));
+                    x = p.X;
+                }
+            int y = 0;
+            for (const auto& contour : contours)
+                for (const TOutlinePoint& p : contour) {
+                    writeU16be(glyf, std::uint16_t(std::int16_t(p.Y - y)));
+                    y = p.Y;
+                }
+            glyf.append((4 - glyf.size() % 4) % 4, '\0');
+            if (!anyBox)
+                xMin = x0, yMin = y0, xMax = x1, yMax = y1;
+            xMin = std::min(xMin, x0), yMin = std::min(yMin, y0), xMax = std::max(xMax, x1), yMax = std::max(yMax, y1);
+            anyBox = true;
+        }
+        writeU16be(hmtx, std::uint16_t(width));
+        writeU16be(hmtx, std::uint16_t(std::int16_t(left)));
+    }
+    writeU32be(loca, std::uint32_t(glyf.size()));
+
+    patchU32be(head, 8, 0); // checkSumAdjustment, computed over the whole file
+    PatchU16be(head, 18, std::uint16_t(unitsPerEm));
+    PatchU16be(head, 36, std::uint16_t(std::int16_t(xMin)));
+    PatchU16be(head, 38, std::uint16_t(std::int16_t(yMin)));
+    PatchU16be(head, 40, std::uint16_t(std::int16_t(xMax)));
+    PatchU16be(head, 42, std::uint16_t(std::int16_t(yMax)));
+    PatchU16be(head, 50, 1); // long loca offsets
+    PatchU16be(head, 52, 0); // glyph data format
+    PatchU16be(hhea, 10, std::uint16_t(advanceMax));
+    PatchU16be(hhea, 34, std::uint16_t(order.size()));
+
+    QByteArray maxp;
+    writeU32be(maxp, 0x00010000); // version 1.0: TrueType outlines
+    writeU16be(maxp, std::uint16_t(order.size()));
+    writeU16be(maxp, std::uint16_t(maxPoints));
+    writeU16be(maxp, std::uint16_t(maxContours));
+    writeU16be(maxp, 0); // maxCompositePoints
+    writeU16be(maxp, 0); // maxCompositeContours
+    writeU16be(maxp, 2); // maxZones
+    for (int i = 0; i < 7; ++i) // twilight points, storage, function and instruction defs, stack, instructions
+        writeU16be(maxp, 0);
+    writeU16be(maxp, 0); // maxComponentElements
+    writeU16be(maxp, 0); // maxComponentDepth
+
+    QByteArray post = face.fontTable("post");
+    if (post.size() >= 32) {
+        post.truncate(32);
+        patchU32be(post, 0, 0x00030000);
+    } else {
+        post = QByteArray(32, '\0');
+        patchU32be(post, 0, 0x00030000);
+    }
+
+    std::map<std::uint32_t, QByteArray> tables;
+    tables[Tag("head")] = head;
+    tables[Tag("hhea")] = hhea;
+    tables[Tag("maxp")] = maxp;
+    tables[Tag("loca")] = loca;
+    tables[Tag("glyf")] = glyf;
+    tables[Tag("hmtx")] = hmtx;
+    tables[Tag("post")] = post;
+    std::unordered_map<std::uint32_t, int> newIndex;
+    for (std::size_t i = order.size(); i-- > 1;)
+        newIndex[order[i]] = int(i);
+    tables[Tag("cmap")] = UnicodeCmap(chars, [&](std::uint32_t g) {
+        const auto at = newIndex.find(g);
+        return at == newIndex.end() ? -1 : at->second;
+    });
+    for (const char* tag : {"OS/2", "name"}) {
+        QByteArray data = face.fontTable(tag);
+        if (!data.isEmpty())
+            tables[Tag(tag)] = data;
+    }
+    return AssembleTrueType(tables);
 }
 
 } // namespace vorel

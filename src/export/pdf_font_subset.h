@@ -33,4 +33,11 @@ QByteArray SubsetTrueTypeFont(const QRawFont& face, const QList<TPdfGlyphChar>& 
 QByteArray SubsetTrueTypeTables(const std::function<QByteArray(const char* tag)>& table,
     const QList<TPdfGlyphChar>& chars);
 
+// A TrueType font built from the glyph outlines of any face Qt can load
+// (OpenType CFF faces among them: PDF's CID fonts take TrueType outlines
+// most widely): the glyphs of chars in their order after .notdef, cubic
+// curves as quadratic ones within a font unit, no hinting. Empty when the
+// face has no head or hhea table or too many glyphs.
+QByteArray TrueTypeFromOutlines(const QRawFont& face, const QList<TPdfGlyphChar>& chars);
+
 } // namespace vorel

@@ -236,17 +236,21 @@ void TKVXPDFFonts::WriteWidths(TPdfWriter& pdf, const TKVXPDFFont& font) const
 
 QString TKVXPDFFonts::SubsetTag(int index) const
 {
+    const TKVXPDFFont& font = *FFonts[std::size_t(index)];
+    return QString::fromLatin1(PdfSubsetTag(font.FaceName.toUtf8() + '/' + QByteArray::number(int(font.Style)) + '/'
+        + QByteArray::number(font.Charset) + '/' + QByteArray::number(index)));
+}
+
+QByteArray PdfSubsetTag(QByteArrayView key)
+{
     // Six capitals that differ from font to font and stay the same from run
     // to run (FNV-1a of what makes the subset).
-    const TKVXPDFFont& font = *FFonts[std::size_t(index)];
-    const QByteArray key = font.FaceName.toUtf8() + '/' + QByteArray::number(int(font.Style)) + '/'
-        + QByteArray::number(font.Charset) + '/' + QByteArray::number(index);
     std::uint32_t hash = 2166136261u;
     for (const char c : key)
         hash = (hash ^ std::uint8_t(c)) * 16777619u;
-    QString tag;
+    QByteArray tag;
     for (int i = 0; i < 6; ++i) {
-        tag += QChar(u'A' + hash % 26);
+        tag += char('A' + hash % 26);
         hash /= 26;
     }
     return tag;
@@ -289,6 +293,12 @@ void TKVXPDFFonts::WriteDescriptor(TPdfWriter& pdf, const TKVXPDFFont& font, int
 
 void TKVXPDFFonts::WriteFontFile(TPdfWriter& pdf, const TKVXPDFFont&, int file, const QByteArray& data,
     TKVXECompression compression, TKVXECompressionMethod method) const
+{
+    WritePdfFontFile(pdf, file, data, compression, method);
+}
+
+void WritePdfFontFile(TPdfWriter& pdf, int file, const QByteArray& data, TKVXECompression compression,
+    TKVXECompressionMethod method)
 {
     const QByteArray encoded = EncodeStream(data, compression, method);
     pdf.BeginObject(file);

@@ -108,6 +108,12 @@ private:
     std::vector<std::unique_ptr<TKVXPDFFont>> FFonts;
 };
 
+// Six capitals naming a font subset, the same for the same key on every run.
+QByteArray PdfSubsetTag(QByteArrayView key);
+// A TrueType font file object (/FontFile2) holding data, encoded by compression.
+void WritePdfFontFile(TPdfWriter& pdf, int file, const QByteArray& data, TKVXECompression compression,
+    TKVXECompressionMethod method);
+
 // The characters of the width table of every non-standard font: codes 32 to
 // 255 of its code page.
 constexpr int kPdfFirstChar = 32;

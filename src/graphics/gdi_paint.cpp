@@ -1,5 +1,7 @@
 #include "graphics/gdi_paint.h"
 
+#include "graphics/text_shaping.h"
+
 #include "graphics/canvas.h"
 #include "graphics/graphics_types.h"
 
@@ -412,46 +414,25 @@ void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, 
         FPainter.fillRect(QRectF(left, baseline - face.Ascent(), width, face.Height()), RgbToQColor(State.BkColor));
 
     const QColor color = RgbToQColor(State.TextColor);
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
-    glyphs.reserve(n);
-    positions.reserve(n);
-    qreal x = left;
-    bool fallback = false;
-    for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = text[i].unicode();
-        if (text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate())
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-        const std::uint32_t glyph = c >= 0x20 ? face.GlyphIndex(c) : 0;
-        if (glyph != 0) {
-            glyphs.append(glyph);
-            positions.append(QPointF(x, baseline));
-        } else if (c > 0x20) {
-            fallback = true;
-        }
-        x += advances[i];
-        if (c >= 0x10000)
-            x += advances[++i];
-    }
     FPainter.setPen(color);
-    if (!glyphs.isEmpty() && face.RawFont().isValid())
-        DrawGlyphs(FPainter, face.RawFont(), glyphs, positions, color);
-    if (fallback) {
-        // Characters the face lacks: Qt's fallback face, one at a time at
-        // the positions the advances give.
-        FPainter.setFont(face.QtFont());
-        qreal fx = left;
-        for (qsizetype i = 0; i < n; ++i) {
-            char32_t c = text[i].unicode();
-            const bool pair = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
-            if (pair)
-                c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            if (c > 0x20 && face.GlyphIndex(c) == 0)
-                FPainter.drawText(QPointF(fx, baseline), text.mid(i, pair ? 2 : 1).toString());
-            fx += advances[i];
-            if (pair)
-                fx += advances[++i];
-        }
+    // The same glyphs at the same places as every other device draws them.
+    thread_local TShapedText shaped;
+    ShapeText(face, text, advances.data(), shaped);
+    if (shaped.ScaleX != 1) {
+        FPainter.translate(left, baseline);
+        FPainter.scale(shaped.ScaleX, 1);
+        FPainter.translate(-left, -baseline);
+    }
+    for (const TGlyphRun& run : shaped) {
+        QList<QPointF> positions = run.Positions;
+        for (QPointF& p : positions)
+            p += QPointF(left, baseline);
+        DrawGlyphs(FPainter, *run.Font, run.Glyphs, positions, color);
+    }
+    if (shaped.ScaleX != 1) {
+        FPainter.translate(left, baseline);
+        FPainter.scale(1 / shaped.ScaleX, 1);
+        FPainter.translate(-left, -baseline);
     }
     if (font.Underline || font.StrikeOut) {
         const qreal thickness = std::max<qreal>(1.0, std::round(face.EmPixels() / 14.0));

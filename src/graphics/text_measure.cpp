@@ -5,7 +5,9 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QTextLayout>
 #include <cmath>
+#include <cstdio>
 
 namespace vorel {
 
@@ -245,6 +247,49 @@ int TFontFace::CharWidthSlow(char32_t c) const
     return it->second.first;
 }
 
+const QRawFont* TFontFace::InternFont(const QRawFont& font) const
+{
+    if (!font.isValid())
+        return nullptr;
+    auto same = [&font](const QRawFont& held) {
+        return held.familyName() == font.familyName() && held.styleName() == font.styleName()
+            && held.weight() == font.weight() && held.style() == font.style();
+    };
+    if (FRaw.isValid() && same(FRaw))
+        return &FRaw;
+    for (const std::unique_ptr<QRawFont>& held : FFallbackFonts)
+        if (same(*held))
+            return held.get();
+    auto copy = std::make_unique<QRawFont>(font);
+    copy->setPixelSize(FEmPixels);
+    FFallbackFonts.push_back(std::move(copy));
+    return FFallbackFonts.back().get();
+}
+
+TFontFace::TFallbackGlyph TFontFace::FallbackGlyph(char32_t c) const
+{
+    if (const auto found = FFallbackGlyphs.find(c); found != FFallbackGlyphs.end())
+        return found->second;
+    // Qt's layout picks the face fontconfig offers for the character, as
+    // it does when the advance was measured (FallbackAdvance).
+    TFallbackGlyph result;
+    const char32_t chars[1] = {c};
+    QTextLayout layout(QString::fromUcs4(chars, 1), FFont);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QList<quint32> glyphs = run.glyphIndexes();
+        if (!glyphs.isEmpty() && glyphs.first() != 0) {
+            result.Font = InternFont(run.rawFont());
+            result.Glyph = glyphs.first();
+            break;
+        }
+    }
+    FFallbackGlyphs.emplace(c, result);
+    return result;
+}
+
 std::uint32_t TFontFace::GlyphIndex(char32_t c) const
 {
     if (c < 0x10000)
@@ -394,8 +439,34 @@ std::unordered_map<TFontRequest, TFontFacePtr, RequestHash>& Cache()
 
 } // namespace
 
+namespace {
+
+// Qt notes on standard error each time it passes over a face that lacks a
+// script's layout tables on its way to the fallback face that has them
+// ("OpenType support missing for ..."). Falling back is what a report
+// with Hebrew text in Arial asks for, so the note is dropped; every other
+// message goes where it went.
+QtMessageHandler gPreviousHandler = nullptr;
+
+void FilterFallbackNotes(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.contains(QLatin1String("OpenType support missing for")))
+        return;
+    if (gPreviousHandler)
+        gPreviousHandler(type, context, message);
+    else
+        std::fputs(qPrintable(qFormatLogMessage(type, context, message) + u'\n'), stderr);
+}
+
+} // namespace
+
 TFontFacePtr TTextMeasurer::Face(const TFontRequest& request)
 {
+    static const bool filtered = [] {
+        gPreviousHandler = qInstallMessageHandler(FilterFallbackNotes);
+        return true;
+    }();
+    Q_UNUSED(filtered);
     auto& cache = Cache();
     auto it = cache.find(request);
     if (it != cache.end())

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 namespace vorel {
 
@@ -75,6 +76,17 @@ public:
     std::uint32_t GlyphIndex(char32_t c) const;
 
     const QRawFont& RawFont() const { return FRaw; }
+    // A character the face lacks, from the face Qt and fontconfig fall back
+    // to: that font (held by this face, at its em size) and its glyph; a
+    // null font when no installed face has the character.
+    struct TFallbackGlyph {
+        const QRawFont* Font = nullptr;
+        std::uint32_t Glyph = 0;
+    };
+    TFallbackGlyph FallbackGlyph(char32_t c) const;
+    // The font held by this face that stands for font (the face itself, or
+    // a fallback face), at this face's em size: equal fonts, one pointer.
+    const QRawFont* InternFont(const QRawFont& font) const;
     // A QFont for the same face and size (fallback glyphs, consumers that
     // need one), with the given decorations.
     QFont QtFont(bool underline = false, bool strikeOut = false) const;
@@ -106,6 +118,8 @@ private:
     mutable std::array<std::unique_ptr<Page>, 256> FPages; // the Basic Multilingual Plane
     const std::int32_t* FLatin = nullptr; // FPages[0]'s advances, filled at construction
     mutable std::unordered_map<char32_t, std::pair<int, std::uint32_t>> FAstral;
+    mutable std::vector<std::unique_ptr<QRawFont>> FFallbackFonts;
+    mutable std::unordered_map<char32_t, TFallbackGlyph> FFallbackGlyphs;
 };
 
 using TFontFacePtr = std::shared_ptr<const TFontFace>;

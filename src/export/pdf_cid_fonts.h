@@ -1,0 +1,68 @@
+#pragma once
+// The embedded Unicode fonts of a PDF file: one Type 0 font (Identity-H
+// encoding, a CIDFontType2 descendant) per face the pages draw glyphs from,
+// the report's faces and the fallback faces alike. Each glyph gets a CID on
+// first use (1, 2, ... in that order); the embedded TrueType subset holds
+// exactly those glyphs under the same numbers (CIDToGIDMap /Identity), its
+// widths are the face's own, and a ToUnicode map gives each CID the text it
+// shows, so the PDF's text copies and searches.
+//
+// Faces with TrueType outlines are subset from their own tables (outlines
+// and hinting as they are); faces with other outlines (OpenType CFF, as the
+// CJK faces have) are embedded as TrueType built from their glyph outlines.
+// BaseFont is the subset tag and the face's PostScript name
+// ("ABCDEF+DejaVuSans").
+
+#include "export/pdf_filters.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QRawFont>
+#include <QString>
+#include <QStringView>
+#include <memory>
+#include <vector>
+
+namespace vorel {
+
+class TPdfWriter;
+
+class TPdfCidFonts {
+public:
+    TPdfCidFonts();
+    TPdfCidFonts(const TPdfCidFonts&) = delete;
+    TPdfCidFonts& operator=(const TPdfCidFonts&) = delete;
+    ~TPdfCidFonts();
+
+    // The index of the entry for font, made when there is none (its font
+    // object takes pdf's next object number). font is held by a face and
+    // stays at one address while the face lives; -1 for an invalid font.
+    int FontFor(TPdfWriter& pdf, const QRawFont* font);
+    // The CID of glyph in entry index, given on first use together with the
+    // text it shows (ignored after that).
+    std::uint16_t Cid(int index, std::uint32_t glyph, QStringView unicode);
+    // The advance of a CID as the font's /W states it, in 1/1000 em.
+    int Width(int index, std::uint16_t cid) const;
+    int Reference(int index) const;
+    int Count() const { return int(FFonts.size()); }
+    // The face's PostScript name as BaseFont writes it after the tag.
+    QByteArray PostScriptName(int index) const;
+
+    // Writes every font: the Type 0 font, its CIDFont, descriptor, font
+    // file and ToUnicode objects. compression encodes the font files and maps.
+    void WriteFonts(TPdfWriter& pdf, TKVXECompression compression, TKVXECompressionMethod method) const;
+
+private:
+    struct TEntry;
+    std::vector<std::unique_ptr<TEntry>> FFonts;
+    QHash<const QRawFont*, int> FByAddress;
+    QHash<QString, int> FByIdentity;
+    const QRawFont* FLastAddress = nullptr;
+    int FLast = -1;
+};
+
+// A face's PostScript name from its name table (name 6), else its family and
+// style; only the characters a PDF name keeps plainly.
+QByteArray FacePostScriptName(const QRawFont& font);
+
+} // namespace vorel
