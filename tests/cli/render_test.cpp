@@ -241,11 +241,12 @@ TEST_F(RenderTest, PdfIsFlateCompressedUnlessAnOptionSaysOtherwiseAlsoFromAPrepa
     ToolRun run = Run({QStringLiteral("formats"), QStringLiteral("--options"), QStringLiteral("PDF")});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     const QStringList lines = run.Out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3) << run.Out.toStdString(); // a heading, then render's options with render's defaults
+    ASSERT_EQ(lines.size(), 4) << run.Out.toStdString(); // a heading, then render's options with render's defaults
     EXPECT_EQ(lines[1].simplified(), QStringLiteral("Compression TKVXECompression seFlate seASCIIHex, seASCII85, seLZW, "
                                                     "seDCT, seFlate"));
     EXPECT_EQ(lines[2].simplified(), QStringLiteral("CompressionMethod TKVXECompressionMethod cmFastest cmFastest, "
                                                     "cmNormal, cmMaxCompress"));
+    EXPECT_EQ(lines[3].simplified(), QStringLiteral("EmbedFonts boolean true true, false, yes, no, 1, 0"));
     EXPECT_EQ(Run({QStringLiteral("formats"), QStringLiteral("--options=zpg")}).Out,
               QStringLiteral("zpg (prepared report): no options\n"));
     run = Run({QStringLiteral("formats"), QStringLiteral("--options"), QStringLiteral("doc")});
