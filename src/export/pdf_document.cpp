@@ -336,6 +336,11 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
     }
     if (current >= 0)
         out.append("] TJ\r\n");
+    // Scaling and rise belong to the graphics state: they outlast the text object.
+    if (rise != 0)
+        out.append("0 Ts\r\n");
+    if (FShaped.ScaleX != 1)
+        out.append("100 Tz\r\n");
     out.append("ET\r\n");
     if (actualText)
         out.append("EMC\r\n");

@@ -114,9 +114,17 @@ void LayOut(const TFontFace& face, QStringView text, TShapedText& out)
 
     // Which characters each glyph shows, for copying and searching: the
     // glyphs the layout gives each character's range.
+    // A glyph is known by its font, its number and its place: two equal
+    // letters are two glyphs at two places, a ligature one glyph at one.
     struct TKey {
         const QRawFont* Font;
         quint32 Glyph;
+        QPointF At;
+        bool operator==(const TKey& o) const
+        {
+            return Font == o.Font && Glyph == o.Glyph && std::abs(At.x() - o.At.x()) < 0.01
+                && std::abs(At.y() - o.At.y()) < 0.01;
+        }
     };
     std::vector<std::pair<TKey, TGlyphSource>> sources;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -125,12 +133,22 @@ void LayOut(const TFontFace& face, QStringView text, TShapedText& out)
         const int length = pair ? 2 : 1;
         for (const QGlyphRun& part : layout.glyphRuns(int(i), length)) {
             const QRawFont* font = face.InternFont(part.rawFont());
-            for (const quint32 glyph : part.glyphIndexes()) {
+            const QList<quint32> glyphs = part.glyphIndexes();
+            const QList<QPointF> places = part.positions();
+            for (qsizetype g = 0; g < glyphs.size() && g < places.size(); ++g) {
+                const TKey glyph{font, glyphs[g], places[g]};
                 bool known = false;
-                for (const auto& [key, source] : sources)
-                    known = known || (key.Font == font && key.Glyph == glyph);
+                for (auto& [key, source] : sources) {
+                    if (!(key == glyph))
+                        continue;
+                    known = true;
+                    // A ligature: the glyph shows this character too.
+                    if (source.Start + source.Length == int(i))
+                        source.Length += length;
+                    break;
+                }
                 if (!known)
-                    sources.push_back({{font, glyph}, {int(i), length}});
+                    sources.push_back({glyph, {int(i), length}});
             }
         }
         if (pair)
@@ -154,8 +172,9 @@ void LayOut(const TFontFace& face, QStringView text, TShapedText& out)
             run.Glyphs.append(glyphs[g]);
             run.Positions.append(p);
             TGlyphSource source;
+            const TKey glyph{font, glyphs[g], positions[g]};
             for (const auto& [key, known] : sources)
-                if (key.Font == font && key.Glyph == glyphs[g]) {
+                if (key == glyph) {
                     source = known;
                     break;
                 }
