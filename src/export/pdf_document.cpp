@@ -7,6 +7,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -272,6 +273,10 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
     double pen = 0; // pixels from the text's left, before the stretch
     double rise = 0; // pixels below the baseline
     int current = -1;
+    // The glyphs go through a local buffer: most texts are a few glyphs,
+    // each with its adjustment, and the content buffer's appends would cost
+    // more than the writing.
+    QVarLengthArray<char, 1024> buffer;
     for (const TGlyphRun& run : FShaped) {
         const int font = FCidFonts.FontFor(FPdf, run.Font);
         if (font < 0)
@@ -288,14 +293,19 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
             if (!FPageCidFonts.contains(font))
                 FPageCidFonts.append(font);
         }
+        // At most an adjustment, a string's brackets and four hex digits per glyph.
+        buffer.resize(run.Glyphs.size() * 40 + 2);
+        char* p = buffer.data();
         bool inString = false;
         for (qsizetype g = 0; g < run.Glyphs.size(); ++g) {
             const QPointF at = run.Positions[g];
             if (at.y() != rise) {
                 // A mark above or below: the rise of the text changes.
                 if (inString)
-                    out.append('>');
+                    *p++ = '>';
                 inString = false;
+                out.append(buffer.data(), p - buffer.data());
+                p = buffer.data();
                 out.append("] TJ ");
                 AppendPdfReal(out, -at.y() * kPdfUnitsPerPixel);
                 out.append(" Ts [");
@@ -306,11 +316,11 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
             const long adjust = std::lround((pen - at.x()) * 1000 / em);
             if (adjust != 0) {
                 if (inString)
-                    out.append('>');
+                    *p++ = '>';
                 inString = false;
-                out.append(' ');
-                out.append(PdfInt(adjust));
-                out.append(' ');
+                *p++ = ' ';
+                p = std::to_chars(p, p + 24, adjust).ptr;
+                *p++ = ' ';
                 pen -= adjust * em / 1000;
             }
             const TGlyphSource source = run.Sources[std::size_t(g)];
@@ -325,14 +335,18 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
                 cid = FCidFonts.Cid(font, run.Glyphs[g], text.mid(source.Start, source.Length));
             }
             if (!inString)
-                out.append('<');
+                *p++ = '<';
             inString = true;
-            const char hex[4] = {kHex[cid >> 12], kHex[(cid >> 8) & 15], kHex[(cid >> 4) & 15], kHex[cid & 15]};
-            out.append(hex, 4);
+            p[0] = kHex[cid >> 12];
+            p[1] = kHex[(cid >> 8) & 15];
+            p[2] = kHex[(cid >> 4) & 15];
+            p[3] = kHex[cid & 15];
+            p += 4;
             pen += FCidFonts.Width(font, cid) * em / 1000;
         }
         if (inString)
-            out.append('>');
+            *p++ = '>';
+        out.append(buffer.data(), p - buffer.data());
     }
     if (current >= 0)
         out.append("] TJ\r\n");
