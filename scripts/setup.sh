@@ -18,6 +18,8 @@ packages=(
   googletest libgtest-dev libgmock-dev
   # real consumers of what Vorel writes
   qpdf poppler-utils emf2svg libxml2-utils libtiff-tools imagemagick
+  # the sRGB profile PDF/A files embed
+  icc-profiles-free
   libreoffice-core-nogui libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui
   # benchmark data generator and SQL data
   python3 sqlite3 time

@@ -16,6 +16,7 @@
 #include "foundation/font.h"
 #include "graphics/emf_enumerator.h"
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -44,6 +45,16 @@ QString PageFileName(const QString& fileName, int pageIndex, int barIndex);
 // True when the text holds nothing but blanks and control characters (the
 // classic Trim's notion of an empty text).
 bool IsBlankText(QStringView text);
+
+// A bookmark of the report (a band's outline entry), as the print component
+// hands it to a filter: filters that have bookmarks (PDF) point them at the
+// page, the others ignore them.
+struct TKVXExportOutline {
+    QString Text;
+    int PageIndex = 0; // from 0, within its bar
+    int BarIndex = 0; // from 0
+    int Top = 0; // report pixels from the page's top
+};
 
 class TKVXExport : public TComponent {
     Q_OBJECT
@@ -78,6 +89,10 @@ public:
     // The Windows code page of formats that store one byte per character
     // (and of 8-bit text records); the caller sets the report's.
     int CodePage = 1252;
+    // The report's bookmarks, in the order they were made; set by the
+    // caller before StartExport. Each file a filter writes takes the ones
+    // of its own pages.
+    QList<TKVXExportOutline> Outlines;
     // The file last given to SaveToFile.
     QString FileName() const { return FFileName; }
 

@@ -24,17 +24,21 @@ constexpr int kRootPagesObject = 3;
 } // namespace
 
 TPdfDocument::TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method,
-    int ansiCodePage)
-    : FPdf(std::move(sink)), FCompression(compression), FMethod(method), FAnsiCodePage(ansiCodePage)
+    int ansiCodePage, std::optional<TPdfArchive> archive)
+    : FPdf([this, sink = std::move(sink)](QByteArrayView bytes) {
+          if (FArchive)
+              FHash.addData(bytes);
+          sink(bytes);
+      }),
+      // PDF/A forbids LZW; Flate compresses as well.
+      FArchive(std::move(archive)), FCompression(FArchive && compression == seLZW ? seFlate : compression),
+      FMethod(method), FAnsiCodePage(ansiCodePage)
 {
     FPdf.ReserveUpTo(kRootPagesObject);
-    FPdf.WriteString("%PDF-1.2");
+    // PDF/A-2 is based on PDF 1.7.
+    FPdf.WriteString(FArchive ? "%PDF-1.7" : "%PDF-1.2");
     // A comment of bytes above 127 tells file tools that the file is binary.
     FPdf.WriteString("%\xE2\xE3\xCF\xD3");
-    FPdf.BeginObject(kCatalogObject);
-    FPdf.WriteString("<< /Type /Catalog ");
-    FPdf.WriteString("/Pages " + PdfInt(kRootPagesObject) + " 0 R >> ");
-    FPdf.EndObject();
 }
 
 void TPdfDocument::StartPage(int widthPixels, int heightPixels)
@@ -46,6 +50,7 @@ void TPdfDocument::StartPage(int widthPixels, int heightPixels)
     ++FPageCount;
     const int page = FPdf.GetNextRefIndex();
     FNodes.last().Pages.append(page);
+    FPageRefs.append({page, std::max(1, heightPixels)});
     FContents = FPdf.GetNextRefIndex();
     FLength = FPdf.GetNextRefIndex();
     FProcSet = FPdf.GetNextRefIndex();
@@ -403,14 +408,18 @@ void TPdfDocument::Finish(const TPdfInfo& info)
     for (qsizetype i = 0; i < FImages.size(); ++i)
         WritePdfImage(FPdf, int(i), FImages[i].Object, FImages[i].Image, FCompression, FMethod);
 
+    const QByteArray date = PdfDate(info.Created);
     FPdf.BeginObject(kInfoObject);
     FPdf.WriteString("<< /Creator " + PdfTextString(info.Creator));
-    FPdf.WriteString("/CreationDate (D:" + info.Created.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + ")");
-    FPdf.WriteString("/Title " + PdfTextString(info.Title));
-    FPdf.WriteString("/Author " + PdfTextString(info.Author));
-    FPdf.WriteString("/Producer (Tarnwick Vorel)");
-    FPdf.WriteString("/Keywords " + PdfTextString(info.Keywords));
-    FPdf.WriteString("/Subject " + PdfTextString(info.Subject) + " >>");
+    FPdf.WriteString("/CreationDate (" + date + ")");
+    FPdf.WriteString("/ModDate (" + date + ")");
+    // An empty entry says nothing, and PDF/A would want it repeated in XMP.
+    const std::pair<const char*, const QString*> texts[] = {
+        {"/Title ", &info.Title}, {"/Author ", &info.Author}, {"/Keywords ", &info.Keywords}, {"/Subject ", &info.Subject}};
+    for (const auto& [key, value] : texts)
+        if (!value->isEmpty())
+            FPdf.WriteString(key + PdfTextString(*value));
+    FPdf.WriteString(QByteArray("/Producer ") + PdfTextString(QString::fromLatin1(kPdfProducer)) + " >>");
     FPdf.EndObject();
 
     FPdf.BeginObject(kRootPagesObject);
@@ -432,7 +441,81 @@ void TPdfDocument::Finish(const TPdfInfo& info)
         FPdf.WriteString("/Parent " + PdfInt(kRootPagesObject) + " 0 R >> ");
         FPdf.EndObject();
     }
-    FPdf.WriteXrefAndTrailer("/Root " + PdfInt(kCatalogObject) + " 0 R /Info " + PdfInt(kInfoObject) + " 0 R");
+    const int outlines = FBookmarks.isEmpty() ? 0 : FPdf.GetNextRefIndex();
+    WriteBookmarks(outlines);
+    WriteCatalog(outlines, info);
+    QByteArray trailer = "/Root " + PdfInt(kCatalogObject) + " 0 R /Info " + PdfInt(kInfoObject) + " 0 R";
+    if (FArchive) {
+        // PDF/A wants an identifier: the digest of everything before it,
+        // which changes whenever the file's content does. Both halves are
+        // equal, as the file has never been changed.
+        FPdf.Flush();
+        const QByteArray id = '<' + FHash.result().toHex().toUpper() + '>';
+        trailer += " /ID [" + id + ' ' + id + ']';
+    }
+    FPdf.WriteXrefAndTrailer(trailer);
+}
+
+void TPdfDocument::AddBookmark(const QString& title, int page, double leftPixels, double topPixels)
+{
+    if (page < 0 || page >= FPageRefs.size())
+        return;
+    const TPageRef& ref = FPageRefs[page];
+    FBookmarks.append({title, ref.Object, leftPixels * kPdfUnitsPerPixel, (ref.Height - topPixels) * kPdfUnitsPerPixel});
+}
+
+void TPdfDocument::WriteBookmarks(int outlinesObject)
+{
+    // A flat list: every item a child of the outline root, linked to its
+    // neighbours, its destination the page with the point at the window's
+    // top left at the viewer's zoom (null).
+    if (FBookmarks.isEmpty())
+        return;
+    const int first = FPdf.NextObject();
+    const int count = int(FBookmarks.size());
+    for (int i = 0; i < count; ++i) {
+        const TBookmark& mark = FBookmarks[i];
+        const int object = FPdf.GetNextRefIndex();
+        FPdf.BeginObject(object);
+        FPdf.WriteString("<< /Title " + PdfTextString(mark.Title));
+        FPdf.WriteString("/Parent " + PdfInt(outlinesObject) + " 0 R");
+        if (i > 0)
+            FPdf.WriteString("/Prev " + PdfInt(object - 1) + " 0 R");
+        if (i + 1 < count)
+            FPdf.WriteString("/Next " + PdfInt(object + 1) + " 0 R");
+        FPdf.WriteString("/Dest [" + PdfInt(mark.PageObject) + " 0 R /XYZ " + PdfReal(mark.Left) + ' '
+            + PdfReal(mark.Top) + " null] >>");
+        FPdf.EndObject();
+    }
+    FPdf.BeginObject(outlinesObject);
+    FPdf.WriteString("<< /Type /Outlines /First " + PdfInt(first) + " 0 R /Last " + PdfInt(first + count - 1)
+        + " 0 R /Count " + PdfInt(count) + " >>");
+    FPdf.EndObject();
+}
+
+void TPdfDocument::WriteCatalog(int outlinesObject, const TPdfInfo& info)
+{
+    QByteArray archive;
+    if (FArchive) {
+        // XMP stays uncompressed, so that tools that do not read PDF can
+        // still find it.
+        const int metadata = FPdf.GetNextRefIndex();
+        FPdf.WriteStreamObject(metadata, "/Type /Metadata /Subtype /XML", PdfAMetadata(info));
+        const int profile = FPdf.GetNextRefIndex();
+        FPdf.WriteStreamObject(profile, "/N 3", FArchive->ColorProfile);
+        const QByteArray condition = PdfLiteralString(kPdfSrgbCondition);
+        archive = "/Metadata " + PdfInt(metadata) + " 0 R /OutputIntents [<< /Type /OutputIntent /S /GTS_PDFA1 "
+            + "/OutputConditionIdentifier " + condition + " /Info " + condition + " /DestOutputProfile "
+            + PdfInt(profile) + " 0 R >>] ";
+    }
+    FPdf.BeginObject(kCatalogObject);
+    FPdf.WriteString("<< /Type /Catalog ");
+    if (outlinesObject > 0)
+        FPdf.WriteString("/Outlines " + PdfInt(outlinesObject) + " 0 R /PageMode /UseOutlines ");
+    if (!archive.isEmpty())
+        FPdf.WriteString(archive);
+    FPdf.WriteString("/Pages " + PdfInt(kRootPagesObject) + " 0 R >> ");
+    FPdf.EndObject();
 }
 
 } // namespace vorel

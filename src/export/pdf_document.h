@@ -16,6 +16,7 @@
 // pixels becomes a 595.5 x 842.25 point A4 page.
 
 #include "export/pdf_cid_fonts.h"
+#include "export/pdf_archive.h"
 #include "export/pdf_drawing.h"
 #include "export/pdf_filters.h"
 #include "export/pdf_fonts.h"
@@ -24,30 +25,24 @@
 #include "graphics/graphics_types.h"
 #include "graphics/text_shaping.h"
 
-#include <QDateTime>
+#include <QCryptographicHash>
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <optional>
 #include <vector>
 
 namespace vorel {
 
 class TKVProperty;
 
-// The document information of a file.
-struct TPdfInfo {
-    QString Title;
-    QString Author;
-    QString Subject;
-    QString Keywords;
-    QString Creator; // the product key
-    QDateTime Created; // local time
-};
-
 class TPdfDocument {
 public:
     // ansiCodePage: the code page the default character set stands for.
-    TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method, int ansiCodePage);
+    // With archive the file is PDF/A-2b: version 1.7, XMP metadata, an sRGB
+    // output intent, a file identifier, and Flate where LZW was asked.
+    TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method, int ansiCodePage,
+        std::optional<TPdfArchive> archive = std::nullopt);
     TPdfDocument(const TPdfDocument&) = delete;
     TPdfDocument& operator=(const TPdfDocument&) = delete;
 
@@ -72,12 +67,19 @@ public:
     void WritePicture(const QImage& image, const QTransform& unitToPage);
     // Clips what follows to region (page pixels), or ends the clipping.
     void SetClip(const std::optional<QPainterPath>& region);
+    // A bookmark to page (from 0, a page already started) at the point
+    // (left, top) in its report pixels. Bookmarks stand in the order given.
+    void AddBookmark(const QString& title, int page, double leftPixels, double topPixels);
     // Ends the last page (starting an empty one when there was none) and
-    // writes the fonts, pictures, information, page tree, cross-reference
-    // table and trailer.
+    // writes the fonts, pictures, information, page tree, bookmarks,
+    // catalogue, cross-reference table and trailer.
     void Finish(const TPdfInfo& info);
 
     int PageCount() const { return FPageCount; }
+    bool PdfA() const { return FArchive.has_value(); }
+    // PDF/A allows no font that is not embedded: the font writer embeds
+    // every face when this is true, whatever the filter's own choice.
+    bool ForceEmbeddedFonts() const { return PdfA(); }
     const TKVXPDFFonts& Fonts() const { return FFonts; }
     const TPdfCidFonts& CidFonts() const { return FCidFonts; }
 
@@ -134,7 +136,25 @@ private:
         QImage Image;
     };
 
+    void WriteBookmarks(int outlinesObject);
+    void WriteCatalog(int outlinesObject, const TPdfInfo& info);
+
+    struct TPageRef {
+        int Object = 0;
+        int Height = 0; // report pixels
+    };
+    struct TBookmark {
+        QString Title;
+        int PageObject = 0;
+        double Left = 0, Top = 0; // PDF units
+    };
+
     TPdfWriter FPdf;
+    std::optional<TPdfArchive> FArchive;
+    // Of every byte written, for the file identifier of PDF/A.
+    QCryptographicHash FHash{QCryptographicHash::Md5};
+    QList<TPageRef> FPageRefs;
+    QList<TBookmark> FBookmarks;
     TKVXECompression FCompression;
     TKVXECompressionMethod FMethod;
     int FAnsiCodePage;

@@ -5,6 +5,8 @@
 #include "graphics/metafile.h"
 #include "graphics/picture.h"
 
+#include <QHash>
+
 namespace vorel {
 
 TKVXExportToPDF::TKVXExportToPDF(QObject* owner) : TKVXExportAttributes(owner)
@@ -47,6 +49,7 @@ void TKVXExportToPDF::NewPage(int pageIndex, int barIndex)
     TKVXExportAttributes::NewPage(pageIndex, barIndex);
     TSegment segment;
     segment.PageIndex = pageIndex;
+    segment.BarIndex = barIndex;
     segment.FirstDrawing = FDrawings.Drawings().size();
     segment.Width = PageWidth;
     segment.Height = PageHeight;
@@ -106,10 +109,19 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
     segments.front().FirstDrawing = 0;
     const TPdfDrawings& drawings = FDrawings.Drawings();
 
+    // The profile is read before the file is made: without it there is no
+    // PDF/A file to write.
+    std::optional<TPdfArchive> archive;
+    if (FPdfA)
+        archive = TPdfArchive{ReadPdfColorProfile(ColorProfileFile)};
     TExportFile file(fileName);
     TPdfDocument pdf([&file](QByteArrayView bytes) { file.Write(bytes); }, FCompression, FCompressionMethod,
-        CodePage);
-    pdf.SetEmbedFonts(FEmbedFonts);
+        CodePage, std::move(archive));
+    // PDF/A takes embedded fonts only.
+    pdf.SetEmbedFonts(FEmbedFonts || pdf.ForceEmbeddedFonts());
+    // Where each page and bar of the file landed: its PDF page and its
+    // left on it (report pixels).
+    QHash<std::pair<int, int>, std::pair<int, int>> placed;
     struct TDraw {
         TPdfDocument& Pdf;
         void operator()(const TPdfShape& shape) { Pdf.WriteShape(shape); }
@@ -134,6 +146,8 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
         }
         pdf.StartPage(width, height);
         for (std::size_t s = first; s < last; ++s) {
+            placed.insert({segments[s].PageIndex, segments[s].BarIndex},
+                {pdf.PageCount() - 1, segments[s].OffsetX - originX});
             // Each page metafile starts unclipped.
             pdf.SetClip(std::nullopt);
             const std::size_t end = s + 1 < segments.size() ? segments[s + 1].FirstDrawing : drawings.size();
@@ -141,6 +155,13 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
                 std::visit(TDraw{pdf}, drawings[i]);
         }
         first = last;
+    }
+
+    // A file holds the bookmarks of its own pages, in the report's order.
+    for (const TKVXExportOutline& outline : std::as_const(Outlines)) {
+        const auto at = placed.constFind({outline.PageIndex, outline.BarIndex});
+        if (at != placed.cend())
+            pdf.AddBookmark(outline.Text, at->first, at->second, outline.Top);
     }
 
     TPdfInfo info;

@@ -14,6 +14,7 @@
 // (1/96 inch) become PDF units (1/72 inch): an A4 report gives A4 pages.
 
 #include "export/export_attributes.h"
+#include "export/pdf_archive.h"
 #include "export/pdf_drawing.h"
 #include "export/pdf_filters.h"
 
@@ -28,6 +29,7 @@ class TKVXExportToPDF : public TKVXExportAttributes {
     Q_PROPERTY(vorel::TKVXPDFEnums::TKVXECompressionMethod CompressionMethod READ CompressionMethod WRITE
             SetCompressionMethod)
     Q_PROPERTY(bool EmbedFonts READ EmbedFonts WRITE SetEmbedFonts)
+    Q_PROPERTY(bool PdfA READ PdfA WRITE SetPdfA)
 public:
     Q_INVOKABLE explicit TKVXExportToPDF(QObject* owner = nullptr);
     ~TKVXExportToPDF() override;
@@ -45,6 +47,18 @@ public:
     // text fits their encodings.
     bool EmbedFonts() const { return FEmbedFonts; }
     void SetEmbedFonts(bool value) { FEmbedFonts = value; }
+
+    // Writes PDF/A-2b (archival) files: XMP metadata, an sRGB output
+    // intent, a file identifier, every font embedded, and Flate where
+    // Compression asks for LZW (which PDF/A forbids). Default false.
+    bool PdfA() const { return FPdfA; }
+    void SetPdfA(bool value) { FPdfA = value; }
+    // The font writer embeds every face when this is true, whatever else
+    // is asked: PDF/A allows no font that is not embedded.
+    bool ForceEmbeddedFonts() const { return FPdfA; }
+    // The sRGB profile PDF/A files embed; an export with PdfA fails,
+    // naming this file, when it cannot be read.
+    QString ColorProfileFile = QString::fromLatin1(kPdfSrgbProfileFile);
 
     // The creation date written into the document information; the time
     // of writing when not valid (the default).
@@ -71,6 +85,7 @@ private:
     // segment's first drawing.
     struct TSegment {
         int PageIndex = 0;
+        int BarIndex = 0;
         std::size_t FirstDrawing = 0;
         int OffsetX = 0; // the offset its page was walked with, report pixels
         int Width = 0, Height = 0; // the metafile's size, report pixels
@@ -82,6 +97,7 @@ private:
     TKVXECompression FCompression = seASCIIHex;
     TKVXECompressionMethod FCompressionMethod = cmNormal;
     bool FEmbedFonts = true;
+    bool FPdfA = false;
     std::vector<TSegment> FSegments;
     TPdfDrawingCollector FDrawings;
     int FWrittenPages = 0;

@@ -10,6 +10,11 @@
 //   NumPages x NumBars page records, page-major: page index, bar index,
 //   width, height, offsets left, right, top, bottom, then the page's EMF
 //   metafile exactly as stored (its header states its length).
+//   Then, only when the stored pages have bookmarks (outline entries): the
+//   four bytes "KVXO", their count, and per entry its page index, bar
+//   index, top (report pixels) and text (a 32-bit byte count and UTF-8,
+//   as bookmarks are often in a script the code page lacks). Readers that
+//   stop after the pages never see it.
 //
 // A file holds exactly the records its counts announce: a save of selected
 // pages, or of one page per file, states the counts of what it holds, so it
@@ -40,6 +45,7 @@ constexpr int kMaxStoredIndex = 1 << 24;
 // Strings are read in steps of this many bytes, so a count that lies
 // allocates no more than the stream holds.
 constexpr qint64 kReadStep = 1 << 20;
+constexpr char kOutlineTag[] = "KVXO";
 
 QString Signature()
 {
@@ -131,16 +137,43 @@ void WritePage(TStreamWriter& w, const TPageInfo& page)
     w.Put(blank.Bytes());
 }
 
+// The bookmarks of the stored pages, in their own order.
+void WriteOutlines(TStreamWriter& w, const TKVXOutlines& outlines, const std::vector<TPageInfo*>& pages)
+{
+    std::set<std::pair<int, int>> stored;
+    for (const TPageInfo* page : pages)
+        stored.emplace(page->intNumPage, page->intNumBar);
+    QList<const TKVXOutline*> kept;
+    for (int k = 0; k < outlines.Count(); ++k) {
+        const TKVXOutline* outline = outlines.GetOutline(k);
+        if (stored.count({outline->PageNo(), outline->BarNo()}))
+            kept.append(outline);
+    }
+    if (kept.isEmpty())
+        return;
+    w.Put(QByteArrayView(kOutlineTag, 4));
+    w.Int(qint32(kept.size()));
+    for (const TKVXOutline* outline : std::as_const(kept)) {
+        w.Int(outline->PageNo());
+        w.Int(outline->BarNo());
+        w.Int(outline->Top());
+        const QByteArray text = outline->Text().toUtf8();
+        w.Int(qint32(text.size()));
+        w.Put(text);
+    }
+}
+
 void WriteStream(QIODevice& out, const QString& target, int codePage, const TKVProperty& properties,
-                 const std::vector<TPageInfo*>& pages)
+                 const TKVXOutlines& outlines, const std::vector<TPageInfo*>& pages)
 {
     TStreamWriter w(out, codePage, target);
     WriteHeader(w, properties, Counts(pages));
     for (const TPageInfo* page : pages)
         WritePage(w, *page);
+    WriteOutlines(w, outlines, pages);
 }
 
-void WriteFile(const QString& fileName, int codePage, const TKVProperty& properties,
+void WriteFile(const QString& fileName, int codePage, const TKVProperty& properties, const TKVXOutlines& outlines,
                const std::vector<TPageInfo*>& pages)
 {
     // A device or pipe is written into; a file is written aside and renamed.
@@ -151,7 +184,7 @@ void WriteFile(const QString& fileName, int codePage, const TKVProperty& propert
     saved.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, file.errorString()}));
-    WriteStream(file, fileName, codePage, properties, pages);
+    WriteStream(file, fileName, codePage, properties, outlines, pages);
     if (inPlace ? !direct.flush() : !saved.commit())
         throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {fileName, file.errorString()}));
 }
@@ -232,7 +265,7 @@ void TKVPrintBaseComponent::SavePreparedReportToStream(QIODevice& stream)
         PrepareReport();
     if (!FPrepared)
         return;
-    WriteStream(stream, SourceName(stream), EffectiveCodePage(GetLanguageShift()), *KVProperty(),
+    WriteStream(stream, SourceName(stream), EffectiveCodePage(GetLanguageShift()), *KVProperty(), *Outlines(),
                 PagesInOrder(FPages, nullptr));
 }
 
@@ -255,12 +288,13 @@ void SavePreparedPageList(TKVPrintBaseComponent& component, const QString& fileN
     // No file is made when no page is selected.
     if (selected.empty())
         return;
+    const TKVXOutlines& outlines = *component.Outlines();
     if (!oneFilePerPage) {
-        WriteFile(fileName, codePage, properties, selected);
+        WriteFile(fileName, codePage, properties, outlines, selected);
         return;
     }
     for (TPageInfo* page : selected)
-        WriteFile(PageFileName(fileName, page->intNumPage, page->intNumBar), codePage, properties, {page});
+        WriteFile(PageFileName(fileName, page->intNumPage, page->intNumBar), codePage, properties, outlines, {page});
 }
 
 void TKVPrintBaseComponent::LoadPreparedReport(const QString& fileName)
@@ -277,6 +311,7 @@ void TKVPrintBaseComponent::LoadPreparedReportFromStream(QIODevice& stream)
     // when the whole stream has been read. After an error the pages read
     // before it stay in the list.
     FreePages();
+    FOutlines->Clear();
     FPrepared = false;
     TStreamReader in(stream, EffectiveCodePage(GetLanguageShift()), SourceName(stream));
     in.Skip("the signature");
@@ -313,6 +348,23 @@ void TKVPrintBaseComponent::LoadPreparedReportFromStream(QIODevice& stream)
             page->OffsetBottom = in.Int("a page offset");
             page->Data->ReadFromStream(stream, in.Source());
             FPages.Add(std::move(page));
+        }
+    }
+    if (stream.peek(4) == QByteArrayView(kOutlineTag, 4)) {
+        stream.skip(4);
+        const qint32 count = in.Int("the bookmark count");
+        // Each entry reads its fields or raises at the stream's end, so a
+        // count the stream does not back costs nothing.
+        for (qint32 k = 0; k < count; ++k) {
+            const qint32 pageIndex = in.Int("a bookmark's page index");
+            const qint32 barIndex = in.Int("a bookmark's bar index");
+            const qint32 top = in.Int("a bookmark's top");
+            const QString text = QString::fromUtf8(in.Bytes("a bookmark's text", true));
+            TKVXOutline* outline = FOutlines->Add();
+            outline->SetPageNo(pageIndex);
+            outline->SetBarNo(barIndex);
+            outline->SetTop(top);
+            outline->SetText(text);
         }
     }
     FPrepared = true;

@@ -32,6 +32,11 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
     filter->Properties()->Assign(KVProperty());
     const int lang = GetLanguageShift();
     filter->CodePage = EffectiveCodePage(lang);
+    // Before the application's handler, which may change them.
+    for (int k = 0; k < Outlines()->Count(); ++k) {
+        const TKVXOutline* outline = Outlines()->GetOutline(k);
+        filter->Outlines.append({outline->Text(), outline->PageNo(), outline->BarNo(), outline->Top()});
+    }
     if (OnExportFilter)
         OnExportFilter(this, *filter);
 

@@ -254,7 +254,7 @@ TEST_F(RenderEdgeTest, CommandLineMistakesAreUsageErrorsAndWriteNothing)
         {{render, form, "-o", "a.pdf", "--option", "Compression=lzw", "--option=compression=flate"},
          "--option compression is given more than once"},
         {{render, form, "-o", "a.pdf", "--option", "Nope=1"},
-         "--option Nope=1: the pdf format has no option Nope (its options: Compression, CompressionMethod, EmbedFonts)"},
+         "--option Nope=1: the pdf format has no option Nope (its options: Compression, CompressionMethod, EmbedFonts, PdfA)"},
         {{render, form, "-o", "a.pdf", "--option", "Compression=zip"},
          "--option Compression=zip: TKVXExportToPDF.Compression: \"zip\" is not one of seASCIIHex, seASCII85, seLZW, "
          "seDCT, seFlate"},

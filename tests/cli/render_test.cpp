@@ -12,6 +12,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -230,6 +234,8 @@ TEST_F(RenderTest, PdfIsFlateCompressedUnlessAnOptionSaysOtherwiseAlsoFromAPrepa
         {form, {QStringLiteral("--option"), QStringLiteral("compression=asciihex")}, false},
         {Out("saved.zpg"), {QStringLiteral("--option=CompressionMethod=MaxCompress")}, true},
         {Out("saved.zpg"), {QStringLiteral("--option"), QStringLiteral("Compression=seASCII85")}, false},
+        // PDF/A forbids LZW: Flate stands in.
+        {form, {QStringLiteral("--option=PdfA=True"), QStringLiteral("--option=Compression=LZW")}, true},
     };
     for (const Case& c : cases) {
         const ToolRun run = Run(QStringList{QStringLiteral("render"), c.Input, QStringLiteral("-o"), QStringLiteral("o.pdf"),
@@ -241,17 +247,48 @@ TEST_F(RenderTest, PdfIsFlateCompressedUnlessAnOptionSaysOtherwiseAlsoFromAPrepa
     ToolRun run = Run({QStringLiteral("formats"), QStringLiteral("--options"), QStringLiteral("PDF")});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     const QStringList lines = run.Out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4) << run.Out.toStdString(); // a heading, then render's options with render's defaults
+    ASSERT_EQ(lines.size(), 5) << run.Out.toStdString(); // a heading, then render's options with render's defaults
     EXPECT_EQ(lines[1].simplified(), QStringLiteral("Compression TKVXECompression seFlate seASCIIHex, seASCII85, seLZW, "
                                                     "seDCT, seFlate"));
     EXPECT_EQ(lines[2].simplified(), QStringLiteral("CompressionMethod TKVXECompressionMethod cmFastest cmFastest, "
                                                     "cmNormal, cmMaxCompress"));
     EXPECT_EQ(lines[3].simplified(), QStringLiteral("EmbedFonts boolean true true, false, yes, no, 1, 0"));
+    EXPECT_EQ(lines[4].simplified(), QStringLiteral("PdfA boolean false true, false, yes, no, 1, 0"));
     EXPECT_EQ(Run({QStringLiteral("formats"), QStringLiteral("--options=zpg")}).Out,
               QStringLiteral("zpg (prepared report): no options\n"));
     run = Run({QStringLiteral("formats"), QStringLiteral("--options"), QStringLiteral("doc")});
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_TRUE(run.Err.startsWith(QStringLiteral("vorel formats: --options: unknown format \"doc\""))) << run.Err.toStdString();
+}
+
+// A page header's outline expression gives one bookmark a page; a prepared
+// report keeps them, so its PDF has them too.
+TEST_F(RenderTest, BookmarksReachThePdfFromAFormAndFromItsPreparedReport)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("qpdf")).isEmpty())
+        GTEST_SKIP() << "qpdf is not installed (Debian: qpdf)";
+    MakeForm(form, QStringLiteral("sqlite:shop.db"), QStringLiteral("SELECT id, customer, amount FROM orders ORDER BY id"),
+             true, [](TKVReport& report) {
+                 report.GetBand(report.GetIndexBand(btPageHeader))
+                     ->SetOutlineExpression(QStringLiteral("'Seite ' + INTTOSTR(PageNo)"));
+             });
+    auto bookmarks = [&](const QString& pdf) {
+        QProcess qpdf;
+        qpdf.start(QStringLiteral("qpdf"), {QStringLiteral("--json"), QStringLiteral("--json-key=outlines"), pdf});
+        qpdf.waitForFinished();
+        QStringList titles;
+        for (const QJsonValue item :
+             QJsonDocument::fromJson(qpdf.readAllStandardOutput()).object().value(QStringLiteral("outlines")).toArray())
+            titles << QStringLiteral("%1@%2").arg(item[QStringLiteral("title")].toString())
+                          .arg(item[QStringLiteral("destpageposfrom1")].toInt());
+        return titles;
+    };
+    const QStringList expected{QStringLiteral("Seite 1@1"), QStringLiteral("Seite 2@2"), QStringLiteral("Seite 3@3")};
+    ASSERT_EQ(Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("a.pdf"), QStringLiteral("-q")}).ExitCode, 0);
+    EXPECT_EQ(bookmarks(Out("a.pdf")), expected);
+    ASSERT_EQ(Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("a.zpg"), QStringLiteral("-q")}).ExitCode, 0);
+    ASSERT_EQ(Run({QStringLiteral("render"), Out("a.zpg"), QStringLiteral("-o"), QStringLiteral("b.pdf"), QStringLiteral("-q")}).ExitCode, 0);
+    EXPECT_EQ(bookmarks(Out("b.pdf")), expected);
 }
 
 TEST_F(RenderTest, BadInputAndUsageGiveTheDocumentedExitCodesAndMessages)

@@ -80,7 +80,7 @@ TEST(ExportOptions, EachKindTakesItsTextsAndRefusesOthersNamingFilterOptionAndAl
         {"OffsetX", "1.5", nullptr, "a whole number"},
         {"OffsetX", "2147483648", nullptr, "from -2147483648 to 2147483647"},
         {"Nope", "1", nullptr, "TKVXExportToPDF has no option \"Nope\" (its options: OffsetX, OffsetY, Compression, "
-                               "CompressionMethod, EmbedFonts)"},
+                               "CompressionMethod, EmbedFonts, PdfA)"},
         {"Name", "x", nullptr, "no option"},       // the component's, not the filter's
         {"Properties", "x", nullptr, "no option"}, // an object
     };
@@ -111,7 +111,8 @@ TEST(ExportOptions, ListingGivesTypesDefaultsOfAFreshFilterAndEnumerationValues)
     EXPECT_EQ(rows, QStringList({"OffsetX integer 0 ", "OffsetY integer 0 ",
                                  "Compression TKVXECompression seASCIIHex seASCIIHex,seASCII85,seLZW,seDCT,seFlate",
                                  "CompressionMethod TKVXECompressionMethod cmNormal cmFastest,cmNormal,cmMaxCompress",
-                                 "EmbedFonts boolean true "}));
+                                 "EmbedFonts boolean true ",
+                                 "PdfA boolean false "}));
     rows.clear();
     for (const TKVXExportOption& o : KVXExportOptions(&TOptionProbe::staticMetaObject))
         if (o.Name != u"OffsetX" && o.Name != u"OffsetY")

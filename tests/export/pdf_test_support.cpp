@@ -89,8 +89,8 @@ QString DumpObjects(const QByteArray& pdf)
     out += QStringLiteral("xref: %1 entries\n").arg(count);
     const qsizetype trailer = pdf.indexOf("trailer", xref);
     out += Printable(pdf.mid(trailer, startxref - trailer));
-    out.replace(QRegularExpression(QStringLiteral("/CreationDate \\(D:\\d{14}\\)")),
-        QStringLiteral("/CreationDate (D:yyyymmddhhmmss)"));
+    out.replace(QRegularExpression(QStringLiteral("/(CreationDate|ModDate) \\(D:\\d{14}[+-]\\d\\d'\\d\\d'\\)")),
+        QStringLiteral("/\\1 (D:yyyymmddhhmmss+hh'mm')"));
     return out;
 }
 

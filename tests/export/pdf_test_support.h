@@ -134,7 +134,7 @@ inline std::optional<QByteArray> DecodedStream(const QString& fileName, int obje
 // Every object of a file (found through its cross-reference table) as
 // text: its number, then its lines up to "endobj", stream data shown as
 // it stands when it is page content and as a byte count otherwise. The
-// creation date is masked, so the dump stays the same from run to run.
+// dates are masked, so the dump stays the same from run to run.
 QString DumpObjects(const QByteArray& pdf);
 
 } // namespace vorel::pdftest

@@ -282,6 +282,54 @@ TEST_F(PreparedStream, OneFilePerPageWritesFilesThatEachLoadWithTheirPage)
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("one.zpg"))));
 }
 
+// "text@page,bar,top" of each bookmark, in order.
+QStringList OutlineList(const TKVPrintBaseComponent& report)
+{
+    QStringList out;
+    for (int k = 0; k < report.Outlines()->Count(); ++k) {
+        const TKVXOutline* o = report.Outlines()->GetOutline(k);
+        out << QStringLiteral("%1@%2,%3,%4").arg(o->Text()).arg(o->PageNo()).arg(o->BarNo()).arg(o->Top());
+    }
+    return out;
+}
+
+// Bookmarks follow the pages in their own order and script; a save of some
+// pages keeps theirs only; a stream without any replaces a report's old
+// ones with none; a list cut short raises naming the place.
+TEST_F(PreparedStream, BookmarksOfTheStoredPagesAreKeptAndLoadBack)
+{
+    TStreamReport report;
+    report.PagesPerBar = {3, 3};
+    report.PrepareReport();
+    for (const auto& [text, page, bar, top] : {std::tuple{u"\u0418\u0442\u043E\u0433\u0438 \u5408\u8A08", 2, 0, 400},
+             std::tuple{u"Alpha", 0, 1, 10}, std::tuple{u"", 1, 0, 0}}) {
+        TKVXOutline* outline = report.Outlines()->Add();
+        outline->SetText(QString::fromUtf16(text));
+        outline->SetPageNo(page);
+        outline->SetBarNo(bar);
+        outline->SetTop(top);
+    }
+    const QByteArray bytes = SaveToBytes(report);
+    TStreamReport loaded;
+    LoadFromBytes(loaded, bytes);
+    EXPECT_EQ(OutlineList(loaded), OutlineList(report));
+    EXPECT_EQ(loaded.Pages().Count(), 6);
+
+    report.SavePreparedPages(Path(QStringLiteral("part.zpg")), false, {1, 2});
+    loaded.LoadPreparedReport(Path(QStringLiteral("part.zpg")));
+    EXPECT_EQ(OutlineList(loaded), QStringList({QStringLiteral("Alpha@0,1,10"), QStringLiteral("@1,0,0")}));
+
+    EXPECT_THROW(LoadFromBytes(loaded, bytes.chopped(3)), EStreamError);
+    EXPECT_EQ(loaded.Pages().Count(), 6); // the pages before the bookmarks
+
+    report.Outlines()->Clear();
+    LoadFromBytes(loaded, SaveToBytes(report));
+    EXPECT_EQ(OutlineList(loaded), QStringList());
+    // Without bookmarks nothing follows the pages: the tag, the count, three
+    // entries of four numbers and their UTF-8 texts (17 + 5 + 0 bytes) are gone.
+    EXPECT_EQ(SaveToBytes(report).size(), bytes.size() - (4 + 4 + 3 * 16 + 17 + 5));
+}
+
 TEST_F(PreparedStream, BarsWithDifferentPageCountsSaveTheirPagesOnly)
 {
     // Bar 0 has three pages, bar 1 one: there is no page (1, 1) or (2, 1).
