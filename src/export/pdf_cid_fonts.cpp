@@ -12,13 +12,27 @@ namespace vorel {
 struct TPdfCidFonts::TEntry {
     QRawFont Font; // at an em of 1000 pixels: advances are /W widths
     QString Identity;
-    int Reference = 0;
     int GlyphCount = 0;
     std::vector<std::uint16_t> CidOfGlyph; // 0: not used yet
     std::vector<std::uint32_t> GlyphOfCid{0}; // CID 0 is .notdef
-    std::vector<int> WidthOfCid{0};
+    std::vector<double> AdvanceOfCid{0}; // 1/1000 em, unrounded
     std::vector<QString> TextOfCid{QString()};
+    // Written with the fonts: shared by every size.
+    mutable int Descriptor = 0;
+    mutable int ToUnicode = 0;
+    mutable QByteArray BaseFont;
 };
+
+namespace {
+
+// A CID's width in 1/1000 em as a font at em pixels states it: the face's
+// advance rounded to whole pixels at that size (em 0: rounded to 1/1000 em).
+double SizedWidth(double advance, double em)
+{
+    return em > 0 ? std::round(advance * em / 1000) * 1000 / em : std::round(advance);
+}
+
+} // namespace
 
 namespace {
 
@@ -127,41 +141,55 @@ QByteArray FacePostScriptName(const QRawFont& font)
     return name.isEmpty() ? QByteArray("Font") : name;
 }
 
-int TPdfCidFonts::FontFor(TPdfWriter& pdf, const QRawFont* font)
+int TPdfCidFonts::FaceFor(const QRawFont* font)
 {
-    if (font == FLastAddress && FLast >= 0)
+    int index = FByAddress.value(font, -1);
+    if (index >= 0)
+        return index;
+    // One entry per face, whatever the face object drawing with it.
+    const QString identity = font->familyName() + u'|' + font->styleName() + u'|' + QString::number(font->weight())
+        + u'|' + QString::number(int(font->style()));
+    index = FByIdentity.value(identity, -1);
+    if (index < 0) {
+        auto entry = std::make_unique<TEntry>();
+        entry->Font = *font;
+        entry->Font.setPixelSize(1000);
+        entry->Identity = identity;
+        const QByteArray maxp = font->fontTable("maxp");
+        entry->GlyphCount = maxp.size() >= 6 ? ByteView(maxp).u16be(4) : 65536;
+        entry->CidOfGlyph.assign(std::size_t(std::max(1, entry->GlyphCount)), 0);
+        index = int(FFonts.size());
+        FFonts.push_back(std::move(entry));
+        FByIdentity.insert(identity, index);
+    }
+    FByAddress.insert(font, index);
+    return index;
+}
+
+int TPdfCidFonts::FontFor(TPdfWriter& pdf, const QRawFont* font, double em)
+{
+    if (font == FLastAddress && em == FLastEm && FLast >= 0)
         return FLast;
     if (!font || !font->isValid())
         return -1;
-    int index = FByAddress.value(font, -1);
+    const int face = FaceFor(font);
+    int index = -1;
+    for (std::size_t i = 0; i < FSized.size() && index < 0; ++i)
+        if (FSized[i].Face == face && FSized[i].Em == em)
+            index = int(i);
     if (index < 0) {
-        // One entry per face, whatever the size or the face object drawing with it.
-        const QString identity = font->familyName() + u'|' + font->styleName() + u'|'
-            + QString::number(font->weight()) + u'|' + QString::number(int(font->style()));
-        index = FByIdentity.value(identity, -1);
-        if (index < 0) {
-            auto entry = std::make_unique<TEntry>();
-            entry->Font = *font;
-            entry->Font.setPixelSize(1000);
-            entry->Identity = identity;
-            entry->Reference = pdf.GetNextRefIndex();
-            const QByteArray maxp = font->fontTable("maxp");
-            entry->GlyphCount = maxp.size() >= 6 ? ByteView(maxp).u16be(4) : 65536;
-            entry->CidOfGlyph.assign(std::size_t(std::max(1, entry->GlyphCount)), 0);
-            index = int(FFonts.size());
-            FFonts.push_back(std::move(entry));
-            FByIdentity.insert(identity, index);
-        }
-        FByAddress.insert(font, index);
+        index = int(FSized.size());
+        FSized.push_back({face, em, pdf.GetNextRefIndex()});
     }
     FLastAddress = font;
+    FLastEm = em;
     FLast = index;
     return index;
 }
 
 std::uint16_t TPdfCidFonts::Cid(int index, std::uint32_t glyph, QStringView unicode)
 {
-    TEntry& e = *FFonts[std::size_t(index)];
+    TEntry& e = *FFonts[std::size_t(FSized[std::size_t(index)].Face)];
     if (glyph >= e.CidOfGlyph.size())
         return 0;
     std::uint16_t& cid = e.CidOfGlyph[glyph];
@@ -172,61 +200,46 @@ std::uint16_t TPdfCidFonts::Cid(int index, std::uint32_t glyph, QStringView unic
     QPointF advance;
     const quint32 g = glyph;
     e.Font.advancesForGlyphIndexes(&g, &advance, 1, QRawFont::UseDesignMetrics);
-    e.WidthOfCid.push_back(int(std::lround(advance.x())));
+    e.AdvanceOfCid.push_back(advance.x());
     e.TextOfCid.push_back(unicode.toString());
     return cid;
 }
 
-int TPdfCidFonts::Width(int index, std::uint16_t cid) const
+double TPdfCidFonts::Width(int index, std::uint16_t cid) const
 {
-    const TEntry& e = *FFonts[std::size_t(index)];
-    return cid < e.WidthOfCid.size() ? e.WidthOfCid[cid] : 0;
+    const TSized& sized = FSized[std::size_t(index)];
+    const TEntry& e = *FFonts[std::size_t(sized.Face)];
+    return cid < e.AdvanceOfCid.size() ? SizedWidth(e.AdvanceOfCid[cid], sized.Em) : 0;
 }
 
-int TPdfCidFonts::Reference(int index) const { return FFonts[std::size_t(index)]->Reference; }
+int TPdfCidFonts::Reference(int index) const { return FSized[std::size_t(index)].Reference; }
 
 QByteArray TPdfCidFonts::PostScriptName(int index) const
 {
-    return FacePostScriptName(FFonts[std::size_t(index)]->Font);
+    return FacePostScriptName(FFonts[std::size_t(FSized[std::size_t(index)].Face)]->Font);
 }
 
 void TPdfCidFonts::WriteFonts(TPdfWriter& pdf, TKVXECompression compression, TKVXECompressionMethod method) const
 {
-    for (std::size_t i = 0; i < FFonts.size(); ++i) {
-        const TEntry& e = *FFonts[i];
+    // Each face once: its descriptor, font file and ToUnicode map.
+    for (const std::unique_ptr<TEntry>& face : FFonts)
+        WriteFace(pdf, *face, compression, method);
+    // Each size: the Type 0 font and its CIDFont with the widths of that size.
+    for (const TSized& sized : FSized) {
+        const TEntry& e = *FFonts[std::size_t(sized.Face)];
         const int descendant = pdf.GetNextRefIndex();
-        const int descriptor = pdf.GetNextRefIndex();
-        const int file = pdf.GetNextRefIndex();
-        const int toUnicode = pdf.GetNextRefIndex();
-
-        // The subset: the used glyphs under their CIDs.
-        QList<TPdfGlyphChar> glyphs;
-        for (std::size_t cid = 1; cid < e.GlyphOfCid.size(); ++cid) {
-            const QString& text = e.TextOfCid[cid];
-            glyphs.append({text.size() == 1 ? text[0].unicode() : char16_t(0), e.GlyphOfCid[cid]});
-        }
-        QByteArray program = SubsetTrueTypeFont(e.Font, glyphs);
-        if (program.isEmpty())
-            program = TrueTypeFromOutlines(e.Font, glyphs);
-
-        QByteArray key = FacePostScriptName(e.Font);
-        const QByteArray baseFont = PdfSubsetTag(key + '/' + e.Identity.toUtf8() + '/'
-                                        + QByteArray::number(qulonglong(e.GlyphOfCid.size())))
-            + '+' + key;
-
-        pdf.BeginObject(e.Reference);
-        pdf.WriteString("<< /Type /Font /Subtype /Type0 /BaseFont " + PdfName(baseFont)
+        pdf.BeginObject(sized.Reference);
+        pdf.WriteString("<< /Type /Font /Subtype /Type0 /BaseFont " + PdfName(e.BaseFont)
             + " /Encoding /Identity-H /DescendantFonts [" + PdfInt(descendant) + " 0 R] /ToUnicode "
-            + PdfInt(toUnicode) + " 0 R >>");
+            + PdfInt(e.ToUnicode) + " 0 R >>");
         pdf.EndObject();
-
         pdf.BeginObject(descendant);
-        pdf.WriteString("<< /Type /Font /Subtype /CIDFontType2 /BaseFont " + PdfName(baseFont));
+        pdf.WriteString("<< /Type /Font /Subtype /CIDFontType2 /BaseFont " + PdfName(e.BaseFont));
         pdf.WriteString("/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>");
-        pdf.WriteString("/FontDescriptor " + PdfInt(descriptor) + " 0 R /CIDToGIDMap /Identity /DW 1000");
+        pdf.WriteString("/FontDescriptor " + PdfInt(e.Descriptor) + " 0 R /CIDToGIDMap /Identity /DW 1000");
         QByteArray widths = "/W [1 [";
-        for (std::size_t cid = 1; cid < e.WidthOfCid.size(); ++cid) {
-            widths += PdfInt(e.WidthOfCid[cid]) + ' ';
+        for (std::size_t cid = 1; cid < e.AdvanceOfCid.size(); ++cid) {
+            widths += PdfReal(SizedWidth(e.AdvanceOfCid[cid], sized.Em)) + ' ';
             if (widths.size() > 240) {
                 pdf.WriteString(widths);
                 widths.clear();
@@ -234,44 +247,66 @@ void TPdfCidFonts::WriteFonts(TPdfWriter& pdf, TKVXECompression compression, TKV
         }
         pdf.WriteString(widths + "]] >>");
         pdf.EndObject();
-
-        // The descriptor's metrics from the face's tables, in 1/1000 em.
-        const QByteArray headTable = e.Font.fontTable("head");
-        const QByteArray hheaTable = e.Font.fontTable("hhea");
-        const QByteArray os2Table = e.Font.fontTable("OS/2");
-        const QByteArray postTable = e.Font.fontTable("post");
-        const ByteView head(headTable), hhea(hheaTable), os2(os2Table), post(postTable);
-        const double unitsPerEm = head.Fits(18, 2) && head.u16be(18) > 0 ? head.u16be(18) : e.Font.unitsPerEm();
-        auto scaled = [&](int v) { return PdfInt(std::lround(v * 1000.0 / unitsPerEm)); };
-        QByteArray box = "[0 0 1000 1000]";
-        if (head.Fits(36, 8))
-            box = '[' + scaled(head.i16be(36)) + ' ' + scaled(head.i16be(38)) + ' ' + scaled(head.i16be(40)) + ' '
-                + scaled(head.i16be(42)) + ']';
-        const int ascent = hhea.Fits(4, 4) ? hhea.i16be(4) : int(unitsPerEm * 0.8);
-        const int descent = hhea.Fits(6, 2) ? hhea.i16be(6) : -int(unitsPerEm * 0.2);
-        const int capHeight = os2.Fits(88, 2) && os2.u16be(0) >= 2 ? os2.i16be(88) : ascent;
-        const double italicAngle = post.Fits(4, 4) ? std::int32_t(post.u32be(4)) / 65536.0 : 0;
-        const int weightClass = os2.Fits(4, 2) ? os2.u16be(4) : 400;
-        int flags = 4; // symbolic: the glyphs are named by CID, not by a standard encoding
-        if (post.Fits(12, 4) && post.u32be(12) != 0)
-            flags |= 1; // fixed pitch
-        if (italicAngle != 0 || e.Font.style() != QFont::StyleNormal)
-            flags |= 64;
-        pdf.BeginObject(descriptor);
-        pdf.WriteString("<< /Type /FontDescriptor /FontName " + PdfName(baseFont) + " /Flags " + PdfInt(flags));
-        pdf.WriteString("/FontBBox " + box + " /ItalicAngle " + PdfReal(italicAngle) + " /Ascent " + scaled(ascent)
-            + " /Descent " + scaled(descent) + " /CapHeight " + scaled(capHeight) + " /StemV "
-            + PdfInt(50 + std::lround(std::pow(weightClass / 65.0, 2))));
-        pdf.WriteString(program.isEmpty() ? QByteArray(">>") : "/FontFile2 " + PdfInt(file) + " 0 R >>");
-        pdf.EndObject();
-        if (!program.isEmpty())
-            WritePdfFontFile(pdf, file, program, compression, method);
-        else
-            pdf.WriteStreamObject(file, {}, {}); // a number handed out is written
-
-        const QByteArray map = EncodeStream(ToUnicodeMap(e.TextOfCid), compression, method);
-        pdf.WriteStreamObject(toUnicode, "/Filter /" + PdfFilterName(NonImageCompression(compression)), map);
     }
+}
+
+void TPdfCidFonts::WriteFace(TPdfWriter& pdf, const TEntry& e, TKVXECompression compression,
+    TKVXECompressionMethod method) const
+{
+    e.Descriptor = pdf.GetNextRefIndex();
+    const int file = pdf.GetNextRefIndex();
+    e.ToUnicode = pdf.GetNextRefIndex();
+
+    // The subset: the used glyphs under their CIDs.
+    QList<TPdfGlyphChar> glyphs;
+    for (std::size_t cid = 1; cid < e.GlyphOfCid.size(); ++cid) {
+        const QString& text = e.TextOfCid[cid];
+        glyphs.append({text.size() == 1 ? text[0].unicode() : char16_t(0), e.GlyphOfCid[cid]});
+    }
+    QByteArray program = SubsetTrueTypeFont(e.Font, glyphs);
+    if (program.isEmpty())
+        program = TrueTypeFromOutlines(e.Font, glyphs);
+
+    const QByteArray key = FacePostScriptName(e.Font);
+    e.BaseFont = PdfSubsetTag(key + '/' + e.Identity.toUtf8() + '/' + QByteArray::number(qulonglong(e.GlyphOfCid.size())))
+        + '+' + key;
+
+    // The descriptor's metrics from the face's tables, in 1/1000 em.
+    const QByteArray headTable = e.Font.fontTable("head");
+    const QByteArray hheaTable = e.Font.fontTable("hhea");
+    const QByteArray os2Table = e.Font.fontTable("OS/2");
+    const QByteArray postTable = e.Font.fontTable("post");
+    const ByteView head(headTable), hhea(hheaTable), os2(os2Table), post(postTable);
+    const double unitsPerEm = head.Fits(18, 2) && head.u16be(18) > 0 ? head.u16be(18) : e.Font.unitsPerEm();
+    auto scaled = [&](int v) { return PdfInt(std::lround(v * 1000.0 / unitsPerEm)); };
+    QByteArray box = "[0 0 1000 1000]";
+    if (head.Fits(36, 8))
+        box = '[' + scaled(head.i16be(36)) + ' ' + scaled(head.i16be(38)) + ' ' + scaled(head.i16be(40)) + ' '
+            + scaled(head.i16be(42)) + ']';
+    const int ascent = hhea.Fits(4, 4) ? hhea.i16be(4) : int(unitsPerEm * 0.8);
+    const int descent = hhea.Fits(6, 2) ? hhea.i16be(6) : -int(unitsPerEm * 0.2);
+    const int capHeight = os2.Fits(88, 2) && os2.u16be(0) >= 2 ? os2.i16be(88) : ascent;
+    const double italicAngle = post.Fits(4, 4) ? std::int32_t(post.u32be(4)) / 65536.0 : 0;
+    const int weightClass = os2.Fits(4, 2) ? os2.u16be(4) : 400;
+    int flags = 4; // symbolic: the glyphs are named by CID, not by a standard encoding
+    if (post.Fits(12, 4) && post.u32be(12) != 0)
+        flags |= 1; // fixed pitch
+    if (italicAngle != 0 || e.Font.style() != QFont::StyleNormal)
+        flags |= 64;
+    pdf.BeginObject(e.Descriptor);
+    pdf.WriteString("<< /Type /FontDescriptor /FontName " + PdfName(e.BaseFont) + " /Flags " + PdfInt(flags));
+    pdf.WriteString("/FontBBox " + box + " /ItalicAngle " + PdfReal(italicAngle) + " /Ascent " + scaled(ascent)
+        + " /Descent " + scaled(descent) + " /CapHeight " + scaled(capHeight) + " /StemV "
+        + PdfInt(50 + std::lround(std::pow(weightClass / 65.0, 2))));
+    pdf.WriteString(program.isEmpty() ? QByteArray(">>") : "/FontFile2 " + PdfInt(file) + " 0 R >>");
+    pdf.EndObject();
+    if (!program.isEmpty())
+        WritePdfFontFile(pdf, file, program, compression, method);
+    else
+        pdf.WriteStreamObject(file, {}, {}); // a number handed out is written
+
+    const QByteArray map = EncodeStream(ToUnicodeMap(e.TextOfCid), compression, method);
+    pdf.WriteStreamObject(e.ToUnicode, "/Filter /" + PdfFilterName(NonImageCompression(compression)), map);
 }
 
 } // namespace vorel

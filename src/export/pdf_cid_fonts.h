@@ -1,7 +1,7 @@
 #pragma once
-// The embedded Unicode fonts of a PDF file: one Type 0 font (Identity-H
-// encoding, a CIDFontType2 descendant) per face the pages draw glyphs from,
-// the report's faces and the fallback faces alike. Each glyph gets a CID on
+// The embedded Unicode fonts of a PDF file: Type 0 fonts (Identity-H
+// encoding, a CIDFontType2 descendant) of each face the pages draw glyphs
+// from, the report's faces and the fallback faces alike, one per size. Each glyph gets a CID on
 // first use (1, 2, ... in that order); the embedded TrueType subset holds
 // exactly those glyphs under the same numbers (CIDToGIDMap /Identity), its
 // widths are the face's own, and a ToUnicode map gives each CID the text it
@@ -34,17 +34,23 @@ public:
     TPdfCidFonts& operator=(const TPdfCidFonts&) = delete;
     ~TPdfCidFonts();
 
-    // The index of the entry for font, made when there is none (its font
-    // object takes pdf's next object number). font is held by a face and
-    // stays at one address while the face lives; -1 for an invalid font.
-    int FontFor(TPdfWriter& pdf, const QRawFont* font);
-    // The CID of glyph in entry index, given on first use together with the
-    // text it shows (ignored after that).
+    // The index of the font for font at an em of em pixels, made when there
+    // is none (its font object takes pdf's next object number). font is held
+    // by a face and stays at one address while the face lives; -1 for an
+    // invalid font. Each size has its own font object whose widths are the
+    // face's advances rounded to whole pixels at that size, as the report
+    // measures them, so text at the report's advances needs no adjustment;
+    // all sizes of a face share one CID numbering, font file and ToUnicode
+    // map. em 0: the face's own widths, for every size (files whose fonts
+    // must state exactly the widths of their font programs).
+    int FontFor(TPdfWriter& pdf, const QRawFont* font, double em);
+    // The CID of glyph in the font's face, given on first use together with
+    // the text it shows (ignored after that).
     std::uint16_t Cid(int index, std::uint32_t glyph, QStringView unicode);
     // The advance of a CID as the font's /W states it, in 1/1000 em.
-    int Width(int index, std::uint16_t cid) const;
+    double Width(int index, std::uint16_t cid) const;
     int Reference(int index) const;
-    int Count() const { return int(FFonts.size()); }
+    int Count() const { return int(FSized.size()); }
     // The face's PostScript name as BaseFont writes it after the tag.
     QByteArray PostScriptName(int index) const;
 
@@ -54,10 +60,20 @@ public:
 
 private:
     struct TEntry;
+    struct TSized {
+        int Face = 0; // index into FFonts
+        double Em = 0; // pixels; 0: the face's own widths
+        int Reference = 0;
+    };
+    int FaceFor(const QRawFont* font);
+    void WriteFace(TPdfWriter& pdf, const TEntry& face, TKVXECompression compression,
+        TKVXECompressionMethod method) const;
     std::vector<std::unique_ptr<TEntry>> FFonts;
-    QHash<const QRawFont*, int> FByAddress;
+    std::vector<TSized> FSized;
+    QHash<const QRawFont*, int> FByAddress; // face entries
     QHash<QString, int> FByIdentity;
     const QRawFont* FLastAddress = nullptr;
+    double FLastEm = -1;
     int FLast = -1;
 };
 

@@ -253,8 +253,13 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
     ShapeText(*style.Face, text, dx, FShaped);
     if (FShaped.RunCount == 0)
         return;
-    static const char kHex[] = "0123456789ABCDEF";
     const double em = style.Face->EmPixels();
+    // A font of each size states the report's whole-pixel advances as its
+    // widths, so text at those advances needs no adjustments. Shaped text
+    // stands at the shaper's places, which the face's own widths come
+    // closest to (and a reader takes a large adjustment for a word gap);
+    // PDF/A wants the font programs' own widths.
+    const double widthsEm = PdfA() || FShaped.Shaped ? 0 : em;
     QByteArray& out = FPdf.ContentBuffer();
     // Shaped left-to-right text (the Indic scripts, combining marks) has
     // glyphs that stand for several characters or stand before the ones
@@ -267,47 +272,56 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
         out.append(PdfTextString(text));
         out.append(">> BDC\r\n");
     }
-    out.append("BT\r\n");
-    out.append(style.Colour);
-    out.append("\r\n");
+    // The text object goes through a local buffer: most texts are a few
+    // glyphs, and the content buffer's appends would cost more than the
+    // writing.
+    QVarLengthArray<char, 1024> buffer;
+    const qsizetype head = 2 * kPdfRealMaxChars + style.Colour.size() + style.Size.size() + position.size() + 64;
+    buffer.resize(head);
+    char* p = buffer.data();
+    auto put = [&p](QByteArrayView bytes) {
+        std::memcpy(p, bytes.data(), std::size_t(bytes.size()));
+        p += bytes.size();
+    };
+    put("BT\r\n");
+    put(style.Colour);
+    put("\r\n");
     if (FShaped.ScaleX != 1) {
-        AppendPdfReal(out, FShaped.ScaleX * 100);
-        out.append(" Tz\r\n");
+        p = PutPdfReal(p, FShaped.ScaleX * 100);
+        put(" Tz\r\n");
     }
-    out.append(position.data(), position.size());
+    put(position);
     double pen = 0; // pixels from the text's left, before the stretch
     double rise = 0; // pixels below the baseline
     int current = -1;
-    // The glyphs go through a local buffer: most texts are a few glyphs,
-    // each with its adjustment, and the content buffer's appends would cost
-    // more than the writing.
-    QVarLengthArray<char, 1024> buffer;
     for (const TGlyphRun& run : FShaped) {
-        const int font = FCidFonts.FontFor(FPdf, run.Font);
+        const int font = FCidFonts.FontFor(FPdf, run.Font, widthsEm);
         if (font < 0)
             continue;
+        // Room for this run: a font change, and per glyph at most an
+        // adjustment, a string's parentheses and two escaped bytes.
+        const qsizetype used = p - buffer.data();
+        buffer.resize(used + 64 + style.Size.size() + run.Glyphs.size() * 32);
+        p = buffer.data() + used;
         if (font != current) {
             if (current >= 0)
-                out.append("] TJ\r\n");
-            out.append("/U");
-            out.append(PdfInt(font));
-            out.append(' ');
-            out.append(style.Size);
-            out.append(" Tf [");
+                put("] TJ\r\n");
+            put("/U");
+            p = std::to_chars(p, p + 12, font).ptr;
+            *p++ = ' ';
+            put(style.Size);
+            put(" Tf [");
             current = font;
             if (!FPageCidFonts.contains(font))
                 FPageCidFonts.append(font);
         }
-        // At most an adjustment, a string's brackets and four hex digits per glyph.
-        buffer.resize(run.Glyphs.size() * 40 + 2);
-        char* p = buffer.data();
         bool inString = false;
         for (qsizetype g = 0; g < run.Glyphs.size(); ++g) {
             const QPointF at = run.Positions[g];
             if (at.y() != rise) {
                 // A mark above or below: the rise of the text changes.
                 if (inString)
-                    *p++ = '>';
+                    *p++ = ')';
                 inString = false;
                 out.append(buffer.data(), p - buffer.data());
                 p = buffer.data();
@@ -321,7 +335,7 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
             const long adjust = std::lround((pen - at.x()) * 1000 / em);
             if (adjust != 0) {
                 if (inString)
-                    *p++ = '>';
+                    *p++ = ')';
                 inString = false;
                 *p++ = ' ';
                 p = std::to_chars(p, p + 24, adjust).ptr;
@@ -340,27 +354,32 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
                 cid = FCidFonts.Cid(font, run.Glyphs[g], text.mid(source.Start, source.Length));
             }
             if (!inString)
-                *p++ = '<';
+                *p++ = '(';
             inString = true;
-            p[0] = kHex[cid >> 12];
-            p[1] = kHex[(cid >> 8) & 15];
-            p[2] = kHex[(cid >> 4) & 15];
-            p[3] = kHex[cid & 15];
-            p += 4;
+            // The CID's two bytes in a literal string: only the string's own
+            // delimiters and line ends (which readers would change) escaped.
+            for (const std::uint8_t byte : {std::uint8_t(cid >> 8), std::uint8_t(cid & 0xFF)}) {
+                switch (byte) {
+                case '(': case ')': case '\\': *p++ = '\\'; *p++ = char(byte); break;
+                case '\r': *p++ = '\\'; *p++ = 'r'; break;
+                case '\n': *p++ = '\\'; *p++ = 'n'; break;
+                default: *p++ = char(byte); break;
+                }
+            }
             pen += FCidFonts.Width(font, cid) * em / 1000;
         }
         if (inString)
-            *p++ = '>';
-        out.append(buffer.data(), p - buffer.data());
+            *p++ = ')';
     }
     if (current >= 0)
-        out.append("] TJ\r\n");
+        put("] TJ\r\n");
     // Scaling and rise belong to the graphics state: they outlast the text object.
     if (rise != 0)
-        out.append("0 Ts\r\n");
+        put("0 Ts\r\n");
     if (FShaped.ScaleX != 1)
-        out.append("100 Tz\r\n");
-    out.append("ET\r\n");
+        put("100 Tz\r\n");
+    put("ET\r\n");
+    out.append(buffer.data(), p - buffer.data());
     if (actualText)
         out.append("EMC\r\n");
 }
