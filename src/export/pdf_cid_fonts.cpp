@@ -9,20 +9,6 @@
 
 namespace vorel {
 
-struct TPdfCidFonts::TEntry {
-    QRawFont Font; // at an em of 1000 pixels: advances are /W widths
-    QString Identity;
-    int GlyphCount = 0;
-    std::vector<std::uint16_t> CidOfGlyph; // 0: not used yet
-    std::vector<std::uint32_t> GlyphOfCid{0}; // CID 0 is .notdef
-    std::vector<double> AdvanceOfCid{0}; // 1/1000 em, unrounded
-    std::vector<QString> TextOfCid{QString()};
-    // Written with the fonts: shared by every size.
-    mutable int Descriptor = 0;
-    mutable int ToUnicode = 0;
-    mutable QByteArray BaseFont;
-};
-
 namespace {
 
 // A CID's width in 1/1000 em as a font at em pixels states it: the face's
@@ -187,9 +173,8 @@ int TPdfCidFonts::FontFor(TPdfWriter& pdf, const QRawFont* font, double em)
     return index;
 }
 
-std::uint16_t TPdfCidFonts::Cid(int index, std::uint32_t glyph, QStringView unicode)
+std::uint16_t TPdfCidFonts::NewCid(TEntry& e, std::uint32_t glyph, QStringView unicode)
 {
-    TEntry& e = *FFonts[std::size_t(FSized[std::size_t(index)].Face)];
     if (glyph >= e.CidOfGlyph.size())
         return 0;
     std::uint16_t& cid = e.CidOfGlyph[glyph];

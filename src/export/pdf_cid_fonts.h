@@ -20,6 +20,7 @@
 #include <QRawFont>
 #include <QString>
 #include <QStringView>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -46,9 +47,26 @@ public:
     int FontFor(TPdfWriter& pdf, const QRawFont* font, double em);
     // The CID of glyph in the font's face, given on first use together with
     // the text it shows (ignored after that).
-    std::uint16_t Cid(int index, std::uint32_t glyph, QStringView unicode);
+    std::uint16_t Cid(int index, std::uint32_t glyph, QStringView unicode)
+    {
+        TEntry& e = *FFonts[std::size_t(FSized[std::size_t(index)].Face)];
+        if (glyph < e.CidOfGlyph.size() && e.CidOfGlyph[glyph] != 0)
+            return e.CidOfGlyph[glyph];
+        return NewCid(e, glyph, unicode);
+    }
     // The advance of a CID as the font's /W states it, in 1/1000 em.
     double Width(int index, std::uint16_t cid) const;
+    // The same in pixels at an em of em pixels: whole pixels for a font of
+    // that size.
+    double PixelAdvance(int index, std::uint16_t cid, double em) const
+    {
+        const TSized& sized = FSized[std::size_t(index)];
+        const TEntry& e = *FFonts[std::size_t(sized.Face)];
+        if (cid >= e.AdvanceOfCid.size())
+            return 0;
+        return sized.Em > 0 ? std::round(e.AdvanceOfCid[cid] * sized.Em / 1000)
+                            : std::round(e.AdvanceOfCid[cid]) * em / 1000;
+    }
     int Reference(int index) const;
     int Count() const { return int(FSized.size()); }
     // The face's PostScript name as BaseFont writes it after the tag.
@@ -59,7 +77,20 @@ public:
     void WriteFonts(TPdfWriter& pdf, TKVXECompression compression, TKVXECompressionMethod method) const;
 
 private:
-    struct TEntry;
+    struct TEntry {
+        QRawFont Font; // at an em of 1000 pixels: advances are /W widths
+        QString Identity;
+        int GlyphCount = 0;
+        std::vector<std::uint16_t> CidOfGlyph; // 0: not used yet
+        std::vector<std::uint32_t> GlyphOfCid{0}; // CID 0 is .notdef
+        std::vector<double> AdvanceOfCid{0}; // 1/1000 em, unrounded
+        std::vector<QString> TextOfCid{QString()};
+        // Written with the fonts: shared by every size.
+        mutable int Descriptor = 0;
+        mutable int ToUnicode = 0;
+        mutable QByteArray BaseFont;
+    };
+    std::uint16_t NewCid(TEntry& face, std::uint32_t glyph, QStringView unicode);
     struct TSized {
         int Face = 0; // index into FFonts
         double Em = 0; // pixels; 0: the face's own widths

@@ -248,8 +248,90 @@ void TPdfDocument::ShowText(const TFont& font, const TFontFace& face, QStringVie
     FPdf.WriteString("ET");
 }
 
+namespace {
+
+// A CID's two bytes in a literal string: only the string's own delimiters
+// and line ends (which readers would change) escaped.
+inline char* PutCid(char* p, std::uint16_t cid)
+{
+    for (const std::uint8_t byte : {std::uint8_t(cid >> 8), std::uint8_t(cid & 0xFF)}) {
+        switch (byte) {
+        case '(': case ')': case '\\': *p++ = '\\'; *p++ = char(byte); break;
+        case '\r': *p++ = '\\'; *p++ = 'r'; break;
+        case '\n': *p++ = '\\'; *p++ = 'n'; break;
+        default: *p++ = char(byte); break;
+        }
+    }
+    return p;
+}
+
+} // namespace
+
+bool TPdfDocument::ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArrayView position)
+{
+    // Most report text: Latin letters the face has, at the face's own
+    // advances, in a font whose widths are those advances. Each letter's
+    // CID is looked up once per font state.
+    const TFontFace& face = *style.Face;
+    if (style.PlainFont < 0) {
+        style.PlainFont = FCidFonts.FontFor(FPdf, &face.RawFont(), face.EmPixels());
+        if (style.PlainFont < 0)
+            return false;
+        style.PlainCids.assign(kPlainChars, kPlainUnknown);
+    }
+    const int font = style.PlainFont;
+    if (style.PlainHead.isEmpty())
+        style.PlainHead = "BT\r\n" + style.Colour + "\r\n";
+    if (style.PlainSelect.isEmpty())
+        style.PlainSelect = "/U" + PdfInt(font) + ' ' + style.Size + " Tf [(";
+    // Written straight into the page content, which keeps its capacity
+    // from page to page; taken back when the text is not for this way.
+    QByteArray& out = FPdf.ContentBuffer();
+    const qsizetype start = out.size();
+    out.resize(start + style.PlainHead.size() + position.size() + style.PlainSelect.size() + 16 + text.size() * 4);
+    char* p = out.data() + start;
+    auto put = [&p](QByteArrayView bytes) {
+        std::memcpy(p, bytes.data(), std::size_t(bytes.size()));
+        p += bytes.size();
+    };
+    put(style.PlainHead);
+    put(position);
+    put(style.PlainSelect);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x20 || c >= kPlainChars) {
+            out.resize(start);
+            return false;
+        }
+        std::int32_t& known = style.PlainCids[c];
+        if (known == kPlainUnknown) {
+            // A letter the face lacks, or whose advance the font's whole
+            // pixels round the other way, takes the general way.
+            const std::uint32_t glyph = face.GlyphIndex(c);
+            known = kPlainOther;
+            if (glyph != 0) {
+                const std::uint16_t cid = FCidFonts.Cid(font, glyph, text.mid(i, 1));
+                if (cid != 0 && FCidFonts.PixelAdvance(font, cid, face.EmPixels()) == face.CharWidth(c))
+                    known = cid;
+            }
+        }
+        if (known == kPlainOther) {
+            out.resize(start);
+            return false;
+        }
+        p = PutCid(p, std::uint16_t(known));
+    }
+    put(")] TJ\r\nET\r\n");
+    out.resize(p - out.data());
+    if (!FPageCidFonts.contains(font))
+        FPageCidFonts.append(font);
+    return true;
+}
+
 void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const int* dx, QByteArrayView position)
 {
+    if (!dx && !PdfA() && ShowPlainGlyphs(const_cast<TTextFont&>(style), text, position))
+        return;
     ShapeText(*style.Face, text, dx, FShaped);
     if (FShaped.RunCount == 0)
         return;
@@ -332,7 +414,7 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
             }
             // Adjustments move by thousandths of the em, against the
             // writing direction.
-            const long adjust = std::lround((pen - at.x()) * 1000 / em);
+            const long adjust = pen == at.x() ? 0 : std::lround((pen - at.x()) * 1000 / em);
             if (adjust != 0) {
                 if (inString)
                     *p++ = ')';
@@ -356,17 +438,8 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
             if (!inString)
                 *p++ = '(';
             inString = true;
-            // The CID's two bytes in a literal string: only the string's own
-            // delimiters and line ends (which readers would change) escaped.
-            for (const std::uint8_t byte : {std::uint8_t(cid >> 8), std::uint8_t(cid & 0xFF)}) {
-                switch (byte) {
-                case '(': case ')': case '\\': *p++ = '\\'; *p++ = char(byte); break;
-                case '\r': *p++ = '\\'; *p++ = 'r'; break;
-                case '\n': *p++ = '\\'; *p++ = 'n'; break;
-                default: *p++ = char(byte); break;
-                }
-            }
-            pen += FCidFonts.Width(font, cid) * em / 1000;
+            p = PutCid(p, cid);
+            pen += FCidFonts.PixelAdvance(font, cid, em);
         }
         if (inString)
             *p++ = ')';

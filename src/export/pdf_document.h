@@ -107,10 +107,20 @@ private:
         QByteArray Leading; // "l TL"
         int RunFont = -1; // font index of the single run; -1 until first used
         QByteArray RunHead; // BT, colour, font and leading lines of the single run
+        // The embedded font of the face at its size, and the CID of each
+        // character below kPlainChars (kPlainUnknown until first met,
+        // kPlainOther for one the fast way does not take).
+        int PlainFont = -1;
+        std::vector<std::int32_t> PlainCids;
+        QByteArray PlainHead; // "BT" and the colour
+        QByteArray PlainSelect; // the font, and the opening of the glyphs
 
         bool Matches(const TFont& font) const;
     };
     TTextFont& TextFont(const TFont& font);
+    static constexpr char16_t kPlainChars = 0x0300;
+    static constexpr std::int32_t kPlainUnknown = -1;
+    static constexpr std::int32_t kPlainOther = -2;
     void EndPage();
     double X(double pixels) const { return pixels * kPdfUnitsPerPixel; }
     double Y(double pixels) const { return (FPageHeight - pixels) * kPdfUnitsPerPixel; }
@@ -120,6 +130,9 @@ private:
     // The same with the embedded fonts: the text's glyphs at the report's
     // advances (position: "x y Td " placing the baseline's left end).
     void ShowGlyphs(const TTextFont& style, QStringView text, const int* dx, QByteArrayView position);
+    // Its fast way for text in the face's Latin letters at the face's own
+    // advances; false (nothing written) for any other text.
+    bool ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArrayView position);
     // Page pixels to PDF units (y upwards from the page's bottom).
     QTransform PageToPdf() const;
     // The path's construction operators, in PDF units.

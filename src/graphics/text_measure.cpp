@@ -151,6 +151,7 @@ TFontFace::TFontFace(const TFontRequest& request) : FRequest(request)
         FFixedPitch = QFontInfo(FFont).fixedPitch();
     }
     FLatin = PageFor(0).Advance.data();
+    FLatinGlyphs = PageFor(0).Glyph.data();
     if (FAveCharWidth <= 0)
         FAveCharWidth = std::max(1, CharWidth(U'x'));
     FInternalLeading = std::max(0, FAscent + FDescent - qRound(em));
@@ -290,7 +291,7 @@ TFontFace::TFallbackGlyph TFontFace::FallbackGlyph(char32_t c) const
     return result;
 }
 
-std::uint32_t TFontFace::GlyphIndex(char32_t c) const
+std::uint32_t TFontFace::GlyphIndexSlow(char32_t c) const
 {
     if (c < 0x10000)
         return PageFor(c >> 8).Glyph[c & 0xFF];

@@ -73,7 +73,7 @@ public:
     void Advances(QStringView text, int* dx) const;
     // The glyph of a character in RawFont(), 0 when the face lacks it (the
     // painter then draws it with Qt's fallback face, at the same advance).
-    std::uint32_t GlyphIndex(char32_t c) const;
+    std::uint32_t GlyphIndex(char32_t c) const { return c < 256 ? FLatinGlyphs[c] : GlyphIndexSlow(c); }
 
     const QRawFont& RawFont() const { return FRaw; }
     // A character the face lacks, from the face Qt and fontconfig fall back
@@ -98,6 +98,7 @@ private:
     };
     const Page& PageFor(std::uint32_t pageIndex) const;
     int CharWidthSlow(char32_t c) const;
+    std::uint32_t GlyphIndexSlow(char32_t c) const;
     void FillPage(Page& page, std::uint32_t base) const;
     int FallbackAdvance(char32_t c) const;
 
@@ -117,6 +118,7 @@ private:
     int FFsType = 0; // OS/2 embedding licence bits
     mutable std::array<std::unique_ptr<Page>, 256> FPages; // the Basic Multilingual Plane
     const std::int32_t* FLatin = nullptr; // FPages[0]'s advances, filled at construction
+    const std::uint32_t* FLatinGlyphs = nullptr; // and its glyphs
     mutable std::unordered_map<char32_t, std::pair<int, std::uint32_t>> FAstral;
     mutable std::vector<std::unique_ptr<QRawFont>> FFallbackFonts;
     mutable std::unordered_map<char32_t, TFallbackGlyph> FFallbackGlyphs;
