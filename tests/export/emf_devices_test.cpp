@@ -10,6 +10,7 @@
 
 #include "graphics/emf_player.h"
 #include "pdf_test_support.h"
+#include "support/emf_records.h"
 
 #include <QImage>
 #include <QPainter>
@@ -22,16 +23,6 @@ using namespace pdftest;
 constexpr int kW = 192; // report pixels: a frame of exactly 5080 x 3810 hundredths of a millimetre
 constexpr int kH = 144;
 
-// A record of 32-bit fields.
-QByteArray Rec(std::uint32_t type, std::initializer_list<std::int32_t> fields)
-{
-    QByteArray r;
-    writeU32le(r, type);
-    writeU32le(r, std::uint32_t(8 + 4 * fields.size()));
-    for (const std::int32_t f : fields)
-        writeI32le(r, f);
-    return r;
-}
 // The bounds most drawing records start with (readers here ignore them).
 #define ANY_BOUNDS 0, 0, kW - 1, kH - 1
 
@@ -48,7 +39,7 @@ struct Page {
         W.CreateBrushIndirect(std::uint32_t(Handles), style, color, hatch);
         W.SelectObject(std::uint32_t(Handles++));
     }
-    void R(std::uint32_t type, std::initializer_list<std::int32_t> fields) { W.Raw(Rec(type, fields)); }
+    void R(std::uint32_t type, std::initializer_list<std::int32_t> fields) { W.Raw(testing::EmfRecord(type, fields)); }
 };
 
 constexpr std::uint32_t kBlack = 0, kRed = 0x0000FF, kBlue = 0xFF0000, kYellow = 0x00FFFF, kGreen = 0x008000;
@@ -58,7 +49,10 @@ struct DeviceCase {
     std::function<void(Page&)> draw;
     bool exact; // every pixel the same
     int budget = 0; // pixels allowed without a like neighbour in the other rendering
+    std::vector<QPoint> inked = {}; // drawn on, or next to, in both renderings
 };
+
+void PrintTo(const DeviceCase& c, std::ostream* os) { *os << c.name; }
 
 TMetafile Build(const DeviceCase& c)
 {
@@ -148,6 +142,17 @@ TEST_P(BothDevices, CoverTheSamePixels)
         EXPECT_EQ(differing, 0) << ink << " pixels drawn by the player";
     EXPECT_LE(Unmatched(player, pdf) + Unmatched(pdf, player), GetParam().budget)
         << differing << " pixels differ, " << ink << " drawn by the player";
+    auto inkNear = [](const QImage& image, QPoint p) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (qGray(image.pixel(p.x() + dx, p.y() + dy)) < 128)
+                    return true;
+        return false;
+    };
+    for (const QPoint& p : GetParam().inked) {
+        EXPECT_TRUE(inkNear(player, p)) << "player, at " << p.x() << ", " << p.y();
+        EXPECT_TRUE(inkNear(pdf, p)) << "PDF, at " << p.x() << ", " << p.y();
+    }
 }
 
 // Five points of a pentagram: its middle is inside once for winding and
@@ -240,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BothDevices,
                 p.R(EMR_ARCTO, {60, 20, 140, 100, 140, 60, 100, 20});
                 p.W.LineTo(180, 130, {});
             },
-            false, 8},
+            false, 8, {{75, 95}, {140, 75}}}, // the middles of both lines
         DeviceCase{"AngleArc",
             [](Page& p) {
                 p.W.MoveToEx(10, 130);
@@ -254,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BothDevices,
                 p.W.Raw(r);
                 p.W.LineTo(180, 130, {});
             },
-            false, 6},
+            false, 6, {{70, 90}, {125, 115}}}, // to the start at 30 degrees, from the end at 230
         DeviceCase{"PathStrokedAndFilled",
             [](Page& p) {
                 p.Pen(PS_SOLID, 1, kRed);

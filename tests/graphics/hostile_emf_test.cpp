@@ -5,6 +5,7 @@
 #include "graphics/emf_player.h"
 #include "graphics/metafile.h"
 #include "graphics/metafile_canvas.h"
+#include "support/emf_records.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
@@ -193,14 +194,7 @@ TEST(HostileRecords, HugeBitmapsAndPolygonCountsDoNotAllocate)
 // open. Each plays without a crash or a hang.
 TEST(HostileRecords, ArcsAndPathsWithExtremeFieldsPlay)
 {
-    auto record = [](std::uint32_t type, std::initializer_list<std::int32_t> fields) {
-        QByteArray r;
-        writeU32le(r, type);
-        writeU32le(r, std::uint32_t(8 + 4 * fields.size()));
-        for (const std::int32_t f : fields)
-            writeI32le(r, f);
-        return r;
-    };
+    using testing::EmfRecord;
     auto angleArc = [](std::uint32_t radius, float start, float sweep) {
         QByteArray r;
         writeU32le(r, EMR_ANGLEARC);
@@ -217,13 +211,13 @@ TEST(HostileRecords, ArcsAndPathsWithExtremeFieldsPlay)
         angleArc(0xFFFFFFFFu, 0, 90),
         angleArc(20, 1e30f, std::numeric_limits<float>::quiet_NaN()),
         angleArc(20, 0, 1e9f),
-        record(EMR_ARCTO, {0, 0, 0, 0, lo, lo, hi, hi, hi, 0, 0, hi}),
-        record(EMR_PIE, {0, 0, 0, 0, 10, 10, 11, 11, 10, 10, 10, 10}),
-        record(EMR_BEGINPATH, {}) + record(EMR_RECTANGLE, {0, 0, 0, 0, lo, lo, hi, hi}) + record(EMR_ENDPATH, {})
-            + record(EMR_STROKEANDFILLPATH, {0, 0, 0, 0}),
-        record(EMR_SELECTCLIPPATH, {5}) + record(EMR_FILLPATH, {0, 0, 0, 0}) + record(EMR_CLOSEFIGURE, {}),
-        record(EMR_BEGINPATH, {}) + record(EMR_ELLIPSE, {0, 0, 0, 0, 5, 5, 40, 40}) + record(EMR_SELECTCLIPPATH, {3})
-            + record(EMR_RECTANGLE, {0, 0, 0, 0, 0, 0, 50, 50}),
+        EmfRecord(EMR_ARCTO, {lo, lo, hi, hi, hi, 0, 0, hi}),
+        EmfRecord(EMR_PIE, {10, 10, 11, 11, 10, 10, 10, 10}),
+        EmfRecord(EMR_BEGINPATH, {}) + EmfRecord(EMR_RECTANGLE, {lo, lo, hi, hi}) + EmfRecord(EMR_ENDPATH, {})
+            + EmfRecord(EMR_STROKEANDFILLPATH, {0, 0, 0, 0}),
+        EmfRecord(EMR_SELECTCLIPPATH, {5}) + EmfRecord(EMR_FILLPATH, {0, 0, 0, 0}) + EmfRecord(EMR_CLOSEFIGURE, {}),
+        EmfRecord(EMR_BEGINPATH, {}) + EmfRecord(EMR_ELLIPSE, {5, 5, 40, 40}) + EmfRecord(EMR_SELECTCLIPPATH, {3})
+            + EmfRecord(EMR_RECTANGLE, {0, 0, 50, 50}),
     };
     for (const QByteArray& bytes : inputs) {
         TMetafile mf;
