@@ -146,12 +146,10 @@ TPdfStroke TPdfDrawingCollector::StrokeOf(const TEmfReplayState& s, const QTrans
         return stroke;
     stroke.Visible = true;
     stroke.Style = s.Pen.Style;
-    // A pen's width is in logical units; it is one device pixel when that
-    // comes to a pixel or less, as the classic platform draws it.
+    // A pen's width is in logical units; page pixels are the PDF's device pixels.
     const double scale = std::sqrt(std::abs(toPage.determinant()));
-    const double width = s.Pen.Width * scale;
-    stroke.Cosmetic = s.Pen.Width <= 1 || width <= 1.5;
-    stroke.Width = stroke.Cosmetic ? 1 : std::min(width, kMaxPenWidth);
+    stroke.Cosmetic = OnePixelPen(s.Pen, scale);
+    stroke.Width = stroke.Cosmetic ? 1 : std::min(s.Pen.Width * scale, kMaxPenWidth);
     stroke.Color = s.Rop2 == 1 ? 0 : s.Rop2 == 16 ? 0xFFFFFF : s.Pen.Color; // R2_BLACK, R2_WHITE
     const int style = s.Pen.Style & PS_STYLE_MASK;
     if (s.BkMode == OPAQUE_MODE && style >= PS_DASH && style <= PS_DASHDOTDOT)

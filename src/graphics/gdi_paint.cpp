@@ -72,8 +72,7 @@ QPen TGdiPainter::MakePen(const TGdiPen& pen) const
     QPen qp(RgbToQColor(pen.Color));
     const int style = pen.Style & PS_STYLE_MASK;
     const qreal width = pen.Width * PenScale;
-    const bool cosmetic = pen.Width <= 0 || width * DeviceScale() <= 1.5;
-    if (cosmetic) {
+    if (OnePixelPen(pen, PenScale * DeviceScale())) {
         qp.setWidth(0);
         qp.setCapStyle(Qt::FlatCap);
         qp.setJoinStyle(Qt::MiterJoin);

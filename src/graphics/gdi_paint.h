@@ -67,6 +67,15 @@ struct TGdiBrush {
     bool IsNull() const { return Style == BS_NULL; }
 };
 
+// Whether a pen draws one device pixel wide: a width of 0, or one that
+// comes to 1.5 device pixels or less (devicePixelsPerUnit: device pixels
+// per logical unit). Such a pen keeps the classic one-pixel dash patterns;
+// a wider one is geometric, its dashes counted in pen widths.
+inline bool OnePixelPen(const TGdiPen& pen, double devicePixelsPerUnit)
+{
+    return pen.Width <= 0 || pen.Width * devicePixelsPerUnit <= 1.5;
+}
+
 // The part of a device context's state that drawing looks at.
 struct TGdiDrawState {
     TGdiPen Pen;
