@@ -226,7 +226,7 @@ void TPdfDocument::WriteTextRun(const TPdfText& text)
         && place.type() <= QTransform::TxTranslate && place.dx() == std::floor(place.dx())
         && place.dy() == std::floor(place.dy())) {
         // Upright text in a plain cell: placed by its cell, nothing around it.
-        WriteText(font, text.Text, int(place.dx()), int(place.dy()));
+        WriteText(font, text.Text, int(place.dx()), int(place.dy()), text.Dx.empty() ? nullptr : text.Dx.data());
         return;
     }
     if (!FPageOpen)
@@ -254,7 +254,7 @@ void TPdfDocument::WriteTextRun(const TPdfText& text)
             + " re f");
     }
     if (!text.Text.isEmpty() && FEmbedFonts) {
-        ShowGlyphs(TextFont(font), text.Text, nullptr, "0 0 Td ");
+        ShowGlyphs(TextFont(font), text.Text, text.Dx.empty() ? nullptr : text.Dx.data(), "0 0 Td ");
     } else if (!text.Text.isEmpty()) {
         // The characters' own widths would end the text a little before or
         // after the report's whole-pixel advances; character spacing

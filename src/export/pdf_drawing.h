@@ -1,22 +1,22 @@
 #pragma once
-// What the PDF filter draws, taken straight from the page records in the
-// order they were drawn (painter's order): outlines and fills of lines,
-// polylines, polygons, rectangles, rounded rectangles, ellipses, arcs and
-// regions; text runs with their font, decorations, rotation, background
-// and clipping; pictures; and the clip region the page narrows for its
-// controls. The items of the export framework are made for grids (text
-// runs merged into cells, one box per item); a PDF page needs each record
-// as it stands, so the filter keeps this list beside them.
+// What the PDF filter draws, in the order the page drew it (painter's
+// order): the PDF device of the record interpreter (graphics/
+// emf_interpreter.h), which decides which record draws what, with the
+// classic pixel rules, and keeps the clip region. This device turns its
+// figures into outlines and fills with the pen and brush, its text records
+// into text runs with their font, decorations, rotation, background and
+// clipping, and its pictures into pictures at their own resolution. The
+// items of the export framework are made for grids (text runs merged into
+// cells, one box per item); a PDF page needs each record as it stands, so
+// the filter keeps this list beside them.
 //
 // Geometry is in page pixels (report pixels of the PDF page, 1/96 inch, y
-// downwards): the record's logical units mapped through the metafile's
-// world transform and mapping mode, and moved by the bar's place on the
-// PDF page. Paths carry the classic pixel rules already: a one-pixel
-// outline runs through the middle of its pixels, a shape without a pen
-// fills one pixel less to the right and bottom.
+// downwards): the interpreter's page pixels moved by the bar's place on the
+// PDF page, and cut to what PDF viewers take.
 
 #include "foundation/font.h"
 #include "graphics/emf_enumerator.h"
+#include "graphics/emf_interpreter.h"
 #include "graphics/gdi_paint.h"
 #include "graphics/text_measure.h"
 
@@ -87,6 +87,9 @@ struct TPdfText {
     std::uint32_t OpaqueColor = 0xFFFFFF;
     // ETO_CLIPPED, when the text cell reaches beyond it (page pixels).
     std::optional<QPolygonF> Clip;
+    // The record's advance of each UTF-16 unit (logical units) when it
+    // differs from the face's own advances; empty otherwise.
+    std::vector<int> Dx;
 };
 
 // One picture record: the picture at its own resolution (the source part
@@ -113,6 +116,7 @@ struct TPdfPlainText {
     std::shared_ptr<const TFont> Font; // colour the text colour
     int Left = 0; // page pixels: the text cell's top left corner
     int Top = 0;
+    std::vector<int> Dx; // as TPdfText::Dx: empty while the face's advances hold
 };
 
 // The larger drawings stand behind a pointer, so that the list's elements
@@ -123,11 +127,13 @@ using TPdfDrawing =
 // drawings while it grows.
 using TPdfDrawings = std::deque<TPdfDrawing>;
 
-// Turns the records of the pages into drawings, keeping the state the
-// enumerator does not: the clip region and its saved copies, and the font
-// snapshot texts share.
-class TPdfDrawingCollector {
+// Turns the records of the pages into drawings through the record
+// interpreter, keeping what only the PDF needs: the bar's place, the font
+// snapshot texts share, and the pictures held once.
+class TPdfDrawingCollector final : private TEmfDevice {
 public:
+    TPdfDrawingCollector() : FInterpreter(*this) {}
+
     // A new page metafile, drawn barX page pixels right of the PDF page's left.
     void BeginPage(int barX);
     // The record after the enumerator applied it.
@@ -139,35 +145,31 @@ public:
     void Clear();
 
 private:
-    QTransform ToPage(const TEmfEnumerator& dc) const;
-    void Shape(const TEmfEnumerator& dc, QPainterPath path, bool fill, bool stroke);
-    void Box(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
-    void Line(const TEmfEnumerator& dc, const ByteView& r);
-    void Poly(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
-    void PolyPoly(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
-    void Arc(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
-    void Region(const TEmfEnumerator& dc, std::uint32_t type, const ByteView& r);
-    void Text(const TEmfEnumerator& dc, const TEmfRecord& record, int codePage);
-    void Picture(const TEmfEnumerator& dc, const TEmfRecord& record);
-    void ClipRect(const TEmfEnumerator& dc, const ByteView& r, bool exclude);
-    void SelectClipRegion(const TEmfEnumerator& dc, const ByteView& r);
-    void SetClip(std::optional<QPainterPath> region);
-    TPdfStroke StrokeOf(const TEmfEnumerator& dc, const QTransform& toPage) const;
-    TPdfFill FillOf(const TEmfEnumerator& dc, const TGdiBrush& brush) const;
-    std::shared_ptr<const TFont> TextFont(const TEmfEnumerator& dc);
+    void Shape(const TEmfDrawContext& dc, TEmfShape& shape) override;
+    void Text(const TEmfDrawContext& dc, const TEmfText& text) override;
+    void Picture(const TEmfDrawContext& dc, const TEmfPicture& picture) override;
+    void SetClip(const std::optional<QPainterPath>& region) override;
+
+    // Logical units to the PDF page's pixels: the bar's place added.
+    QTransform Placed(const QTransform& toPage) const;
+    TPdfStroke StrokeOf(const TEmfReplayState& s, const QTransform& toPage) const;
+    TPdfFill FillOf(const TEmfReplayState& s, const TGdiBrush& brush) const;
+    std::shared_ptr<const TFont> TextFont(const TEmfReplayState& s);
+    // The record's dx array when it differs from the face's advances.
+    std::vector<int> OwnAdvances(const TFontFace& face, QStringView text, const int* dx);
     // The picture as held already, or newly held; null when the file's
     // picture budget is spent.
     QImage SharedImage(const QImage& image);
 
+    TEmfInterpreter FInterpreter;
     TPdfDrawings FDrawings;
     int FBarX = 0; // page pixels
     std::size_t FPageStart = 0; // the current page's first drawing
-    std::optional<QPainterPath> FClip; // page pixels; none: not clipped
-    std::vector<std::optional<QPainterPath>> FSavedClips; // one per saved device context
     std::shared_ptr<const TFont> FFont;
     TFontFacePtr FFace; // FFont's face
     TLogFont FFontFor;
     std::uint32_t FFontColor = 0;
+    std::vector<int> FAdvances; // scratch for OwnAdvances
     // Pictures repeat (a logo on every page): equal pixels are kept once.
     QMultiHash<std::size_t, QImage> FImages;
     std::int64_t FPicturePixels = 0; // held by the pictures since the last Clear

@@ -125,7 +125,10 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
     struct TDraw {
         TPdfDocument& Pdf;
         void operator()(const TPdfShape& shape) { Pdf.WriteShape(shape); }
-        void operator()(const TPdfPlainText& text) { Pdf.WriteText(*text.Font, text.Text, text.Left, text.Top); }
+        void operator()(const TPdfPlainText& text)
+        {
+            Pdf.WriteText(*text.Font, text.Text, text.Left, text.Top, text.Dx.empty() ? nullptr : text.Dx.data());
+        }
         void operator()(const std::unique_ptr<TPdfText>& text) { Pdf.WriteTextRun(*text); }
         void operator()(const std::unique_ptr<TPdfPicture>& picture)
         {

@@ -1,6 +1,10 @@
 #include "graphics/emf_enumerator.h"
 
+#include "graphics/emf_interpreter.h"
 #include "graphics/metafile.h"
+
+#include <QtMath>
+#include <cmath>
 
 namespace vorel {
 
@@ -294,7 +298,23 @@ void TEmfEnumerator::Apply()
     }
     case EMR_MOVETOEX: FState.CurrentPosition = {r.i32le(8), r.i32le(12)}; break;
     case EMR_LINETO: FState.CurrentPosition = {r.i32le(8), r.i32le(12)}; break;
-    case EMR_ARCTO: FState.CurrentPosition = {r.i32le(32), r.i32le(36)}; break;
+    case EMR_ARCTO: {
+        // The current position moves to the arc's end on the ellipse, not
+        // to the end radial's point.
+        const QPointF end = EmfArcPoint(
+            QRectF(QPointF(r.i32le(8), r.i32le(12)), QPointF(r.i32le(16), r.i32le(20))), QPointF(r.i32le(32), r.i32le(36)));
+        FState.CurrentPosition = {int(std::lround(end.x())), int(std::lround(end.y()))};
+        break;
+    }
+    case EMR_ANGLEARC: {
+        const double radius = r.u32le(16), angle = double(r.f32le(20)) + double(r.f32le(24));
+        if (std::isfinite(angle) && radius <= 1e7) {
+            const double a = qDegreesToRadians(std::fmod(angle, 360.0));
+            FState.CurrentPosition = {int(std::lround(r.i32le(8) + radius * std::cos(a))),
+                int(std::lround(r.i32le(12) - radius * std::sin(a)))};
+        }
+        break;
+    }
     case EMR_POLYLINETO16:
     case EMR_POLYBEZIERTO16: {
         const std::uint32_t n = r.u32le(24);

@@ -73,9 +73,8 @@ QPen TGdiPainter::MakePen(const TGdiPen& pen) const
         return Qt::NoPen;
     QPen qp(RgbToQColor(pen.Color));
     const int style = pen.Style & PS_STYLE_MASK;
-    const qreal deviceWidth = pen.Width * DeviceScale();
-    const bool cosmetic = pen.Width <= 0 || deviceWidth <= 1.5;
-    if (cosmetic) {
+    const qreal width = pen.Width * PenScale;
+    if (OnePixelPen(pen, PenScale * DeviceScale())) {
         qp.setWidth(0);
         qp.setCapStyle(Qt::FlatCap);
         qp.setJoinStyle(Qt::MiterJoin);
@@ -88,7 +87,7 @@ QPen TGdiPainter::MakePen(const TGdiPen& pen) const
         }
         return qp;
     }
-    qp.setWidthF(pen.Width);
+    qp.setWidthF(width);
     qp.setCosmetic(false);
     switch (pen.Style & PS_ENDCAP_MASK) {
     case PS_ENDCAP_SQUARE: qp.setCapStyle(Qt::SquareCap); break;
@@ -121,7 +120,13 @@ QBrush TGdiPainter::MakeBrush(const TGdiBrush& brush) const
         static constexpr Qt::BrushStyle kHatch[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
             Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
         const int h = brush.Hatch;
-        return QBrush(color, h >= 0 && h < 6 ? kHatch[h] : Qt::SolidPattern);
+        QBrush hatch(color, h >= 0 && h < 6 ? kHatch[h] : Qt::SolidPattern);
+        // Qt's horizontal and vertical hatches lie in row 3 and column 4 of
+        // their 8 x 8 cell; the page's lie in its row and column 0 (as the
+        // PDF draws them), and the diagonals already agree.
+        if (h == 0 || h == 1 || h == 4)
+            hatch.setTransform(QTransform::fromTranslate(4, 5));
+        return hatch;
     }
     case BS_PATTERN:
     case BS_DIBPATTERN:
@@ -166,7 +171,27 @@ bool TGdiPainter::NeedsGapFill(const TGdiPen& pen) const
     return State.BkMode == OPAQUE_MODE && style >= PS_DASH && style <= PS_DASHDOTDOT;
 }
 
-void TGdiPainter::Stroke(const QPainterPath& path) { Stroke(path, MakePen(State.Pen)); }
+void TGdiPainter::Stroke(const QPainterPath& path)
+{
+    const QPen pen = MakePen(State.Pen);
+    if (pen.style() == Qt::NoPen || FPainter.testRenderHint(QPainter::Antialiasing)) {
+        Stroke(path, pen);
+        return;
+    }
+    if (!pen.isCosmetic()) {
+        // A wider pen is centred on the middles of the pixels its points name.
+        Stroke(path.translated(0.5, 0.5), pen);
+        return;
+    }
+    // A one-pixel outline on pixel corners runs through the middles of
+    // device pixels: on a pixel boundary the aliased painter picks either
+    // side depending on the direction the outline runs.
+    const QPainterPath device = FPainter.worldTransform().map(path).translated(0.5, 0.5);
+    FPainter.save();
+    FPainter.setWorldTransform(QTransform());
+    Stroke(device, pen);
+    FPainter.restore();
+}
 
 void TGdiPainter::Stroke(const QPainterPath& path, QPen pen)
 {
@@ -369,6 +394,31 @@ void TGdiPainter::FillPath(const QPainterPath& path)
 }
 
 void TGdiPainter::StrokePath(const QPainterPath& path) { Stroke(path); }
+
+void TGdiPainter::Shape(const QPainterPath& path, const TGdiBrush* brush, bool stroke, bool chain)
+{
+    if (brush) {
+        const TGdiBrush saved = State.Brush;
+        State.Brush = *brush;
+        Fill(path);
+        State.Brush = saved;
+    }
+    if (!stroke)
+        return;
+    // On an aliased painter a coordinate names a pixel's corner, as the
+    // painter canvas draws, so the outline moves back by half a pixel.
+    const QPainterPath corners = path.translated(-0.5, -0.5);
+    const QPen pen = MakePen(State.Pen);
+    if (!chain || pen.style() == Qt::NoPen || !pen.isCosmetic()) {
+        Stroke(corners);
+        return;
+    }
+    // Along a chain each segment follows the line rule.
+    for (int i = 1; i < corners.elementCount(); ++i) {
+        if (corners.elementAt(i).type == QPainterPath::LineToElement)
+            Line(corners.elementAt(i - 1), corners.elementAt(i));
+    }
+}
 
 void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, const int* dx, unsigned options,
     const QRectF* rect)

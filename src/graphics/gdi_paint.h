@@ -67,6 +67,15 @@ struct TGdiBrush {
     bool IsNull() const { return Style == BS_NULL; }
 };
 
+// Whether a pen draws one device pixel wide: a width of 0, or one that
+// comes to 1.5 device pixels or less (devicePixelsPerUnit: device pixels
+// per logical unit). Such a pen keeps the classic one-pixel dash patterns;
+// a wider one is geometric, its dashes counted in pen widths.
+inline bool OnePixelPen(const TGdiPen& pen, double devicePixelsPerUnit)
+{
+    return pen.Width <= 0 || pen.Width * devicePixelsPerUnit <= 1.5;
+}
+
 // The part of a device context's state that drawing looks at.
 struct TGdiDrawState {
     TGdiPen Pen;
@@ -100,6 +109,9 @@ public:
 
     QPainter& Painter() { return FPainter; }
     TGdiDrawState State;
+    // Painter units per logical unit of a pen's width (the player draws in
+    // page pixels while pens keep their logical widths).
+    qreal PenScale = 1;
 
     void Line(QPointF from, QPointF to);
     void Polyline(const QPolygonF& points);
@@ -112,6 +124,11 @@ public:
     void ArcShape(const QRectF& r, QPointF start, QPointF end, int kind); // 0 arc, 1 chord, 2 pie
     void FillRect(const QRectF& r, const TGdiBrush& brush); // exactly l..r-1 x t..b-1
     void FillPath(const QPainterPath& path);
+    // A figure as the record interpreter gives it (outlines through the
+    // middles of their pixels): filled with brush (null: not filled) by the
+    // path's own fill rule, then outlined with the pen; a chain's segments
+    // each leave out their last pixel.
+    void Shape(const QPainterPath& path, const TGdiBrush* brush, bool stroke, bool chain);
     void StrokePath(const QPainterPath& path);
     // dx: advance of each UTF-16 unit in logical units (nullptr: the face's).
     // rect: the opaque and/or clip rectangle of the options.

@@ -5,9 +5,11 @@
 #include "graphics/emf_player.h"
 #include "graphics/metafile.h"
 #include "graphics/metafile_canvas.h"
+#include "support/emf_records.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace vorel {
 namespace {
@@ -185,6 +187,45 @@ TEST(HostileRecords, HugeBitmapsAndPolygonCountsDoNotAllocate)
         EXPECT_NO_THROW(mf.Play(painter, QRectF(0, 0, 60, 60)));
     }
     EXPECT_TRUE(DibToImage(ByteView(dib).Sub(80, 40), ByteView()).isNull());
+}
+
+// Arcs and path brackets with fields no writer gives: huge radii and
+// boxes, sweeps of a billion degrees, paths selected or drawn when none is
+// open. Each plays without a crash or a hang.
+TEST(HostileRecords, ArcsAndPathsWithExtremeFieldsPlay)
+{
+    using testing::EmfRecord;
+    auto angleArc = [](std::uint32_t radius, float start, float sweep) {
+        QByteArray r;
+        writeU32le(r, EMR_ANGLEARC);
+        writeU32le(r, 28);
+        writeI32le(r, 30);
+        writeI32le(r, 30);
+        writeU32le(r, radius);
+        writeF32le(r, start);
+        writeF32le(r, sweep);
+        return r;
+    };
+    constexpr std::int32_t lo = INT32_MIN, hi = INT32_MAX;
+    const QList<QByteArray> inputs = {
+        angleArc(0xFFFFFFFFu, 0, 90),
+        angleArc(20, 1e30f, std::numeric_limits<float>::quiet_NaN()),
+        angleArc(20, 0, 1e9f),
+        EmfRecord(EMR_ARCTO, {lo, lo, hi, hi, hi, 0, 0, hi}),
+        EmfRecord(EMR_PIE, {10, 10, 11, 11, 10, 10, 10, 10}),
+        EmfRecord(EMR_BEGINPATH, {}) + EmfRecord(EMR_RECTANGLE, {lo, lo, hi, hi}) + EmfRecord(EMR_ENDPATH, {})
+            + EmfRecord(EMR_STROKEANDFILLPATH, {0, 0, 0, 0}),
+        EmfRecord(EMR_SELECTCLIPPATH, {5}) + EmfRecord(EMR_FILLPATH, {0, 0, 0, 0}) + EmfRecord(EMR_CLOSEFIGURE, {}),
+        EmfRecord(EMR_BEGINPATH, {}) + EmfRecord(EMR_ELLIPSE, {5, 5, 40, 40}) + EmfRecord(EMR_SELECTCLIPPATH, {3})
+            + EmfRecord(EMR_RECTANGLE, {0, 0, 50, 50}),
+    };
+    for (const QByteArray& bytes : inputs) {
+        TMetafile mf;
+        ASSERT_NO_THROW(mf.LoadFromBytes(PageWithRecord(bytes), QStringLiteral("hostile")));
+        QImage image(60, 60, QImage::Format_RGB32);
+        QPainter painter(&image);
+        EXPECT_NO_THROW(mf.Play(painter, QRectF(0, 0, 60, 60)));
+    }
 }
 
 TEST(HostileStreams, AStatedSizeBeyondTheStreamFailsWithoutReadingIt)
