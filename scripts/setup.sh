@@ -12,8 +12,10 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-psql
   # libraries
   zlib1g-dev libgl-dev
-  # fonts the layouts measure with
-  fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra fontconfig
+  # fonts the layouts measure with, and the faces fontconfig falls back to
+  # for the scripts a report's own face lacks (docs/TEXT.md)
+  fonts-liberation2 fonts-dejavu fonts-dejavu-core fonts-dejavu-extra fontconfig
+  fonts-noto-core fonts-noto-cjk
   # tests
   googletest libgtest-dev libgmock-dev
   # real consumers of what Vorel writes

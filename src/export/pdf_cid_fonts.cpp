@@ -159,13 +159,11 @@ int TPdfCidFonts::FontFor(TPdfWriter& pdf, const QRawFont* font, double em)
     if (!font || !font->isValid())
         return -1;
     const int face = FaceFor(font);
-    int index = -1;
-    for (std::size_t i = 0; i < FSized.size() && index < 0; ++i)
-        if (FSized[i].Face == face && FSized[i].Em == em)
-            index = int(i);
+    int index = FBySize.value({face, em}, -1);
     if (index < 0) {
         index = int(FSized.size());
         FSized.push_back({face, em, pdf.GetNextRefIndex()});
+        FBySize.insert({face, em}, index);
     }
     FLastAddress = font;
     FLastEm = em;

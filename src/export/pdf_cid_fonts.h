@@ -103,6 +103,7 @@ private:
     std::vector<TSized> FSized;
     QHash<const QRawFont*, int> FByAddress; // face entries
     QHash<QString, int> FByIdentity;
+    QHash<std::pair<int, double>, int> FBySize; // face entry and em: sized font
     const QRawFont* FLastAddress = nullptr;
     double FLastEm = -1;
     int FLast = -1;
