@@ -11,6 +11,8 @@ namespace vorel {
 
 namespace {
 
+constexpr int kMaxSizesPerFace = 64;
+
 // A CID's width in 1/1000 em as a font at em pixels states it: the face's
 // advance rounded to whole pixels at that size (em 0: rounded to 1/1000 em).
 double SizedWidth(double advance, double em)
@@ -160,7 +162,14 @@ int TPdfCidFonts::FontFor(TPdfWriter& pdf, const QRawFont* font, double em)
         return -1;
     const int face = FaceFor(font);
     int index = FBySize.value({face, em}, -1);
+    if (index < 0 && em > 0 && FFonts[std::size_t(face)]->Sizes >= kMaxSizesPerFace) {
+        // A page of very many sizes (only a generated or hostile one has
+        // them) shares the face's own widths, with adjustments, rather than
+        // writing a width table for each.
+        return FontFor(pdf, font, 0);
+    }
     if (index < 0) {
+        ++FFonts[std::size_t(face)]->Sizes;
         index = int(FSized.size());
         FSized.push_back({face, em, pdf.GetNextRefIndex()});
         FBySize.insert({face, em}, index);

@@ -81,6 +81,7 @@ private:
         QRawFont Font; // at an em of 1000 pixels: advances are /W widths
         QString Identity;
         int GlyphCount = 0;
+        int Sizes = 0; // sized fonts with their own widths
         std::vector<std::uint16_t> CidOfGlyph; // 0: not used yet
         std::vector<std::uint32_t> GlyphOfCid{0}; // CID 0 is .notdef
         std::vector<double> AdvanceOfCid{0}; // 1/1000 em, unrounded

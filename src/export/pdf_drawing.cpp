@@ -253,10 +253,17 @@ std::vector<int> TPdfDrawingCollector::OwnAdvances(const TFontFace& face, QStrin
 {
     if (!dx || text.isEmpty())
         return {};
+    // Vorel's own pages have the face's advances: nothing to keep. Most
+    // texts are Latin letters, compared from the face's table directly.
+    qsizetype i = 0;
+    while (i < text.size() && text[i].unicode() < 256 && face.CharWidth(text[i].unicode()) == dx[i])
+        ++i;
+    if (i == text.size())
+        return {};
     FAdvances.resize(std::size_t(text.size()));
     face.Advances(text, FAdvances.data());
     if (std::equal(FAdvances.begin(), FAdvances.end(), dx))
-        return {}; // Vorel's own pages: the face's advances, nothing to keep
+        return {};
     return std::vector<int>(dx, dx + text.size());
 }
 

@@ -159,3 +159,49 @@ TEST(PdfScripts, EveryScriptReadsBackEmbeddedAndLooksLikeThePlayersPage)
 
 } // namespace
 } // namespace vorel
+
+namespace vorel {
+namespace {
+
+using namespace pdftest;
+
+TEST(PdfScripts, TextInHundredsOfSizesKeepsTheFontCountBoundedAndReadsBack)
+{
+    for (const char* tool : {"pdftotext", "pdffonts", "qpdf"})
+        if (!HaveTool(QString::fromLatin1(tool)))
+            GTEST_SKIP() << tool << " is not installed (Debian: poppler-utils, qpdf)";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // 80 sizes of one face over eight pages, as a generated report might
+    // have: one font object with its own widths per size up to a bound, the
+    // face's own widths (with adjustments) beyond it, every text readable.
+    std::vector<TMetafile> pages;
+    for (int first = 6; first < 86; first += 10) {
+        pages.push_back(MakePage([first](TCanvas& c) {
+            int y = 10;
+            for (int size = first; size < first + 10; ++size) {
+                TFont font;
+                font.SetName(QStringLiteral("Arial"));
+                font.SetHeight(-size);
+                c.SetFont(&font);
+                c.TextOut(10, y, QStringLiteral("Size %1").arg(size));
+                y += size + size / 4;
+            }
+        }));
+    }
+    TKVXExportToPDF filter;
+    filter.SetCompression(seFlate);
+    const QString file = dir.filePath(QStringLiteral("sizes.pdf"));
+    ExportPages(filter, pages, file);
+    EXPECT_EQ(QpdfComplaint(file), QString());
+    const QStringList fonts = QString::fromUtf8(RunTool(QStringLiteral("pdffonts"), {file}).Out)
+                                  .split(u'\n', Qt::SkipEmptyParts)
+                                  .mid(2);
+    EXPECT_LE(fonts.size(), 65);
+    const QString text = QString::fromUtf8(RunTool(QStringLiteral("pdftotext"), {file, QStringLiteral("-")}).Out);
+    for (int size = 6; size < 86; ++size)
+        EXPECT_TRUE(text.contains(QStringLiteral("Size %1\n").arg(size))) << size;
+}
+
+} // namespace
+} // namespace vorel
