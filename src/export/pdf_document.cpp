@@ -76,6 +76,7 @@ void TPdfDocument::StartPage(int widthPixels, int heightPixels)
 
 void TPdfDocument::EndPage()
 {
+    CloseText();
     SetClip(std::nullopt);
     FPdf.SetInContent(false);
     FPageOpen = false;
@@ -170,10 +171,13 @@ void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int 
         char* p = PutPdfReal(position, X(left));
         *p++ = ' ';
         p = PutPdfReal(p, Y(top + style.Face->Ascent()));
+        if (!dx && !PdfA() && ShowPlainGlyphs(style, text, QByteArrayView(position, p - position)))
+            return;
         std::memcpy(p, " Td ", 4);
         ShowGlyphs(style, text, dx, QByteArrayView(position, p + 4 - position));
         return;
     }
+    CloseText();
     // The common case, one run in the font state's own code page, written
     // from the parts worked out once: the same lines as ShowText writes for
     // it, put together in one buffer. The baseline lies the face's ascent
@@ -220,6 +224,7 @@ void TPdfDocument::WriteText(const TFont& font, QStringView text, int left, int 
 
 void TPdfDocument::ShowText(const TFont& font, const TFontFace& face, QStringView text, const QByteArray& position)
 {
+    CloseText();
     Q_UNUSED(face); // the font state's own face, kept with it
     const TTextFont& style = TextFont(font);
     const QList<TPdfTextRun> runs = SplitIntoCodePageRuns(text, style.Symbol ? 0 : style.CodePage);
@@ -267,11 +272,21 @@ inline char* PutCid(char* p, std::uint16_t cid)
 
 } // namespace
 
-bool TPdfDocument::ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArrayView position)
+void TPdfDocument::CloseText()
+{
+    if (!FTextOpen)
+        return;
+    FPdf.ContentBuffer().append("ET\r\n");
+    FTextOpen = false;
+}
+
+bool TPdfDocument::ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArrayView origin)
 {
     // Most report text: Latin letters the face has, at the face's own
     // advances, in a font whose widths are those advances. Each letter's
-    // CID is looked up once per font state.
+    // CID is looked up once per font state. Such texts one after another
+    // share one text object: each sets its place, and its colour and font
+    // when they change.
     const TFontFace& face = *style.Face;
     if (style.PlainFont < 0) {
         style.PlainFont = FCidFonts.FontFor(FPdf, &face.RawFont(), face.EmPixels());
@@ -280,23 +295,32 @@ bool TPdfDocument::ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArra
         style.PlainCids.assign(kPlainChars, kPlainUnknown);
     }
     const int font = style.PlainFont;
-    if (style.PlainHead.isEmpty())
-        style.PlainHead = "BT\r\n" + style.Colour + "\r\n";
     if (style.PlainSelect.isEmpty())
-        style.PlainSelect = "/U" + PdfInt(font) + ' ' + style.Size + " Tf [(";
+        style.PlainSelect = "/U" + PdfInt(font) + ' ' + style.Size + " Tf\r\n";
+    const bool open = !FTextOpen;
+    const bool colour = open || FTextColour != style.Colour;
+    const bool select = open || FTextSelect != style.PlainSelect;
     // Written straight into the page content, which keeps its capacity
     // from page to page; taken back when the text is not for this way.
     QByteArray& out = FPdf.ContentBuffer();
     const qsizetype start = out.size();
-    out.resize(start + style.PlainHead.size() + position.size() + style.PlainSelect.size() + 16 + text.size() * 4);
+    out.resize(start + style.Colour.size() + origin.size() + style.PlainSelect.size() + 32 + text.size() * 4);
     char* p = out.data() + start;
     auto put = [&p](QByteArrayView bytes) {
         std::memcpy(p, bytes.data(), std::size_t(bytes.size()));
         p += bytes.size();
     };
-    put(style.PlainHead);
-    put(position);
-    put(style.PlainSelect);
+    if (open)
+        put("BT\r\n");
+    if (colour) {
+        put(style.Colour);
+        put("\r\n");
+    }
+    if (select)
+        put(style.PlainSelect);
+    put("1 0 0 1 ");
+    put(origin);
+    put(" Tm [(");
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x20 || c >= kPlainChars) {
@@ -321,8 +345,13 @@ bool TPdfDocument::ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArra
         }
         p = PutCid(p, std::uint16_t(known));
     }
-    put(")] TJ\r\nET\r\n");
+    put(")] TJ\r\n");
     out.resize(p - out.data());
+    FTextOpen = true;
+    if (colour)
+        FTextColour = style.Colour;
+    if (select)
+        FTextSelect = style.PlainSelect;
     if (!FPageCidFonts.contains(font))
         FPageCidFonts.append(font);
     return true;
@@ -330,8 +359,7 @@ bool TPdfDocument::ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArra
 
 void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const int* dx, QByteArrayView position)
 {
-    if (!dx && !PdfA() && ShowPlainGlyphs(const_cast<TTextFont&>(style), text, position))
-        return;
+    CloseText();
     ShapeText(*style.Face, text, dx, FShaped);
     if (FShaped.RunCount == 0)
         return;
@@ -459,6 +487,7 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
 
 void TPdfDocument::WritePicture(const QImage& picture, const QTransform& unitToPage)
 {
+    CloseText();
     if (picture.isNull() || picture.width() == 0 || picture.height() == 0)
         return;
     if (!FPageOpen)

@@ -112,8 +112,7 @@ private:
         // kPlainOther for one the fast way does not take).
         int PlainFont = -1;
         std::vector<std::int32_t> PlainCids;
-        QByteArray PlainHead; // "BT" and the colour
-        QByteArray PlainSelect; // the font, and the opening of the glyphs
+        QByteArray PlainSelect; // the font and size
 
         bool Matches(const TFont& font) const;
     };
@@ -132,7 +131,10 @@ private:
     void ShowGlyphs(const TTextFont& style, QStringView text, const int* dx, QByteArrayView position);
     // Its fast way for text in the face's Latin letters at the face's own
     // advances; false (nothing written) for any other text.
-    bool ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArrayView position);
+    // origin: "x y", the baseline's left end.
+    bool ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArrayView origin);
+    // Ends the text object plain texts keep open, before anything else is drawn.
+    void CloseText();
     // Page pixels to PDF units (y upwards from the page's bottom).
     QTransform PageToPdf() const;
     // The path's construction operators, in PDF units.
@@ -185,6 +187,10 @@ private:
     QList<int> FPageFonts; // indexes into FFonts used on the page
     QList<int> FPageCidFonts; // indexes into FCidFonts used on the page
     bool FEmbedFonts = false;
+    // Plain texts in a row share one text object; its colour and font.
+    bool FTextOpen = false;
+    QByteArray FTextColour;
+    QByteArray FTextSelect;
     TPdfCidFonts FCidFonts;
     TShapedText FShaped; // reused from text to text
     QList<int> FPageImages; // indexes into FImages used on the page

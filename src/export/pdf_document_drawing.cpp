@@ -134,6 +134,7 @@ QByteArray TPdfDocument::PolygonOperators(const QPolygonF& polygon) const
 
 void TPdfDocument::WriteShape(const TPdfShape& shape)
 {
+    CloseText();
     const TPdfFill& fill = shape.Fill;
     const TPdfStroke& stroke = shape.Stroke;
     if (fill.Kind == TPdfFill::None && !stroke.Visible)
@@ -231,6 +232,7 @@ void TPdfDocument::WriteTextRun(const TPdfText& text)
     }
     if (!FPageOpen)
         StartPage(0, 0);
+    CloseText();
     const TFontFacePtr face = TTextMeasurer::Face(font);
     FPdf.WriteString("q");
     if (text.Clip) {
@@ -287,6 +289,7 @@ void TPdfDocument::WriteTextRun(const TPdfText& text)
 
 void TPdfDocument::SetClip(const std::optional<QPainterPath>& region)
 {
+    CloseText();
     if (FClipOpen) {
         FPdf.WriteString("Q");
         FClipOpen = false;
