@@ -1,6 +1,7 @@
 #include "export/pdf_font_subset.h"
 
 #include "foundation/byte_io.h"
+#include "graphics/sfnt.h"
 
 #include <QPainterPath>
 
@@ -14,11 +15,7 @@ namespace vorel {
 
 namespace {
 
-std::uint32_t Tag(const char* tag)
-{
-    return (std::uint32_t(std::uint8_t(tag[0])) << 24) | (std::uint32_t(std::uint8_t(tag[1])) << 16)
-        | (std::uint32_t(std::uint8_t(tag[2])) << 8) | std::uint32_t(std::uint8_t(tag[3]));
-}
+std::uint32_t Tag(const char* tag) { return SfntTag(tag); }
 
 // Big-endian 16-bit overwrite; the TrueType counterpart of patchU32be.
 void PatchU16be(QByteArray& out, qsizetype offset, std::uint16_t v)
@@ -27,18 +24,6 @@ void PatchU16be(QByteArray& out, qsizetype offset, std::uint16_t v)
     out[offset + 1] = char(v & 0xFF);
 }
 
-std::uint32_t TableChecksum(const QByteArray& data)
-{
-    std::uint32_t sum = 0;
-    const qsizetype n = data.size();
-    for (qsizetype i = 0; i < n; i += 4) {
-        std::uint32_t word = 0;
-        for (int k = 0; k < 4; ++k)
-            word = (word << 8) | (i + k < n ? std::uint8_t(data[i + k]) : 0u);
-        sum += word;
-    }
-    return sum;
-}
 
 // Composite glyph flags.
 constexpr std::uint16_t kArgsAreWords = 0x0001;
@@ -139,40 +124,6 @@ QByteArray UnicodeCmap(const QList<TPdfGlyphChar>& chars, NewGlyph newGlyph)
     return cmap;
 }
 
-// A TrueType file of the tables, with its directory and checksums.
-QByteArray AssembleTrueType(const std::map<std::uint32_t, QByteArray>& tables)
-{
-    const int n = int(tables.size());
-    int power = 1, log2 = 0;
-    while (power * 2 <= n) {
-        power *= 2;
-        ++log2;
-    }
-    QByteArray out;
-    writeU32be(out, 0x00010000); // TrueType outlines
-    writeU16be(out, std::uint16_t(n));
-    writeU16be(out, std::uint16_t(power * 16));
-    writeU16be(out, std::uint16_t(log2));
-    writeU16be(out, std::uint16_t(n * 16 - power * 16));
-    std::uint32_t offset = std::uint32_t(12 + 16 * n);
-    qsizetype headAt = -1;
-    for (const auto& [tag, data] : tables) { // std::map: ascending tags, as the directory must be
-        writeU32be(out, tag);
-        writeU32be(out, TableChecksum(data));
-        writeU32be(out, offset);
-        writeU32be(out, std::uint32_t(data.size()));
-        if (tag == Tag("head"))
-            headAt = offset;
-        offset += std::uint32_t((data.size() + 3) & ~qsizetype(3));
-    }
-    for (const auto& [tag, data] : tables) {
-        out.append(data);
-        out.append((4 - data.size() % 4) % 4, '\0');
-    }
-    if (headAt >= 0)
-        patchU32be(out, int(headAt + 8), 0xB1B0AFBAu - TableChecksum(out));
-    return out;
-}
 
 } // namespace
 
@@ -254,7 +205,6 @@ QByteArray SubsetTrueTypeTables(const std::function<QByteArray(const char* tag)>
     }
     writeU32be(newLoca, std::uint32_t(newGlyf.size()));
 
-    patchU32be(head, 8, 0); // checkSumAdjustment, computed over the whole file below
     PatchU16be(head, 50, 1); // long loca offsets
     PatchU16be(maxp, 4, std::uint16_t(order.size()));
     PatchU16be(hhea, 34, std::uint16_t(order.size()));
@@ -287,7 +237,7 @@ QByteArray SubsetTrueTypeTables(const std::function<QByteArray(const char* tag)>
             tables[Tag(tag)] = data;
     }
 
-    return AssembleTrueType(tables);
+    return AssembleSfnt(std::move(tables));
 }
 
 QByteArray SubsetTrueTypeFont(const QRawFont& face, const QList<TPdfGlyphChar>& chars)
@@ -446,7 +396,6 @@ QByteArray TrueTypeFromOutlines(const QRawFont& face, const QList<TPdfGlyphChar>
     }
     writeU32be(loca, std::uint32_t(glyf.size()));
 
-    patchU32be(head, 8, 0); // checkSumAdjustment, computed over the whole file
     PatchU16be(head, 18, std::uint16_t(unitsPerEm));
     PatchU16be(head, 36, std::uint16_t(std::int16_t(xMin)));
     PatchU16be(head, 38, std::uint16_t(std::int16_t(yMin)));
@@ -499,7 +448,7 @@ QByteArray TrueTypeFromOutlines(const QRawFont& face, const QList<TPdfGlyphChar>
         if (!data.isEmpty())
             tables[Tag(tag)] = data;
     }
-    return AssembleTrueType(tables);
+    return AssembleSfnt(std::move(tables));
 }
 
 } // namespace vorel

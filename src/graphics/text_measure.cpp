@@ -1,6 +1,7 @@
 #include "graphics/text_measure.h"
 
 #include "foundation/byte_io.h"
+#include "graphics/sfnt.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -361,63 +362,13 @@ QByteArray TFontFace::FontData() const
     static const char* const kTags[] = {"BASE", "CFF ", "DSIG", "GDEF", "GPOS", "GSUB", "JSTF", "LTSH", "MATH",
         "OS/2", "PCLT", "VDMX", "VORG", "cmap", "cvt ", "fpgm", "gasp", "glyf", "hdmx", "head", "hhea", "hmtx",
         "kern", "loca", "maxp", "meta", "name", "post", "prep", "vhea", "vmtx"};
-    struct Table {
-        std::uint32_t Tag;
-        QByteArray Data;
-    };
-    QList<Table> tables;
+    std::map<std::uint32_t, QByteArray> tables;
     for (const char* tag : kTags) {
-        const QByteArray data = FRaw.fontTable(tag);
-        if (data.isEmpty())
-            continue;
-        const std::uint32_t t = (std::uint32_t(std::uint8_t(tag[0])) << 24) | (std::uint32_t(std::uint8_t(tag[1])) << 16)
-            | (std::uint32_t(std::uint8_t(tag[2])) << 8) | std::uint32_t(std::uint8_t(tag[3]));
-        tables.append({t, data});
+        QByteArray data = FRaw.fontTable(tag);
+        if (!data.isEmpty())
+            tables[SfntTag(tag)] = std::move(data);
     }
-    if (tables.isEmpty())
-        return {};
-    auto checksum = [](const QByteArray& data) {
-        QByteArray padded = data;
-        padded.append((4 - padded.size() % 4) % 4, '\0');
-        const ByteView v(padded);
-        std::uint32_t sum = 0;
-        for (std::size_t i = 0; i < v.Size(); i += 4)
-            sum += v.u32be(i);
-        return sum;
-    };
-    const bool cff = std::any_of(tables.begin(), tables.end(), [](const Table& t) { return t.Tag == 0x43464620; });
-    const int n = int(tables.size());
-    int power = 1, log2 = 0;
-    while (power * 2 <= n) {
-        power *= 2;
-        ++log2;
-    }
-    QByteArray out;
-    writeU32be(out, cff ? 0x4F54544Fu : 0x00010000u); // "OTTO" or TrueType
-    writeU16be(out, std::uint16_t(n));
-    writeU16be(out, std::uint16_t(power * 16));
-    writeU16be(out, std::uint16_t(log2));
-    writeU16be(out, std::uint16_t(n * 16 - power * 16));
-    std::uint32_t offset = std::uint32_t(12 + 16 * n);
-    int headOffset = -1;
-    for (Table& t : tables) {
-        if (t.Tag == 0x68656164 && t.Data.size() >= 12) // "head": adjustment computed below
-            patchU32be(t.Data, 8, 0);
-        writeU32be(out, t.Tag);
-        writeU32be(out, checksum(t.Data));
-        writeU32be(out, offset);
-        writeU32be(out, std::uint32_t(t.Data.size()));
-        if (t.Tag == 0x68656164)
-            headOffset = int(offset);
-        offset += std::uint32_t((t.Data.size() + 3) & ~3);
-    }
-    for (const Table& t : tables) {
-        out.append(t.Data);
-        out.append((4 - t.Data.size() % 4) % 4, '\0');
-    }
-    if (headOffset >= 0)
-        patchU32be(out, headOffset + 8, 0xB1B0AFBAu - checksum(out));
-    return out;
+    return tables.empty() ? QByteArray() : AssembleSfnt(std::move(tables));
 }
 
 // --- the cache -------------------------------------------------------------------
