@@ -453,15 +453,25 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
                 pen -= adjust * em / 1000;
             }
             const TGlyphSource source = run.Sources[std::size_t(g)];
+            // The characters the glyph shows, for the ToUnicode map, which
+            // keeps what a glyph's first use gave it.
+            QStringView letters = text.mid(source.Start, source.Length);
             std::uint16_t cid;
-            if (FShaped.RightToLeft && source.Length > 1) {
+            if (actualText && letters.size() > 1) {
+                // A cluster of shaped left-to-right text (whose copy is the
+                // span's text): the glyph of a base letter stands for that
+                // letter alone, as it does in plain text.
+                const qsizetype first = letters[0].isHighSurrogate() && letters.size() > 1 ? 2 : 1;
+                cid = FCidFonts.Cid(font, run.Glyphs[g], letters.first(first));
+            } else if (FShaped.RightToLeft && letters.size() > 1) {
                 // A ligature of right-to-left letters: its letters in the
-                // visual order the reader turns back.
-                QString letters = text.mid(source.Start, source.Length).toString();
-                std::reverse(letters.begin(), letters.end());
-                cid = FCidFonts.Cid(font, run.Glyphs[g], letters);
+                // visual order the reader turns back (code points, not
+                // UTF-16 units, reversed).
+                QList<uint> points = letters.toUcs4();
+                std::reverse(points.begin(), points.end());
+                cid = FCidFonts.Cid(font, run.Glyphs[g], QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), points.size()));
             } else {
-                cid = FCidFonts.Cid(font, run.Glyphs[g], text.mid(source.Start, source.Length));
+                cid = FCidFonts.Cid(font, run.Glyphs[g], letters);
             }
             if (!inString)
                 *p++ = '(';

@@ -414,7 +414,7 @@ QByteArray TrueTypeFromOutlines(const QRawFont& face, const QList<TPdfGlyphChar>
     writeU16be(maxp, 0); // maxCompositePoints
     writeU16be(maxp, 0); // maxCompositeContours
     writeU16be(maxp, 2); // maxZones
-    for (int i = 0; i < 7; ++i) // twilight points, storage, function and instruction defs, stack, instructions
+    for (int i = 0; i < 6; ++i) // twilight points, storage, function and instruction defs, stack, instructions
         writeU16be(maxp, 0);
     writeU16be(maxp, 0); // maxComponentElements
     writeU16be(maxp, 0); // maxComponentDepth

@@ -468,6 +468,7 @@ void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, 
     // The same glyphs at the same places as every other device draws them.
     thread_local TShapedText shaped;
     ShapeText(face, text, advances.data(), shaped);
+    const QTransform unscaled = FPainter.transform();
     if (shaped.ScaleX != 1) {
         FPainter.translate(left, baseline);
         FPainter.scale(shaped.ScaleX, 1);
@@ -479,11 +480,7 @@ void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, 
             p += QPointF(left, baseline);
         DrawGlyphs(FPainter, *run.Font, run.Glyphs, positions, color);
     }
-    if (shaped.ScaleX != 1) {
-        FPainter.translate(left, baseline);
-        FPainter.scale(1 / shaped.ScaleX, 1);
-        FPainter.translate(-left, -baseline);
-    }
+    FPainter.setTransform(unscaled);
     if (font.Underline || font.StrikeOut) {
         const qreal thickness = std::max<qreal>(1.0, std::round(face.EmPixels() / 14.0));
         if (font.Underline)

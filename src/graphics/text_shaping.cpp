@@ -54,7 +54,7 @@ void PlaceGlyphs(const TFontFace& face, QStringView text, const int* advances, T
         bool pair = false;
         const char32_t c = CodePointAt(text, i, pair);
         const qreal advance = advances[i] + (pair ? advances[i + 1] : 0);
-        if (c >= 0x20 && c != 0x7F) {
+        if (c >= 0x20 && c != 0x7F && !(c >= 0xD800 && c <= 0xDFFF)) {
             const QRawFont* font = &face.RawFont();
             std::uint32_t glyph = face.GlyphIndex(c);
             if (glyph == 0) {
@@ -77,9 +77,32 @@ void PlaceGlyphs(const TFontFace& face, QStringView text, const int* advances, T
 }
 
 // Laid out by Qt: shaped, in visual order, with fallback faces.
+// Texts up to this many UTF-16 units get the characters of each glyph for
+// copying (finding them asks the layout once a character); longer shaped
+// texts (only generated or hostile pages have them) are drawn without.
+constexpr qsizetype kMaxMappedText = 1000;
+
+bool IsLoneSurrogate(QStringView text, qsizetype i)
+{
+    const QChar c = text[i];
+    if (c.isHighSurrogate())
+        return !(i + 1 < text.size() && text[i + 1].isLowSurrogate());
+    if (c.isLowSurrogate())
+        return !(i > 0 && text[i - 1].isHighSurrogate());
+    return false;
+}
+
 void LayOut(const TFontFace& face, QStringView text, TShapedText& out)
 {
-    const QString string = text.toString();
+    // One line, as the glyph-by-glyph way draws it: line and paragraph
+    // separators, control characters and lone surrogates take no glyph
+    // there and become zero-width spaces here (the string keeps its length).
+    QString string = text.toString();
+    for (qsizetype i = 0; i < string.size(); ++i) {
+        const char16_t u = string[i].unicode();
+        if (u < 0x20 || u == 0x7F || u == 0x2028 || u == 0x2029 || IsLoneSurrogate(text, i))
+            string[i] = QChar(0x200B);
+    }
     // Laid out in the face that has the text's first letter that needs
     // shaping: the report's face, or the one fontconfig offers for it (a
     // face without the script would only be asked, and warned about, in vain).
@@ -90,8 +113,9 @@ void LayOut(const TFontFace& face, QStringView text, TShapedText& out)
         if (IsComplexChar(c) && c > 0x36F) {
             if (face.GlyphIndex(c) == 0) {
                 const TFontFace::TFallbackGlyph fallback = face.FallbackGlyph(c);
+                // The report's face first, for the letters it has.
                 if (fallback.Font)
-                    font.setFamily(fallback.Font->familyName());
+                    font.setFamilies({face.QtFont().family(), fallback.Font->familyName()});
             }
             break;
         }
@@ -127,7 +151,7 @@ void LayOut(const TFontFace& face, QStringView text, TShapedText& out)
         }
     };
     std::vector<std::pair<TKey, TGlyphSource>> sources;
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    for (qsizetype i = 0; i < text.size() && text.size() <= kMaxMappedText; ++i) {
         bool pair = false;
         CodePointAt(text, i, pair);
         const int length = pair ? 2 : 1;
