@@ -24,7 +24,7 @@ constexpr int kRootPagesObject = 3;
 } // namespace
 
 TPdfDocument::TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method,
-    int ansiCodePage, std::optional<TPdfArchive> archive)
+    int ansiCodePage, std::optional<TPdfArchive> archive, bool embedFonts)
     : FPdf([this, sink = std::move(sink)](QByteArrayView bytes) {
           if (FArchive)
               FHash.addData(bytes);
@@ -32,11 +32,12 @@ TPdfDocument::TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECom
       }),
       // PDF/A forbids LZW; Flate compresses as well.
       FArchive(std::move(archive)), FCompression(FArchive && compression == seLZW ? seFlate : compression),
-      FMethod(method), FAnsiCodePage(ansiCodePage)
+      FMethod(method), FAnsiCodePage(ansiCodePage), FEmbedFonts(embedFonts || FArchive)
 {
     FPdf.ReserveUpTo(kRootPagesObject);
-    // PDF/A-2 is based on PDF 1.7.
-    FPdf.WriteString(FArchive ? "%PDF-1.7" : "%PDF-1.2");
+    // PDF/A-2 is based on PDF 1.7; the embedded Unicode fonts' ActualText
+    // spans came with PDF 1.5; the classic fonts need no more than 1.2.
+    FPdf.WriteString(FArchive ? "%PDF-1.7" : FEmbedFonts ? "%PDF-1.5" : "%PDF-1.2");
     // A comment of bytes above 127 tells file tools that the file is binary.
     FPdf.WriteString("%\xE2\xE3\xCF\xD3");
 }

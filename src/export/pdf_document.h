@@ -42,16 +42,16 @@ public:
     // With archive the file is PDF/A-2b: version 1.7, XMP metadata, an sRGB
     // output intent, a file identifier, and Flate where LZW was asked.
     TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method, int ansiCodePage,
-        std::optional<TPdfArchive> archive = std::nullopt);
+        std::optional<TPdfArchive> archive = std::nullopt,
+        bool embedFonts = false);
     TPdfDocument(const TPdfDocument&) = delete;
     TPdfDocument& operator=(const TPdfDocument&) = delete;
 
     // Ends the page in progress and starts the next one; size in report pixels.
     void StartPage(int widthPixels, int heightPixels);
-    // Embedded Unicode fonts (the default of the filter): every text is
-    // drawn glyph by glyph from embedded subsets of the faces the page used.
-    // Off: the classic standard and code-page fonts.
-    void SetEmbedFonts(bool value) { FEmbedFonts = value; }
+    // Embedded Unicode fonts (embedFonts, the filter's default, and always
+    // for PDF/A): every text is drawn glyph by glyph from embedded subsets
+    // of the faces the page used. Off: the classic standard and code-page fonts.
     bool EmbedFonts() const { return FEmbedFonts; }
 
     // A text whose cell's top left corner is at (left, top); dx: the advance

@@ -116,9 +116,7 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
         archive = TPdfArchive{ReadPdfColorProfile(ColorProfileFile)};
     TExportFile file(fileName);
     TPdfDocument pdf([&file](QByteArrayView bytes) { file.Write(bytes); }, FCompression, FCompressionMethod,
-        CodePage, std::move(archive));
-    // PDF/A takes embedded fonts only.
-    pdf.SetEmbedFonts(FEmbedFonts || pdf.ForceEmbeddedFonts());
+        CodePage, std::move(archive), FEmbedFonts); // PDF/A embeds every face whatever is asked
     // Where each page and bar of the file landed: its PDF page and its
     // left on it (report pixels).
     QHash<std::pair<int, int>, std::pair<int, int>> placed;
