@@ -12,6 +12,8 @@ namespace vorel {
 namespace {
 
 constexpr int kMaxSizesPerFace = 64;
+// The slant the font engine gives a face it makes oblique.
+constexpr double kSyntheticObliqueShear = 0.2;
 
 // A CID's width in 1/1000 em as a font at em pixels states it: the face's
 // advance rounded to whole pixels at that size (em 0: rounded to 1/1000 em).
@@ -146,6 +148,18 @@ int TPdfCidFonts::FaceFor(const QRawFont* font)
         const QByteArray maxp = font->fontTable("maxp");
         entry->GlyphCount = maxp.size() >= 6 ? ByteView(maxp).u16be(4) : 65536;
         entry->CidOfGlyph.assign(std::size_t(std::max(1, entry->GlyphCount)), 0);
+        // Italic asked of a face whose outlines are upright: the font
+        // engine slants the glyphs itself, and so must the page. (Faces
+        // without TrueType outlines, maxp 0.5, are embedded from the
+        // outlines the engine draws, slant and all.)
+        const bool trueTypeOutlines = maxp.size() >= 4 && ByteView(maxp).u32be(0) == 0x00010000;
+        if (font->style() != QFont::StyleNormal && trueTypeOutlines) {
+            const QByteArray os2 = font->fontTable("OS/2"), head = font->fontTable("head");
+            const bool slanted = (os2.size() >= 64 && (ByteView(os2).u16be(62) & 0x0201) != 0)
+                || (head.size() >= 46 && (ByteView(head).u16be(44) & 0x0002) != 0);
+            if (!slanted)
+                entry->Shear = kSyntheticObliqueShear;
+        }
         index = int(FFonts.size());
         FFonts.push_back(std::move(entry));
         FByIdentity.insert(identity, index);

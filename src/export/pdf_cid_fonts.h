@@ -69,6 +69,10 @@ public:
     }
     int Reference(int index) const;
     int Count() const { return int(FSized.size()); }
+    // The horizontal shear of the font's glyphs (x += Shear * y): non-zero
+    // for a face the font engine slants itself (italic asked of a face
+    // without italic outlines).
+    double Shear(int index) const { return FFonts[std::size_t(FSized[std::size_t(index)].Face)]->Shear; }
     // The face's PostScript name as BaseFont writes it after the tag.
     QByteArray PostScriptName(int index) const;
 
@@ -82,6 +86,7 @@ private:
         QString Identity;
         int GlyphCount = 0;
         int Sizes = 0; // sized fonts with their own widths
+        double Shear = 0;
         std::vector<std::uint16_t> CidOfGlyph; // 0: not used yet
         std::vector<std::uint32_t> GlyphOfCid{0}; // CID 0 is .notdef
         std::vector<double> AdvanceOfCid{0}; // 1/1000 em, unrounded

@@ -305,7 +305,8 @@ bool TPdfDocument::ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArra
     // from page to page; taken back when the text is not for this way.
     QByteArray& out = FPdf.ContentBuffer();
     const qsizetype start = out.size();
-    out.resize(start + style.Colour.size() + origin.size() + style.PlainSelect.size() + 32 + text.size() * 4);
+    out.resize(start + style.Colour.size() + origin.size() + style.PlainSelect.size() + 32 + kPdfRealMaxChars
+        + text.size() * 4);
     char* p = out.data() + start;
     auto put = [&p](QByteArrayView bytes) {
         std::memcpy(p, bytes.data(), std::size_t(bytes.size()));
@@ -319,7 +320,13 @@ bool TPdfDocument::ShowPlainGlyphs(TTextFont& style, QStringView text, QByteArra
     }
     if (select)
         put(style.PlainSelect);
-    put("1 0 0 1 ");
+    if (const double shear = FCidFonts.Shear(font); shear != 0) {
+        put("1 0 ");
+        p = PutPdfReal(p, shear);
+        put(" 1 ");
+    } else {
+        put("1 0 0 1 ");
+    }
     put(origin);
     put(" Tm [(");
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -387,7 +394,7 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
     // glyphs, and the content buffer's appends would cost more than the
     // writing.
     QVarLengthArray<char, 1024> buffer;
-    const qsizetype head = 2 * kPdfRealMaxChars + style.Colour.size() + style.Size.size() + position.size() + 64;
+    const qsizetype head = 3 * kPdfRealMaxChars + style.Colour.size() + style.Size.size() + position.size() + 64;
     buffer.resize(head);
     char* p = buffer.data();
     auto put = [&p](QByteArrayView bytes) {
@@ -401,7 +408,18 @@ void TPdfDocument::ShowGlyphs(const TTextFont& style, QStringView text, const in
         p = PutPdfReal(p, FShaped.ScaleX * 100);
         put(" Tz\r\n");
     }
-    put(position);
+    // A slanted face's glyphs lean in the text matrix ("x y Td" is the
+    // matrix's translation at the start of a text object).
+    const int firstFont = FCidFonts.FontFor(FPdf, FShaped.begin()->Font, widthsEm);
+    if (firstFont >= 0 && FCidFonts.Shear(firstFont) != 0 && position.endsWith(" Td ")) {
+        put("1 0 ");
+        p = PutPdfReal(p, FCidFonts.Shear(firstFont));
+        put(" 1 ");
+        put(position.chopped(4));
+        put(" Tm ");
+    } else {
+        put(position);
+    }
     double pen = 0; // pixels from the text's left, before the stretch
     double rise = 0; // pixels below the baseline
     int current = -1;
