@@ -12,9 +12,6 @@ namespace vorel {
 
 namespace {
 
-// The classic dash patterns: cosmetic pens in pixels, wider pens in pen widths.
-const QList<double> kCosmeticDash[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
-const QList<double> kGeometricDash[] = {{}, {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
 
 // A hatched brush repeats every 8 device pixels, as the classic 8 x 8
 // hatch patterns do; its lines are one pixel wide.
@@ -37,7 +34,7 @@ QByteArray PenGeometry(const TPdfStroke& stroke, bool dashed)
     if (dashed && style >= PS_DASH && style <= PS_DASHDOTDOT) {
         QByteArray dash = " [";
         const double unit = stroke.Cosmetic ? 1 : stroke.Width;
-        for (const double d : (stroke.Cosmetic ? kCosmeticDash : kGeometricDash)[style])
+        for (const double d : ClassicDashPattern(style, stroke.Cosmetic))
             dash += PdfReal(d * unit * kPdfUnitsPerPixel) + ' ';
         dash.chop(1);
         out += dash + "] 0 d";

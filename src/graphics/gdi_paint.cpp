@@ -13,17 +13,6 @@ namespace vorel {
 
 namespace {
 
-// The classic cosmetic dash patterns, in device pixels (on, off, ...).
-const QList<qreal> kDash = {18, 6};
-const QList<qreal> kDot = {3, 3};
-const QList<qreal> kDashDot = {9, 6, 3, 6};
-const QList<qreal> kDashDotDot = {9, 3, 3, 3, 3, 3};
-// Geometric pens scale their pattern with the width (in pen widths).
-const QList<qreal> kGeoDash = {3, 1};
-const QList<qreal> kGeoDot = {1, 1};
-const QList<qreal> kGeoDashDot = {3, 1, 1, 1};
-const QList<qreal> kGeoDashDotDot = {3, 1, 1, 1, 1, 1};
-
 QRectF Normalized(const QRectF& r) { return r.normalized(); }
 
 // The classic outline rectangle: the pen runs on the last unit inside.
@@ -78,13 +67,8 @@ QPen TGdiPainter::MakePen(const TGdiPen& pen) const
         qp.setWidth(0);
         qp.setCapStyle(Qt::FlatCap);
         qp.setJoinStyle(Qt::MiterJoin);
-        switch (style) {
-        case PS_DASH: qp.setDashPattern(kDash); break;
-        case PS_DOT: qp.setDashPattern(kDot); break;
-        case PS_DASHDOT: qp.setDashPattern(kDashDot); break;
-        case PS_DASHDOTDOT: qp.setDashPattern(kDashDotDot); break;
-        default: break;
-        }
+        if (const QList<qreal>& dash = ClassicDashPattern(style, true); !dash.isEmpty())
+            qp.setDashPattern(dash);
         return qp;
     }
     qp.setWidthF(width);
@@ -99,14 +83,19 @@ QPen TGdiPainter::MakePen(const TGdiPen& pen) const
     case PS_JOIN_MITER: qp.setJoinStyle(Qt::MiterJoin); break;
     default: qp.setJoinStyle(Qt::RoundJoin); break;
     }
-    switch (style) {
-    case PS_DASH: qp.setDashPattern(kGeoDash); break;
-    case PS_DOT: qp.setDashPattern(kGeoDot); break;
-    case PS_DASHDOT: qp.setDashPattern(kGeoDashDot); break;
-    case PS_DASHDOTDOT: qp.setDashPattern(kGeoDashDotDot); break;
-    default: break;
-    }
+    if (const QList<qreal>& dash = ClassicDashPattern(style, false); !dash.isEmpty())
+        qp.setDashPattern(dash);
     return qp;
+}
+
+const QList<qreal>& ClassicDashPattern(int style, bool cosmetic)
+{
+    // Cosmetic pens in device pixels (on, off, ...); geometric pens scale
+    // their pattern with the width (in pen widths).
+    static const QList<qreal> kCosmetic[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
+    static const QList<qreal> kGeometric[] = {{}, {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
+    const int index = style >= PS_DASH && style <= PS_DASHDOTDOT ? style : 0;
+    return (cosmetic ? kCosmetic : kGeometric)[index];
 }
 
 QBrush TGdiPainter::MakeBrush(const TGdiBrush& brush) const

@@ -52,6 +52,11 @@ constexpr int OPAQUE_MODE = 2;
 constexpr int ALTERNATE_FILL = 1; // polygon fill modes
 constexpr int WINDING_FILL = 2;
 
+// The classic dash pattern of a pen style (PS_DASH .. PS_DASHDOTDOT; empty
+// for the others): cosmetic pens in device pixels, geometric ones in pen
+// widths. Every device dashes with these.
+const QList<qreal>& ClassicDashPattern(int style, bool cosmetic);
+
 struct TGdiPen {
     int Style = PS_SOLID; // with the end-cap and join bits of an extended pen
     int Width = 1; // logical units; 0 = one device pixel
