@@ -268,17 +268,17 @@ void TPdfDocument::WriteTextRun(const TPdfText& text)
     if ((underline || strikeOut) && width != 0) {
         // Where the face puts its lines: the underline below the baseline,
         // the strike-out above it, both as thick as the face says.
-        const QFontMetricsF metrics(face->QtFont());
-        const double thickness = std::max(1.0, metrics.lineWidth());
+        const TFontFace::TDecoration decoration = face->Decoration();
+        const double thickness = decoration.Thickness;
         QByteArray lines = PdfRgb(ColorToRGB(font.Color())) + " rg";
         auto bar = [&](double centre) { // pixels above the baseline
             lines += ' ' + PdfReal(0) + ' ' + PdfReal((centre - thickness / 2) * k) + ' ' + PdfReal(width) + ' '
                 + PdfReal(thickness * k) + " re";
         };
         if (underline)
-            bar(-std::max(1.0, metrics.underlinePos()));
+            bar(-decoration.UnderlineBelow);
         if (strikeOut)
-            bar(metrics.strikeOutPos());
+            bar(decoration.StrikeOutAbove);
         FPdf.WriteString(lines + " f");
     }
     FPdf.WriteString("Q");

@@ -471,13 +471,12 @@ void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, 
     }
     FPainter.setTransform(unscaled);
     if (font.Underline || font.StrikeOut) {
-        const qreal thickness = std::max<qreal>(1.0, std::round(face.EmPixels() / 14.0));
+        const TFontFace::TDecoration lines = face.Decoration();
         if (font.Underline)
-            FPainter.fillRect(QRectF(left, baseline + std::max<qreal>(1.0, std::round(face.Descent() / 2.0)) - thickness / 2,
-                                  width, thickness),
+            FPainter.fillRect(QRectF(left, baseline + lines.UnderlineBelow - lines.Thickness / 2, width, lines.Thickness),
                 color);
         if (font.StrikeOut)
-            FPainter.fillRect(QRectF(left, baseline - std::round(face.Ascent() / 3.0) - thickness / 2, width, thickness),
+            FPainter.fillRect(QRectF(left, baseline - lines.StrikeOutAbove - lines.Thickness / 2, width, lines.Thickness),
                 color);
     }
     FPainter.restore();

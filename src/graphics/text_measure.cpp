@@ -158,6 +158,18 @@ TFontFace::TFontFace(const TFontRequest& request) : FRequest(request)
     FInternalLeading = std::max(0, FAscent + FDescent - qRound(em));
 }
 
+TFontFace::TDecoration TFontFace::Decoration() const
+{
+    const QFontMetricsF metrics(FFont);
+    // The metrics are of the whole-pixel size of FFont; the face's em may not be.
+    const qreal k = FEmPixels / std::max(1, FFont.pixelSize());
+    TDecoration d;
+    d.Thickness = std::max<qreal>(1.0, metrics.lineWidth() * k);
+    d.UnderlineBelow = std::max<qreal>(1.0, metrics.underlinePos() * k);
+    d.StrikeOutAbove = metrics.strikeOutPos() * k;
+    return d;
+}
+
 QFont TFontFace::QtFont(bool underline, bool strikeOut) const
 {
     QFont f = FFont;

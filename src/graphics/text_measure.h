@@ -76,6 +76,15 @@ public:
     std::uint32_t GlyphIndex(char32_t c) const { return c < 256 ? FLatinGlyphs[c] : GlyphIndexSlow(c); }
 
     const QRawFont& RawFont() const { return FRaw; }
+    // Where the face puts underline and strike-out, in pixels: the line's
+    // thickness, the underline's middle below the baseline and the
+    // strike-out's middle above it. Every device draws them there.
+    struct TDecoration {
+        qreal Thickness = 1;
+        qreal UnderlineBelow = 1;
+        qreal StrikeOutAbove = 3;
+    };
+    TDecoration Decoration() const;
     // A character the face lacks, from the face Qt and fontconfig fall back
     // to: that font (held by this face, at its em size) and its glyph; a
     // null font when no installed face has the character.

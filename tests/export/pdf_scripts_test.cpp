@@ -41,6 +41,7 @@ const TScriptLine kLines[] = {
     {"LiberationSerif", u"Liberation Serif bold italic", "Liberation Serif", TFontStyles{fsBold, fsItalic},
         "LiberationSerif-BoldItalic"},
     {"Noto", u"Noto Sans keeps its face", "Noto Sans", {}, "NotoSans-Regular"},
+    {"Decorated", u"Underlined and struck out", "Arial", TFontStyles{fsUnderline, fsStrikeOut}, ""},
     // A family without italic outlines, slanted by the font engine.
     {"SlantedByTheEngine", u"Slanted by the engine", "Noto Sans Symbols", TFontStyles{fsItalic}, ""},
 };
