@@ -27,16 +27,24 @@ bool CanCreateFilesIn(const QString& folder)
     return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
 }
 
-// Removes the private folder from the signal watcher. A writer may still be
-// creating a file in it, so the removal is tried again when it leaves
-// something behind.
+// Removes the private folder from the signal watcher while the writer may
+// still be creating files in it. The folder is first moved to a name only
+// this knows, so that no new file can be started in it (the writer's paths
+// name the old folder); a file whose creation was under way when it moved
+// may still land there, so the removal is repeated until nothing is left.
 void RemoveTree(const std::string& path)
 {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        std::error_code error;
-        std::filesystem::remove_all(path, error);
-        if (!std::filesystem::exists(path, error))
+    std::error_code error;
+    std::string doomed = path + ".removed";
+    std::filesystem::rename(path, doomed, error);
+    if (error)
+        doomed = path;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        std::filesystem::remove_all(doomed, error);
+        if (!std::filesystem::exists(doomed, error) && !std::filesystem::exists(path, error))
             return;
+        std::filesystem::remove_all(path, error);
+        ::usleep(1000);
     }
 }
 
