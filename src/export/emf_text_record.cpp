@@ -1,14 +1,11 @@
 #include "export/emf_text_record.h"
 
 #include "foundation/code_page.h"
+#include "graphics/canvas.h"
 
 namespace vorel {
 
 namespace {
-
-constexpr unsigned ETO_GLYPH_INDEX = 0x10;
-constexpr unsigned ETO_NO_RECT = 0x100;
-constexpr unsigned ETO_SMALL_CHARS = 0x200;
 
 QString ReadChars(const ByteView& r, std::size_t offset, std::uint32_t count, bool wide, int codePage)
 {

@@ -73,25 +73,6 @@ QString NameTablePostScript(const QByteArray& table)
     return {};
 }
 
-QByteArray Utf16Hex(QStringView text)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    QByteArray out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        out += digits[(u >> 12) & 15];
-        out += digits[(u >> 8) & 15];
-        out += digits[(u >> 4) & 15];
-        out += digits[u & 15];
-    }
-    return out;
-}
-
-QByteArray CidHex(std::uint32_t cid)
-{
-    return Utf16Hex(QStringView(QString(QChar(char16_t(cid)))));
-}
-
 // The ToUnicode CMap: each CID with the text it shows.
 QByteArray ToUnicodeMap(const std::vector<QString>& texts)
 {
@@ -106,8 +87,14 @@ QByteArray ToUnicodeMap(const std::vector<QString>& texts)
     for (std::size_t i = 0; i < mapped.size(); i += 100) {
         const std::size_t n = std::min<std::size_t>(100, mapped.size() - i);
         map += QByteArray::number(qulonglong(n)) + " beginbfchar\n";
-        for (std::size_t k = i; k < i + n; ++k)
-            map += '<' + CidHex(std::uint32_t(mapped[k])) + "> <" + Utf16Hex(texts[mapped[k]]) + ">\n";
+        for (std::size_t k = i; k < i + n; ++k) {
+            const QChar cid(char16_t(mapped[k]));
+            map += '<';
+            AppendPdfUtf16Hex(map, QStringView(&cid, 1));
+            map += "> <";
+            AppendPdfUtf16Hex(map, texts[mapped[k]]);
+            map += ">\n";
+        }
         map += "endbfchar\n";
     }
     map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
@@ -211,19 +198,7 @@ std::uint16_t TPdfCidFonts::NewCid(TEntry& e, std::uint32_t glyph, QStringView u
     return cid;
 }
 
-double TPdfCidFonts::Width(int index, std::uint16_t cid) const
-{
-    const TSized& sized = FSized[std::size_t(index)];
-    const TEntry& e = *FFonts[std::size_t(sized.Face)];
-    return cid < e.AdvanceOfCid.size() ? SizedWidth(e.AdvanceOfCid[cid], sized.Em) : 0;
-}
-
 int TPdfCidFonts::Reference(int index) const { return FSized[std::size_t(index)].Reference; }
-
-QByteArray TPdfCidFonts::PostScriptName(int index) const
-{
-    return FacePostScriptName(FFonts[std::size_t(FSized[std::size_t(index)].Face)]->Font);
-}
 
 void TPdfCidFonts::WriteFonts(TPdfWriter& pdf, TKVXECompression compression, TKVXECompressionMethod method) const
 {

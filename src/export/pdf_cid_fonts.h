@@ -54,10 +54,8 @@ public:
             return e.CidOfGlyph[glyph];
         return NewCid(e, glyph, unicode);
     }
-    // The advance of a CID as the font's /W states it, in 1/1000 em.
-    double Width(int index, std::uint16_t cid) const;
-    // The same in pixels at an em of em pixels: whole pixels for a font of
-    // that size.
+    // The advance of a CID as the font's /W states it, in pixels at an em
+    // of em pixels: whole pixels for a font of that size.
     double PixelAdvance(int index, std::uint16_t cid, double em) const
     {
         const TSized& sized = FSized[std::size_t(index)];
@@ -68,13 +66,10 @@ public:
                             : std::round(e.AdvanceOfCid[cid]) * em / 1000;
     }
     int Reference(int index) const;
-    int Count() const { return int(FSized.size()); }
     // The horizontal shear of the font's glyphs (x += Shear * y): non-zero
     // for a face the font engine slants itself (italic asked of a face
     // without italic outlines).
     double Shear(int index) const { return FFonts[std::size_t(FSized[std::size_t(index)].Face)]->Shear; }
-    // The face's PostScript name as BaseFont writes it after the tag.
-    QByteArray PostScriptName(int index) const;
 
     // Writes every font: the Type 0 font, its CIDFont, descriptor, font
     // file and ToUnicode objects. compression encodes the font files and maps.

@@ -41,6 +41,8 @@ public:
     // ansiCodePage: the code page the default character set stands for.
     // With archive the file is PDF/A-2b: version 1.7, XMP metadata, an sRGB
     // output intent, a file identifier, and Flate where LZW was asked.
+    // embedFonts (and always PDF/A): every text is drawn glyph by glyph from
+    // embedded Unicode subsets of the faces; else the classic fonts.
     TPdfDocument(TPdfSink sink, TKVXECompression compression, TKVXECompressionMethod method, int ansiCodePage,
         std::optional<TPdfArchive> archive = std::nullopt,
         bool embedFonts = false);
@@ -49,10 +51,6 @@ public:
 
     // Ends the page in progress and starts the next one; size in report pixels.
     void StartPage(int widthPixels, int heightPixels);
-    // Embedded Unicode fonts (embedFonts, the filter's default, and always
-    // for PDF/A): every text is drawn glyph by glyph from embedded subsets
-    // of the faces the page used. Off: the classic standard and code-page fonts.
-    bool EmbedFonts() const { return FEmbedFonts; }
 
     // A text whose cell's top left corner is at (left, top); dx: the advance
     // of each UTF-16 unit, or nullptr for the face's own.
@@ -77,11 +75,7 @@ public:
 
     int PageCount() const { return FPageCount; }
     bool PdfA() const { return FArchive.has_value(); }
-    // PDF/A allows no font that is not embedded: the font writer embeds
-    // every face when this is true, whatever the filter's own choice.
-    bool ForceEmbeddedFonts() const { return PdfA(); }
     const TKVXPDFFonts& Fonts() const { return FFonts; }
-    const TPdfCidFonts& CidFonts() const { return FCidFonts; }
 
 private:
     // What every text in one font state shares, worked out on the first

@@ -14,8 +14,6 @@ namespace vorel {
 
 namespace {
 
-constexpr unsigned ETO_GLYPH_INDEX = 0x10;
-
 // Largest picture kept at its own resolution, in pixels (a larger one is
 // scaled down to it), and the most picture pixels one file's drawings hold
 // together; a picture past that is left out rather than exhausting memory.

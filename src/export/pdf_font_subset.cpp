@@ -15,7 +15,16 @@ namespace vorel {
 
 namespace {
 
-std::uint32_t Tag(const char* tag) { return SfntTag(tag); }
+// The post table cut to its version 3 header (no glyph names); empty when
+// the face has none.
+QByteArray NamelessPost(QByteArray post)
+{
+    if (post.size() < 32)
+        return {};
+    post.truncate(32);
+    patchU32be(post, 0, 0x00030000);
+    return post;
+}
 
 // Big-endian 16-bit overwrite; the TrueType counterpart of patchU32be.
 void PatchU16be(QByteArray& out, qsizetype offset, std::uint16_t v)
@@ -213,28 +222,22 @@ QByteArray SubsetTrueTypeTables(const std::function<QByteArray(const char* tag)>
         return g < std::uint32_t(numGlyphs) ? newIndex[g] : -1;
     });
 
-    QByteArray post = table("post");
-    if (post.size() >= 32) {
-        post.truncate(32);
-        patchU32be(post, 0, 0x00030000); // version 3: no glyph names
-    } else {
-        post.clear();
-    }
+    const QByteArray post = NamelessPost(table("post"));
 
     std::map<std::uint32_t, QByteArray> tables;
-    tables[Tag("head")] = head;
-    tables[Tag("hhea")] = hhea;
-    tables[Tag("maxp")] = maxp;
-    tables[Tag("loca")] = newLoca;
-    tables[Tag("glyf")] = newGlyf;
-    tables[Tag("hmtx")] = newHmtx;
-    tables[Tag("cmap")] = cmap;
+    tables[SfntTag("head")] = head;
+    tables[SfntTag("hhea")] = hhea;
+    tables[SfntTag("maxp")] = maxp;
+    tables[SfntTag("loca")] = newLoca;
+    tables[SfntTag("glyf")] = newGlyf;
+    tables[SfntTag("hmtx")] = newHmtx;
+    tables[SfntTag("cmap")] = cmap;
     if (!post.isEmpty())
-        tables[Tag("post")] = post;
+        tables[SfntTag("post")] = post;
     for (const char* tag : {"OS/2", "cvt ", "fpgm", "prep", "name"}) {
         QByteArray data = table(tag);
         if (!data.isEmpty())
-            tables[Tag(tag)] = data;
+            tables[SfntTag(tag)] = data;
     }
 
     return AssembleSfnt(std::move(tables));
@@ -419,34 +422,29 @@ QByteArray TrueTypeFromOutlines(const QRawFont& face, const QList<TPdfGlyphChar>
     writeU16be(maxp, 0); // maxComponentElements
     writeU16be(maxp, 0); // maxComponentDepth
 
-    QByteArray post = face.fontTable("post");
-    if (post.size() >= 32) {
-        post.truncate(32);
-        patchU32be(post, 0, 0x00030000);
-    } else {
-        post = QByteArray(32, '\0');
-        patchU32be(post, 0, 0x00030000);
-    }
+    QByteArray post = NamelessPost(face.fontTable("post"));
+    if (post.isEmpty())
+        post = NamelessPost(QByteArray(32, '\0'));
 
     std::map<std::uint32_t, QByteArray> tables;
-    tables[Tag("head")] = head;
-    tables[Tag("hhea")] = hhea;
-    tables[Tag("maxp")] = maxp;
-    tables[Tag("loca")] = loca;
-    tables[Tag("glyf")] = glyf;
-    tables[Tag("hmtx")] = hmtx;
-    tables[Tag("post")] = post;
+    tables[SfntTag("head")] = head;
+    tables[SfntTag("hhea")] = hhea;
+    tables[SfntTag("maxp")] = maxp;
+    tables[SfntTag("loca")] = loca;
+    tables[SfntTag("glyf")] = glyf;
+    tables[SfntTag("hmtx")] = hmtx;
+    tables[SfntTag("post")] = post;
     std::unordered_map<std::uint32_t, int> newIndex;
     for (std::size_t i = order.size(); i-- > 1;)
         newIndex[order[i]] = int(i);
-    tables[Tag("cmap")] = UnicodeCmap(chars, [&](std::uint32_t g) {
+    tables[SfntTag("cmap")] = UnicodeCmap(chars, [&](std::uint32_t g) {
         const auto at = newIndex.find(g);
         return at == newIndex.end() ? -1 : at->second;
     });
     for (const char* tag : {"OS/2", "name"}) {
         QByteArray data = face.fontTable(tag);
         if (!data.isEmpty())
-            tables[Tag(tag)] = data;
+            tables[SfntTag(tag)] = data;
     }
     return AssembleSfnt(std::move(tables));
 }

@@ -259,17 +259,22 @@ QByteArray PdfTextString(QStringView text)
             bytes.append(char(c.unicode()));
         return PdfLiteralString(bytes);
     }
-    static const char kHex[] = "0123456789ABCDEF";
     QByteArray out;
     out.reserve(text.size() * 4 + 6);
     out.append("<FEFF", 5);
+    AppendPdfUtf16Hex(out, text);
+    out.append('>');
+    return out;
+}
+
+void AppendPdfUtf16Hex(QByteArray& out, QStringView text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         for (int shift = 12; shift >= 0; shift -= 4)
             out.append(kHex[(u >> shift) & 0xF]);
     }
-    out.append('>');
-    return out;
 }
 
 // --- TPdfWriter ------------------------------------------------------------------

@@ -59,6 +59,9 @@ char* PutPdfStringByte(char* out, std::uint8_t byte);
 // character has a byte there that reads the same as in Latin-1, else
 // UTF-16BE with its byte order mark as a hexadecimal string.
 QByteArray PdfTextString(QStringView text);
+// Each UTF-16 unit of text as four upper-case hexadecimal digits (the
+// inside of a hexadecimal string, or a CMap code).
+void AppendPdfUtf16Hex(QByteArray& out, QStringView text);
 
 // Where the file's bytes go (the export file, or memory in tests), in
 // blocks; it raises when it cannot take them.

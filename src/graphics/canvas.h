@@ -49,6 +49,13 @@ constexpr unsigned TA_VERT_MASK = 24;
 // Text output options (the classic ETO_* values).
 constexpr unsigned ETO_OPAQUE = 2;
 constexpr unsigned ETO_CLIPPED = 4;
+// Further ExtTextOut options of text records (never written by Vorel, read
+// from any page): glyph indices for characters, no rectangle in a small
+// text record, 8-bit characters there, x and y in each advance.
+constexpr unsigned ETO_GLYPH_INDEX = 0x10;
+constexpr unsigned ETO_NO_RECT = 0x100;
+constexpr unsigned ETO_SMALL_CHARS = 0x200;
+constexpr unsigned ETO_PDY = 0x2000;
 
 struct TSize {
     int cx = 0;

@@ -9,10 +9,6 @@ namespace vorel {
 
 namespace {
 
-constexpr unsigned ETO_GLYPH_INDEX = 0x10;
-constexpr unsigned ETO_NO_RECT = 0x100;
-constexpr unsigned ETO_SMALL_CHARS = 0x200;
-constexpr unsigned ETO_PDY = 0x2000;
 constexpr int R2_NOP = 11;
 constexpr int RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY = 5;
 

@@ -13,8 +13,6 @@ namespace vorel {
 
 namespace {
 
-constexpr unsigned ETO_GLYPH_INDEX = 0x10;
-
 qreal Snap(qreal v) { return std::abs(v - std::round(v)) < 0.05 ? std::round(v) : v; }
 
 // The QPainter device of the record interpreter: page pixels go through

@@ -457,19 +457,15 @@ void TGdiPainter::Text(const TGdiTextFont& font, QPointF ref, QStringView text, 
     // The same glyphs at the same places as every other device draws them.
     thread_local TShapedText shaped;
     ShapeText(face, text, advances.data(), shaped);
-    const QTransform unscaled = FPainter.transform();
-    if (shaped.ScaleX != 1) {
-        FPainter.translate(left, baseline);
+    // Glyph positions run from the text's left on its baseline; shaped text
+    // is stretched about that point to its measured width.
+    const QTransform unplaced = FPainter.transform();
+    FPainter.translate(left, baseline);
+    if (shaped.ScaleX != 1)
         FPainter.scale(shaped.ScaleX, 1);
-        FPainter.translate(-left, -baseline);
-    }
-    for (const TGlyphRun& run : shaped) {
-        QList<QPointF> positions = run.Positions;
-        for (QPointF& p : positions)
-            p += QPointF(left, baseline);
-        DrawGlyphs(FPainter, *run.Font, run.Glyphs, positions, color);
-    }
-    FPainter.setTransform(unscaled);
+    for (const TGlyphRun& run : shaped)
+        DrawGlyphs(FPainter, *run.Font, run.Glyphs, run.Positions, color);
+    FPainter.setTransform(unplaced);
     if (font.Underline || font.StrikeOut) {
         const TFontFace::TDecoration lines = face.Decoration();
         if (font.Underline)

@@ -126,8 +126,9 @@ TEST_P(BothDevices, CoverTheSamePixels)
     }
     EXPECT_GT(ink, 20) << "the player drew nothing";
     // Straight edges on whole pixels: the very same pixels.
-    if (GetParam().exact)
+    if (GetParam().exact) {
         EXPECT_EQ(differing, 0) << ink << " pixels drawn by the player";
+    }
     EXPECT_LE(Unmatched(player, pdf) + Unmatched(pdf, player), GetParam().budget)
         << differing << " pixels differ, " << ink << " drawn by the player";
     auto inkNear = [](const QImage& image, QPoint p) {

@@ -131,10 +131,12 @@ TEST(PdfScripts, EveryScriptReadsBackEmbeddedAndLooksLikeThePlayersPage)
         EXPECT_EQ(cells.mid(cells.size() - 5, 3), QStringList({"yes", "yes", "yes"})) << row.toStdString();
         EXPECT_TRUE(row.contains(QStringLiteral("CID TrueType"))) << row.toStdString();
     }
-    for (const TScriptLine& line : kLines)
-        if (*line.EmbeddedAs)
-            EXPECT_TRUE(fonts.contains(u'+' + QString::fromLatin1(line.EmbeddedAs) + u' ')) << line.Name << "\n"
-                                                                                              << fonts.toStdString();
+    for (const TScriptLine& line : kLines) {
+        if (*line.EmbeddedAs) {
+            EXPECT_TRUE(fonts.contains(u'+' + QString::fromLatin1(line.EmbeddedAs) + u' '))
+                << line.Name << "\n" << fonts.toStdString();
+        }
+    }
 
     // The PDF page as poppler paints it against the page as the player does.
     const QString prefix = dir.filePath(QStringLiteral("scripts"));

@@ -128,9 +128,11 @@ TEST_F(ReportFileTest, EveryPropertyOfEveryRegisteredClassSurvivesBothForms)
     EXPECT_GE(components, 15) << "report, band, 8 controls, frame components, data sets, data manager";
     // Persistent classes that are not components travel inside one; the
     // outlines are filled by a preparation and are never stored.
-    for (const QMetaObject* meta : RegisteredClasses())
-        if (!meta->inherits(&TComponent::staticMetaObject) && MetaClassName(meta) != u"TKVXOutline")
+    for (const QMetaObject* meta : RegisteredClasses()) {
+        if (!meta->inherits(&TComponent::staticMetaObject) && MetaClassName(meta) != u"TKVXOutline") {
             EXPECT_TRUE(reachable.contains(meta)) << MetaClassName(meta).toStdString() << " is in no form";
+        }
+    }
 }
 
 TEST_F(ReportFileTest, EveryReportPropertySurvivesTheFileInBothForms)
