@@ -10,7 +10,7 @@
 #include "data/memory_dataset.h"
 #include "expr/expr_parser.h"
 #include "expr/expressions.h"
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 
 #include <QCoreApplication>
 #include <chrono>

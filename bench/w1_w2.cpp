@@ -20,7 +20,7 @@
 #include "data/data_manager.h"
 #include "data/sql_dataset.h"
 #include "export/pdf_export.h"
-#include "foundation/user_interface.h"
+#include "frame/user_interface.h"
 #include "model/report.h"
 #include "model/shapes.h"
 #include "model/text_controls.h"

@@ -10,9 +10,9 @@
 // -fsanitize=fuzzer,address and Qt6Core. Seed it with any form (binary,
 // text, with or without the resource header).
 
-#include "foundation/font.h"
-#include "foundation/form_objects.h"
-#include "foundation/records.h"
+#include "foundation/records/font.h"
+#include "foundation/forms/form_objects.h"
+#include "foundation/records/records.h"
 
 #include <cstdint>
 #include <cstdlib>

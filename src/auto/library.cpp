@@ -3,9 +3,9 @@
 #include "data/data_manager.h"
 #include "data/dataset.h"
 #include "export/export_registry.h"
-#include "foundation/form_objects.h"
-#include "foundation/random.h"
-#include "foundation/records.h"
+#include "foundation/forms/form_objects.h"
+#include "foundation/values/random.h"
+#include "foundation/records/records.h"
 #include "frame/print_component.h"
 #include "model/control_registry.h"
 

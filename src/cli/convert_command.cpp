@@ -6,7 +6,7 @@
 
 #include "cli/commands.h"
 
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 #include "model/report_file.h"
 
 #include <QFile>

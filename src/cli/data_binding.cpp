@@ -3,8 +3,8 @@
 #include "data/csv_dataset.h"
 #include "data/dataset.h"
 #include "data/sql_dataset.h"
-#include "foundation/component.h"
-#include "foundation/errors.h"
+#include "foundation/components/component.h"
+#include "foundation/values/errors.h"
 
 #include <QDir>
 #include <QFileInfo>

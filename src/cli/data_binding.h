@@ -10,7 +10,7 @@
 // relative paths are taken from the form's folder). The text after "sql="
 // is the query as it stands, up to the end of the argument.
 
-#include "foundation/form_stream.h"
+#include "foundation/forms/form_stream.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "cli/diagnose.h"
 
 #include "expr/expressions.h"
-#include "foundation/component.h"
+#include "foundation/components/component.h"
 #include "model/report.h"
 
 #include <QMetaProperty>

@@ -7,8 +7,8 @@
 
 #include "data/csv_dataset.h"
 #include "data/sql_dataset.h"
-#include "foundation/errors.h"
-#include "foundation/records.h"
+#include "foundation/values/errors.h"
+#include "foundation/records/records.h"
 #include "model/report.h"
 
 #include <QMetaEnum>

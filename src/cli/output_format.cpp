@@ -8,9 +8,9 @@
 #include "export/export_options.h"
 #include "export/export_registry.h"
 #include "export/pdf_export.h"
-#include "foundation/component.h"
-#include "foundation/errors.h"
-#include "foundation/language.h"
+#include "foundation/components/component.h"
+#include "foundation/values/errors.h"
+#include "foundation/language/language.h"
 
 #include <QFileInfo>
 #include <algorithm>

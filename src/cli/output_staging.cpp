@@ -1,8 +1,8 @@
 #include "cli/output_staging.h"
 
 #include "cli/interrupt.h"
-#include "foundation/errors.h"
-#include "foundation/text_utils.h"
+#include "foundation/values/errors.h"
+#include "foundation/values/text_utils.h"
 
 #include <QDir>
 #include <QFile>

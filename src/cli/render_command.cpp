@@ -15,9 +15,9 @@
 #include "export/csv_export.h"
 #include "export/export_base.h"
 #include "export/export_options.h"
-#include "foundation/errors.h"
-#include "foundation/parameter_dialog.h"
-#include "foundation/user_interface.h"
+#include "foundation/values/errors.h"
+#include "frame/parameter_dialog.h"
+#include "frame/user_interface.h"
 #include "frame/page_range.h"
 #include "model/report.h"
 

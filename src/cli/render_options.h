@@ -3,7 +3,7 @@
 // read: what is wrong here is a usage error (exit 2).
 
 #include "cli/data_binding.h"
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 
 #include <QList>
 #include <QPair>

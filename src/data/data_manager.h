@@ -9,7 +9,7 @@
 // through a data module still resolves.
 
 #include "data/dataset.h"
-#include "foundation/component.h"
+#include "foundation/components/component.h"
 
 #include <QPointer>
 #include <QString>

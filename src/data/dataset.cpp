@@ -1,6 +1,6 @@
 #include "data/dataset.h"
 
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 
 #include <QDir>
 #include <QMetaEnum>

@@ -15,9 +15,9 @@
 // records through the protected Internal* operations; everything a caller
 // sees is implemented once here.
 
-#include "foundation/alignment.h"
-#include "foundation/component.h"
-#include "foundation/variant.h"
+#include "foundation/records/alignment.h"
+#include "foundation/components/component.h"
+#include "foundation/values/variant.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,7 +3,7 @@
 
 #include "data/dataset.h"
 
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 
 #include <cmath>
 #include <limits>

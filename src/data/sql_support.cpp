@@ -1,6 +1,6 @@
 #include "data/sql_support_p.h"
 
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 
 #include <QDir>
 #include <QFileInfo>

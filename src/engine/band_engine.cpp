@@ -15,8 +15,8 @@
 #include "engine/generation_p.h"
 
 #include "expr/expressions.h"
-#include "foundation/language.h"
-#include "foundation/user_interface.h"
+#include "foundation/language/language.h"
+#include "frame/user_interface.h"
 #include "graphics/canvas.h"
 #include "model/text_controls.h"
 

@@ -11,7 +11,7 @@
 #include "engine/generation_p.h"
 
 #include "expr/expressions.h"
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 #include "graphics/canvas.h"
 #include "graphics/metafile_canvas.h"
 #include "model/image_control.h"

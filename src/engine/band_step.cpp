@@ -5,7 +5,7 @@
 #include "engine/generation_p.h"
 
 #include "expr/expressions.h"
-#include "foundation/user_interface.h"
+#include "frame/user_interface.h"
 #include "graphics/canvas.h"
 #include "model/text_controls.h"
 

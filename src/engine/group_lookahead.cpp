@@ -12,7 +12,7 @@
 
 #include "engine/generation_p.h"
 
-#include "foundation/variant.h"
+#include "foundation/values/variant.h"
 #include "model/text_controls.h"
 
 #include <algorithm>

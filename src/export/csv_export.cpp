@@ -1,7 +1,7 @@
 #include "export/csv_export.h"
 
 #include "export/export_file.h"
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 #include "graphics/emf_enumerator.h"
 #include "graphics/emf_format.h"
 

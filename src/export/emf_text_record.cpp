@@ -1,6 +1,6 @@
 #include "export/emf_text_record.h"
 
-#include "foundation/code_page.h"
+#include "foundation/locale/code_page.h"
 #include "graphics/canvas.h"
 
 namespace vorel {

@@ -4,7 +4,7 @@
 #include "export/export_attributes.h"
 
 #include "export/emf_text_record.h"
-#include "foundation/code_page.h"
+#include "foundation/locale/code_page.h"
 #include "graphics/canvas.h"
 #include "graphics/picture.h"
 

@@ -11,9 +11,9 @@
 // PageProcessed, and with one file per page SaveToFile(name); at the end
 // SaveToFile(name) for a single file; EndExport; free the filter.
 
-#include "foundation/component.h"
-#include "foundation/document_properties.h"
-#include "foundation/font.h"
+#include "foundation/components/component.h"
+#include "foundation/records/document_properties.h"
+#include "foundation/records/font.h"
 #include "graphics/emf_enumerator.h"
 
 #include <QList>

@@ -1,7 +1,7 @@
 #include "export/export_file.h"
 
-#include "foundation/errors.h"
-#include "foundation/text_utils.h"
+#include "foundation/values/errors.h"
+#include "foundation/values/text_utils.h"
 
 namespace vorel {
 

@@ -1,7 +1,7 @@
 #include "export/export_options.h"
 
 #include "export/export_base.h"
-#include "foundation/component.h"
+#include "foundation/components/component.h"
 
 #include <QLocale>
 #include <QMetaEnum>

@@ -9,7 +9,7 @@
 // characters and enumerations registered with the meta-object system.
 // Object properties (Properties, the document properties) are not options.
 
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 
 #include <QList>
 #include <QMetaObject>

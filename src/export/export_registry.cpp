@@ -5,8 +5,8 @@
 #include "export/pdf_export.h"
 #include "export/text_export.h"
 #include "export/xml_export.h"
-#include "foundation/component.h"
-#include "foundation/language.h"
+#include "foundation/components/component.h"
+#include "foundation/language/language.h"
 
 #include <QMimeDatabase>
 

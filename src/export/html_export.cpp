@@ -1,8 +1,8 @@
 #include "export/html_export.h"
 
 #include "export/markup_text.h"
-#include "foundation/errors.h"
-#include "foundation/text_utils.h"
+#include "foundation/values/errors.h"
+#include "foundation/values/text_utils.h"
 #include "graphics/picture.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "export/pdf_archive.h"
 
 #include "export/markup_text.h"
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 
 #include <QFile>
 

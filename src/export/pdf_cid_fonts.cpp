@@ -3,7 +3,7 @@
 #include "export/pdf_font_subset.h"
 #include "export/pdf_fonts.h"
 #include "export/pdf_object_writer.h"
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 
 #include <cmath>
 

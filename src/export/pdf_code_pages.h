@@ -9,7 +9,7 @@
 // font of the default character set under a Western code page): such text is
 // split into runs, each in a code page that has its characters.
 
-#include "foundation/font.h"
+#include "foundation/records/font.h"
 
 #include <QByteArray>
 #include <QList>

@@ -14,7 +14,7 @@
 // downwards): the interpreter's page pixels moved by the bar's place on the
 // PDF page, and cut to what PDF viewers take.
 
-#include "foundation/font.h"
+#include "foundation/records/font.h"
 #include "graphics/emf_enumerator.h"
 #include "graphics/emf_interpreter.h"
 #include "graphics/gdi_paint.h"

@@ -1,6 +1,6 @@
 #include "export/pdf_filters.h"
 
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 
 #include <array>
 #include <memory>

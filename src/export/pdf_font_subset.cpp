@@ -1,6 +1,6 @@
 #include "export/pdf_font_subset.h"
 
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/sfnt.h"
 
 #include <QPainterPath>

@@ -16,7 +16,7 @@
 // (through the text measuring service of the graphics layer).
 
 #include "export/pdf_filters.h"
-#include "foundation/font.h"
+#include "foundation/records/font.h"
 #include "graphics/text_measure.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "export/pdf_object_writer.h"
 
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 
 #include <algorithm>
 #include <cmath>

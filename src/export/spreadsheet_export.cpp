@@ -1,8 +1,8 @@
 #include "export/spreadsheet_export.h"
 
 #include "export/export_file.h"
-#include "foundation/code_page.h"
-#include "foundation/byte_io.h"
+#include "foundation/locale/code_page.h"
+#include "foundation/values/byte_io.h"
 
 namespace vorel {
 

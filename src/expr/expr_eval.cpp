@@ -4,7 +4,7 @@
 #include "expr/expr_eval_p.h"
 
 #include "expr/expr_parser.h"
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 
 namespace vorel {
 

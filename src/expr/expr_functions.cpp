@@ -5,10 +5,10 @@
 #include "expr/expr_typing_p.h"
 #include "expr/expressions.h"
 
-#include "foundation/errors.h"
-#include "foundation/format_settings.h"
-#include "foundation/random.h"
-#include "foundation/value_format.h"
+#include "foundation/values/errors.h"
+#include "foundation/locale/format_settings.h"
+#include "foundation/values/random.h"
+#include "foundation/locale/value_format.h"
 
 #include <cmath>
 #include <limits>

@@ -8,7 +8,7 @@
 
 #include "expr/expr_parser.h"
 
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 
 namespace vorel {
 

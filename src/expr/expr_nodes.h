@@ -4,7 +4,7 @@
 
 #include "data/data_manager.h"
 #include "expr/variable_event.h"
-#include "foundation/variant.h"
+#include "foundation/values/variant.h"
 
 #include <QString>
 #include <array>

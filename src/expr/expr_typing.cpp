@@ -3,8 +3,8 @@
 #include "expr/expr_typing_p.h"
 
 #include "data/dataset.h"
-#include "foundation/errors.h"
-#include "foundation/format_settings.h"
+#include "foundation/values/errors.h"
+#include "foundation/locale/format_settings.h"
 
 #include <cmath>
 

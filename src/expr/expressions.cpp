@@ -30,9 +30,9 @@
 #include "expr/expr_eval_p.h"
 #include "expr/expr_parser.h"
 #include "expr/expr_typing_p.h"
-#include "foundation/format_settings.h"
-#include "foundation/text_utils.h"
-#include "foundation/value_format.h"
+#include "foundation/locale/format_settings.h"
+#include "foundation/values/text_utils.h"
+#include "foundation/locale/value_format.h"
 
 #include <QHash>
 #include <array>

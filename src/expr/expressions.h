@@ -12,8 +12,8 @@
 // report pays for one parse per expression rather than one per record.
 
 #include "expr/expr_nodes.h"
-#include "foundation/errors.h"
-#include "foundation/records.h"
+#include "foundation/values/errors.h"
+#include "foundation/records/records.h"
 
 #include <QObject>
 

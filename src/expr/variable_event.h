@@ -11,7 +11,7 @@
 // true and fills variableType (a data set field type) and value.
 
 #include "data/dataset.h"
-#include "foundation/variant.h"
+#include "foundation/values/variant.h"
 
 #include <QObject>
 #include <QString>

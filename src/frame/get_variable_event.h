@@ -4,7 +4,7 @@
 // callback type is the expression language's, which resolves names through it.
 
 #include "expr/variable_event.h"
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 
 namespace vorel {
 

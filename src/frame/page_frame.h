@@ -3,7 +3,7 @@
 // colour, a background picture in one of five placements, and up to four
 // border lines.
 
-#include "foundation/font.h"
+#include "foundation/records/font.h"
 #include "graphics/graphics_types.h"
 #include "graphics/picture.h"
 

@@ -1,7 +1,7 @@
 #include "frame/page_range.h"
 
-#include "foundation/component.h"
-#include "foundation/errors.h"
+#include "foundation/components/component.h"
+#include "foundation/values/errors.h"
 
 #include <algorithm>
 #include <optional>

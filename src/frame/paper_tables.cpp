@@ -1,6 +1,6 @@
 #include "frame/paper_tables.h"
 
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 
 #include <algorithm>
 #include <limits>

@@ -4,7 +4,7 @@
 // and report pixels (1/96 inch). docs/ARCHITECTURE.md ("Paper and units")
 // says which unit each stored value has.
 
-#include "foundation/component.h"
+#include "foundation/components/component.h"
 #include "graphics/printer.h"
 
 #include <array>

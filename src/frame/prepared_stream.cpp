@@ -23,9 +23,9 @@
 // the bytes are there.
 
 #include "export/export_base.h"
-#include "foundation/byte_io.h"
-#include "foundation/code_page.h"
-#include "foundation/text_utils.h"
+#include "foundation/values/byte_io.h"
+#include "foundation/locale/code_page.h"
+#include "foundation/values/text_utils.h"
 #include "frame/prepared_pages_p.h"
 #include "frame/print_component.h"
 #include "graphics/metafile_canvas.h"

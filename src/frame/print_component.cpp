@@ -2,7 +2,7 @@
 
 #include "frame/print_component.h"
 
-#include "foundation/user_interface.h"
+#include "frame/user_interface.h"
 #include "foundation/version.h"
 #include "graphics/metafile_canvas.h"
 

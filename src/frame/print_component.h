@@ -14,9 +14,9 @@
 // published by the descendants that store them (TKVReport re-declares them
 // as Q_PROPERTYs in its own order).
 
-#include "foundation/language.h"
-#include "foundation/records.h"
-#include "frame/document_properties.h"
+#include "foundation/language/language.h"
+#include "foundation/records/records.h"
+#include "foundation/records/document_properties.h"
 #include "frame/get_variable_event.h"
 #include "frame/page_frame.h"
 #include "frame/page_list.h"

@@ -1,6 +1,6 @@
 // System data values and the variable lookup of the print component frame.
 
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 #include "frame/print_component.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "frame/printer_settings.h"
 
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 #include "frame/print_component.h"
 
 #include <QFileInfo>

@@ -7,7 +7,7 @@
 // PaperSizeHeight are in 0.1 mm for every paper size; the user margins are
 // in 0.1 mm; every size and offset handed to pages is in report pixels.
 
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 #include "frame/paper_tables.h"
 #include "graphics/printer.h"
 

@@ -4,8 +4,8 @@
 
 #include "export/export_base.h"
 #include "export/export_registry.h"
-#include "foundation/code_page.h"
-#include "foundation/user_interface.h"
+#include "foundation/locale/code_page.h"
+#include "frame/user_interface.h"
 #include "frame/prepared_pages_p.h"
 #include "frame/print_component.h"
 

@@ -3,7 +3,7 @@
 // layouts Vorel writes and reads, and the record writer. Every byte goes
 // through the helpers of byte_io.h.
 
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/graphics_types.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "graphics/emf_interpreter.h"
 
-#include "foundation/code_page.h"
+#include "foundation/locale/code_page.h"
 #include "graphics/canvas.h"
 
 #include <QtMath>

@@ -3,9 +3,9 @@
 // the canvas's logical units: report pixels (1/96 inch) on pages, device
 // pixels on bitmaps and printers.
 
-#include "foundation/alignment.h"
-#include "foundation/component.h"
-#include "foundation/font.h"
+#include "foundation/records/alignment.h"
+#include "foundation/components/component.h"
+#include "foundation/records/font.h"
 
 #include <QColor>
 #include <algorithm>

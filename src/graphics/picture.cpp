@@ -1,6 +1,6 @@
 #include "graphics/picture.h"
 
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/canvas.h"
 #include "graphics/metafile.h"
 #include "graphics/painter_canvas.h"

@@ -4,7 +4,7 @@
 // loads from files, streams and blobs by looking at the bytes, and stores
 // itself in report forms.
 
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 #include "graphics/graphics_types.h"
 
 #include <QByteArray>

@@ -6,7 +6,7 @@
 // printing to it writes a PDF file), so reports prepare and export on a
 // headless server. Tests install fake printers with chosen capabilities.
 
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 #include "graphics/canvas.h"
 
 #include <QImage>

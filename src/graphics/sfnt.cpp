@@ -1,6 +1,6 @@
 #include "graphics/sfnt.h"
 
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 
 namespace vorel {
 

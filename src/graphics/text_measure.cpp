@@ -1,6 +1,6 @@
 #include "graphics/text_measure.h"
 
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/sfnt.h"
 
 #include <QFontInfo>

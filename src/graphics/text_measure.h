@@ -9,7 +9,7 @@
 //
 // Sizes are in the units of the font's Height: report pixels (1/96 inch).
 
-#include "foundation/font.h"
+#include "foundation/records/font.h"
 
 #include <QFont>
 #include <QRawFont>

@@ -3,7 +3,7 @@
 
 #include "model/band.h"
 
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 #include "model/report.h"
 
 #include <algorithm>

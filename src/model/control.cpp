@@ -5,7 +5,7 @@
 #include "model/control.h"
 
 #include "expr/expressions.h"
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 #include "model/band.h"
 #include "model/report.h"
 

@@ -6,11 +6,11 @@
 // print-when settings, and the current and previous value the generation
 // engine keeps per control. Draw both measures (DT_CALCRECT) and paints.
 
-#include "foundation/alignment.h"
-#include "foundation/component.h"
-#include "foundation/font.h"
-#include "foundation/records.h"
-#include "foundation/variant.h"
+#include "foundation/records/alignment.h"
+#include "foundation/components/component.h"
+#include "foundation/records/font.h"
+#include "foundation/records/records.h"
+#include "foundation/values/variant.h"
 #include "frame/page_frame.h"
 #include "graphics/canvas.h"
 #include "model/event_names.h"

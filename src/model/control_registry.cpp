@@ -2,8 +2,8 @@
 
 #include "model/control_registry.h"
 
-#include "foundation/errors.h"
-#include "foundation/form_objects.h"
+#include "foundation/values/errors.h"
+#include "foundation/forms/form_objects.h"
 #include "graphics/picture.h"
 #include "model/event_handlers.h"
 #include "model/image_control.h"

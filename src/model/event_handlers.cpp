@@ -3,7 +3,7 @@
 
 #include "model/event_handlers.h"
 
-#include "foundation/form_objects.h"
+#include "foundation/forms/form_objects.h"
 
 namespace vorel {
 

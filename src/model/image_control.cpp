@@ -4,8 +4,8 @@
 #include "model/image_control.h"
 
 #include "data/dataset.h"
-#include "foundation/language.h"
-#include "foundation/text_utils.h"
+#include "foundation/language/language.h"
+#include "foundation/values/text_utils.h"
 
 #include <QFileInfo>
 #include <cmath>

@@ -5,7 +5,7 @@
 // conditions before each record pass (TKVReport::UpdateControlStates); the
 // control's drawing applies the repetition and blank-line rules.
 
-#include "foundation/component.h"
+#include "foundation/components/component.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 
 #include "model/report.h"
 
-#include "foundation/text_utils.h"
+#include "foundation/values/text_utils.h"
 
 #include <algorithm>
 

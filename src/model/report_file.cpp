@@ -4,7 +4,7 @@
 
 #include "model/report_file.h"
 
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/printer.h"
 #include "model/event_handlers.h"
 #include "model/report.h"

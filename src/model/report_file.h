@@ -17,7 +17,7 @@
 // TKVReport; this header holds their options and what works on files
 // without objects (conversion between the two forms).
 
-#include "foundation/form_objects.h"
+#include "foundation/forms/form_objects.h"
 
 #include <QByteArray>
 #include <QStringList>

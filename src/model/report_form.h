@@ -8,7 +8,7 @@
 // These are the component stream only; the ".kvx" file wrapper (length,
 // banner, resource header) is built on them.
 
-#include "foundation/form_objects.h"
+#include "foundation/forms/form_objects.h"
 
 #include <QByteArray>
 #include <exception>

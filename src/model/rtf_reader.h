@@ -24,7 +24,7 @@
 // is bounded (group depth, numbers, picture pixels), so hostile bytes cost
 // time and memory in proportion to their size only.
 
-#include "foundation/font.h"
+#include "foundation/records/font.h"
 #include "graphics/graphics_types.h"
 
 #include <QByteArray>

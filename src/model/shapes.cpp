@@ -3,7 +3,7 @@
 
 #include "model/shapes.h"
 
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 
 #include <algorithm>
 #include <typeinfo>

@@ -5,9 +5,9 @@
 
 #include "data/data_manager.h"
 #include "expr/expressions.h"
-#include "foundation/format_settings.h"
-#include "foundation/text_utils.h"
-#include "foundation/value_format.h"
+#include "foundation/locale/format_settings.h"
+#include "foundation/values/text_utils.h"
+#include "foundation/locale/value_format.h"
 #include "model/band.h"
 #include "model/report.h"
 

@@ -6,8 +6,8 @@
 // Draw gets the display text with GetValueForShow and places it with
 // DoDrawText.
 
-#include "foundation/language.h"
-#include "foundation/records.h"
+#include "foundation/language/language.h"
+#include "foundation/records/records.h"
 #include "graphics/text_measure.h"
 #include "model/control.h"
 

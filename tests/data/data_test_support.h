@@ -2,7 +2,7 @@
 // Helpers of the data tests: fixed format settings, temporary files and
 // SQLite databases made with plain QtSql (not through the code under test).
 
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -11,7 +11,7 @@
 
 #include "data/data_manager.h"
 #include "data/memory_dataset.h"
-#include "foundation/user_interface.h"
+#include "frame/user_interface.h"
 #include "model/model_test_support.h"
 #include "model/report.h"
 #include "model/text_controls.h"

@@ -3,7 +3,7 @@
 #include "export/emf_text_record.h"
 #include "export/export_attributes.h"
 #include "export_test_support.h"
-#include "foundation/code_page.h"
+#include "foundation/locale/code_page.h"
 
 #include "graphics/picture.h"
 

@@ -3,7 +3,7 @@
 // plain file, and as root would replace /dev/null itself).
 
 #include "export/export_file.h"
-#include "foundation/errors.h"
+#include "foundation/values/errors.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -4,9 +4,9 @@
 // print component that serves given pages, golden files, and external tools.
 
 #include "export/export_registry.h"
-#include "foundation/user_interface.h"
+#include "frame/user_interface.h"
 #include "frame/print_component.h"
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/metafile.h"
 #include "graphics/metafile_canvas.h"
 #include "support/golden.h"

@@ -5,7 +5,7 @@
 #include "export/text_export.h"
 #include "export/xml_export.h"
 #include "export_test_support.h"
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 
 namespace vorel::test {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "expr_test_util.h"
 
-#include "foundation/random.h"
+#include "foundation/values/random.h"
 
 #include <QDate>
 #include <cmath>

@@ -6,8 +6,8 @@
 #include "data/memory_dataset.h"
 #include "expr/expr_parser.h"
 #include "expr/expressions.h"
-#include "foundation/errors.h"
-#include "foundation/format_settings.h"
+#include "foundation/values/errors.h"
+#include "foundation/locale/format_settings.h"
 
 #include <gtest/gtest.h>
 #include <QMap>

@@ -1,8 +1,8 @@
 // The library-wide Windows code page.
 
-#include "foundation/code_page.h"
-#include "foundation/errors.h"
-#include "foundation/language.h"
+#include "foundation/locale/code_page.h"
+#include "foundation/values/errors.h"
+#include "foundation/language/language.h"
 
 #include <gtest/gtest.h>
 

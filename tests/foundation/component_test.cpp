@@ -1,7 +1,7 @@
 // The framework services the report model stands on: ownership and free
 // notification, collections, string lists and creation by class name.
 
-#include "foundation/component.h"
+#include "foundation/components/component.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // at their defaults, nested objects compared with what the owner's context
 // gives, and properties held back until the references are resolved.
 
-#include "foundation/font.h"
-#include "foundation/form_objects.h"
+#include "foundation/records/font.h"
+#include "foundation/forms/form_objects.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // into, errors that name the property and offset, partial loads, hooks, and
 // the generic property round trip.
 
-#include "foundation/font.h"
-#include "foundation/form_objects.h"
-#include "foundation/records.h"
+#include "foundation/records/font.h"
+#include "foundation/forms/form_objects.h"
+#include "foundation/records/records.h"
 #include "support/property_roundtrip.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // from the layout, its text form, value kinds, the resource header and
 // hostile input.
 
-#include "foundation/form_stream.h"
-#include "foundation/form_text_p.h"
+#include "foundation/forms/form_stream.h"
+#include "foundation/forms/form_text_p.h"
 
 #include <gtest/gtest.h>
 

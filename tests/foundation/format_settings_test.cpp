@@ -1,6 +1,6 @@
-#include "foundation/errors.h"
-#include "foundation/format_settings.h"
-#include "foundation/number_digits_p.h"
+#include "foundation/values/errors.h"
+#include "foundation/locale/format_settings.h"
+#include "foundation/locale/number_digits_p.h"
 
 #include "support/locale_fixture.h"
 

@@ -1,6 +1,6 @@
 // Language tables: the id scheme and English fallback, the table files and
 // their translations, language detection and the system data names.
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 
 #include <QMetaEnum>
 #include <QMetaProperty>

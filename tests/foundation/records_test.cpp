@@ -1,9 +1,9 @@
 // The shared report records: recomputation triggers, value changes,
 // parameter lookup and the parameter dialog's decisions.
 
-#include "foundation/language.h"
-#include "foundation/records.h"
-#include "foundation/user_interface.h"
+#include "foundation/language/language.h"
+#include "foundation/records/records.h"
+#include "frame/user_interface.h"
 
 #include <gtest/gtest.h>
 

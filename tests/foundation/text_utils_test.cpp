@@ -1,5 +1,5 @@
-#include "foundation/format_settings.h"
-#include "foundation/text_utils.h"
+#include "foundation/locale/format_settings.h"
+#include "foundation/values/text_utils.h"
 
 #include <QFile>
 #include <QFileInfo>

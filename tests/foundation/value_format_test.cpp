@@ -1,6 +1,6 @@
-#include "foundation/format_settings.h"
-#include "foundation/value_format.h"
-#include "foundation/variant.h"
+#include "foundation/locale/format_settings.h"
+#include "foundation/locale/value_format.h"
+#include "foundation/values/variant.h"
 
 #include "support/locale_fixture.h"
 

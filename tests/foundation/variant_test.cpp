@@ -2,9 +2,9 @@
 // strings and numbers, widening integer arithmetic, date-time arithmetic, and
 // the Null rules Vorel fixes (documented in docs/ARCHITECTURE.md).
 
-#include "foundation/errors.h"
-#include "foundation/format_settings.h"
-#include "foundation/variant.h"
+#include "foundation/values/errors.h"
+#include "foundation/locale/format_settings.h"
+#include "foundation/values/variant.h"
 
 #include "support/locale_fixture.h"
 

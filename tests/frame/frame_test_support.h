@@ -3,7 +3,7 @@
 // unprintable area, services that install it, and a small print component
 // whose PrepareReport draws on MFCanvas.
 
-#include "foundation/user_interface.h"
+#include "frame/user_interface.h"
 #include "frame/print_component.h"
 #include "graphics/printer.h"
 #include "graphics/metafile_canvas.h"

@@ -1,7 +1,7 @@
 // Page-range texts as the print and save dialogs and the command line take them.
 
-#include "foundation/component.h"
-#include "foundation/errors.h"
+#include "foundation/components/component.h"
+#include "foundation/values/errors.h"
 #include "frame/page_range.h"
 
 #include <gtest/gtest.h>

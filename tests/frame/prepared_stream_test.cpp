@@ -1,7 +1,7 @@
 // Prepared-report streams and ".zpg" files.
 
-#include "foundation/byte_io.h"
-#include "foundation/code_page.h"
+#include "foundation/values/byte_io.h"
+#include "foundation/locale/code_page.h"
 #include "frame/print_component.h"
 #include "graphics/metafile_canvas.h"
 #include "graphics/picture.h"

@@ -3,7 +3,7 @@
 
 #include "frame_test_support.h"
 
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 #include "graphics/emf_enumerator.h"
 
 #include <cmath>

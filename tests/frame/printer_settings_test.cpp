@@ -4,7 +4,7 @@
 
 #include "frame_test_support.h"
 
-#include "foundation/language.h"
+#include "foundation/language/language.h"
 
 #include <gtest/gtest.h>
 

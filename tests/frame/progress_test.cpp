@@ -1,7 +1,7 @@
 // The headless progress display: one line on a terminal, silence
 // elsewhere, cancellation from code.
 
-#include "foundation/user_interface.h"
+#include "frame/user_interface.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>

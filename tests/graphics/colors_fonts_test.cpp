@@ -1,6 +1,6 @@
 // Colours, character sets and the persistent font: the fixed values system
 // colours resolve to, the identifiers forms store, and font sizes.
-#include "foundation/font.h"
+#include "foundation/records/font.h"
 
 #include <gtest/gtest.h>
 

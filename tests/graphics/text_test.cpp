@@ -1,7 +1,7 @@
 // Text measuring and the formatted text drawing: metrics as the classic
 // platform reports them, word breaking, line breaks, tabs, prefixes, and
 // measuring against painting.
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/emf_enumerator.h"
 #include "graphics/metafile.h"
 #include "graphics/metafile_canvas.h"

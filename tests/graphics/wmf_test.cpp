@@ -3,7 +3,7 @@
 // file read by LibreOffice.
 #include "sample_page.h"
 
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/metafile.h"
 #include "graphics/metafile_canvas.h"
 #include "graphics/wmf_writer.h"

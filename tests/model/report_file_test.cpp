@@ -10,7 +10,7 @@
 #include "data/memory_dataset.h"
 #include "data/sql_dataset.h"
 #include "export/csv_export.h"
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "model/event_handlers.h"
 #include "model/image_control.h"
 #include "model/report.h"

@@ -2,7 +2,7 @@
 // Metafile records built by hand, for records the recording canvas never
 // writes (arcs, paths) and for fields no writer would give.
 
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 
 #include <QByteArray>
 #include <cstdint>

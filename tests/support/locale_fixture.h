@@ -2,7 +2,7 @@
 // A fixture that runs every case under English (United States) and gives the
 // other tests of the program back whatever format settings they had.
 
-#include "foundation/format_settings.h"
+#include "foundation/locale/format_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 // expected file instead (review the diff before committing it).
 
 #include "frame/print_component.h"
-#include "foundation/byte_io.h"
+#include "foundation/values/byte_io.h"
 #include "graphics/emf_enumerator.h"
 #include "graphics/metafile.h"
 #include "support/golden.h"

@@ -13,8 +13,8 @@
 // Properties a class stores itself (TFiler) are not known here; test those
 // with the class.
 
-#include "foundation/form_objects.h"
-#include "foundation/variant.h"
+#include "foundation/forms/form_objects.h"
+#include "foundation/values/variant.h"
 
 #include <QMetaEnum>
 #include <QMetaProperty>
