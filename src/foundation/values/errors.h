@@ -8,15 +8,45 @@
 
 namespace vorel {
 
+// Where an error arose, as data beside the message, so that a caller (the
+// command-line tool, an application, a designer) can point at the place
+// instead of parsing the text. Each layer fills what it knows and leaves
+// the rest; a field not known keeps its empty value.
+struct TErrorPlace {
+    QString File;            // the form, prepared report or data file read
+    qint64 Line = 0;         // 1-based line of a text form or CSV file; 0: unknown
+    qint64 Offset = -1;      // byte offset in a binary form or stream; -1: unknown
+    QString Component;       // component path, e.g. "Report1.Detail1.Expression3"
+    QString Band;            // the band being printed, e.g. "Detail1"
+    QString Control;         // the control being printed, e.g. "Expression3"
+    QString Property;        // the property read or evaluated, e.g. "Expression"
+    QString Expression;      // the expression's text
+    int Position = -1;       // 0-based position in Expression; -1: unknown
+
+    bool IsEmpty() const
+    {
+        return File.isEmpty() && Line == 0 && Offset < 0 && Component.isEmpty() && Band.isEmpty() &&
+               Control.isEmpty() && Property.isEmpty() && Expression.isEmpty() && Position < 0;
+    }
+};
+
 class EKVXError : public std::exception {
 public:
     explicit EKVXError(QString message) : FMessage(std::move(message)), FUtf8(FMessage.toStdString()) {}
+    EKVXError(QString message, TErrorPlace place)
+        : FMessage(std::move(message)), FUtf8(FMessage.toStdString()), FPlace(std::move(place))
+    {
+    }
     const char* what() const noexcept override { return FUtf8.c_str(); }
     const QString& Message() const noexcept { return FMessage; }
+    // Where the error arose; layers that catch and rethrow add what they know.
+    const TErrorPlace& Place() const noexcept { return FPlace; }
+    TErrorPlace& Place() noexcept { return FPlace; }
 
 private:
     QString FMessage;
     std::string FUtf8;
+    TErrorPlace FPlace;
 };
 
 // Raised by the data-access layer and by the expression language
