@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config ccache
+  # packaging: cpack's DEB generator (dpkg-shlibdeps, file)
+  dpkg-dev file
   # Qt 6: Core, Gui, Widgets, PrintSupport, Sql (+ drivers), offscreen platform
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   libqt6sql6-sqlite libqt6sql6-psql
