@@ -7,7 +7,6 @@
 #include "export/export_base.h"
 #include "export/export_options.h"
 #include "export/export_registry.h"
-#include "export/pdf_export.h"
 #include "foundation/components/component.h"
 #include "foundation/values/errors.h"
 #include "foundation/language/language.h"
@@ -22,77 +21,9 @@ namespace {
 
 constexpr int kEnglish = 0;
 
-bool IsPreparedName(const QString& name)
-{
-    return name.compare(u"zpg", Qt::CaseInsensitive) == 0 || name.compare(u"prepared", Qt::CaseInsensitive) == 0;
-}
-
-const TKVXRegisterExport* FindExport(const QString& name, bool extensionOnly)
-{
-    for (const TKVXRegisterExport& entry : KVXExports()) {
-        if (entry.Extension.compare(name, Qt::CaseInsensitive) == 0)
-            return &entry;
-        if (extensionOnly)
-            continue;
-        const QString shortClass = entry.ClassName.section(QStringLiteral("::"), -1);
-        if (shortClass.compare(name, Qt::CaseInsensitive) == 0 ||
-            ExportFormatName(entry, kEnglish).compare(name, Qt::CaseInsensitive) == 0)
-            return &entry;
-    }
-    return nullptr;
-}
-
-// What render gives a filter unless the command line says otherwise: a
-// PDF's streams Flate-compressed, which every reader takes and which makes
-// the files several times smaller than the filter's ASCIIHex default, at
-// zlib's fastest level (W1 at 100,000 rows: 7.9 MB in 0.64 s of export,
-// against 6.9 MB in 0.9 s at the normal level).
-struct TRenderDefault {
-    const QMetaObject* Class;
-    const char* Name;
-    const char* Value;
-};
-const TRenderDefault kRenderDefaults[] = {
-    {&TKVXExportToPDF::staticMetaObject, "Compression", "seFlate"},
-    {&TKVXExportToPDF::staticMetaObject, "CompressionMethod", "cmFastest"},
-};
-
-// ExportTo places every page by setting these itself, so they are no
-// options of a run.
-bool IsPlacedByExport(const QString& name)
-{
-    return name.compare(u"OffsetX", Qt::CaseInsensitive) == 0 || name.compare(u"OffsetY", Qt::CaseInsensitive) == 0;
-}
-
-// The options render offers for the class, with render's defaults.
-QList<TKVXExportOption> RenderOptionsOf(const QMetaObject* exportClass)
-{
-    QList<TKVXExportOption> options;
-    for (TKVXExportOption& option : KVXExportOptions(exportClass)) {
-        if (IsPlacedByExport(option.Name))
-            continue;
-        for (const TRenderDefault& d : kRenderDefaults)
-            if (exportClass->inherits(d.Class) && option.Name == QLatin1String(d.Name))
-                option.Default = QString::fromLatin1(d.Value);
-        options << option;
-    }
-    return options;
-}
-
-QString OptionNames(const QList<TKVXExportOption>& options)
-{
-    QStringList names;
-    for (const TKVXExportOption& option : options)
-        names << option.Name;
-    return names.isEmpty() ? QStringLiteral("none") : names.join(u", ");
-}
-
 QString KnownExtensions()
 {
-    QStringList names{QStringLiteral("zpg")};
-    for (const TKVXRegisterExport& entry : KVXExports())
-        names << entry.Extension.toLower();
-    return names.join(u", ");
+    return OutputFormatNames().join(u", ");
 }
 
 } // namespace
@@ -105,18 +36,8 @@ TOutputFormat ChooseOutputFormat(const QString& name, const QString& outputFile)
     const bool fromExtension = wanted.isEmpty();
     if (fromExtension)
         wanted = QFileInfo(outputFile).suffix();
-    TOutputFormat format;
-    if (IsPreparedName(wanted)) {
-        format.Prepared = true;
-        format.Name = QStringLiteral("zpg");
-        return format;
-    }
-    if (const TKVXRegisterExport* entry = FindExport(wanted, fromExtension)) {
-        format.ExportClass = GetClass(entry->ClassName);
-        format.Name = entry->Extension.toLower();
-        if (format.ExportClass)
-            return format;
-    }
+    if (const std::optional<TOutputFormat> format = FindOutputFormat(wanted, fromExtension))
+        return *format;
     if (fromExtension)
         throw EKVXError(QStringLiteral("cannot tell the format of \"%1\" from its extension; name it with --format "
                                        "(one of %2)")
@@ -132,38 +53,16 @@ TExportOptionList RenderExportOptions(const TOutputFormat& format, const TExport
             throw UsageError{QStringLiteral("--option %1: a prepared report (zpg) has no options").arg(given.first().first)};
         return {};
     }
-    const QList<TKVXExportOption> offered = RenderOptionsOf(format.ExportClass);
-    TExportOptionList options;
-    for (const TRenderDefault& d : kRenderDefaults) {
-        const QString name = QString::fromLatin1(d.Name);
-        const bool named = std::any_of(given.begin(), given.end(), [&](const auto& option) {
-            return option.first.compare(name, Qt::CaseInsensitive) == 0;
-        });
-        if (format.ExportClass->inherits(d.Class) && !named)
-            options.append({name, QString::fromLatin1(d.Value)});
-    }
     std::unique_ptr<QObject> created(format.ExportClass->newInstance(Q_ARG(QObject*, nullptr)));
     auto* trial = qobject_cast<TKVXExport*>(created.get());
     for (const auto& [name, value] : given) {
-        const QString option = QStringLiteral("--option %1=%2").arg(name, value);
-        const bool offeredName = std::any_of(offered.begin(), offered.end(), [&](const TKVXExportOption& o) {
-            return o.Name.compare(name, Qt::CaseInsensitive) == 0;
-        });
-        if (!offeredName)
-            throw UsageError{QStringLiteral("%1: the %2 format has no option %3%4 (its options: %5)")
-                                 .arg(option, format.Name, name,
-                                      IsPlacedByExport(name) ? QStringLiteral(" to set: the export places every page itself")
-                                                             : QString(),
-                                      OptionNames(offered))};
         try {
-            if (trial)
-                SetKVXExportOption(*trial, name, value);
+            CheckExportOption(format, trial, name, value);
         } catch (const EKVXError& e) {
-            throw UsageError{option + QStringLiteral(": ") + e.Message()};
+            throw UsageError{QStringLiteral("--option %1=%2: %3").arg(name, value, e.Message())};
         }
-        options.append({name, value});
     }
-    return options;
+    return WithDefaultExportOptions(format, given);
 }
 
 const char* const kFormatsUsage =
@@ -202,7 +101,7 @@ int ListOptions(const QString& name, Streams io)
         io.Out << "zpg (prepared report): no options\n";
         return kExitOk;
     }
-    const QList<TKVXExportOption> options = RenderOptionsOf(format.ExportClass);
+    const QList<TKVXExportOption> options = OutputFormatOptions(format.ExportClass);
     if (options.isEmpty()) {
         io.Out << format.Name << ": no options\n";
         return kExitOk;

@@ -1,21 +1,12 @@
 #pragma once
 // Which writer an output gets: a registered export filter or the prepared
-// report (.zpg), named by --format or by the output file's extension.
+// report (.zpg), named by --format or by the output file's extension. The
+// lookup and the option checks are the library's (frame/output_format.h);
+// this adds the tool's messages.
 
-#include <QList>
-#include <QMetaObject>
-#include <QPair>
-#include <QString>
+#include "frame/output_format.h"
 
 namespace vorel::cli {
-
-struct TOutputFormat {
-    bool Prepared = false;                     // a saved prepared report (.zpg)
-    const QMetaObject* ExportClass = nullptr;  // else: the export filter
-    QString Name;                              // its extension in lower case ("pdf", "zpg")
-};
-
-using TExportOptionList = QList<QPair<QString, QString>>; // name, value as text
 
 // `name` matches a filter's extension ("pdf", ".PDF"), its class name or its
 // English format name, or "zpg"/"prepared"; without a name the output's

@@ -7,19 +7,17 @@
 #include "cli/input_kind.h"
 #include "cli/interrupt.h"
 #include "cli/output_format.h"
-#include "cli/output_staging.h"
 #include "cli/render_options.h"
 
-#include "data/csv_dataset.h"
-#include "data/sql_dataset.h"
-#include "export/csv_export.h"
+#include "data/data_binding.h"
 #include "export/export_base.h"
-#include "export/export_options.h"
 #include "foundation/values/errors.h"
-#include "frame/parameter_dialog.h"
+#include "frame/output_staging.h"
+#include "frame/parameter_values.h"
 #include "frame/user_interface.h"
 #include "frame/page_range.h"
 #include "model/report.h"
+#include "model/report_data.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -80,27 +78,6 @@ bool SameFile(const QString& a, const QString& b)
     return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
 }
 
-// The files a report reads its rows from, as it opens them.
-QStringList DataFiles(TKVReport& report)
-{
-    QStringList files;
-    for (int i = 0; i < report.ComponentCount(); ++i) {
-        if (const auto* csv = qobject_cast<const TCsvDataSet*>(report.Components(i))) {
-            files << csv->ResolvePath(csv->FileName());
-        } else if (const auto* sql = qobject_cast<const TSqlDataSet*>(report.Components(i))) {
-            const QString connection = sql->Connection().trimmed();
-            if (!connection.startsWith(u"sqlite:", Qt::CaseInsensitive) &&
-                !connection.startsWith(u"sqlite3:", Qt::CaseInsensitive))
-                continue;
-            QString path = connection.section(u':', 1);
-            if (path.startsWith(u"//"))
-                path = path.mid(2);
-            files << sql->ResolvePath(path);
-        }
-    }
-    return files;
-}
-
 // An output that is the form or a data file would destroy what the report
 // is made from.
 void CheckOutputIsNoInput(const QString& output, const QString& input, const QStringList& dataFiles)
@@ -113,94 +90,26 @@ void CheckOutputIsNoInput(const QString& output, const QString& input, const QSt
                                  .arg(output, file)};
 }
 
-// By exact name first, then by display label (a label may repeat another
-// parameter's name); a label that two parameters share names neither.
-int FindParameter(const TKVXParameters& parameters, const QString& name)
-{
-    for (int i = 0; i < parameters.Count(); ++i)
-        if (parameters.GetParameter(i)->Name() == name)
-            return i;
-    int found = -1;
-    for (int i = 0; i < parameters.Count(); ++i) {
-        if (parameters.GetParameter(i)->DisplayLabel() != name)
-            continue;
-        if (found >= 0)
-            throw EKVXError(QStringLiteral("--param %1: the parameters %2 and %3 both show %1; name one of them")
-                                .arg(name, parameters.GetParameter(found)->Name(), parameters.GetParameter(i)->Name()));
-        found = i;
-    }
-    return found;
-}
-
-bool IsCheckBoxText(const QString& text)
-{
-    const QString t = text.trimmed().toLower();
-    for (const char* known : {"true", "1", "yes", "on", "false", "0", "no", "off"})
-        if (t == QLatin1String(known))
-            return true;
-    return false;
-}
-
 // Values from the command line take effect as the parameter dialog would
 // write them back. No text is left for the dialog itself: asked during
 // preparation it is skipped, so the values given here stand and parameters
 // not given keep theirs. Unknown names and values are bad input.
 void ApplyParameters(TKVReport& report, const QList<QPair<QString, QString>>& params)
 {
-    TKVXParameters& parameters = *report.Parameters();
-    for (const auto& [name, text] : params) {
-        const int index = FindParameter(parameters, name);
-        if (index < 0) {
-            QStringList names;
-            for (int i = 0; i < parameters.Count(); ++i)
-                names << parameters.GetParameter(i)->Name();
-            throw EKVXError(QStringLiteral("--param %1: the report has no parameter named %1 (it has: %2)")
-                                .arg(name, names.isEmpty() ? QStringLiteral("none") : names.join(u", ")));
-        }
-        const TKVXParameter* parameter = parameters.GetParameter(index);
-        TParameterDialogModel model;
-        TParameterPrompt prompt;
-        prompt.ParamIndex = index;
-        prompt.Name = parameter->Name();
-        prompt.Editor = parameter->ParameterEditor();
-        prompt.Items = parameter->ParamPromptValues()->List();
-        if (prompt.Editor == peCheckBox && !IsCheckBoxText(text))
-            throw EKVXError(QStringLiteral("--param %1: \"%2\" is no check box value (true, 1, yes, on or false, 0, "
-                                           "no, off)")
-                                .arg(name, text));
-        if (!SetPromptFromText(prompt, text))
-            throw EKVXError(QStringLiteral("--param %1: \"%2\" is not one of %3")
-                                .arg(name, text, prompt.Items.join(QStringLiteral(", "))));
-        model.Prompts.append(prompt);
-        ApplyParameterDialog(parameters, model);
-    }
+    for (const auto& [name, text] : params)
+        SetParameterText(*report.Parameters(), name, text, QStringLiteral("--param %1"));
 }
 
 // Opens what the report reads, masters before their details. A data set
 // bound on the command line says so in its error.
 void OpenDataSets(TKVReport& report, const QList<TDataBinding>& bindings)
 {
-    QSet<TDataSet*> visiting;
-    std::function<void(TDataSet*)> open = [&](TDataSet* dataSet) {
-        if (!dataSet || dataSet->Active() || visiting.contains(dataSet))
-            return;
-        visiting.insert(dataSet);
-        if (auto* sql = qobject_cast<TSqlDataSet*>(dataSet))
-            open(sql->Master());
-        try {
-            dataSet->Open();
-        } catch (const EKVXError& e) {
-            for (const TDataBinding& binding : bindings)
-                if (binding.Name.compare(dataSet->Name(), Qt::CaseInsensitive) == 0)
-                    throw EKVXError(QStringLiteral("--data %1: %2").arg(binding.Name, e.Message()));
-            throw;
-        }
-    };
-    open(report.DataSet());
-    for (TKVXBand* band : report.Bands())
-        open(band->GetDataset());
-    for (int i = 0; i < report.ComponentCount(); ++i)
-        open(qobject_cast<TDataSet*>(report.Components(i)));
+    OpenReportDataSets(report, [&](const TDataSet& dataSet) {
+        for (const TDataBinding& binding : bindings)
+            if (binding.Name.compare(dataSet.Name(), Qt::CaseInsensitive) == 0)
+                return QStringLiteral("--data %1").arg(binding.Name);
+        return QString();
+    });
 }
 
 // The names the writers give the files of the selected pages.
@@ -254,21 +163,6 @@ QString Seconds(qint64 nanoseconds)
     return QString::number(double(nanoseconds) / 1e9, 'f', 2) + QStringLiteral(" s");
 }
 
-// Whether the options make the format's filter a data export (the CSV
-// filter's Mode dmData).
-bool WantsDataRecords(const TOutputFormat& format, const TExportOptionList& options)
-{
-    if (!format.ExportClass || !format.ExportClass->inherits(&TKVXExportToCSV::staticMetaObject))
-        return false;
-    std::unique_ptr<QObject> created(format.ExportClass->newInstance(Q_ARG(QObject*, nullptr)));
-    auto* csv = qobject_cast<TKVXExportToCSV*>(created.get());
-    if (!csv)
-        return false;
-    for (const auto& [name, value] : options)
-        SetKVXExportOption(*csv, name, value);
-    return csv->Mode() == dmData;
-}
-
 int Usage(Streams io, const QString& message)
 {
     io.Err << "vorel render: " << message << "\nUsage:\n" << kRenderUsage;
@@ -300,14 +194,21 @@ int RunRender(const QStringList& args, Streams io)
         return Usage(io, e.Message());
     }
 
-    // The output's folder is checked before the work starts.
+    // The output's folder is checked before the work starts. A second
+    // signal removes what was staged; that ends before the staging goes.
     std::unique_ptr<TOutputStaging> staging;
+    struct TStagingCleanup {
+        ~TStagingCleanup() { SetInterruptCleanup({}); }
+    } stagingCleanup;
     try {
-        staging = std::make_unique<TOutputStaging>(options.Output, options.Separate);
+        staging = std::make_unique<TOutputStaging>(options.Output, options.Separate, QStringLiteral("vorel-render"));
     } catch (const EKVXError& e) {
         io.Err << "vorel render: " << e.Message() << "\n";
         return kExitBadInput;
     }
+    SetInterruptCleanup([path = QFile::encodeName(staging->StagingFolder()).toStdString()] {
+        TOutputStaging::RemoveFolderUnderWriter(path);
+    });
 
     TRenderInterface ui;
     TInstalledInterface installed(&ui);
@@ -330,10 +231,10 @@ int RunRender(const QStringList& args, Streams io)
         } else {
             TReportLoadOptions load;
             if (!options.Data.isEmpty())
-                load.EditForm = [&](FormComponent& tree) { ApplyDataBindings(tree, options.Data); };
+                load.EditForm = [&](FormComponent& tree) { ApplyDataBindings(tree, options.Data, QStringLiteral("--data %1")); };
             report.LoadReport(options.Input, load);
             report.SetAnimatedStatus(true);
-            CheckOutputIsNoInput(options.Output, options.Input, DataFiles(report));
+            CheckOutputIsNoInput(options.Output, options.Input, ReportDataFiles(report));
             if (options.Language) {
                 report.Language()->SetAutoDetect(false);
                 report.Language()->SetLanguageID(*options.Language);
@@ -349,7 +250,7 @@ int RunRender(const QStringList& args, Streams io)
             }
             // A data export reads the data the preparation records beside
             // the pages; nothing else pays for recording it.
-            report.SetDataRecords(WantsDataRecords(format, exportOptions));
+            report.SetDataRecords(ExportWantsDataRecords(format, exportOptions));
             report.Prepare();
             prepareNs = clock.nsecsElapsed() - loadNs;
             // Values that could not be computed for some records printed
@@ -393,8 +294,7 @@ int RunRender(const QStringList& args, Streams io)
         else {
             // Checked on a trial filter already, so they hold for the real one.
             report.OnExportFilter = [&exportOptions](QObject*, TKVXExport& filter) {
-                for (const auto& [name, value] : exportOptions)
-                    SetKVXExportOption(filter, name, value);
+                SetExportOptions(filter, exportOptions);
             };
             report.ExportTo(staging->StagedFile(), options.Separate, format.ExportClass, pages);
         }

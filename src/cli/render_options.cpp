@@ -31,6 +31,27 @@ QString LanguageNames()
     return names.join(u", ");
 }
 
+// "--data NAME=SOURCE": false and a message naming the argument when malformed.
+bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& error)
+{
+    binding = TDataBinding();
+    const qsizetype eq = argument.indexOf(u'=');
+    binding.Name = argument.left(eq).trimmed();
+    const QString source = eq >= 0 ? argument.mid(eq + 1).trimmed() : QString();
+    if (eq <= 0 || binding.Name.isEmpty() || source.isEmpty()) {
+        error = QStringLiteral("--data \"%1\": expected NAME=SOURCE (csv:PATH, sqlite:PATH?sql=SELECT ..., "
+                               "postgresql://USER@HOST/DB?sql=SELECT ...)")
+                    .arg(argument);
+        return false;
+    }
+    QString problem;
+    if (!ParseDataSource(source, binding, problem)) {
+        error = QStringLiteral("--data \"%1\": %2").arg(argument, problem);
+        return false;
+    }
+    return true;
+}
+
 bool IsFlag(const QString& name)
 {
     for (const char* flag : {"--separate", "--two-pass", "--quiet", "-q"})

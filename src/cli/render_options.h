@@ -2,7 +2,7 @@
 // The command line of vorel render, parsed and checked before any file is
 // read: what is wrong here is a usage error (exit 2).
 
-#include "cli/data_binding.h"
+#include "data/data_binding.h"
 #include "foundation/language/language.h"
 
 #include <QList>

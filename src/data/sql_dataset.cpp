@@ -28,6 +28,7 @@ public:
 
     TSqlDataSet* q;
     QString ConnectionName;
+    bool OwnConnection = true; // false: the application's (SetDatabase)
     bool Sqlite = false;
     QString DriverName;
     std::unique_ptr<QSqlQuery> Query;
@@ -238,6 +239,12 @@ void TSqlDataSet::SetConnection(const QString& connection)
     FConnection = connection;
 }
 
+void TSqlDataSet::SetDatabase(const QSqlDatabase& database)
+{
+    CheckInactive();
+    FDatabaseName = database.isValid() ? database.connectionName() : QString();
+}
+
 void TSqlDataSet::SetReadOnly(bool value)
 {
     CheckInactive();
@@ -332,9 +339,23 @@ void TSqlDataSet::InternalOpen()
     QString error;
     if (!ParseNamedParams(FSQL, d->Parsed, error))
         DataSetError(QStringLiteral("%1 in SQL \"%2\"").arg(error, FSQL.trimmed()));
-    d->ConnectionName = AcquireConnection(FConnection, FReadOnly, BaseDirectory(), error);
-    if (d->ConnectionName.isEmpty())
-        DataSetError(error);
+    if (!FDatabaseName.isEmpty()) {
+        // The application's connection: used as it is, opened when closed,
+        // never closed or removed here.
+        QSqlDatabase database = QSqlDatabase::database(FDatabaseName, false);
+        if (!database.isValid())
+            DataSetError(QStringLiteral("the application's database connection '%1' no longer exists").arg(FDatabaseName));
+        if (!database.isOpen() && !database.open())
+            DataSetError(QStringLiteral("cannot open the application's database connection '%1': %2")
+                             .arg(FDatabaseName, DriverMessage(database.lastError())));
+        d->ConnectionName = FDatabaseName;
+        d->OwnConnection = false;
+    } else {
+        d->ConnectionName = AcquireConnection(FConnection, FReadOnly, BaseDirectory(), error);
+        if (d->ConnectionName.isEmpty())
+            DataSetError(error);
+        d->OwnConnection = true;
+    }
     d->DriverName = d->Database().driverName();
     d->Sqlite = d->DriverName == u"QSQLITE";
     d->Capacity = FFetchWindow;
@@ -406,7 +427,9 @@ void TSqlDataSet::InternalClose()
     d->Columns = 0;
     d->Fetched = d->WindowStart = d->WindowCount = 0;
     d->KnownCount = -1;
-    ReleaseConnection(std::exchange(d->ConnectionName, QString()));
+    const QString connection = std::exchange(d->ConnectionName, QString());
+    if (d->OwnConnection)
+        ReleaseConnection(connection);
 }
 
 const Variant* TSqlDataSet::InternalRecord(qint64 recNo)

@@ -35,6 +35,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSqlDatabase>
 #include <memory>
 
 namespace vorel {
@@ -57,6 +58,16 @@ public:
 
     QString Connection() const { return FConnection; }
     void SetConnection(const QString& connection);
+    // The application's own connection (a valid QSqlDatabase of any driver):
+    // the query runs on it instead of on Connection, which is then not
+    // read. The data set opens the connection when it is closed and never
+    // closes or removes it; the application must keep it (by its QtSql
+    // connection name) until the data set is closed, and use it in the
+    // thread that made it. An invalid QSqlDatabase goes back to Connection.
+    // Not stored.
+    void SetDatabase(const QSqlDatabase& database);
+    // The QtSql connection name given by SetDatabase; empty: Connection is used.
+    QString DatabaseConnectionName() const { return FDatabaseName; }
     // SQLite files open read-only unless this is false. Default true.
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool value);
@@ -98,6 +109,7 @@ private:
     friend class TSqlDataSetPrivate;
 
     QString FConnection;
+    QString FDatabaseName; // the application's connection, by QtSql name
     bool FReadOnly = true;
     QString FSQL;
     TStringList* FParams;

@@ -328,7 +328,7 @@ void GenerateBar(TKVReport& report, TGenerationContext& context, int bar)
     TPageLayout layout(report, context);
     TRecordPass pass;
     const int last = report.BandCount() - 1;
-    while (!master->Eof() && !GenerationCanceled()) {
+    while (!master->Eof() && !GenerationCanceled(report)) {
         UpdateDataBandStates(report);
         pass.Advanced = false;
         if (!RunBands(context, pass, 0, last, layout))
@@ -458,7 +458,9 @@ void TKVReport::PrepareReport()
     if (intCurPassNumber < 2) {
         tParametersCancelled.remove(this);
         if (!AskParameters(*FParameters, lang)) {
+            // A cancelled parameter dialog cancels the preparation.
             tParametersCancelled.insert(this);
+            RequestCancel();
             return;
         }
     } else if (tParametersCancelled.remove(this)) {

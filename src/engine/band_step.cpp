@@ -66,7 +66,7 @@ void PlaceRows(TGenerationContext& context, TKVXBand* band, int index, TDataSet*
     TKVReport* report = context.Report;
     rows->First();
     while (!rows->Eof()) {
-        if (layout.Painting() && GenerationCanceled())
+        if (layout.Painting() && GenerationCanceled(*report))
             return;
         report->UpdateCurValues(index, index, uvWithoutGroupFooter, QString(), QString());
         report->UpdateControlStates(band);
@@ -262,9 +262,9 @@ void EndGenerationContext(TGenerationContext& context)
     context.RowSteps.clear();
 }
 
-bool GenerationCanceled()
+bool GenerationCanceled(TKVReport& report)
 {
-    return ProgressCanceled();
+    return report.CancelPending();
 }
 
 bool BandPrints(TKVXBand* band, TDataSet* master)
@@ -351,7 +351,7 @@ bool RunBands(TGenerationContext& context, TRecordPass& pass, int from, int to, 
 {
     context.HeaderRunTop = -1;
     for (int i = from; i <= to; ++i) {
-        if (layout.Painting() && GenerationCanceled())
+        if (layout.Painting() && GenerationCanceled(*context.Report))
             return false; // the interrupted record's footers do not print
         if (i == context.VirtualDetailIndex)
             VirtualDetailStep(context, pass, i, layout);

@@ -321,7 +321,8 @@ void UpdateBandsForRecord(TGenerationContext& context);
 // Refreshes CanBePrinted of every band that is not a page band.
 void UpdateDataBandStates(TKVReport& report);
 
-// The user asked the progress window to stop.
-bool GenerationCanceled();
+// The application or the user (the progress window's Cancel) asked the
+// report to stop (TKVPrintBaseComponent::CancelPending).
+bool GenerationCanceled(TKVReport& report);
 
 } // namespace vorel

@@ -31,7 +31,9 @@
 #include "graphics/metafile_canvas.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <functional>
 #include <set>
 
 namespace vorel {
@@ -163,18 +165,25 @@ void WriteOutlines(TStreamWriter& w, const TKVXOutlines& outlines, const std::ve
     }
 }
 
-void WriteStream(QIODevice& out, const QString& target, int codePage, const TKVProperty& properties,
-                 const TKVXOutlines& outlines, const std::vector<TPageInfo*>& pages)
+bool WriteStream(QIODevice& out, const QString& target, int codePage, const TKVProperty& properties,
+                 const TKVXOutlines& outlines, const std::vector<TPageInfo*>& pages,
+                 const std::function<bool()>& pageWritten = {})
 {
     TStreamWriter w(out, codePage, target);
     WriteHeader(w, properties, Counts(pages));
-    for (const TPageInfo* page : pages)
+    for (const TPageInfo* page : pages) {
         WritePage(w, *page);
+        if (pageWritten && !pageWritten())
+            return false;
+    }
     WriteOutlines(w, outlines, pages);
+    return true;
 }
 
-void WriteFile(const QString& fileName, int codePage, const TKVProperty& properties, const TKVXOutlines& outlines,
-               const std::vector<TPageInfo*>& pages)
+// `pageWritten` is called after each page; false from it abandons the file
+// (none is created, an existing one stays as it was) and returns false.
+bool WriteFile(const QString& fileName, int codePage, const TKVProperty& properties, const TKVXOutlines& outlines,
+               const std::vector<TPageInfo*>& pages, const std::function<bool()>& pageWritten)
 {
     // A device or pipe is written into; a file is written aside and renamed.
     const bool inPlace = IsSpecialFile(fileName);
@@ -184,9 +193,14 @@ void WriteFile(const QString& fileName, int codePage, const TKVProperty& propert
     saved.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, file.errorString()}));
-    WriteStream(file, fileName, codePage, properties, outlines, pages);
+    if (!WriteStream(file, fileName, codePage, properties, outlines, pages, pageWritten)) {
+        if (!inPlace)
+            saved.cancelWriting();
+        return false;
+    }
     if (inPlace ? !direct.flush() : !saved.commit())
         throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {fileName, file.errorString()}));
+    return true;
 }
 
 // --- reading --------------------------------------------------------------------------------
@@ -261,8 +275,12 @@ void TKVPrintBaseComponent::SavePreparedReportToStream(QIODevice& stream)
 {
     // An unprepared report is generated first, without progress dialog or
     // printer set-up; one that still has no pages writes nothing.
-    if (!FPrepared)
+    TCancelScope cancel(*this);
+    if (!FPrepared) {
         PrepareReport();
+        if (cancel.Cancelled())
+            DiscardPages();
+    }
     if (!FPrepared)
         return;
     WriteStream(stream, SourceName(stream), EffectiveCodePage(GetLanguageShift()), *KVProperty(), *Outlines(),
@@ -278,8 +296,14 @@ void TKVPrintBaseComponent::SavePreparedPages(const QString& fileName, bool oneF
 void SavePreparedPageList(TKVPrintBaseComponent& component, const QString& fileName, bool oneFilePerPage,
                           const QList<int>* pages)
 {
-    if (!component.Prepared())
+    TCancelScope cancel(component);
+    if (!component.Prepared()) {
         component.PrepareReport();
+        if (cancel.Cancelled()) {
+            component.DiscardPages();
+            return;
+        }
+    }
     if (!component.Prepared())
         return;
     const int codePage = EffectiveCodePage(component.GetLanguageShift());
@@ -289,12 +313,34 @@ void SavePreparedPageList(TKVPrintBaseComponent& component, const QString& fileN
     if (selected.empty())
         return;
     const TKVXOutlines& outlines = *component.Outlines();
+    // Progress after each page; a cancel (the application's request, or
+    // the progress dialog's while one is shown) abandons the output.
+    const int total = int(selected.size());
+    int done = 0;
+    const auto pageWritten = [&] {
+        ++done;
+        if (component.OnOutputProgress)
+            component.OnOutputProgress(&component, done, total);
+        return !component.CancelPending(component.AnimatedStatus());
+    };
+    if (component.CancelPending(component.AnimatedStatus()))
+        return;
     if (!oneFilePerPage) {
-        WriteFile(fileName, codePage, properties, outlines, selected);
+        WriteFile(fileName, codePage, properties, outlines, selected, pageWritten);
         return;
     }
-    for (TPageInfo* page : selected)
-        WriteFile(PageFileName(fileName, page->intNumPage, page->intNumBar), codePage, properties, outlines, {page});
+    QStringList written; // removed again when cancelled
+    for (TPageInfo* page : selected) {
+        const QString pageFile = PageFileName(fileName, page->intNumPage, page->intNumBar);
+        const bool existed = QFileInfo::exists(pageFile);
+        if (!WriteFile(pageFile, codePage, properties, outlines, {page}, pageWritten)) {
+            for (const QString& file : std::as_const(written))
+                QFile::remove(file);
+            return;
+        }
+        if (!existed)
+            written.append(pageFile);
+    }
 }
 
 void TKVPrintBaseComponent::LoadPreparedReport(const QString& fileName)

@@ -98,6 +98,7 @@ void TKVPrintBaseComponent::RunPass()
 
 void TKVPrintBaseComponent::Prepare()
 {
+    TCancelScope cancel(*this);
     intCurPassNumber = 1;
     PrepareStart();
     try {
@@ -107,7 +108,8 @@ void TKVPrintBaseComponent::Prepare()
         else
             RunPass();
         FPagesOnlyCounted = false;
-        if (FTwoPass) {
+        // A cancelled first pass makes the second pass pointless.
+        if (FTwoPass && !cancel.Cancelled()) {
             intNumBars = GetNumBars();
             intNumPages = GetNumPages();
             intCurPassNumber = 2;
@@ -126,6 +128,50 @@ void TKVPrintBaseComponent::Prepare()
     // The first pass's counts served the second pass only; from now on
     // the counts are those of the page list.
     intCurPassNumber = 1;
+    // A cancelled preparation leaves nothing that could pass for the report.
+    if (cancel.Cancelled())
+        DiscardPages();
+}
+
+void TKVPrintBaseComponent::DiscardPages()
+{
+    FreePages();
+    FOutlines->Clear();
+    FPrepared = false;
+}
+
+bool TKVPrintBaseComponent::CancelPending(bool checkDialog)
+{
+    if (FCancelRequest.load(std::memory_order_relaxed))
+        return true;
+    if (!checkDialog || !ProgressCanceled())
+        return false;
+    RequestCancel();
+    return true;
+}
+
+// --- cancel scopes ------------------------------------------------------------------------
+
+TCancelScope::TCancelScope(TKVPrintBaseComponent& component)
+    : FComponent(component), FOutermost(component.FCancelDepth == 0)
+{
+    ++component.FCancelDepth;
+    if (FOutermost) {
+        component.FCancelRequest.store(false, std::memory_order_relaxed);
+        component.FCancelled = false;
+    }
+}
+
+TCancelScope::~TCancelScope()
+{
+    --FComponent.FCancelDepth;
+    if (FOutermost)
+        FComponent.FCancelled = FComponent.FCancelRequest.exchange(false, std::memory_order_relaxed);
+}
+
+bool TCancelScope::Cancelled() const
+{
+    return FComponent.FCancelRequest.load(std::memory_order_relaxed);
 }
 
 void TKVPrintBaseComponent::PrepareStart()

@@ -24,6 +24,7 @@
 
 #include <QIODevice>
 #include <QList>
+#include <atomic>
 #include <memory>
 
 namespace vorel {
@@ -50,6 +51,9 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TKVXPrintEnums::TKVXOptions)
 using TNotifyEvent = std::function<void(QObject* sender)>;
 // Page counts from 1, Bar from 0.
 using TPageEvent = std::function<void(QObject* sender, int page, int bar)>;
+// (Sender, Done, Total): raised by ExportTo and SavePreparedPages after each
+// page (and bar) written; Done counts from 1 up to Total.
+using TOutputProgressEvent = std::function<void(QObject* sender, int done, int total)>;
 // Raised by ExportTo with the filter it created, after the document
 // properties are copied and before the first page: the caller's chance to
 // set the filter's own options (its published properties).
@@ -118,6 +122,7 @@ public:
     TNotifyEvent OnAfterPrint;
     TGetVariableEvent OnGetVariable; // last word on variable lookup
     TExportFilterEvent OnExportFilter;
+    TOutputProgressEvent OnOutputProgress;
 
     // --- state ---
     bool Prepared() const { return FPrepared; }
@@ -148,6 +153,8 @@ public:
     TPageInfo* GetPage(int pageNo, int barNo) const;
     TPageInfo* CurrentPage() const { return GetPage(intCurPage, intCurBar); }
     void FreePages();
+    // After a cancel: frees the pages and the outlines; not prepared.
+    void DiscardPages();
     // The value of a system data item now. Virtual: a designed report knows
     // its detail and band line numbers, which the frame does not.
     virtual Variant GetSysDataValue(TKVXSysDataType type);
@@ -172,6 +179,26 @@ public:
     virtual void BeginDoc();
     virtual void EndDoc();
     virtual void NewPage(bool newBar);
+
+    // --- cancelling ---
+    // Asks the running Prepare, ExportTo or SavePreparedPages to stop: a
+    // preparation at the next record (or sub-detail row), a writer before
+    // its next page. Only stores an atomic flag, so any thread (or a signal
+    // watcher) may call it. Each of those operations starts afresh: a request
+    // made while none runs is dropped when the next one begins.
+    void RequestCancel() noexcept { FCancelRequest.store(true, std::memory_order_relaxed); }
+    // Whether the last Prepare, ExportTo or SavePreparedPages was cancelled,
+    // by RequestCancel or by the progress dialog's Cancel. A cancelled
+    // preparation leaves no prepared pages (Prepared() is false); a cancelled
+    // writer leaves no file of its own (a single output is never created,
+    // the files of earlier pages written one per page are removed).
+    bool Cancelled() const { return FCancelled; }
+    // For the generation loops and the writers: whether the operation is to
+    // stop. A request costs one atomic load; then the installed user
+    // interface's progress dialog is asked (when checkDialog), and its Cancel
+    // is kept as a request, so the rest of the operation (a second pass, the
+    // writer after it) sees it too.
+    bool CancelPending(bool checkDialog = true);
 
     // --- output ---
     void Preview();
@@ -232,6 +259,29 @@ private:
     bool FPrinterSaved = false; // the system printer is saved until RestorePrinter
     bool FPagesOnlyCounted = false;
     std::unique_ptr<TMetafileCanvas> FMFCanvas;
+    std::atomic<bool> FCancelRequest{false};
+    bool FCancelled = false;
+    int FCancelDepth = 0; // TCancelScope nesting
+    friend class TCancelScope;
+};
+
+// Marks the span of one cancellable operation of a print component
+// (Prepare, ExportTo, SavePreparedPages): the outermost scope drops an
+// earlier request at its start and, at its end, records whether the
+// operation was cancelled (Cancelled()) and drops the request. Scopes nest:
+// a writer that prepares first is one operation.
+class TCancelScope {
+public:
+    explicit TCancelScope(TKVPrintBaseComponent& component);
+    ~TCancelScope();
+    TCancelScope(const TCancelScope&) = delete;
+    TCancelScope& operator=(const TCancelScope&) = delete;
+    // Whether a cancel was asked for so far (request or dialog, see CancelPending).
+    bool Cancelled() const;
+
+private:
+    TKVPrintBaseComponent& FComponent;
+    bool FOutermost;
 };
 
 // Whether a and b are the same name in upper case (a.toUpper() ==

@@ -9,6 +9,9 @@
 #include "frame/prepared_pages_p.h"
 #include "frame/print_component.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 namespace vorel {
 
 namespace {
@@ -22,6 +25,7 @@ constexpr int kTextPreparedFormat = 2164; // "Vorel generated"
 void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPage, const QMetaObject* exportClass,
                                      const QList<int>& pages)
 {
+    TCancelScope cancel(*this);
     if (!exportClass || !exportClass->inherits(&TKVXExport::staticMetaObject))
         throw EKVXError(QStringLiteral("%1 is not an export filter")
                             .arg(exportClass ? MetaClassName(exportClass) : QStringLiteral("(none)")));
@@ -80,6 +84,10 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
         filter->TotalHeight = listedPages * pageHeight;
     }
 
+    // The page files written so far, removed when the export is cancelled.
+    QStringList written;
+    const int total = int(listed.size());
+    int done = 0;
     filter->StartExport();
     // In a single file the listed pages stand one below the other in list
     // order, so a list that skips pages leaves no gaps: the rows of a page
@@ -97,9 +105,13 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
         }
         const TMetafile& metafile = *page->Data;
         rowHeight = std::max(rowHeight, metafile.Height());
-        // Cancelled: the filter is dropped unsaved, so no partial file appears.
-        if (AnimatedStatus() && ProgressCanceled())
+        // Cancelled: the filter is dropped unsaved, so no partial file
+        // appears; the files of the pages written one per page go too.
+        if (CancelPending(AnimatedStatus())) {
+            for (const QString& file : std::as_const(written))
+                QFile::remove(file);
             return;
+        }
         if (AnimatedStatus())
             UpdateProgressDlg(FormatText(GetString(lang, kTextExportingPage), {QString::number(i + 1), QString::number(j + 1)}),
                               std::max(1, numBars) * i + j);
@@ -110,8 +122,22 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
         }
         filter->EnumerateMetafile(metafile);
         filter->PageProcessed(metafile);
-        if (oneFilePerPage)
-            filter->SaveToFile(PageFileName(fileName, i, j));
+        if (oneFilePerPage) {
+            const QString pageFile = PageFileName(fileName, i, j);
+            const bool existed = QFileInfo::exists(pageFile);
+            filter->SaveToFile(pageFile);
+            if (!existed)
+                written.append(pageFile);
+        }
+        ++done;
+        if (OnOutputProgress)
+            OnOutputProgress(this, done, total);
+    }
+    // A cancel during the last page still leaves nothing.
+    if (CancelPending(AnimatedStatus())) {
+        for (const QString& file : std::as_const(written))
+            QFile::remove(file);
+        return;
     }
     if (!oneFilePerPage)
         filter->SaveToFile(fileName);

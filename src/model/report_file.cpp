@@ -121,6 +121,42 @@ void ReadReportForm(QByteArrayView data, FormComponent& tree)
     ReadFormAny(body, tree, options);
 }
 
+TReportFileKind DetectReportFileKind(QByteArrayView bytes)
+{
+    constexpr qsizetype kSignatureOffset = 4; // after the string's 32-bit length
+    QByteArray head = bytes.first(std::min<qsizetype>(bytes.size(), 64)).toByteArray();
+    if (head.mid(kSignatureOffset, 4) == "KVXP")
+        return TReportFileKind::Prepared;
+    if (head.startsWith("TPF0"))
+        return TReportFileKind::Form;
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head = head.mid(3);
+    head = head.trimmed().toLower();
+    for (const char* word : {"object", "inherited", "inline"})
+        if (head.startsWith(word))
+            return TReportFileKind::Form;
+    return TReportFileKind::Unknown;
+}
+
+TReportFileKind SniffReportFile(const QString& fileName)
+{
+    if (!QFileInfo(fileName).isFile())
+        return TReportFileKind::Unknown;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return TReportFileKind::Unknown;
+    return DetectReportFileKind(file.read(64));
+}
+
+TReportFileKind ReportFileKind(const QString& fileName)
+{
+    const TReportFileKind sniffed = SniffReportFile(fileName);
+    if (sniffed != TReportFileKind::Unknown)
+        return sniffed;
+    return QFileInfo(fileName).suffix().compare(u"zpg", Qt::CaseInsensitive) == 0 ? TReportFileKind::Prepared
+                                                                                  : TReportFileKind::Form;
+}
+
 QStringList DescribeUnresolved(const std::vector<FormUnresolvedReference>& unresolved)
 {
     QStringList lines;
@@ -181,7 +217,7 @@ TReportLoadResult TKVReport::LoadReportFromBytes(QByteArrayView bytes, const TRe
         }
         if (options.EditForm && !parseError)
             options.EditForm(tree);
-        read = ReadReportTree(this, tree, parseError);
+        read = ReadReportTree(this, tree, parseError, options.ResolveReference);
     }
     RefreshPrinterSettings(PrinterSetting());
     result.UnboundEvents =

@@ -50,6 +50,12 @@ struct TReportLoadOptions {
     // report (the command-line tool binds data sets given on its command
     // line this way, so that the form's own never open).
     std::function<void(FormComponent& tree)> EditForm;
+    // The application's answer to a reference the form itself does not
+    // answer (a band's Dataset naming a data set the application supplies),
+    // asked before the application's components (Application()); nullptr
+    // when it does not know the name. The object must be of the property's
+    // class, else the reference counts as unresolved.
+    std::function<QObject*(const QString& name)> ResolveReference;
 };
 
 struct TReportLoadResult {
@@ -75,6 +81,22 @@ TReportFormFormat DetectReportFormFormat(QByteArrayView bytes);
 // with the byte offset counted from the start of the file; `tree` then holds
 // what was read before the fault (nothing when the header itself is broken).
 void ReadReportForm(QByteArrayView bytes, FormComponent& tree);
+
+// What a file given as a report holds, judged by its content rather than its
+// extension: a report form (binary "TPF0", with or without the header, or
+// the text form) or a saved prepared report (a counted signature starting
+// "KVXP"). A form saved as .zpg, or a prepared report named .kvx, is then
+// read as what it is.
+enum class TReportFileKind { Form, Prepared, Unknown };
+// From the first bytes (64 are enough); Unknown when they match neither.
+TReportFileKind DetectReportFileKind(QByteArrayView head);
+// Unknown for a file that cannot be read, is no regular file (a pipe is not
+// read twice) or matches neither.
+TReportFileKind SniffReportFile(const QString& fileName);
+// The kind the file is read as: what its content says, else what its
+// extension says (.zpg: a prepared report), so that the reader of that kind
+// reports what is wrong with it.
+TReportFileKind ReportFileKind(const QString& fileName);
 
 // "Error reading Report1.DataSet: no component named Orders" for each reference.
 QStringList DescribeUnresolved(const std::vector<FormUnresolvedReference>& unresolved);

@@ -140,7 +140,8 @@ QByteArray SaveReportComponent(TKVReport* report, bool text)
     return text ? SaveComponentText(report, options) : SaveComponentBinary(report, options);
 }
 
-FormReadResult ReadReportTree(TKVReport* report, const FormComponent& tree, const std::exception_ptr& parseError)
+FormReadResult ReadReportTree(TKVReport* report, const FormComponent& tree, const std::exception_ptr& parseError,
+                              const std::function<QObject*(const QString& name)>& resolve)
 {
     if (!report)
         throw EStreamError(QStringLiteral("Error reading form: no report to read into"));
@@ -162,7 +163,14 @@ FormReadResult ReadReportTree(TKVReport* report, const FormComponent& tree, cons
     } flag{report, report->Loading()};
     report->SetLoading(true);
     report->DeleteAllBands();
-    FormReadResult result = FormToComponent(tree, report, ReportFormReadOptions());
+    FormReadOptions options = ReportFormReadOptions();
+    if (resolve)
+        options.ResolveReference = [resolve](const QString& name) -> QObject* {
+            if (QObject* found = resolve(name))
+                return found;
+            return FindApplicationComponent(name);
+        };
+    FormReadResult result = FormToComponent(tree, report, options);
     if (parseError)
         std::rethrow_exception(parseError);
     return result;

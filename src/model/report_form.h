@@ -31,9 +31,11 @@ FormReadOptions ReportFormReadOptions();
 // by the form's components of the same name. A tree from a reader that
 // failed (`parseError`) is read as far as it is complete, then that error
 // is raised. A root entry of a registered class unrelated to the report is
-// refused.
+// refused. `resolve`, when given, answers references the form does not,
+// before the application's components are asked.
 FormReadResult ReadReportTree(TKVReport* report, const FormComponent& tree,
-                              const std::exception_ptr& parseError = nullptr);
+                              const std::exception_ptr& parseError = nullptr,
+                              const std::function<QObject*(const QString& name)>& resolve = {});
 
 // The report's component stream: binary ("TPF0" ...) or the readable text form.
 QByteArray SaveReportComponent(TKVReport* report, bool text = false);

@@ -268,6 +268,50 @@ TEST_F(SqlDataSetTest, SqliteFilesOpenReadOnlyUnlessAskedOtherwise)
     EXPECT_EQ(writer->Fields(0)->AsInteger(), 1001);
 }
 
+TEST_F(SqlDataSetTest, TheApplicationsConnectionIsUsedOpenedAndLeftOpen)
+{
+    const QString connection = QStringLiteral("sql_dataset_test_app");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(QStringLiteral(":memory:")); // left closed: the data set opens it
+    }
+    auto ds = Query(QStringLiteral("SELECT n FROM numbers ORDER BY n"));
+    ds->SetConnection(QStringLiteral("sqlite:") + FDir.filePath(QStringLiteral("never-opened.db")));
+    ds->SetDatabase(QSqlDatabase::database(connection, false));
+    EXPECT_EQ(ds->DatabaseConnectionName(), connection);
+    // The application's empty in-memory database has no such table.
+    EXPECT_TRUE(ErrorOf([&] { ds->Open(); }).contains(u"numbers"));
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        ASSERT_TRUE(db.isOpen()) << "opened for the data set";
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE numbers (n INTEGER)")));
+        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO numbers VALUES (7), (8)")));
+    }
+    ds->Open();
+    EXPECT_EQ(ds->RecordCount(), 2);
+    EXPECT_EQ(ds->Fields(0)->AsInteger(), 7);
+    ds->Close();
+    ds.reset();
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        EXPECT_TRUE(db.isOpen()) << "neither closed nor removed";
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT COUNT(*) FROM numbers")) && q.next());
+        EXPECT_EQ(q.value(0).toInt(), 2);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    EXPECT_FALSE(QFile::exists(FDir.filePath(QStringLiteral("never-opened.db"))));
+
+    // Without the connection the data set goes back to its own.
+    auto own = Query(QStringLiteral("SELECT n FROM numbers"));
+    own->SetDatabase(QSqlDatabase());
+    EXPECT_TRUE(own->DatabaseConnectionName().isEmpty());
+    own->Open();
+    EXPECT_EQ(own->RecordCount(), 100);
+}
+
 TEST_F(SqlDataSetTest, BadInputRaisesErrorsNamingWhatFailed)
 {
     // A missing file: the path and the driver's words.

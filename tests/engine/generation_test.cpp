@@ -3,6 +3,8 @@
 // report, two passes for "page N of M", cancellation and parameters.
 #include "engine/engine_test_support.h"
 
+#include <thread>
+
 namespace vorel {
 namespace {
 
@@ -298,12 +300,44 @@ TEST_F(GenerationTest, ACancelRequestEndsTheRecordsButNotTheReport)
         if (!pre && band->GetParentBand() == nullptr && data->RecNo() == 3)
             HeadlessUserInterface()->RequestCancel();
     };
+    QStringList generated;
+    report->OnEndDoc = [&](QObject*) { generated = PageTexts(); };
     Prepare();
     HeadlessUserInterface()->ResetProgressOutput();
     // The record being printed when the request came completes its detail;
     // its group footer does not print, the summary does.
-    EXPECT_EQ(PageTexts(), QStringList{QStringLiteral("D1 D2 D3 Sum")});
+    EXPECT_EQ(generated, QStringList{QStringLiteral("D1 D2 D3 Sum")});
     EXPECT_EQ(data->RecNo(), 1);
+    // The preparation then counts as cancelled and keeps none of its pages.
+    EXPECT_TRUE(report->Cancelled());
+    EXPECT_FALSE(report->Prepared());
+    EXPECT_EQ(report->Pages().Count(), 0);
+}
+
+TEST_F(GenerationTest, ARequestFromAnotherThreadEndsTheRecordsAndTheSecondPass)
+{
+    NumberedRows(10);
+    report->SetAnimatedStatus(false);
+    report->SetTwoPass(true);
+    Detail(20);
+    int detailsPainted = 0;
+    report->AfterBandPrint = [&](QObject*, TKVXControl* band, bool pre, bool&) {
+        const auto* painted = qobject_cast<const TKVXBand*>(band);
+        if (pre || !painted || painted->BandType() != btDetail)
+            return;
+        if (++detailsPainted == 2)
+            std::thread([this] { report->RequestCancel(); }).join();
+    };
+    Prepare();
+    EXPECT_EQ(detailsPainted, 2) << "no record after the request, no second pass";
+    EXPECT_TRUE(report->Cancelled());
+    EXPECT_EQ(report->Pages().Count(), 0);
+
+    // The next preparation starts afresh.
+    detailsPainted = -100;
+    Prepare();
+    EXPECT_FALSE(report->Cancelled());
+    EXPECT_EQ(PageTexts().join(u' ').count(u'D'), 10);
 }
 
 // A user interface that answers the parameter dialog and counts the asks.
@@ -340,6 +374,7 @@ TEST_F(GenerationTest, ParametersAreAskedOncePerPreparationAndACancelGeneratesNo
     EXPECT_EQ(ui.Asked, 1);
     EXPECT_EQ(report->Pages().Count(), 0) << "neither pass generated";
     EXPECT_EQ(report->ReportState(), rsNone);
+    EXPECT_TRUE(report->Cancelled()) << "a cancelled parameter dialog cancels the preparation";
 }
 
 TEST_F(GenerationTest, PrintBandNeedsAPage)

@@ -1,10 +1,11 @@
 #pragma once
-// Where vorel render writes. Every file of a run (the output, the numbered
-// files of --separate, the pictures an HTML page refers to) is written into
-// a private folder beside the target and moved into place only when the
-// whole run succeeded, so a failure, a cancel or a killed process never
-// leaves a partial result, and an existing output stays as it was until the
-// new one is complete.
+// Where a writer's files go until they are complete (vorel render,
+// vorel::Report). Every file of a run (the output, the numbered files of
+// one file per page, the pictures an HTML page refers to) is written into a
+// private folder beside the target and moved into place only when the whole
+// run succeeded, so a failure, a cancel or a killed process never leaves a
+// partial result, and an existing output stays as it was until the new one
+// is complete.
 //
 // A target that is no regular file (/dev/stdout, /dev/null, a pipe) is never
 // replaced: the finished file is copied into it. The same holds for an
@@ -14,15 +15,18 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <string>
 
-namespace vorel::cli {
+namespace vorel {
 
 class TOutputStaging {
 public:
     // Checks the target before any work is done and creates the private
-    // folder. Raises EKVXError naming the output for a folder that does not
-    // exist or cannot be written, and for an output that is a folder.
-    TOutputStaging(const QString& output, bool separateFiles);
+    // folder (".TAG-XXXXXX" beside the target, or "TAG-XXXXXX" in the
+    // temporary folder when the finished file is copied). Raises EKVXError
+    // naming the output for a folder that does not exist or cannot be
+    // written, and for an output that is a folder.
+    TOutputStaging(const QString& output, bool separateFiles, const QString& tag = QStringLiteral("vorel"));
     // Removes the private folder and whatever it holds.
     ~TOutputStaging();
     TOutputStaging(const TOutputStaging&) = delete;
@@ -30,6 +34,8 @@ public:
 
     // The name the writers are given: the output's file name in the private folder.
     QString StagedFile() const { return FStagedFile; }
+    // The private folder.
+    QString StagingFolder() const;
     // The output's own file name (a link's target name when the output is a link).
     QString FileName() const { return FFileName; }
     // The folder the files finally go to.
@@ -47,6 +53,12 @@ public:
     // target folder's, as the user named it.
     QString Translate(QString message) const;
 
+    // Removes a private folder while a writer may still be creating files
+    // in it (from another thread: a signal watcher): it is first moved to a
+    // name only this knows, so that no new file can be started in it, then
+    // removed, repeatedly, until nothing is left.
+    static void RemoveFolderUnderWriter(const std::string& path);
+
 private:
     void ReserveNames();
 
@@ -59,4 +71,4 @@ private:
     bool FSpecialTarget = false;
 };
 
-} // namespace vorel::cli
+} // namespace vorel

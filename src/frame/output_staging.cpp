@@ -1,6 +1,5 @@
-#include "cli/output_staging.h"
+#include "frame/output_staging.h"
 
-#include "cli/interrupt.h"
 #include "foundation/values/errors.h"
 #include "foundation/values/text_utils.h"
 
@@ -13,7 +12,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-namespace vorel::cli {
+namespace vorel {
 
 namespace {
 
@@ -27,12 +26,11 @@ bool CanCreateFilesIn(const QString& folder)
     return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
 }
 
-// Removes the private folder from the signal watcher while the writer may
-// still be creating files in it. The folder is first moved to a name only
-// this knows, so that no new file can be started in it (the writer's paths
-// name the old folder); a file whose creation was under way when it moved
-// may still land there, so the removal is repeated until nothing is left.
-void RemoveTree(const std::string& path)
+constexpr qint64 kCopyBlockBytes = 64 * 1024;
+
+} // namespace
+
+void TOutputStaging::RemoveFolderUnderWriter(const std::string& path)
 {
     std::error_code error;
     std::string doomed = path + ".removed";
@@ -48,11 +46,7 @@ void RemoveTree(const std::string& path)
     }
 }
 
-constexpr qint64 kCopyBlockBytes = 64 * 1024;
-
-} // namespace
-
-TOutputStaging::TOutputStaging(const QString& output, bool separateFiles)
+TOutputStaging::TOutputStaging(const QString& output, bool separateFiles, const QString& tag)
 {
     if (output.endsWith(u'/'))
         throw EKVXError(QStringLiteral("%1: the output names a folder, not a file").arg(output));
@@ -91,8 +85,8 @@ TOutputStaging::TOutputStaging(const QString& output, bool separateFiles)
     }
     if (copy)
         FCopyTarget = target;
-    const QString pattern = copy ? QDir(QDir::tempPath()).filePath(QStringLiteral("vorel-render-XXXXXX"))
-                                 : QDir(FTargetFolder).filePath(QStringLiteral(".vorel-render-XXXXXX"));
+    const QString pattern = copy ? QDir(QDir::tempPath()).filePath(tag + QStringLiteral("-XXXXXX"))
+                                 : QDir(FTargetFolder).filePath(u'.' + tag + QStringLiteral("-XXXXXX"));
     FDir = std::make_unique<QTemporaryDir>(pattern);
     if (!FDir->isValid())
         throw EKVXError(QStringLiteral("%1: cannot create files in the folder %2: %3")
@@ -100,7 +94,11 @@ TOutputStaging::TOutputStaging(const QString& output, bool separateFiles)
     FStagedFile = QDir(FDir->path()).filePath(FFileName);
     if (!copy)
         ReserveNames();
-    SetInterruptCleanup([path = QFile::encodeName(FDir->path()).toStdString()] { RemoveTree(path); });
+}
+
+QString TOutputStaging::StagingFolder() const
+{
+    return FDir->path();
 }
 
 void TOutputStaging::ReserveNames()
@@ -119,10 +117,7 @@ void TOutputStaging::ReserveNames()
     }
 }
 
-TOutputStaging::~TOutputStaging()
-{
-    SetInterruptCleanup({});
-}
+TOutputStaging::~TOutputStaging() = default;
 
 void TOutputStaging::Publish(const QStringList& outputs)
 {
@@ -189,4 +184,4 @@ QString TOutputStaging::Translate(QString message) const
     return message.replace(FDir->path(), FTargetFolder);
 }
 
-} // namespace vorel::cli
+} // namespace vorel

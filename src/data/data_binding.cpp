@@ -1,4 +1,4 @@
-#include "cli/data_binding.h"
+#include "data/data_binding.h"
 
 #include "data/csv_dataset.h"
 #include "data/dataset.h"
@@ -9,7 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace vorel::cli {
+namespace vorel {
 
 namespace {
 
@@ -138,23 +138,22 @@ void Bind(FormComponent& entry, const TDataBinding& binding)
 
 } // namespace
 
-bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& error)
+bool ParseDataSource(const QString& text, TDataBinding& binding, QString& error)
 {
-    binding = TDataBinding();
-    const qsizetype eq = argument.indexOf(u'=');
-    binding.Name = argument.left(eq).trimmed();
-    const QString source = eq >= 0 ? argument.mid(eq + 1).trimmed() : QString();
-    if (eq <= 0 || binding.Name.isEmpty() || source.isEmpty()) {
-        error = QStringLiteral("--data \"%1\": expected NAME=SOURCE (csv:PATH, sqlite:PATH?sql=SELECT ..., "
-                               "postgresql://USER@HOST/DB?sql=SELECT ...)")
-                    .arg(argument);
+    binding.Csv = false;
+    binding.Location.clear();
+    binding.Sql.clear();
+    const QString source = text.trimmed();
+    if (source.isEmpty()) {
+        error = QStringLiteral("no source given (csv:PATH, sqlite:PATH?sql=SELECT ..., "
+                               "postgresql://USER@HOST/DB?sql=SELECT ...)");
         return false;
     }
     if (source.startsWith(u"csv:", Qt::CaseInsensitive)) {
         binding.Csv = true;
         binding.Location = source.mid(4);
         if (binding.Location.isEmpty()) {
-            error = QStringLiteral("--data \"%1\": the CSV source names no file").arg(argument);
+            error = QStringLiteral("the CSV source names no file");
             return false;
         }
         binding.Location = QFileInfo(binding.Location).absoluteFilePath();
@@ -176,7 +175,7 @@ bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& e
         connection = source.left(at);
         binding.Sql = source.mid(at + markerSize).trimmed();
         if (binding.Sql.isEmpty()) {
-            error = QStringLiteral("--data \"%1\": sql= gives no query").arg(argument);
+            error = QStringLiteral("sql= gives no query");
             return false;
         }
     }
@@ -185,8 +184,7 @@ bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& e
     const bool postgres = connection.startsWith(u"postgresql://", Qt::CaseInsensitive) ||
                           connection.startsWith(u"postgres://", Qt::CaseInsensitive);
     if (!sqlite && !postgres) {
-        error = QStringLiteral("--data \"%1\": unknown source; use csv:PATH, sqlite:PATH or postgresql://...")
-                    .arg(argument);
+        error = QStringLiteral("unknown source; use csv:PATH, sqlite:PATH or postgresql://...");
         return false;
     }
     if (sqlite) {
@@ -196,7 +194,7 @@ bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& e
         if (path.startsWith(u"//"))
             path = path.mid(2);
         if (path.isEmpty()) {
-            error = QStringLiteral("--data \"%1\": the SQLite source names no file").arg(argument);
+            error = QStringLiteral("the SQLite source names no file");
             return false;
         }
         if (path != u":memory:")
@@ -207,25 +205,32 @@ bool ParseDataBinding(const QString& argument, TDataBinding& binding, QString& e
     return true;
 }
 
-void ApplyDataBindings(FormComponent& tree, const QList<TDataBinding>& bindings)
+QList<FormComponent*> FindDataSetEntries(FormComponent& tree, const QString& name, const QString& prefixFormat)
+{
+    const QString prefix = prefixFormat.arg(name);
+    QList<FormComponent*> entries;
+    FindEntries(tree, name, entries);
+    QList<FormComponent*> dataSets;
+    for (FormComponent* entry : entries)
+        if (IsDataSetClass(entry->ClassName))
+            dataSets.append(entry);
+    if (dataSets.isEmpty() && !entries.isEmpty())
+        throw EKVXError(QStringLiteral("%1: the form's %2 is a %3, not a data set")
+                            .arg(prefix, name, entries.first()->ClassName));
+    if (entries.isEmpty() && !RefersTo(tree, name)) {
+        QStringList names;
+        CollectDataSetNames(tree, names);
+        throw EKVXError(QStringLiteral("%1: the form has no data set named %2 (it has: %3)")
+                            .arg(prefix, name, names.isEmpty() ? QStringLiteral("none") : names.join(u", ")));
+    }
+    return dataSets;
+}
+
+void ApplyDataBindings(FormComponent& tree, const QList<TDataBinding>& bindings, const QString& prefixFormat)
 {
     for (const TDataBinding& binding : bindings) {
-        QList<FormComponent*> entries;
-        FindEntries(tree, binding.Name, entries);
-        QList<FormComponent*> dataSets;
-        for (FormComponent* entry : entries)
-            if (IsDataSetClass(entry->ClassName))
-                dataSets.append(entry);
-        if (dataSets.isEmpty() && !entries.isEmpty())
-            throw EKVXError(QStringLiteral("--data %1: the form's %1 is a %2, not a data set")
-                                .arg(binding.Name, entries.first()->ClassName));
-        if (entries.isEmpty()) {
-            if (!RefersTo(tree, binding.Name)) {
-                QStringList names;
-                CollectDataSetNames(tree, names);
-                throw EKVXError(QStringLiteral("--data %1: the form has no data set named %1 (it has: %2)")
-                                    .arg(binding.Name, names.isEmpty() ? QStringLiteral("none") : names.join(u", ")));
-            }
+        QList<FormComponent*> dataSets = FindDataSetEntries(tree, binding.Name, prefixFormat);
+        if (dataSets.isEmpty()) {
             // The form refers to a data set the application was to supply:
             // the bound one joins the form, so the reference finds it.
             FormComponent added;
@@ -239,9 +244,43 @@ void ApplyDataBindings(FormComponent& tree, const QList<TDataBinding>& bindings)
             for (FormComponent* entry : dataSets)
                 Bind(*entry, binding);
         } catch (const EKVXError& e) {
-            throw EKVXError(QStringLiteral("--data %1: %2").arg(binding.Name, e.Message()));
+            throw EKVXError(QStringLiteral("%1: %2").arg(prefixFormat.arg(binding.Name), e.Message()));
         }
     }
 }
 
-} // namespace vorel::cli
+namespace {
+
+void RemoveEntries(FormComponent& entry, const QList<FormComponent*>& doomed)
+{
+    std::erase_if(entry.Children, [&](const FormComponent& child) { return doomed.contains(&child); });
+    for (FormComponent& child : entry.Children)
+        RemoveEntries(child, doomed);
+}
+
+} // namespace
+
+void RemoveDataSetEntries(FormComponent& tree, const QString& name, const QString& prefixFormat)
+{
+    const QList<FormComponent*> dataSets = FindDataSetEntries(tree, name, prefixFormat);
+    if (!dataSets.isEmpty())
+        RemoveEntries(tree, dataSets);
+}
+
+void KeepDataSetClosed(FormComponent& tree, const QString& name, const QMetaObject* dataSetClass,
+                       const QString& prefixFormat)
+{
+    const QList<FormComponent*> dataSets = FindDataSetEntries(tree, name, prefixFormat);
+    const QString className = QString::fromLatin1(dataSetClass->className()).section(QStringLiteral("::"), -1);
+    if (dataSets.isEmpty())
+        throw EKVXError(QStringLiteral("%1: the form refers to %2 but does not hold it").arg(prefixFormat.arg(name), name));
+    for (FormComponent* entry : dataSets) {
+        const QMetaObject* meta = GetClass(entry->ClassName);
+        if (!meta || !meta->inherits(dataSetClass))
+            throw EKVXError(QStringLiteral("%1: the form's %2 is a %3, not a %4")
+                                .arg(prefixFormat.arg(name), name, entry->ClassName, className));
+        RemoveProperty(*entry, u"Active");
+    }
+}
+
+} // namespace vorel

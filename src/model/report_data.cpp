@@ -1,0 +1,58 @@
+#include "model/report_data.h"
+
+#include "data/csv_dataset.h"
+#include "data/sql_dataset.h"
+#include "model/report.h"
+
+#include <QSet>
+
+namespace vorel {
+
+void OpenReportDataSets(TKVReport& report, const std::function<QString(const TDataSet& dataSet)>& prefixOf)
+{
+    QSet<TDataSet*> visiting;
+    std::function<void(TDataSet*)> open = [&](TDataSet* dataSet) {
+        if (!dataSet || dataSet->Active() || visiting.contains(dataSet))
+            return;
+        visiting.insert(dataSet);
+        if (auto* sql = qobject_cast<TSqlDataSet*>(dataSet))
+            open(sql->Master());
+        try {
+            dataSet->Open();
+        } catch (const EKVXError& e) {
+            const QString prefix = prefixOf ? prefixOf(*dataSet) : QString();
+            if (!prefix.isEmpty())
+                throw EKVXError(QStringLiteral("%1: %2").arg(prefix, e.Message()), e.Place());
+            throw;
+        }
+    };
+    open(report.DataSet());
+    for (TKVXBand* band : report.Bands())
+        open(band->GetDataset());
+    for (int i = 0; i < report.ComponentCount(); ++i)
+        open(qobject_cast<TDataSet*>(report.Components(i)));
+}
+
+QStringList ReportDataFiles(TKVReport& report)
+{
+    QStringList files;
+    for (int i = 0; i < report.ComponentCount(); ++i) {
+        if (const auto* csv = qobject_cast<const TCsvDataSet*>(report.Components(i))) {
+            files << csv->ResolvePath(csv->FileName());
+        } else if (const auto* sql = qobject_cast<const TSqlDataSet*>(report.Components(i))) {
+            if (!sql->DatabaseConnectionName().isEmpty())
+                continue; // the application's connection
+            const QString connection = sql->Connection().trimmed();
+            if (!connection.startsWith(u"sqlite:", Qt::CaseInsensitive) &&
+                !connection.startsWith(u"sqlite3:", Qt::CaseInsensitive))
+                continue;
+            QString path = connection.section(u':', 1);
+            if (path.startsWith(u"//"))
+                path = path.mid(2);
+            files << sql->ResolvePath(path);
+        }
+    }
+    return files;
+}
+
+} // namespace vorel
