@@ -3,7 +3,6 @@
 // prepared report. One line of progress on a terminal, one line of summary.
 
 #include "cli/commands.h"
-#include "cli/diagnose.h"
 #include "cli/input_kind.h"
 #include "cli/interrupt.h"
 #include "cli/output_format.h"
@@ -304,13 +303,13 @@ int RunRender(const QStringList& args, Streams io)
     } catch (const EKVXError& e) {
         QString message = staging->Translate(e.Message());
         const bool aboutOutput = message != e.Message();
-        // An expression's error: say whose.
-        try {
-            const QString where = FindFailingExpression(report, message);
-            if (!where.isEmpty())
-                message = where + QStringLiteral(": ") + message;
-        } catch (...) {
-        }
+        // An error of the preparation: say whose, from the error's place
+        // (`Detail.Amount.Expression "[amount] +* 2" at character 11`),
+        // unless the message begins with it already.
+        const TErrorPlace& place = e.Place();
+        if (!aboutOutput && (!place.Expression.isEmpty() || !place.Control.isEmpty() || !place.Band.isEmpty())
+            && (place.Component.isEmpty() || !message.startsWith(place.Component + u':')))
+            message = place.Describe() + QStringLiteral(": ") + message;
         // Messages of the form loader name the file already, and so do
         // those about the output; the others (data, expressions,
         // generation) get the form's name.

@@ -241,10 +241,17 @@ void TCsvDataSet::SetFieldTypes(const TStringList* types)
         FFieldTypes->Assign(types);
 }
 
+// Worded as DataSetError words it ("Name: path:line: message"), with the
+// file and the line as the error's place.
 void TCsvDataSet::FileError(qint64 line, const QString& message) const
 {
-    DataSetError(line > 0 ? QStringLiteral("%1:%2: %3").arg(ResolvePath(FFileName)).arg(line).arg(message)
-                          : QStringLiteral("%1: %2").arg(ResolvePath(FFileName), message));
+    TErrorPlace place;
+    place.File = ResolvePath(FFileName);
+    place.Line = line;
+    throw EDatabaseError(DisplayedName() + QStringLiteral(": ")
+                             + (line > 0 ? QStringLiteral("%1:%2: %3").arg(place.File).arg(line).arg(message)
+                                         : QStringLiteral("%1: %2").arg(place.File, message)),
+                         place);
 }
 
 void TCsvDataSet::InternalOpen()

@@ -20,6 +20,7 @@
 #include "engine/generation_p.h"
 
 #include "expr/expressions.h"
+#include "model/error_place.h"
 #include "model/text_controls.h"
 
 #include <algorithm>
@@ -58,10 +59,15 @@ void RecomputeVariable(TKVReport* report, TKVXVariable* variable, int fromBand, 
     const TRecomputeMark mark(variable);
     variable->SetPrevValue(variable->CurValue());
     QString failure;
-    variable->SetCurValue(GetCalculatedValue(report->GetDataManager(), variable->Expression(), QString(),
-                                             variable->Calculation()->CalcType(), variable->PrevValue(),
-                                             variable->CurValue(), report->VariableEvent(),
-                                             &variable->Calculation()->Running(), &failure));
+    try {
+        variable->SetCurValue(GetCalculatedValue(report->GetDataManager(), variable->Expression(), QString(),
+                                                 variable->Calculation()->CalcType(), variable->PrevValue(),
+                                                 variable->CurValue(), report->VariableEvent(),
+                                                 &variable->Calculation()->Running(), &failure));
+    } catch (EKVXError& e) {
+        NoteVariablePlace(e.Place(), variable);
+        throw;
+    }
     if (!failure.isEmpty())
         report->NoteEvaluationFailure(QStringLiteral("variable ") + variable->Name(), variable->Expression(), failure);
     if (!variable->ValueChanged())

@@ -14,6 +14,7 @@
 #include "foundation/locale/format_settings.h"
 #include "graphics/canvas.h"
 #include "graphics/metafile_canvas.h"
+#include "model/error_place.h"
 #include "model/image_control.h"
 #include "model/shapes.h"
 #include "model/text_controls.h"
@@ -107,8 +108,14 @@ void WriteDataRecords(TKVReport* report, TKVXBand* band, TCanvas& canvas)
 Variant EvaluateGroupValue(TKVReport* report, const TKVXBand* band)
 {
     // Empty stands for "no group yet": a value that evaluates to nothing is
-    // a Null group value.
-    Variant value = EvaluateValue(report->GetDataManager(), band->Expression(), report->VariableEvent());
+    // a Null group value. An error names the band and its group expression.
+    Variant value;
+    try {
+        value = EvaluateValue(report->GetDataManager(), band->Expression(), report->VariableEvent());
+    } catch (EKVXError& e) {
+        NoteBandPlace(e.Place(), band, "Expression", band->Expression());
+        throw;
+    }
     if (value.IsEmpty())
         value = Variant::Null();
     return value;
@@ -123,107 +130,125 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
     if (!canvas)
         throw EKVXError(QStringLiteral("Band %1 cannot print: the report has no page to print on").arg(DisplayName()));
     const bool measuring = flags & DT_CALCRECT;
-    if (report->BeforeBandPrint)
-        report->BeforeBandPrint(report, this, measuring);
+    // An error names the band (what failed in a control, the control).
+    try {
+        if (report->BeforeBandPrint)
+            report->BeforeBandPrint(report, this, measuring);
 
-    // BandLineNo in a highlight or an event names this band's line.
-    const TKVReport::TActiveBandScope active(report, this);
+        // BandLineNo in a highlight or an event names this band's line.
+        const TKVReport::TActiveBandScope active(report, this);
 
-    int result = 0;
-    if (Visible()) {
-        if (!CanBePrinted())
-            return 0; // hidden by its print-when conditions: no after-event either
-        if (!measuring) {
-            if (!FOutlineExpression.isEmpty())
-                AddOutline(report, FOutlineExpression, top);
-            TRect own = Bounds(LeftInBar(Left(), report->intBarWidth) + report->intColumnLeft, top, Width(),
-                               bottom - top);
-            Draw(*canvas, own, 0, flags);
-        }
-        if (top < 0)
-            top = 0;
-
-        // A band that keeps its design height needs no control measured to
-        // know it: measuring draws nothing, so only the events are raised.
-        const bool drawControls = !measuring || FStretch;
-        // Nor, in a pass whose pages are only counted, painted: what a
-        // control's painting does beyond the page is done without it
-        // (PaintUnseen). A stretching band paints in full, since its
-        // painted height moves the cursor.
-        const bool unseen = !measuring && !FStretch && report->PagesOnlyCounted();
-        int tallest = 0; // the running result, passed to every Draw
-        for (qsizetype k = 0; k < FObjects.size(); ++k) {
-            TKVXControl* control = FObjects[k];
-            if (report->BeforeControlPrint)
-                report->BeforeControlPrint(report, control, measuring);
-            if (!control->Visible() || !control->CanBePrinted())
-                continue;
-            if (!measuring && !OnBar(control->Left(), report->intCurBar, report->intBarWidth)) {
-                // Painted on its own bar: what painting leaves (the value
-                // shown) must be the same on every bar, or a suppressed
-                // repeated value measures differently from bar to bar.
-                NotePainted(control);
-                continue;
-            }
-            if (drawControls && !(unseen && control->PaintUnseen())) {
-                const bool keepsHeight = !FStretch || qobject_cast<TKVXImage*>(control);
-                TRect rect = Bounds(LeftInBar(control->Left(), report->intBarWidth) + report->intColumnLeft, top,
-                                    control->Width(), keepsHeight ? control->Height() : bottom - top);
-                const TKVXObjectPosition position = control->ObjectPosition();
-                int extent;
-                if (measuring) {
-                    int height = control->Draw(*canvas, rect, tallest, flags);
-                    if (position == opDesigned)
-                        height += control->Top();
-                    extent = height;
-                } else {
-                    // Placed at the bottom or centre, the control is measured
-                    // first to know where it goes; it keeps its height.
-                    int measured = 0;
-                    if (position == opBottomBand || position == opCenterBand) {
-                        TRect probe = rect;
-                        measured = control->Draw(*canvas, probe, tallest, flags | DT_CALCRECT);
+        int result = 0;
+        if (Visible()) {
+            if (!CanBePrinted())
+                return 0; // hidden by its print-when conditions: no after-event either
+            if (!measuring) {
+                if (!FOutlineExpression.isEmpty()) {
+                    try {
+                        AddOutline(report, FOutlineExpression, top);
+                    } catch (EKVXError& e) {
+                        NoteBandPlace(e.Place(), this, "OutlineExpression", FOutlineExpression);
+                        throw;
                     }
-                    const int height = rect.Height();
-                    switch (position) {
-                    case opDesigned: rect.Top = top + control->Top(); break;
-                    case opTopBand: rect.Top = top; break;
-                    case opBottomBand: rect.Top = bottom - measured; break;
-                    case opCenterBand: rect.Top = top + (bottom - top - measured) / 2; break;
-                    }
-                    rect.Bottom = rect.Top + height;
-                    if (auto* shape = qobject_cast<TKVXShape*>(control); shape && shape->Stretch() == ssHeight)
-                        rect.Bottom = bottom;
-                    // The extent counts from where the control was placed,
-                    // before Draw moves the rectangle inside the frame, so a
-                    // framed control paints as tall as it measured.
-                    const int placedTop = rect.Top;
-                    extent = placedTop + control->Draw(*canvas, rect, tallest, flags) - top;
                 }
-                tallest = std::max(tallest, extent);
+                TRect own = Bounds(LeftInBar(Left(), report->intBarWidth) + report->intColumnLeft, top, Width(),
+                                   bottom - top);
+                Draw(*canvas, own, 0, flags);
             }
-            if (report->AfterControlPrint) {
-                bool abort = false;
-                report->AfterControlPrint(report, control, measuring, abort);
-                if (abort)
-                    break;
+            if (top < 0)
+                top = 0;
+
+            // A band that keeps its design height needs no control measured to
+            // know it: measuring draws nothing, so only the events are raised.
+            const bool drawControls = !measuring || FStretch;
+            // Nor, in a pass whose pages are only counted, painted: what a
+            // control's painting does beyond the page is done without it
+            // (PaintUnseen). A stretching band paints in full, since its
+            // painted height moves the cursor.
+            const bool unseen = !measuring && !FStretch && report->PagesOnlyCounted();
+            int tallest = 0; // the running result, passed to every Draw
+            for (qsizetype k = 0; k < FObjects.size(); ++k) {
+                TKVXControl* control = FObjects[k];
+                // An error names the control (a parse error its expression too).
+                try {
+                    if (report->BeforeControlPrint)
+                        report->BeforeControlPrint(report, control, measuring);
+                    if (!control->Visible() || !control->CanBePrinted())
+                        continue;
+                    if (!measuring && !OnBar(control->Left(), report->intCurBar, report->intBarWidth)) {
+                        // Painted on its own bar: what painting leaves (the value
+                        // shown) must be the same on every bar, or a suppressed
+                        // repeated value measures differently from bar to bar.
+                        NotePainted(control);
+                        continue;
+                    }
+                    if (drawControls && !(unseen && control->PaintUnseen())) {
+                        const bool keepsHeight = !FStretch || qobject_cast<TKVXImage*>(control);
+                        TRect rect = Bounds(LeftInBar(control->Left(), report->intBarWidth) + report->intColumnLeft,
+                                            top, control->Width(), keepsHeight ? control->Height() : bottom - top);
+                        const TKVXObjectPosition position = control->ObjectPosition();
+                        int extent;
+                        if (measuring) {
+                            int height = control->Draw(*canvas, rect, tallest, flags);
+                            if (position == opDesigned)
+                                height += control->Top();
+                            extent = height;
+                        } else {
+                            // Placed at the bottom or centre, the control is measured
+                            // first to know where it goes; it keeps its height.
+                            int measured = 0;
+                            if (position == opBottomBand || position == opCenterBand) {
+                                TRect probe = rect;
+                                measured = control->Draw(*canvas, probe, tallest, flags | DT_CALCRECT);
+                            }
+                            const int height = rect.Height();
+                            switch (position) {
+                            case opDesigned: rect.Top = top + control->Top(); break;
+                            case opTopBand: rect.Top = top; break;
+                            case opBottomBand: rect.Top = bottom - measured; break;
+                            case opCenterBand: rect.Top = top + (bottom - top - measured) / 2; break;
+                            }
+                            rect.Bottom = rect.Top + height;
+                            if (auto* shape = qobject_cast<TKVXShape*>(control); shape && shape->Stretch() == ssHeight)
+                                rect.Bottom = bottom;
+                            // The extent counts from where the control was placed,
+                            // before Draw moves the rectangle inside the frame, so a
+                            // framed control paints as tall as it measured.
+                            const int placedTop = rect.Top;
+                            extent = placedTop + control->Draw(*canvas, rect, tallest, flags) - top;
+                        }
+                        tallest = std::max(tallest, extent);
+                    }
+                    if (report->AfterControlPrint) {
+                        bool abort = false;
+                        report->AfterControlPrint(report, control, measuring, abort);
+                        if (abort)
+                            break;
+                    }
+                } catch (EKVXError& e) {
+                    NoteControlPlace(e.Place(), control);
+                    throw;
+                }
+            }
+            result = FStretch ? tallest : Height();
+            // Line numbers count the band's prints: once a paint, so that a band
+            // measured again after a page break keeps its number.
+            if (!measuring) {
+                ++FLineNo;
+                // Not in a pass whose pages are only counted: nobody reads them.
+                if (report->DataRecords() && !report->PagesOnlyCounted())
+                    WriteDataRecords(report, this, *canvas);
             }
         }
-        result = FStretch ? tallest : Height();
-        // Line numbers count the band's prints: once a paint, so that a band
-        // measured again after a page break keeps its number.
-        if (!measuring) {
-            ++FLineNo;
-            // Not in a pass whose pages are only counted: nobody reads them.
-            if (report->DataRecords() && !report->PagesOnlyCounted())
-                WriteDataRecords(report, this, *canvas);
+        if (report->AfterBandPrint) {
+            bool abort = false; // ignored after a band
+            report->AfterBandPrint(report, this, measuring, abort);
         }
+        return result;
+    } catch (EKVXError& e) {
+        NoteBandPlace(e.Place(), this);
+        throw;
     }
-    if (report->AfterBandPrint) {
-        bool abort = false; // ignored after a band
-        report->AfterBandPrint(report, this, measuring, abort);
-    }
-    return result;
 }
 
 void TKVXBand::UpdateGroupValue()

@@ -165,12 +165,31 @@ void TExprParser::SetExprParams(const QString& text)
     FJapanese = language == QLocale::Japanese;
     FFarEast = FJapanese || language == QLocale::Chinese || language == QLocale::Korean;
 
-    NextToken();
-    FRoot = ParseExpr();
-    if (FToken != etEnd)
-        DatabaseError(QStringLiteral("Expression incorrectly terminated"));
+    // An error says in which text and, for one of the syntax (the tokens,
+    // the grammar, the names), where the parser stopped: the start of the
+    // token it was looking at. What an inner parse (a variable evaluated by
+    // the callback) filled stays.
+    try {
+        NextToken();
+        FRoot = ParseExpr();
+        if (FToken != etEnd)
+            DatabaseError(QStringLiteral("Expression incorrectly terminated"));
+    } catch (EKVXError& e) {
+        TErrorPlace& place = e.Place();
+        if (place.Expression.isEmpty()) {
+            place.Expression = FText;
+            place.Position = int(std::min<qsizetype>(FTokenPtr, std::numeric_limits<int>::max()));
+        }
+        throw;
+    }
     bool localeSensitive = false;
-    CheckExprTree(FRoot, *FFilter, localeSensitive);
+    try {
+        CheckExprTree(FRoot, *FFilter, localeSensitive);
+    } catch (EKVXError& e) {
+        if (e.Place().Expression.isEmpty())
+            e.Place().Expression = FText;
+        throw;
+    }
     FLocaleSensitive = localeSensitive;
     for (const QChar c : FText) {
         if (c.unicode() >= 0x80) {

@@ -381,14 +381,27 @@ void TPreparedExpr::Parse(TKVXDataManager* dm, const QString& text, const TGetVa
     FEntry = std::move(entry);
 }
 
+// An error of the parse or the evaluation names the expression's text
+// (the parser has named it already, with the position, for a syntax error).
+void NoteExpression(EKVXError& e, const QString& expression)
+{
+    if (e.Place().Expression.isEmpty())
+        e.Place().Expression = expression;
+}
+
 } // namespace
 
 Variant EvaluateValue(TKVXDataManager* dataManager, const QString& expression, const TGetVariableEvent& variableEvent)
 {
     if (expression.isEmpty())
         return Variant::Null();
-    const TPreparedExpr prepared(dataManager, expression, variableEvent);
-    return prepared.Evaluate();
+    try {
+        const TPreparedExpr prepared(dataManager, expression, variableEvent);
+        return prepared.Evaluate();
+    } catch (EKVXError& e) {
+        NoteExpression(e, expression);
+        throw;
+    }
 }
 
 bool ExpressionReadsDataSet(TKVXDataManager* dataManager, const QString& expression, const TDataSet* dataSet,
@@ -437,8 +450,14 @@ bool ValueIsField(TKVXDataManager* dataManager, const QString& expression, const
     settled = false;
     if (expression.isEmpty())
         return false;
-    const TPreparedExpr prepared(dataManager, expression, variableEvent);
-    const TExprNode* root = prepared.Root();
+    std::optional<TPreparedExpr> prepared;
+    try {
+        prepared.emplace(dataManager, expression, variableEvent);
+    } catch (EKVXError& e) {
+        NoteExpression(e, expression);
+        throw;
+    }
+    const TExprNode* root = prepared->Root();
     // A root bound to a name (a field, or a variable's value) answers for
     // this call only.
     settled = !root || root->FBinding < 0;
@@ -453,8 +472,13 @@ Variant GetCalculatedValue(TKVXDataManager* dataManager, const QString& expressi
     // Parse errors reach the caller; evaluation errors leave the running
     // value as it was.
     std::optional<TPreparedExpr> prepared;
-    if (!expression.isEmpty())
-        prepared.emplace(dataManager, expression, variableEvent);
+    try {
+        if (!expression.isEmpty())
+            prepared.emplace(dataManager, expression, variableEvent);
+    } catch (EKVXError& e) {
+        NoteExpression(e, expression);
+        throw;
+    }
     try {
         const Variant value = prepared ? prepared->Evaluate() : Variant::Null();
         // A count takes every step whatever the value: its text is not made.

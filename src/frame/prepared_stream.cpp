@@ -217,7 +217,8 @@ public:
         const QByteArray b = FIn.read(4);
         if (b.size() < 4)
             throw EStreamError(FormatText(QStringLiteral("Prepared report %s ends at byte offset %d while reading %s"),
-                                          {FSource, QString::number(at + b.size()), QString::fromLatin1(what)}));
+                                          {FSource, QString::number(at + b.size()), QString::fromLatin1(what)}),
+                               Place(at + b.size()));
         return bytes::ByteReader(b).i32le();
     }
 
@@ -244,7 +245,18 @@ public:
     [[noreturn]] void Fail(qint64 offset, const QString& why)
     {
         throw EStreamError(FormatText(QStringLiteral("Prepared report %s: %s at byte offset %d"),
-                                      {FSource, why, QString::number(offset)}));
+                                      {FSource, why, QString::number(offset)}),
+                           Place(offset));
+    }
+
+    // The file read (none for another device) and the offset, as data.
+    TErrorPlace Place(qint64 offset) const
+    {
+        TErrorPlace place;
+        if (const auto* file = qobject_cast<const QFile*>(&FIn))
+            place.File = file->fileName();
+        place.Offset = offset;
+        return place;
     }
 
     QIODevice& Device() { return FIn; }
@@ -346,8 +358,12 @@ void SavePreparedPageList(TKVPrintBaseComponent& component, const QString& fileN
 void TKVPrintBaseComponent::LoadPreparedReport(const QString& fileName)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EStreamError(FormatText(QStringLiteral("Cannot open file \"%s\". %s"), {fileName, file.errorString()}));
+    if (!file.open(QIODevice::ReadOnly)) {
+        TErrorPlace place;
+        place.File = fileName;
+        throw EStreamError(FormatText(QStringLiteral("Cannot open file \"%s\". %s"), {fileName, file.errorString()}),
+                           place);
+    }
     LoadPreparedReportFromStream(file);
 }
 
@@ -392,7 +408,15 @@ void TKVPrintBaseComponent::LoadPreparedReportFromStream(QIODevice& stream)
             page->OffsetRight = in.Int("a page offset");
             page->OffsetTop = in.Int("a page offset");
             page->OffsetBottom = in.Int("a page offset");
-            page->Data->ReadFromStream(stream, in.Source());
+            const qint64 metafileAt = stream.pos();
+            try {
+                page->Data->ReadFromStream(stream, in.Source());
+            } catch (EKVXError& e) {
+                // The message gives the offset in the metafile's terms; the
+                // place says in whose file and where the page's metafile starts.
+                e.Place().Fill(in.Place(metafileAt));
+                throw;
+            }
             FPages.Add(std::move(page));
         }
     }

@@ -3,6 +3,7 @@
 #include "model/print_when.h"
 
 #include "expr/expressions.h"
+#include "model/error_place.h"
 #include "model/report.h"
 
 namespace vorel {
@@ -43,16 +44,28 @@ bool ConditionHolds(const Variant& value, const TKVXControl* control, const char
     }
 }
 
+// One condition's value. An error names the control and the condition.
+bool Condition(const TKVXControl* control, TKVXDataManager* manager, const TGetVariableEvent& lookup,
+               const char* kind, const char* property, const QString& condition)
+{
+    try {
+        return ConditionHolds(EvaluateValue(manager, condition, lookup), control, kind, condition);
+    } catch (EKVXError& e) {
+        NoteControlPlace(e.Place(), control, property, condition);
+        throw;
+    }
+}
+
 // ShowIf must hold, HideWhen must not. An error evaluating either reaches
 // the caller: a condition that cannot be decided ends the preparation.
 bool EvaluatePrintWhen(const TKVXControl* control, TKVXDataManager* manager, const TGetVariableEvent& lookup)
 {
     const TKVPrintWhen& when = *control->KVPrintWhen();
     if (!when.ShowIf().isEmpty()
-        && !ConditionHolds(EvaluateValue(manager, when.ShowIf(), lookup), control, "ShowIf", when.ShowIf()))
+        && !Condition(control, manager, lookup, "ShowIf", "KVPrintWhen.ShowIf", when.ShowIf()))
         return false;
     if (!when.HideWhen().isEmpty()
-        && ConditionHolds(EvaluateValue(manager, when.HideWhen(), lookup), control, "HideWhen", when.HideWhen()))
+        && Condition(control, manager, lookup, "HideWhen", "KVPrintWhen.HideWhen", when.HideWhen()))
         return false;
     return true;
 }

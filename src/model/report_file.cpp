@@ -39,7 +39,9 @@ QByteArray HeaderBytes()
 
 [[noreturn]] void HeaderError(qsizetype offset, const QString& reason)
 {
-    throw EStreamError(QStringLiteral("Error reading report form at offset %1: %2").arg(offset).arg(reason));
+    TErrorPlace place;
+    place.Offset = offset;
+    throw EStreamError(QStringLiteral("Error reading report form at offset %1: %2").arg(offset).arg(reason), place);
 }
 
 // The component name an unresolved reference belongs to: the instance's,
@@ -238,8 +240,10 @@ TReportLoadResult TKVReport::LoadReport(const QString& fileName, const TReportLo
     SetFileName(fileName);
     SetFormDirectory(QFileInfo(fileName).absolutePath());
     QFile file(fileName);
+    TErrorPlace place;
+    place.File = fileName;
     if (!file.open(QIODevice::ReadOnly))
-        throw EStreamError(QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()));
+        throw EStreamError(QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()), place);
     const QByteArray bytes = file.readAll();
     file.close();
     try {
@@ -250,7 +254,11 @@ TReportLoadResult TKVReport::LoadReport(const QString& fileName, const TReportLo
         return result;
     } catch (const EKVXError& e) {
         SetFileName(fileName);
-        throw EStreamError(QStringLiteral("%1: %2").arg(fileName, e.Message()));
+        // The place within the form, in this file (unless the error names another).
+        TErrorPlace within = e.Place();
+        if (within.File.isEmpty())
+            within.File = fileName;
+        throw EStreamError(QStringLiteral("%1: %2").arg(fileName, e.Message()), within);
     }
 }
 

@@ -151,11 +151,17 @@ FormReadResult ReadReportTree(TKVReport* report, const FormComponent& tree, cons
         throw EStreamError(QStringLiteral("Error reading form: no component"));
     }
     if (const QMetaObject* meta = GetClass(tree.ClassName);
-        meta && !report->metaObject()->inherits(meta) && !meta->inherits(report->metaObject()))
+        meta && !report->metaObject()->inherits(meta) && !meta->inherits(report->metaObject())) {
+        TErrorPlace place;
+        place.Component = tree.Name.isEmpty() ? tree.ClassName : tree.Name;
+        place.Offset = tree.Offset;
+        place.Line = tree.Line;
         throw EStreamError(QStringLiteral("Error reading %1 at offset %2: the form holds a %3, not a report")
-                               .arg(tree.Name.isEmpty() ? tree.ClassName : tree.Name)
+                               .arg(place.Component)
                                .arg(tree.Offset)
-                               .arg(tree.ClassName));
+                               .arg(tree.ClassName),
+                           place);
+    }
     struct LoadingFlag {
         TKVReport* Report;
         bool Previous;

@@ -9,6 +9,7 @@
 #include "foundation/values/text_utils.h"
 #include "foundation/locale/value_format.h"
 #include "model/band.h"
+#include "model/error_place.h"
 #include "model/report.h"
 
 #include <algorithm>
@@ -326,43 +327,50 @@ void TKVXExpression::KeepField(const TKVXDataManager* manager, const QString& na
 
 void TKVXExpression::UpdateCurValue()
 {
-    TKVReport* report = Report();
-    TKVXDataManager* manager = report ? report->GetDataManager() : DefaultDataManager();
-    static const TGetVariableEvent noLookup;
-    const TGetVariableEvent& lookup = report ? report->VariableEvent() : noLookup;
-    if (FFormat.isEmpty() && FCalculation->CalcType() == ctNothing) {
-        // A reference that named a field at the previous record names it
-        // still: the expression has not changed, nor the field it found.
-        if (const TField* kept = KeptField(manager)) {
-            SetCurValue(Variant(kept->Text()));
-            return;
+    // An error (a parse error: evaluation errors print nothing for the
+    // record) names this control and its expression.
+    try {
+        TKVReport* report = Report();
+        TKVXDataManager* manager = report ? report->GetDataManager() : DefaultDataManager();
+        static const TGetVariableEvent noLookup;
+        const TGetVariableEvent& lookup = report ? report->VariableEvent() : noLookup;
+        if (FFormat.isEmpty() && FCalculation->CalcType() == ctNothing) {
+            // A reference that named a field at the previous record names it
+            // still: the expression has not changed, nor the field it found.
+            if (const TField* kept = KeptField(manager)) {
+                SetCurValue(Variant(kept->Text()));
+                return;
+            }
+            bool settled = false;
+            if (!FNoFieldExpression.isNull() && SameString(FNoFieldExpression, FExpression)) {
+                // Known to be no field reference: straight to the calculation.
+            } else if (ValueIsField(manager, FExpression, lookup, settled)) {
+                // The field's own text, unmasked; "[Name]" names the field
+                // between the brackets, and parentheses around the reference
+                // ("([Amount])", "(Amount)") are no part of the name.
+                QString name = FExpression.trimmed();
+                while (name.size() >= 2 && name.startsWith(u'(') && name.endsWith(u')'))
+                    name = name.mid(1, name.size() - 2).trimmed();
+                if (name.size() >= 2 && name.startsWith(u'[') && name.endsWith(u']'))
+                    name = name.mid(1, name.size() - 2);
+                TField* field = GetFieldByName(manager, name);
+                KeepField(manager, name, field);
+                SetCurValue(Variant(field ? field->Text() : QString()));
+                return;
+            } else if (settled) {
+                FNoFieldExpression = FExpression;
+            }
         }
-        bool settled = false;
-        if (!FNoFieldExpression.isNull() && SameString(FNoFieldExpression, FExpression)) {
-            // Known to be no field reference: straight to the calculation.
-        } else if (ValueIsField(manager, FExpression, lookup, settled)) {
-            // The field's own text, unmasked; "[Name]" names the field
-            // between the brackets, and parentheses around the reference
-            // ("([Amount])", "(Amount)") are no part of the name.
-            QString name = FExpression.trimmed();
-            while (name.size() >= 2 && name.startsWith(u'(') && name.endsWith(u')'))
-                name = name.mid(1, name.size() - 2).trimmed();
-            if (name.size() >= 2 && name.startsWith(u'[') && name.endsWith(u']'))
-                name = name.mid(1, name.size() - 2);
-            TField* field = GetFieldByName(manager, name);
-            KeepField(manager, name, field);
-            SetCurValue(Variant(field ? field->Text() : QString()));
-            return;
-        } else if (settled) {
-            FNoFieldExpression = FExpression;
+        QString failure;
+        SetCurValue(GetCalculatedValue(manager, FExpression, FFormat, FCalculation->CalcType(), GetPrevValue(),
+                                       GetCurValue(), lookup, &FCalculation->Running(), &failure));
+        if (!failure.isEmpty() && report) {
+            const TKVXBand* band = GetParentBand();
+            report->NoteEvaluationFailure((band ? band->Name() + u'.' : QString()) + Name(), FExpression, failure);
         }
-    }
-    QString failure;
-    SetCurValue(GetCalculatedValue(manager, FExpression, FFormat, FCalculation->CalcType(), GetPrevValue(),
-                                   GetCurValue(), lookup, &FCalculation->Running(), &failure));
-    if (!failure.isEmpty() && report) {
-        const TKVXBand* band = GetParentBand();
-        report->NoteEvaluationFailure((band ? band->Name() + u'.' : QString()) + Name(), FExpression, failure);
+    } catch (EKVXError& e) {
+        NoteControlPlace(e.Place(), this, "Expression", FExpression);
+        throw;
     }
 }
 

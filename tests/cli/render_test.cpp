@@ -325,9 +325,13 @@ TEST_F(RenderTest, BadInputAndUsageGiveTheDocumentedExitCodesAndMessages)
         {{QStringLiteral("render"), Path("forms/badsql.kvx"), QStringLiteral("-o"), out},
          1,
          {QStringLiteral("badsql.kvx"), QStringLiteral("SELECT nothing FROM nowhere")}},
+        // The place from the error: the unnamed detail band (the report's
+        // second) and its first control, the property, the expression and
+        // the character where its parse stopped.
         {{QStringLiteral("render"), Path("forms/badexpr.kvx"), QStringLiteral("-o"), out},
          1,
-         {QStringLiteral("badexpr.kvx"), QStringLiteral("[amount] +* 2")}},
+         {QStringLiteral("badexpr.kvx: band 2.TKVXExpression #1.Expression \"[amount] +* 2\" at character 11: "
+                         "Expression expected but '*' found")}},
         {{QStringLiteral("render"), form, QStringLiteral("-o"), out, QStringLiteral("--pages"), QStringLiteral("7-9")},
          1,
          {QStringLiteral("7-9"), QStringLiteral("3 page")}},

@@ -103,29 +103,39 @@ TEST_F(CsvDataSetTest, EncodingsAndByteOrderMarks)
     EXPECT_EQ(bom->Fields(0)->AsString(), u"Grüße"_qs);
 }
 
+// The message, and the place as data: the file and the line (0: none).
 TEST_F(CsvDataSetTest, BadInputNamesTheFileAndTheLine)
 {
     struct Case {
         const char* bytes;
         const char* declared; // FieldTypes line or nullptr
         QString expected;     // after "Csv: <path>"
+        qint64 line;          // the place's
     };
     const Case cases[] = {
-        {"a,b,c\n1,2,3\n4,5\n", nullptr, u":3: the row has 2 values where the header has 3 columns"_qs},
-        {"a,b\n1,2\n3,4,5\n", nullptr, u":3: the row has 3 values where the header has 2 columns"_qs},
-        {"a,b\n\"two\nlines\",1\nx,12z\n", "b=Integer", u":4: '12z' in column 'b' is not a valid Integer value"_qs},
-        {"a\n2024-13-01\n", "a=Date", u":2: '2024-13-01' in column 'a' is not a valid Date value"_qs},
-        {"a,b\n1,\"open\n2,3\n", nullptr, u":2: the quoted value that starts here is not closed"_qs},
-        {"a,b\n\"x\"y,2\n", nullptr, u":2: unexpected character 'y' after a closing quote"_qs},
-        {"a\nok\n\xC3(\n", nullptr, u": not valid UTF-8 text at byte 5"_qs},
-        {"a\n1\n", "zz=Integer", u": FieldTypes names the field 'zz' that the file does not have"_qs},
-        {"", nullptr, u": the file has no header row"_qs},
+        {"a,b,c\n1,2,3\n4,5\n", nullptr, u":3: the row has 2 values where the header has 3 columns"_qs, 3},
+        {"a,b\n1,2\n3,4,5\n", nullptr, u":3: the row has 3 values where the header has 2 columns"_qs, 3},
+        {"a,b\n\"two\nlines\",1\nx,12z\n", "b=Integer", u":4: '12z' in column 'b' is not a valid Integer value"_qs, 4},
+        {"a\n2024-13-01\n", "a=Date", u":2: '2024-13-01' in column 'a' is not a valid Date value"_qs, 2},
+        {"a,b\n1,\"open\n2,3\n", nullptr, u":2: the quoted value that starts here is not closed"_qs, 2},
+        {"a,b\n\"x\"y,2\n", nullptr, u":2: unexpected character 'y' after a closing quote"_qs, 2},
+        {"a\nok\n\xC3(\n", nullptr, u": not valid UTF-8 text at byte 5"_qs, 0},
+        {"a\n1\n", "zz=Integer", u": FieldTypes names the field 'zz' that the file does not have"_qs, 0},
+        {"", nullptr, u": the file has no header row"_qs, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
         auto ds = Csv(c.bytes);
         if (c.declared)
             ds->FieldTypes()->Add(QString::fromUtf8(c.declared));
-        EXPECT_EQ(ErrorOf([&] { ds->Open(); }), u"Csv: "_qs + FPath + c.expected) << c.bytes;
+        try {
+            ds->Open();
+            ADD_FAILURE() << "no error raised";
+        } catch (const EKVXError& e) {
+            EXPECT_EQ(e.Message(), u"Csv: "_qs + FPath + c.expected);
+            EXPECT_EQ(e.Place().File, FPath);
+            EXPECT_EQ(e.Place().Line, c.line);
+        }
         EXPECT_FALSE(ds->Active());
     }
     auto missing = std::make_unique<TCsvDataSet>();

@@ -165,34 +165,67 @@ TEST_F(ExprParserTest, Comments)
     EXPECT_EQ(ParseError(S(u"[Qty] /* open")), S(u"Invalid expression character: ''"));
 }
 
-TEST_F(ExprParserTest, ErrorMessagesNameTheToken)
+// The message, and the place as data: the text and the 0-based position
+// where the parser stopped (the start of the token it was looking at).
+TEST_F(ExprParserTest, ErrorMessagesNameTheTokenAndThePlaceItsPosition)
 {
     struct Row {
         const char16_t* Text;
         const char16_t* Message;
+        int Position;
     };
     const Row rows[] = {
-        {u"[Qty] IN ()", u"IN predicate list may not be empty"},
-        {u"[Qty] IN (1, 2", u"')' or ',' expected but nothing found"},
-        {u"[Qty] IN (1 2)", u"')' or ',' expected but '2' found"},
-        {u"[Qty] IN 'a'", u"'(' expected but ''a'' found"},
-        {u"[Qty] IN 1", u"'(' expected but '1' found"},
-        {u"SUBSTRING('abc', 1 2)", u"')' or ',' expected but '2' found"},
-        {u"(1 + 2", u"')' expected but nothing found"},
-        {u"(1 + 2 'x')", u"')' expected but ''x'' found"},
-        {u"5 +", u"Expression expected but nothing found"},
-        {u"5 + * 2", u"Expression expected but '*' found"},
-        {u"", u""},
-        {u"   ", u"Expression expected but nothing found"},
-        {u"'abc", u"Unterminated string constant"},
-        {u"[Qty", u"Unterminated field name"},
-        {u"[Qty] # 2", u"Invalid expression character: '#'"},
-        {u"[Qty] ) ", u"Expression incorrectly terminated"},
-        {u"UPPER()", u"Type mismatch in expression"},
-        {u"[Qty] IN (1,)", u"Expression expected but ')' found"},
+        {u"[Qty] IN ()", u"IN predicate list may not be empty", 10},
+        {u"[Qty] IN (1, 2", u"')' or ',' expected but nothing found", 14},
+        {u"[Qty] IN (1 2)", u"')' or ',' expected but '2' found", 12},
+        {u"[Qty] IN 'a'", u"'(' expected but ''a'' found", 9},
+        {u"[Qty] IN 1", u"'(' expected but '1' found", 9},
+        {u"SUBSTRING('abc', 1 2)", u"')' or ',' expected but '2' found", 19},
+        {u"(1 + 2", u"')' expected but nothing found", 6},
+        {u"(1 + 2 'x')", u"')' expected but ''x'' found", 7},
+        {u"5 +", u"Expression expected but nothing found", 3},
+        {u"5 + * 2", u"Expression expected but '*' found", 4},
+        {u"", u"", -1},
+        {u"   ", u"Expression expected but nothing found", 3},
+        {u"'abc", u"Unterminated string constant", 0},
+        {u"[Qty", u"Unterminated field name", 0},
+        {u"[Qty] # 2", u"Invalid expression character: '#'", 6},
+        {u"[Qty] ) ", u"Expression incorrectly terminated", 6},
+        {u"UPPER()", u"Type mismatch in expression", 6},
+        {u"[Qty] IN (1,)", u"Expression expected but ')' found", 12},
+        {u"[Qty] + [Nope]", u"Field 'Nope' not found", 8},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(ParseError(S(row.Text)), S(row.Message)) << QString::fromUtf16(row.Text).toStdString();
+    for (const Row& row : rows) {
+        const QString text = S(row.Text);
+        SCOPED_TRACE(text.toStdString());
+        TErrorPlace place;
+        QString message;
+        try {
+            TExprParser parser(Manager, text, Variables());
+        } catch (const EKVXError& e) {
+            message = e.Message();
+            place = e.Place();
+        }
+        EXPECT_EQ(message, S(row.Message));
+        EXPECT_EQ(place.Expression, message.isEmpty() ? QString() : text);
+        EXPECT_EQ(place.Position, row.Position);
+    }
+}
+
+// An error of the evaluation names the expression, at no position; so does
+// one raised again by a tree the cache kept.
+TEST_F(ExprParserTest, EvaluationErrorsNameTheExpression)
+{
+    for (int call = 0; call < 2; ++call) {
+        try {
+            Eval(S(u"[Qty] / ([Qty] - 3)"));
+            ADD_FAILURE() << "no error";
+        } catch (const EKVXError& e) {
+            EXPECT_EQ(e.Place().Expression, S(u"[Qty] / ([Qty] - 3)"));
+            EXPECT_EQ(e.Place().Position, -1);
+            EXPECT_TRUE(e.Place().Component.isEmpty());
+        }
+    }
 }
 
 TEST_F(ExprParserTest, ErrorsAreDatabaseErrors)

@@ -475,6 +475,12 @@ TEST_F(FormObjects, ErrorsNameTheComponentThePropertyAndTheOffset)
             ADD_FAILURE() << c.what << ": no error";
         } catch (const EStreamError& e) {
             EXPECT_EQ(e.Message().toStdString(), c.message) << c.what;
+            // The place as data says what the message says, with the path from the root.
+            const TErrorPlace& place = e.Place();
+            EXPECT_EQ(place.Component, "Report1.Band1") << c.what;
+            EXPECT_TRUE(e.Message().startsWith(
+                QStringLiteral("Error reading Band1.%1 at offset %2: ").arg(place.Property).arg(place.Offset)))
+                << c.what;
         }
         EXPECT_EQ(report.ComponentCount(), 0) << c.what << ": a child that failed is freed";
     }
@@ -491,6 +497,9 @@ TEST_F(FormObjects, UnknownClassNamesTheEntry)
         FAIL();
     } catch (const EStreamError& e) {
         EXPECT_EQ(e.Message(), "Error reading Band1 at offset 26: Class TNoSuchBand not found");
+        EXPECT_EQ(e.Place().Component, "Report1.Band1");
+        EXPECT_EQ(e.Place().Property, "");
+        EXPECT_EQ(e.Place().Offset, 26);
     }
 }
 

@@ -361,6 +361,8 @@ TEST(FormText, EveryTruncationRaisesAnErrorNamingALine)
     }
 }
 
+// The message, and the place as data: the component's path from the root,
+// the property and the offset the message names.
 TEST(FormBinary, MalformedStreamsNameThePropertyAndTheOffset)
 {
     auto header = [] {
@@ -372,36 +374,55 @@ TEST(FormBinary, MalformedStreamsNameThePropertyAndTheOffset)
         const char* what;
         QByteArray bytes;
         const char* message;
+        const char* component; // the place's
+        const char* property;
+        std::int64_t offset;
     };
     std::vector<Case> cases;
     cases.push_back({"unknown kind", header().prop("Height").u8(22).b,
-                     "Error reading Band1.Height at offset 20: Invalid stream format (unknown value kind 22)"});
+                     "Error reading Band1.Height at offset 20: Invalid stream format (unknown value kind 22)", "Band1",
+                     "Height", 20});
     cases.push_back({"length past the end", header().prop("Text").u8(vaLString).i32(0x7FFFFFF0).raw("abc").b,
-                     "Error reading Band1.Text at offset 19: Stream read error (a length of 2147483632 bytes, 3 remain)"});
+                     "Error reading Band1.Text at offset 19: Stream read error (a length of 2147483632 bytes, 3 remain)",
+                     "Band1", "Text", 19});
     cases.push_back({"negative length", header().prop("Data").u8(vaBinary).i32(-1).b,
-                     "Error reading Band1.Data at offset 19: Invalid stream format (length -1 is negative)"});
+                     "Error reading Band1.Data at offset 19: Invalid stream format (length -1 is negative)", "Band1",
+                     "Data", 19});
     cases.push_back({"wide string past the end", header().prop("W").u8(vaWString).i32(2).i16(65).b,
-                     "Error reading Band1.W at offset 16: Stream read error (a length of 4 bytes, 2 remain)"});
+                     "Error reading Band1.W at offset 16: Stream read error (a length of 4 bytes, 2 remain)", "Band1",
+                     "W", 16});
     cases.push_back({"item without a list", header().prop("Items").u8(vaCollection).u8(vaInt8).u8(1).u8(vaString).b,
                      "Error reading Band1.Items[0] at offset 22: Invalid stream format (vaString where a collection "
-                     "item was expected)"});
+                     "item was expected)",
+                     "Band1", "Items[0]", 22});
     cases.push_back({"child position of the wrong kind", header().u8(0).u8(0xF2).u8(vaString).b,
                      "Error reading Band1 at offset 16: Invalid stream format (vaString where a child position was "
-                     "expected)"});
+                     "expected)",
+                     "Band1", "", 16});
     // Regression: an empty prefix byte let an entry without a class name
     // through, which no writer can represent (it reads as the end of the children).
     cases.push_back({"entry without a class name", header().u8(0).u8(0xF0).u8(0).b,
                      "Error reading Band1 at offset 15: Invalid stream format (a component entry without a class "
-                     "name)"});
+                     "name)",
+                     "Band1", "", 15});
+    cases.push_back({"in a child", header().u8(0).sstr("TY").sstr("C1").prop("Height").u8(22).b,
+                     "Error reading C1.Height at offset 27: Invalid stream format (unknown value kind 22)", "Band1.C1",
+                     "Height", 27});
     cases.push_back({"no signature", QByteArray("TPF1\x02TX\x00\x00\x00", 9),
-                     "Error reading form at offset 0: Invalid stream format (the signature \"TPF0\" is missing)"});
+                     "Error reading form at offset 0: Invalid stream format (the signature \"TPF0\" is missing)", "",
+                     "", 0});
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         FormComponent root;
         try {
             ReadFormBinary(c.bytes, root);
-            ADD_FAILURE() << c.what << ": no error";
+            ADD_FAILURE() << "no error";
         } catch (const EStreamError& e) {
-            EXPECT_EQ(e.Message().toStdString(), c.message) << c.what;
+            EXPECT_EQ(e.Message().toStdString(), c.message);
+            EXPECT_EQ(e.Place().Component, QLatin1String(c.component));
+            EXPECT_EQ(e.Place().Property, QLatin1String(c.property));
+            EXPECT_EQ(e.Place().Offset, c.offset);
+            EXPECT_EQ(e.Place().Line, 0);
         }
     }
 }
@@ -419,26 +440,44 @@ TEST(FormBinary, DeepNestingIsRefusedWithoutExhaustingTheStack)
     EXPECT_THROW(ReadFormText(text, root), EStreamError);
 }
 
+// The message, and the place as data: line, offset, component path, property.
 TEST(FormText, MalformedTextNamesTheLine)
 {
     struct Case {
         const char* text;
         const char* message;
+        const char* component; // the place's
+        const char* property;
+        int line;
+        std::int64_t offset;
     } cases[] = {
-        {"object A: TA\n  S = 'open\nend", "Error reading A.S at line 2 (offset 19): Unterminated string"},
-        {"object A: TA\n  B = {0A1}\nend", "Error reading A.B at line 2 (offset 19): Invalid binary value (an odd number of hexadecimal digits)"},
+        {"object A: TA\n  S = 'open\nend", "Error reading A.S at line 2 (offset 19): Unterminated string", "A", "S", 2,
+         19},
+        {"object A: TA\n  B = {0A1}\nend",
+         "Error reading A.B at line 2 (offset 19): Invalid binary value (an odd number of hexadecimal digits)", "A", "B",
+         2, 19},
         {"object A: TA\n  N = 99999999999999999999\nend",
-         "Error reading A.N at line 2 (offset 19): Invalid integer \"99999999999999999999\""},
-        {"object A: TA\n  X 5\nend", "Error reading A.X at line 2 (offset 17): '=' expected but \"5\" found"},
-        {"thing A: TA\nend", "Error reading form at line 1 (offset 0): Invalid stream format (\"object\", \"inherited\" or \"inline\" expected)"},
+         "Error reading A.N at line 2 (offset 19): Invalid integer \"99999999999999999999\"", "A", "N", 2, 19},
+        {"object A: TA\n  X 5\nend", "Error reading A.X at line 2 (offset 17): '=' expected but \"5\" found", "A", "X", 2,
+         17},
+        {"object A: TA\n  object B: TB\n    object C: TC\n      X 5\n    end\n  end\nend",
+         "Error reading C.X at line 4 (offset 53): '=' expected but \"5\" found", "A.B.C", "X", 4, 53},
+        {"thing A: TA\nend",
+         "Error reading form at line 1 (offset 0): Invalid stream format (\"object\", \"inherited\" or \"inline\" expected)",
+         "", "", 1, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
         FormComponent root;
         try {
             ReadFormText(QByteArray(c.text), root);
-            ADD_FAILURE() << c.text;
+            ADD_FAILURE() << "no error";
         } catch (const EStreamError& e) {
             EXPECT_EQ(e.Message().toStdString(), c.message);
+            EXPECT_EQ(e.Place().Component, QLatin1String(c.component));
+            EXPECT_EQ(e.Place().Property, QLatin1String(c.property));
+            EXPECT_EQ(e.Place().Line, c.line);
+            EXPECT_EQ(e.Place().Offset, c.offset);
         }
     }
 }

@@ -361,6 +361,8 @@ TEST_F(PreparedStream, AHostilePageCountFailsCleanlyAndFast)
     } catch (const EStreamError& e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("after 1 of the"))) << e.Message().toStdString();
         EXPECT_TRUE(e.Message().contains(QStringLiteral("byte offset %1").arg(hostile.size()))) << e.Message().toStdString();
+        EXPECT_EQ(e.Place().Offset, hostile.size());
+        EXPECT_TRUE(e.Place().File.isEmpty()) << "a buffer is no file";
     }
     EXPECT_LT(timer.elapsed(), 2000);
     EXPECT_FALSE(loaded.Prepared());
@@ -415,7 +417,12 @@ TEST_F(PreparedStream, BadPageRecordsStopTheLoadAndKeepThePagesBefore)
         const qsizetype emf = ParseHeader(good).RecordsAt + 32;
         bad[emf] = 'X';
         TStreamReport loaded;
-        EXPECT_THROW(LoadFromBytes(loaded, bad), EInvalidGraphic);
+        try {
+            LoadFromBytes(loaded, bad);
+            ADD_FAILURE() << "a page without a metafile loaded";
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.Place().Offset, emf) << "where the page's metafile starts";
+        }
     }
 }
 
@@ -441,8 +448,25 @@ TEST_F(PreparedStream, AFileThatCannotBeOpenedOrWrittenRaisesNamingIt)
         ADD_FAILURE();
     } catch (const EStreamError& e) {
         EXPECT_TRUE(e.Message().contains(missing));
+        EXPECT_EQ(e.Place().File, missing);
     }
     report.PrepareReport();
+    // A file cut short: the place names the file and the offset the message gives.
+    const QString cut = Path(QStringLiteral("cut.zpg"));
+    {
+        QFile file(cut);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(SaveToBytes(report).left(10));
+    }
+    try {
+        TStreamReport loaded;
+        loaded.LoadPreparedReport(cut);
+        ADD_FAILURE();
+    } catch (const EStreamError& e) {
+        EXPECT_EQ(e.Place().File, cut);
+        EXPECT_GT(e.Place().Offset, 0);
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("byte offset %1").arg(e.Place().Offset))) << e.what();
+    }
     EXPECT_THROW(report.SavePreparedReport(missing), EStreamError);
     QByteArray sink;
     QBuffer readOnly(&sink);

@@ -34,7 +34,8 @@ private:
     [[noreturn]] void Fail(const QString& reason) { Fail(reason, FIn.Offset()); }
     [[noreturn]] void Fail(const QString& reason, qsizetype offset)
     {
-        throw EStreamError(FormErrorMessage(FComponent, FProperty, FOptions.BaseOffset + offset, 0, reason));
+        throw EStreamError(FormErrorMessage(FComponent, FProperty, FOptions.BaseOffset + offset, 0, reason),
+                           FormErrorPlace(FPath, FProperty, FOptions.BaseOffset + offset, 0));
     }
     void Need(std::int64_t count)
     {
@@ -102,6 +103,7 @@ private:
         Deeper(depth);
         c.Offset = Position();
         const QString outerComponent = FComponent;
+        const QString outerPath = FPath;
         Need(1);
         if ((FIn.PeekU8() & 0xF0) == 0xF0) {
             c.Flags = FIn.u8() & 0x0F;
@@ -118,9 +120,13 @@ private:
         if (c.ClassName.isEmpty())
             Fail(QStringLiteral("Invalid stream format (a component entry without a class name)"), classOffset);
         FComponent = c.ClassName;
+        FPath = FormChildPath(outerPath, FComponent);
         c.Name = ReadShortString();
-        if (!c.Name.isEmpty())
+        if (!c.Name.isEmpty()) {
             FComponent = c.Name;
+            FPath = FormChildPath(outerPath, FComponent);
+        }
+        const QString path = FPath;
         while (!EndOfList()) {
             FormProperty p;
             p.Offset = Position();
@@ -135,9 +141,11 @@ private:
             c.Children.emplace_back();
             ReadComponent(c.Children.back(), depth + 1);
             FComponent = c.Name.isEmpty() ? c.ClassName : c.Name;
+            FPath = path;
         }
         c.Complete = true;
         FComponent = outerComponent;
+        FPath = outerPath;
     }
 
     FormValue ReadValue(TValueType kind, int depth)
@@ -273,6 +281,7 @@ private:
     bytes::ByteReader FIn;
     FormParseOptions FOptions;
     QString FComponent = QStringLiteral("form");
+    QString FPath; // of the component being read, from the root: for the error's place
     QString FProperty;
 };
 

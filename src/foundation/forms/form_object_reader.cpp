@@ -23,6 +23,7 @@ public:
 struct Deferred {
     QPointer<QObject> Instance;
     QString Component; // for messages
+    QString ComponentPath; // for the error's place: from the form's root
     QString Path; // for messages: with the prefix of a collection item
     FormProperty Property; // the name relative to the instance
     bool ComponentLevel = false;
@@ -42,6 +43,7 @@ public:
     FormReadResult Read(const FormComponent& tree)
     {
         FComponent = tree.Name.isEmpty() ? tree.ClassName : tree.Name;
+        FComponentPath = FComponent;
         if (!FOptions.KeepRootName && !tree.Name.isEmpty())
             FRoot->SetName(tree.Name);
         ReadProperties(FRoot, tree.Properties, QString(), true);
@@ -52,9 +54,12 @@ public:
     }
 
 private:
+    // The place is the form's, also when the reason came from elsewhere (a
+    // data set opening on its file): the message says where it was read.
     [[noreturn]] void Fail(const QString& reason) const
     {
-        throw EFormContextError(FormErrorMessage(FComponent, FPath, FOffset, FLine, reason));
+        throw EFormContextError(FormErrorMessage(FComponent, FPath, FOffset, FLine, reason),
+                                FormErrorPlace(FComponentPath, FPath, FOffset, FLine));
     }
 
     void ReadProperties(QObject* object, const std::vector<FormProperty>& properties, const QString& displayPrefix,
@@ -65,7 +70,7 @@ private:
             FOffset = p.Offset;
             FLine = p.Line;
             if (FOptions.DeferProperty && FOptions.DeferProperty(object, p.Name)) {
-                FDeferred.push_back({object, FComponent, FPath, p, componentLevel});
+                FDeferred.push_back({object, FComponent, FComponentPath, FPath, p, componentLevel});
                 continue;
             }
             try {
@@ -190,7 +195,9 @@ private:
     void ReadChild(TComponent* parent, const FormComponent& entry)
     {
         const QString outer = FComponent;
+        const QString outerPath = FComponentPath;
         FComponent = entry.Name.isEmpty() ? entry.ClassName : entry.Name;
+        FComponentPath = FormChildPath(outerPath, FComponent);
         FPath.clear();
         FOffset = entry.Offset;
         FLine = entry.Line;
@@ -228,6 +235,7 @@ private:
             throw;
         }
         FComponent = entry.Name.isEmpty() ? entry.ClassName : entry.Name;
+        FComponentPath = FormChildPath(outerPath, FComponent);
         FPath.clear();
         if (FOptions.ChildLoaded) {
             try {
@@ -239,6 +247,7 @@ private:
             }
         }
         FComponent = outer;
+        FComponentPath = outerPath;
     }
 
     // Properties held back until the references were resolved, in form order.
@@ -248,6 +257,7 @@ private:
             if (!d.Instance)
                 continue; // freed with a child that failed
             FComponent = d.Component;
+            FComponentPath = d.ComponentPath;
             FPath = d.Path;
             FOffset = d.Property.Offset;
             FLine = d.Property.Line;
@@ -315,6 +325,7 @@ private:
     TComponent* FRoot;
     const FormReadOptions& FOptions;
     QString FComponent;
+    QString FComponentPath;
     QString FPath;
     std::int64_t FOffset = -1;
     int FLine = 0;

@@ -18,4 +18,22 @@ inline QString FormErrorMessage(const QString& component, const QString& propert
     return QStringLiteral("Error reading %1 at %2: %3").arg(what, where, reason);
 }
 
+// The same place as data: the component's path from the form's root
+// ("SalesReport.Detail1.Amount"), the property, the offset and the line.
+inline TErrorPlace FormErrorPlace(const QString& componentPath, const QString& property, std::int64_t offset, int line)
+{
+    TErrorPlace place;
+    place.Component = componentPath;
+    place.Property = property;
+    place.Offset = offset;
+    place.Line = line;
+    return place;
+}
+
+// A child's path: the parent's and the child's name (its class name when it has none).
+inline QString FormChildPath(const QString& parentPath, const QString& label)
+{
+    return parentPath.isEmpty() ? label : parentPath + u'.' + label;
+}
+
 } // namespace vorel

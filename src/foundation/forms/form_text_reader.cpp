@@ -38,7 +38,8 @@ private:
     [[noreturn]] void Fail(const QString& reason) { FailAt(reason, FTokStart, FTokLine); }
     [[noreturn]] void FailAt(const QString& reason, qsizetype offset, int line)
     {
-        throw EStreamError(FormErrorMessage(FComponent, FProperty, FOptions.BaseOffset + offset, line, reason));
+        throw EStreamError(FormErrorMessage(FComponent, FProperty, FOptions.BaseOffset + offset, line, reason),
+                           FormErrorPlace(FPath, FProperty, FOptions.BaseOffset + offset, line));
     }
     QString TokenText() const
     {
@@ -205,6 +206,7 @@ private:
     {
         Deeper(depth);
         const QString outer = FComponent;
+        const QString outerPath = FPath;
         c.Offset = FOptions.BaseOffset + FTokStart;
         c.Line = FTokLine;
         if (IsKeyword("inherited"))
@@ -221,6 +223,8 @@ private:
             c.ClassName = first;
         }
         FComponent = c.Name.isEmpty() ? c.ClassName : c.Name;
+        FPath = FormChildPath(outerPath, FComponent);
+        const QString path = FPath;
         if (IsSymbol('[')) {
             Next();
             c.Flags |= ffChildPos;
@@ -234,6 +238,7 @@ private:
                 c.Children.emplace_back();
                 ReadComponent(c.Children.back(), depth + 1);
                 FComponent = c.Name.isEmpty() ? c.ClassName : c.Name;
+                FPath = path;
             } else {
                 if (!c.Children.empty())
                     Fail(QStringLiteral("a property after the child components"));
@@ -243,6 +248,7 @@ private:
         Next();
         c.Complete = true;
         FComponent = outer;
+        FPath = outerPath;
     }
 
     FormProperty ReadProperty(const QString& pathPrefix, int depth)
@@ -497,6 +503,7 @@ private:
     char FSuffix = 0; // s, c, d, f or 0
     char FSymbol = 0;
     QString FComponent = QStringLiteral("form");
+    QString FPath; // of the component being read, from the root: for the error's place
     QString FProperty;
 };
 

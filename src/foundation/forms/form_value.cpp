@@ -371,8 +371,10 @@ FormResource ReadFormResourceHeader(QByteArrayView data, std::int64_t baseOffset
 {
     bytes::ByteReader in(data);
     auto fail = [&](const QString& why) -> void {
-        throw EStreamError(
-            QStringLiteral("Error reading resource header at offset %1: %2").arg(baseOffset + in.Offset()).arg(why));
+        TErrorPlace place;
+        place.Offset = baseOffset + in.Offset();
+        throw EStreamError(QStringLiteral("Error reading resource header at offset %1: %2").arg(place.Offset).arg(why),
+                           place);
     };
     if (!in.Has(3))
         fail(QStringLiteral("Stream read error"));
@@ -477,9 +479,12 @@ void ReadFormAny(QByteArrayView data, FormComponent& root, const FormParseOption
     case FormFormat::Unknown:
         break;
     }
+    TErrorPlace place;
+    place.Offset = local.BaseOffset;
     throw EStreamError(QStringLiteral("Error reading form at offset %1: Invalid stream format "
                                       "(neither \"TPF0\" nor \"object\", \"inherited\" or \"inline\")")
-                           .arg(local.BaseOffset));
+                           .arg(local.BaseOffset),
+                       place);
 }
 
 } // namespace vorel

@@ -28,6 +28,19 @@ struct TErrorPlace {
         return File.isEmpty() && Line == 0 && Offset < 0 && Component.isEmpty() && Band.isEmpty() &&
                Control.isEmpty() && Property.isEmpty() && Expression.isEmpty() && Position < 0;
     }
+
+    // Each field of `outer` that is still unknown here (a position only
+    // with its expression). Layers that catch and rethrow use it: what an
+    // inner layer filled stays.
+    void Fill(const TErrorPlace& outer);
+
+    // The place in words, from what is known ("" when nothing is), e.g.
+    //   Detail1.Amount.Expression "[amount] +* 2" at character 11
+    //   Variables[Total].Expression "SUM([amount])"
+    //   orders.csv, line 12
+    //   report.kvx, offset 418, SalesReport.Detail1.Font.Height
+    // The character counts from 1 (Position + 1), as editors count columns.
+    QString Describe() const;
 };
 
 class EKVXError : public std::exception {
