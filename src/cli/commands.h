@@ -32,4 +32,8 @@ extern const char* const kInfoUsage;
 int RunFormats(const QStringList& args, Streams io);
 extern const char* const kFormatsUsage;
 
+// vorel reference
+int RunReference(const QStringList& args, Streams io);
+extern const char* const kReferenceUsage;
+
 } // namespace vorel::cli

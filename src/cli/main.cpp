@@ -41,6 +41,7 @@ const Command kCommands[] = {
     {{"info", nullptr, nullptr}, RunInfo},
     {{"formats", nullptr, nullptr}, RunFormats},
     {{"convert", nullptr, nullptr}, RunConvert},
+    {{"reference", nullptr, nullptr}, RunReference},
 };
 
 int PrintUsage(QTextStream& out, int rc)
@@ -50,7 +51,7 @@ int PrintUsage(QTextStream& out, int rc)
            "Commands:\n"
            "  --version, version   print the version and exit\n"
            "  help, --help, -h     print this help and exit\n"
-        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage
+        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage
         << "\n"
            "Exit codes: 0 success, 1 bad input, 2 usage error, 130 cancelled (Ctrl-C).\n";
     return rc;

@@ -23,15 +23,31 @@ namespace vorel {
 
 class TCsvDataSet : public TDataSet {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A data set read from a CSV file: a header row, a delimiter, quoting, an encoding, and field "
+                       "types declared or inferred.")
     Q_PROPERTY(QString FileName READ FileName WRITE SetFileName)
+    Q_CLASSINFO("Doc.FileName", "The CSV file; a relative name is taken from the form's folder.")
     Q_PROPERTY(QString Delimiter READ Delimiter WRITE SetDelimiter)
+    Q_CLASSINFO("Doc.Delimiter", "The character between values; 'TAB' stands for a tab.")
     Q_PROPERTY(QString QuoteChar READ QuoteChar WRITE SetQuoteChar)
+    Q_CLASSINFO("Doc.QuoteChar", "The character enclosing values that hold the delimiter or line breaks (doubled "
+                                 "inside them); empty: no quoting.")
     Q_PROPERTY(QString Encoding READ Encoding WRITE SetEncoding)
+    Q_CLASSINFO("Doc.Encoding", "The file's encoding: UTF-8, UTF-16, ISO-8859-1, System or a code page iconv knows "
+                                "('windows-1251'); a byte order mark overrides it.")
     Q_PROPERTY(QString DecimalSeparator READ DecimalSeparator WRITE SetDecimalSeparator)
+    Q_CLASSINFO("Doc.DecimalSeparator", "The decimal separator of the numbers in the file.")
     Q_PROPERTY(bool HasHeader READ HasHeader WRITE SetHasHeader)
+    Q_CLASSINFO("Doc.HasHeader", "The first row holds the field names; without it the fields are Field1, Field2, ...")
     Q_PROPERTY(bool InferTypes READ InferTypes WRITE SetInferTypes)
+    Q_CLASSINFO("Doc.InferTypes", "Columns without a declared type take one from their values (integers, numbers, "
+                                  "True/False, ISO dates and times); otherwise they are text.")
     Q_PROPERTY(vorel::TStringList* FieldTypes READ FieldTypes WRITE SetFieldTypes)
+    Q_CLASSINFO("Doc.FieldTypes", "Declared field types, one 'Name=Type' line each ('Amount=Float', "
+                                  "'Code=WideString(10)').")
     Q_PROPERTY(bool Active READ Active WRITE SetActive)
+    Q_CLASSINFO("Doc.Active", "Open: the file is read and converted (a bad value is reported with its line when it "
+                              "opens).")
 public:
     Q_INVOKABLE explicit TCsvDataSet(QObject* owner = nullptr);
     ~TCsvDataSet() override;

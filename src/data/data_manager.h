@@ -24,8 +24,12 @@ class TKVXDatasets;
 // expressions qualify its fields with.
 class TKVXDataset : public TCollectionItem {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "One entry of a data manager: a data set and the caption expressions qualify its fields with.")
     Q_PROPERTY(vorel::TDataSet* Dataset READ Dataset WRITE SetDataset)
+    Q_CLASSINFO("Doc.Dataset", "The data set (referenced, not owned).")
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
+    Q_CLASSINFO("Doc.Caption", "The name expressions qualify the fields with ('Orders' in 'Orders.Amount'); the data "
+                               "set's name while empty.")
 public:
     Q_INVOKABLE explicit TKVXDataset(vorel::TCollection* collection = nullptr);
 
@@ -72,7 +76,10 @@ using TKVXDQueryBuilder = std::function<void(QObject* sender, QString& sql)>;
 
 class TKVXDataManager : public TComponent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The list of data sets a report's expressions read: a plain field name is a field of the "
+                       "first, 'Caption.Field' one of the data set with that caption or name.")
     Q_PROPERTY(vorel::TKVXDatasets* Datasets READ Datasets WRITE SetDatasets)
+    Q_CLASSINFO("Doc.Datasets", "The data sets with their captions, in order.")
 public:
     Q_INVOKABLE explicit TKVXDataManager(QObject* owner = nullptr);
     ~TKVXDataManager() override;

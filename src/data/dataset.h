@@ -143,11 +143,20 @@ struct TBookmark {
 
 class TField : public TPersistent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A column of a data set, made when the data set opens; expressions read it by name "
+                       "('[Amount]', 'Orders.Amount'). Its display settings describe it to applications; their "
+                       "defaults follow the field's type.")
     Q_PROPERTY(QString FieldName READ FieldName)
+    Q_CLASSINFO("Doc.FieldName", "The column's name as the data source gives it.")
     Q_PROPERTY(QString DisplayLabel READ DisplayLabel WRITE SetDisplayLabel)
+    Q_CLASSINFO("Doc.DisplayLabel", "The caption shown for the field; the field name while empty.")
     Q_PROPERTY(int DisplayWidth READ DisplayWidth WRITE SetDisplayWidth)
+    Q_CLASSINFO("Doc.DisplayWidth", "The width shown for the field, in characters; by default the usual width of its "
+                                    "type.")
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
+    Q_CLASSINFO("Doc.Visible", "Whether the field is shown where fields are listed.")
     Q_PROPERTY(vorel::TAlignments::TAlignment Alignment READ Alignment WRITE SetAlignment)
+    Q_CLASSINFO("Doc.Alignment", "The alignment of the field's text; numbers are right-aligned unless set.")
 public:
     // Fields are made by their data set (TDataSet::CreateField).
     TField(TDataSet* dataSet, const QString& fieldName, TFieldType type, int size, TFieldKind kind);

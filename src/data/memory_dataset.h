@@ -29,7 +29,9 @@ struct TFieldDef {
 
 class TMemoryDataSet : public TDataSet {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A data set whose fields and rows an application supplies in code.")
     Q_PROPERTY(bool Active READ Active WRITE SetActive)
+    Q_CLASSINFO("Doc.Active", "Open: the rows can be read.")
 public:
     Q_INVOKABLE explicit TMemoryDataSet(QObject* owner = nullptr);
     ~TMemoryDataSet() override;

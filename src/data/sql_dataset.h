@@ -44,14 +44,28 @@ class TSqlDataSetPrivate;
 
 class TSqlDataSet : public TDataSet {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A data set over an SQL query through Qt's SQL drivers: SQLite files, PostgreSQL and other "
+                       "servers, with master-detail links.")
     Q_PROPERTY(QString Connection READ Connection WRITE SetConnection)
+    Q_CLASSINFO("Doc.Connection", "Where the data is: 'sqlite:PATH' (relative to the form's folder), "
+                                  "'postgresql://user:pw@host:port/db' or 'QDRIVER:key=value;...'.")
     Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
+    Q_CLASSINFO("Doc.ReadOnly", "Opens SQLite files read-only.")
     Q_PROPERTY(QString SQL READ SQL WRITE SetSQL)
+    Q_CLASSINFO("Doc.SQL", "The query; ':name' marks a parameter.")
     Q_PROPERTY(vorel::TStringList* Params READ Params WRITE SetParams)
+    Q_CLASSINFO("Doc.Params", "Parameter values, one 'name=value' line each (bound as text).")
     Q_PROPERTY(vorel::TDataSet* Master READ Master WRITE SetMaster)
+    Q_CLASSINFO("Doc.Master", "The master data set: the query runs again for each of its records (for sub-detail "
+                              "bands).")
     Q_PROPERTY(QString MasterFields READ MasterFields WRITE SetMasterFields)
+    Q_CLASSINFO("Doc.MasterFields", "Which master field each parameter takes, as 'param=field;...'; a parameter not "
+                                    "named takes the master's field of its own name.")
     Q_PROPERTY(int FetchWindow READ FetchWindow WRITE SetFetchWindow)
+    Q_CLASSINFO("Doc.FetchWindow", "How many rows are held in memory at most (16 or more); going back beyond them "
+                                   "runs the query again.")
     Q_PROPERTY(bool Active READ Active WRITE SetActive)
+    Q_CLASSINFO("Doc.Active", "Open: the query has run.")
 public:
     Q_INVOKABLE explicit TSqlDataSet(QObject* owner = nullptr);
     ~TSqlDataSet() override;

@@ -25,15 +25,22 @@ class TKVXCSVEnums {
 public:
     enum TKVXCSVMode { dmLayout, dmData };
     Q_ENUM(TKVXCSVMode)
+    Q_CLASSINFO("Doc.dmLayout", "The texts of the pages, cell by cell as they stand on the pages, row by row.")
+    Q_CLASSINFO("Doc.dmData", "One row per detail record, a column per detail control under the header text "
+                              "above it, raw values (numbers without grouping, ISO dates).")
 };
 using TKVXCSVMode = TKVXCSVEnums::TKVXCSVMode;
 using enum TKVXCSVEnums::TKVXCSVMode;
 
 class TKVXExportToCSV : public TKVXExportAttributes {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Writes the texts of the pages as CSV cells, or with Mode dmData the report's data, in UTF-8.")
     Q_PROPERTY(QString Separator READ Separator WRITE SetSeparator)
+    Q_CLASSINFO("Doc.Separator", "The character between fields.")
     Q_PROPERTY(QString Quote READ Quote WRITE SetQuote)
+    Q_CLASSINFO("Doc.Quote", "The character enclosing fields that hold the separator, a quote or a line break.")
     Q_PROPERTY(vorel::TKVXCSVEnums::TKVXCSVMode Mode READ Mode WRITE SetMode)
+    Q_CLASSINFO("Doc.Mode", "What is written: the pages' cells or the report's data.")
 public:
     Q_INVOKABLE explicit TKVXExportToCSV(QObject* owner = nullptr);
 

@@ -58,9 +58,16 @@ struct TKVXExportOutline {
 
 class TKVXExport : public TComponent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The base of the export filters, which write the prepared pages to a file of their format.")
     Q_PROPERTY(int OffsetX READ OffsetX WRITE SetOffsetX)
+    Q_CLASSINFO("Doc.OffsetX", "Added to every horizontal position of the current page, in report pixels; set by the "
+                               "export for each page and bar.")
     Q_PROPERTY(int OffsetY READ OffsetY WRITE SetOffsetY)
+    Q_CLASSINFO("Doc.OffsetY", "Added to every vertical position of the current page, in report pixels; set by the "
+                               "export for each page.")
     Q_PROPERTY(vorel::TKVProperty* Properties READ Properties WRITE SetProperties)
+    Q_CLASSINFO("Doc.Properties", "The document information the file gets; the export copies the report's KVProperty "
+                                  "into it.")
 public:
     Q_INVOKABLE explicit TKVXExport(QObject* owner = nullptr);
     ~TKVXExport() override;

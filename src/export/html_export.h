@@ -15,6 +15,8 @@ namespace vorel {
 
 class TKVXExportToHTML : public TKVXExportToSpreadsheet {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Writes the pages as one HTML table with fonts, colours and alignment; pictures become JPEG "
+                       "files beside it.")
 public:
     Q_INVOKABLE explicit TKVXExportToHTML(QObject* owner = nullptr);
 

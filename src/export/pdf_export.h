@@ -25,11 +25,19 @@ namespace vorel {
 
 class TKVXExportToPDF : public TKVXExportAttributes {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Writes the pages as a PDF file: text with embedded font subsets, pictures, shapes and the "
+                       "report's bookmarks; PDF/A-2b on request.")
     Q_PROPERTY(vorel::TKVXPDFEnums::TKVXECompression Compression READ Compression WRITE SetCompression)
+    Q_CLASSINFO("Doc.Compression", "How pictures are encoded and, beyond the two text encodings, whether pages and "
+                                   "fonts are compressed.")
     Q_PROPERTY(vorel::TKVXPDFEnums::TKVXECompressionMethod CompressionMethod READ CompressionMethod WRITE
             SetCompressionMethod)
+    Q_CLASSINFO("Doc.CompressionMethod", "The effort of Flate compression.")
     Q_PROPERTY(bool EmbedFonts READ EmbedFonts WRITE SetEmbedFonts)
+    Q_CLASSINFO("Doc.EmbedFonts", "Embeds every face as a Unicode subset, so text in every script prints; False: the "
+                                  "classic standard fonts, not embedded.")
     Q_PROPERTY(bool PdfA READ PdfA WRITE SetPdfA)
+    Q_CLASSINFO("Doc.PdfA", "Writes PDF/A-2b archival files: metadata, a colour profile, every font embedded.")
 public:
     Q_INVOKABLE explicit TKVXExportToPDF(QObject* owner = nullptr);
     ~TKVXExportToPDF() override;

@@ -15,9 +15,17 @@ public:
     // How image data (and, beyond ASCIIHex, the other streams) is encoded.
     enum TKVXECompression { seASCIIHex, seASCII85, seLZW, seDCT, seFlate };
     Q_ENUM(TKVXECompression)
+    Q_CLASSINFO("Doc.seASCIIHex", "Pictures as hexadecimal text; nothing compressed.")
+    Q_CLASSINFO("Doc.seASCII85", "Pictures as ASCII85 text; nothing compressed.")
+    Q_CLASSINFO("Doc.seLZW", "LZW compression of pictures, pages and fonts (Flate in PDF/A files).")
+    Q_CLASSINFO("Doc.seDCT", "Pictures as JPEG; pages and fonts with Flate.")
+    Q_CLASSINFO("Doc.seFlate", "Flate (zlib) compression of pictures, pages and fonts.")
     // The zlib effort of seFlate: level 1, 6 and 9.
     enum TKVXECompressionMethod { cmFastest, cmNormal, cmMaxCompress };
     Q_ENUM(TKVXECompressionMethod)
+    Q_CLASSINFO("Doc.cmFastest", "Fastest (zlib level 1).")
+    Q_CLASSINFO("Doc.cmNormal", "Balanced (zlib level 6).")
+    Q_CLASSINFO("Doc.cmMaxCompress", "Smallest files (zlib level 9).")
 };
 using TKVXECompression = TKVXPDFEnums::TKVXECompression;
 using TKVXECompressionMethod = TKVXPDFEnums::TKVXECompressionMethod;

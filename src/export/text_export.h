@@ -14,6 +14,8 @@ namespace vorel {
 
 class TKVXExportToText : public TKVXExport {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Writes the text of the pages on a fixed character grid (5.1 report pixels a column, 16 a "
+                       "line) in UTF-8, pages separated by form feeds.")
 public:
     Q_INVOKABLE explicit TKVXExportToText(QObject* owner = nullptr);
 

@@ -10,6 +10,8 @@ namespace vorel {
 
 class TKVXExportToXML : public TKVXExportToSpreadsheet {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Writes the pages' grid as XML: one RECORD element per row, the row's cells as attributes "
+                       "Column1, Column2, ...")
 public:
     Q_INVOKABLE explicit TKVXExportToXML(QObject* owner = nullptr);
 

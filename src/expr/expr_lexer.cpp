@@ -332,31 +332,70 @@ TExprFunction TExprParser::TokenSymbolIsFunc(QStringView text) const
 
 namespace {
 
-struct FunctionName {
-    const char16_t* Name;
-    TExprFunction Function;
-};
-
-constexpr FunctionName kFunctionNames[] = {
-    {u"UPPER", efUpper},         {u"LOWER", efLower},         {u"SUBSTRING", efSubstring},
-    {u"IIF", efIif},             {u"TRIM", efTrim},           {u"TRIMLEFT", efTrimLeft},
-    {u"TRIMRIGHT", efTrimRight}, {u"YEAR", efYear},           {u"MONTH", efMonth},
-    {u"DAY", efDay},             {u"HOUR", efHour},           {u"MINUTE", efMinute},
-    {u"SECOND", efSecond},       {u"GETDATE", efGetDate},     {u"DATE", efDate},
-    {u"STRTODATE", efStrToDate}, {u"TIME", efTime},           {u"SUM", efSum},
-    {u"MIN", efMin},             {u"MAX", efMax},             {u"AVG", efAvg},
-    {u"COUNT", efCount},         {u"SIN", efSin},             {u"ARCSIN", efArcSin},
-    {u"COS", efCos},             {u"ARCCOS", efArcCos},       {u"TAN", efTan},
-    {u"ARCTAN", efArcTan},       {u"EXP", efExp},             {u"FRAC", efFrac},
-    {u"INT", efInt},             {u"ROUND", efRound},         {u"DIV", efDiv},
-    {u"LN", efLn},               {u"LOG", efLog},             {u"SQR", efSqr},
-    {u"SQRT", efSqrt},           {u"ABS", efAbs},             {u"POWER", efPower},
-    {u"RANDOM", efRandom},       {u"ORD", efOrd},             {u"CHR", efChr},
-    {u"STRTOINT", efStrToInt},   {u"STRTOFLOAT", efStrToFloat}, {u"INTTOSTR", efIntToStr},
-    {u"DATETOSTR", efDateToStr}, {u"FLOATTOSTR", efFloatToStr}, {u"LEFT", efLeft},
-    {u"RIGHT", efRight},         {u"LENGTH", efLength},       {u"REPLACE", efReplace},
-    {u"POS", efPos},             {u"FORMAT", efFormat},       {u"FORMATFLOAT", efFormatFloat},
-    {u"COALESCE", efCoalesce},
+// Names are matched without regard to ASCII case; the descriptions are what
+// `vorel reference` prints for report authors.
+constexpr TExprFunctionInfo kFunctionNames[] = {
+    {u"UPPER", efUpper, "(s)", "s with the letters a-z in upper case; other characters unchanged."},
+    {u"LOWER", efLower, "(s)", "s with the letters A-Z in lower case; other characters unchanged."},
+    {u"SUBSTRING", efSubstring, "(s, start, count)",
+     "Up to count characters of s from position start (1 = first); empty past the end or when count < 1."},
+    {u"IIF", efIif, "(condition, a, b)", "a when the condition is true, else b; only the chosen one is evaluated."},
+    {u"TRIM", efTrim, "(s)", "s without blanks and control characters at both ends."},
+    {u"TRIMLEFT", efTrimLeft, "(s)", "s without blanks and control characters at its start."},
+    {u"TRIMRIGHT", efTrimRight, "(s)", "s without blanks and control characters at its end."},
+    {u"YEAR", efYear, "(d)", "The year of the date d."},
+    {u"MONTH", efMonth, "(d)", "The month of the date d, 1 to 12."},
+    {u"DAY", efDay, "(d)", "The day of the month of the date d."},
+    {u"HOUR", efHour, "(d)", "The hour of the date-time d, 0 to 23."},
+    {u"MINUTE", efMinute, "(d)", "The minute of the date-time d."},
+    {u"SECOND", efSecond, "(d)", "The second of the date-time d."},
+    {u"GETDATE", efGetDate, "()", "Now, as a date-time."},
+    {u"DATE", efDate, "(d)", "The day part of d (a whole number of days)."},
+    {u"STRTODATE", efStrToDate, "(s)",
+     "s read as a date: 'yyyy-mm-dd' (optionally with ' hh:nn:ss'), else in the locale's short date format."},
+    {u"TIME", efTime, "(d)", "The time part of d (the fraction of a day)."},
+    {u"SUM", efSum, "(a, ...)",
+     "The sum of the arguments (Null ones add nothing); a running total over records is a calculation instead."},
+    {u"MIN", efMin, "(a, ...)", "The least argument."},
+    {u"MAX", efMax, "(a, ...)", "The greatest argument."},
+    {u"AVG", efAvg, "(a, ...)", "The average of the arguments."},
+    {u"COUNT", efCount, "(a, ...)", "The number of arguments; COUNT(*) is Null."},
+    {u"SIN", efSin, "(x)", "The sine of x (radians)."},
+    {u"ARCSIN", efArcSin, "(x)", "The angle, in radians, whose sine is x."},
+    {u"COS", efCos, "(x)", "The cosine of x (radians)."},
+    {u"ARCCOS", efArcCos, "(x)", "The angle, in radians, whose cosine is x."},
+    {u"TAN", efTan, "(x)", "The tangent of x (radians)."},
+    {u"ARCTAN", efArcTan, "(x)", "The angle, in radians, whose tangent is x."},
+    {u"EXP", efExp, "(x)", "e raised to x."},
+    {u"FRAC", efFrac, "(x)", "The fraction of x, with its sign: FRAC(-2.75) is -0.75."},
+    {u"INT", efInt, "(x)", "The whole part of x, toward zero: INT(-2.7) is -2."},
+    {u"ROUND", efRound, "(x)", "x rounded to a whole number, halves to the even one: ROUND(2.5) is 2."},
+    {u"DIV", efDiv, "(a, b)", "Whole-number division: a and b rounded to whole numbers, the quotient truncated."},
+    {u"LN", efLn, "(x)", "The natural logarithm of x."},
+    {u"LOG", efLog, "(x)", "The base-10 logarithm of x."},
+    {u"SQR", efSqr, "(x)", "x squared."},
+    {u"SQRT", efSqrt, "(x)", "The square root of x."},
+    {u"ABS", efAbs, "(x)", "The absolute value of x."},
+    {u"POWER", efPower, "(b, e)", "b raised to e (a negative b only for a whole e)."},
+    {u"RANDOM", efRandom, "(n)", "A random whole number from 0 to n - 1."},
+    {u"ORD", efOrd, "(s)", "The character code of the first character of s."},
+    {u"CHR", efChr, "(n)", "The character with the code n."},
+    {u"STRTOINT", efStrToInt, "(s)", "s read as a whole number."},
+    {u"STRTOFLOAT", efStrToFloat, "(s)", "s read as a number with the locale's decimal separator."},
+    {u"INTTOSTR", efIntToStr, "(n)", "n rounded to a whole number, as text; '0' when n is no number."},
+    {u"DATETOSTR", efDateToStr, "(d)", "d as text in the locale's short date format; empty for Null."},
+    {u"FLOATTOSTR", efFloatToStr, "(n)",
+     "n as text, up to 15 significant digits, with the locale's decimal separator."},
+    {u"LEFT", efLeft, "(s, n)", "The first n characters of s (all of s when it is shorter)."},
+    {u"RIGHT", efRight, "(s, n)", "The last n characters of s (all of s when it is shorter)."},
+    {u"LENGTH", efLength, "(s)", "The number of characters of s."},
+    {u"REPLACE", efReplace, "(s, old, new)", "s with every occurrence of old replaced by new, left to right."},
+    {u"POS", efPos, "(sub, s)", "Where sub first occurs in s (1 = first character); 0 when it does not."},
+    {u"FORMAT", efFormat, "(x, descriptor)",
+     "x as an expression control with that Format prints it: FORMAT([Price], '@N @ND2 @NR0.01 ')."},
+    {u"FORMATFLOAT", efFormatFloat, "(pattern, x)",
+     "The number x through a pattern of 0, #, ',' and '.': FORMATFLOAT('#,##0.00', 1234.5) is '1,234.50'."},
+    {u"COALESCE", efCoalesce, "(a, b, ...)", "The first argument that is not Null; the rest are not evaluated."},
 };
 static_assert(std::size(kFunctionNames) == ExprFunctionNameCount);
 
@@ -366,7 +405,7 @@ TExprFunction FindExprFunction(QStringView name)
 {
     if (name.size() > 11) // FORMATFLOAT is the longest; a long name is no function
         return efNone;
-    for (const FunctionName& f : kFunctionNames) {
+    for (const TExprFunctionInfo& f : kFunctionNames) {
         if (EqualsAsciiNoCase(name, QStringView(f.Name)))
             return f.Function;
     }
@@ -377,11 +416,16 @@ QString ExprFunctionName(TExprFunction function)
 {
     if (function == efCountStar)
         return QStringLiteral("COUNT(*)");
-    for (const FunctionName& f : kFunctionNames) {
+    for (const TExprFunctionInfo& f : kFunctionNames) {
         if (f.Function == function)
             return QString::fromUtf16(f.Name);
     }
     return {};
+}
+
+std::span<const TExprFunctionInfo> ExprFunctionTable()
+{
+    return kFunctionNames;
 }
 
 } // namespace vorel

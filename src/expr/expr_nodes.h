@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace vorel {
@@ -190,6 +191,16 @@ constexpr int ExprFunctionNameCount = 55; // efUpper .. efCoalesce
 TExprFunction FindExprFunction(QStringView name);
 // The canonical upper-case name ("COUNT(*)" for efCountStar).
 QString ExprFunctionName(TExprFunction function);
+
+// One function of the language with what report authors need to call it.
+struct TExprFunctionInfo {
+    const char16_t* Name;
+    TExprFunction Function;
+    const char* Arguments;   // "(s, start, count)"
+    const char* Description; // one line for report authors
+};
+// The function table, in the order the language lists its functions.
+std::span<const TExprFunctionInfo> ExprFunctionTable();
 
 struct TExprNode {
     TExprNode() = default;

@@ -48,8 +48,42 @@ public:
         psCustom
     };
     Q_ENUM(TKVXPaperSize)
+    Q_CLASSINFO("Doc.psDefault", "The printer's current paper.")
+    Q_CLASSINFO("Doc.psLetter", "Letter, 8 1/2 x 11 in.")
+    Q_CLASSINFO("Doc.psLetterSmall", "Letter Small, 8 1/2 x 11 in.")
+    Q_CLASSINFO("Doc.psTabloid", "Tabloid, 11 x 17 in.")
+    Q_CLASSINFO("Doc.psLedger", "Ledger, 17 x 11 in.")
+    Q_CLASSINFO("Doc.psLegal", "Legal, 8 1/2 x 14 in.")
+    Q_CLASSINFO("Doc.psStatement", "Statement, 5 1/2 x 8 1/2 in.")
+    Q_CLASSINFO("Doc.psExecutive", "Executive, 7 1/2 x 10 in.")
+    Q_CLASSINFO("Doc.psA2", "A2, 420 x 594 mm.")
+    Q_CLASSINFO("Doc.psA3", "A3, 297 x 420 mm.")
+    Q_CLASSINFO("Doc.psA3Transverse", "A3 turned sideways, 420 x 297 mm.")
+    Q_CLASSINFO("Doc.psA4", "A4, 210 x 297 mm.")
+    Q_CLASSINFO("Doc.psA4Small", "A4 Small, 210 x 297 mm.")
+    Q_CLASSINFO("Doc.psA4Transverse", "A4 turned sideways, 297 x 210 mm.")
+    Q_CLASSINFO("Doc.psA5", "A5, 148 x 210 mm.")
+    Q_CLASSINFO("Doc.psB4", "B4, 250 x 354 mm.")
+    Q_CLASSINFO("Doc.psB5", "B5, 182 x 257 mm.")
+    Q_CLASSINFO("Doc.psFolio", "Folio, 8 1/2 x 13 in.")
+    Q_CLASSINFO("Doc.psQuarto", "Quarto, 215 x 275 mm.")
+    Q_CLASSINFO("Doc.psQr10X14", "10 x 14 in.")
+    Q_CLASSINFO("Doc.psQr11X17", "11 x 17 in.")
+    Q_CLASSINFO("Doc.psNote", "Note, 8 1/2 x 11 in.")
+    Q_CLASSINFO("Doc.psEnv9", "Envelope #9, 3 7/8 x 8 7/8 in.")
+    Q_CLASSINFO("Doc.psEnv10", "Envelope #10, 4 1/8 x 9 1/2 in.")
+    Q_CLASSINFO("Doc.psEnv11", "Envelope #11, 4 1/2 x 10 3/8 in.")
+    Q_CLASSINFO("Doc.psEnv12", "Envelope #12, 4 3/4 x 11 in.")
+    Q_CLASSINFO("Doc.psEnv14", "Envelope #14, 5 x 11 1/2 in.")
+    Q_CLASSINFO("Doc.psCSheet", "C size sheet, 17 x 22 in.")
+    Q_CLASSINFO("Doc.psDSheet", "D size sheet, 22 x 34 in.")
+    Q_CLASSINFO("Doc.psESheet", "E size sheet, 34 x 44 in.")
+    Q_CLASSINFO("Doc.psCustom", "The size given in PaperSizeWidth and PaperSizeHeight.")
     enum TKVXPrinterOrientation { spoDefault, spoPortrait, spoLandscape };
     Q_ENUM(TKVXPrinterOrientation)
+    Q_CLASSINFO("Doc.spoDefault", "As the printer is set.")
+    Q_CLASSINFO("Doc.spoPortrait", "Upright.")
+    Q_CLASSINFO("Doc.spoLandscape", "Turned sideways: the paper's width and height swap.")
     enum TKVXBin {
         sbDefault,
         sbFirst,
@@ -68,8 +102,27 @@ public:
         sbLast
     };
     Q_ENUM(TKVXBin)
+    Q_CLASSINFO("Doc.sbDefault", "The printer's default paper source.")
+    Q_CLASSINFO("Doc.sbFirst", "The first tray.")
+    Q_CLASSINFO("Doc.sbUpper", "The upper tray.")
+    Q_CLASSINFO("Doc.sbLower", "The lower tray.")
+    Q_CLASSINFO("Doc.sbMiddle", "The middle tray.")
+    Q_CLASSINFO("Doc.sbManual", "Manual feed.")
+    Q_CLASSINFO("Doc.sbEnvelope", "The envelope feeder.")
+    Q_CLASSINFO("Doc.sbEnvManual", "Manual envelope feed.")
+    Q_CLASSINFO("Doc.sbAuto", "Chosen by the printer.")
+    Q_CLASSINFO("Doc.sbTractor", "Tractor feed.")
+    Q_CLASSINFO("Doc.sbSmallFormat", "The small-format source.")
+    Q_CLASSINFO("Doc.sbLargeFormat", "The large-format source.")
+    Q_CLASSINFO("Doc.sbLargeCapacity", "The large-capacity tray.")
+    Q_CLASSINFO("Doc.sbCassette", "The cassette.")
+    Q_CLASSINFO("Doc.sbLast", "The last tray.")
     enum TKVXDuplex { sdDefault, sdNone, sdHorizontal, sdVertical };
     Q_ENUM(TKVXDuplex)
+    Q_CLASSINFO("Doc.sdDefault", "As the printer is set.")
+    Q_CLASSINFO("Doc.sdNone", "One side of the sheet only.")
+    Q_CLASSINFO("Doc.sdHorizontal", "Both sides, turned over the long edge.")
+    Q_CLASSINFO("Doc.sdVertical", "Both sides, turned over the short edge.")
 };
 using TKVXPaperSize = TKVXPrinterEnums::TKVXPaperSize;
 using TKVXPrinterOrientation = TKVXPrinterEnums::TKVXPrinterOrientation;

@@ -38,6 +38,8 @@ public:
     enum TKVXOption { roDisableControls = 1 };
     Q_DECLARE_FLAGS(TKVXOptions, TKVXOption)
     Q_FLAG(TKVXOptions)
+    Q_CLASSINFO("Doc.roDisableControls", "While the report walks its data sets, windows showing them do not follow "
+                                         "each move, which is faster.")
     enum TStatus { stIdle, stPrinting, stPrinted };
     Q_ENUM(TStatus)
 };
@@ -72,9 +74,15 @@ QString ProductVersionText();
 
 class TKVPrintBaseComponent : public TComponent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The base of every printable component: preparation into pages, preview, printing and export, "
+                       "document properties and language.")
     Q_PROPERTY(vorel::TKVXLanguage* Language READ Language WRITE SetLanguage)
+    Q_CLASSINFO("Doc.Language", "The language of the report's own texts: band names, dialogs, progress display and "
+                                "messages.")
     Q_PROPERTY(vorel::TKVProperty* KVProperty READ KVProperty WRITE SetKVProperty)
+    Q_CLASSINFO("Doc.KVProperty", "The document properties: author, title, subject and keywords.")
     Q_PROPERTY(int HelpContext READ HelpContext WRITE SetHelpContext)
+    Q_CLASSINFO("Doc.HelpContext", "The help topic the report's dialogs open; 0: none.")
 public:
     Q_INVOKABLE explicit TKVPrintBaseComponent(QObject* owner = nullptr);
     ~TKVPrintBaseComponent() override;
@@ -292,7 +300,9 @@ bool SameUpperCase(QStringView a, QStringView b);
 // The direct base of TKVReport: adds the default font and publishes TwoPass.
 class TKVPrintComponent : public TKVPrintBaseComponent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A printable component with a default font and the choice of preparing twice.")
     Q_PROPERTY(bool TwoPass READ TwoPass WRITE SetTwoPass)
+    Q_CLASSINFO("Doc.TwoPass", "Prepares the report twice, so that PageCount is known on every page ('Page 3 of 12').")
 public:
     Q_INVOKABLE explicit TKVPrintComponent(QObject* owner = nullptr);
 

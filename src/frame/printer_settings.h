@@ -36,11 +36,19 @@ struct TPageGeometry {
 
 class TKVXPageMargins : public TPersistent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The page margins of a report, in 0.1 mm.")
     Q_PROPERTY(bool ByDefault READ ByDefault WRITE SetByDefault)
+    Q_CLASSINFO("Doc.ByDefault", "Uses the printer's unprintable strips as the margins instead of the four values.")
     Q_PROPERTY(int Left READ Left WRITE SetLeft)
+    Q_CLASSINFO("Doc.Left", "The left margin in 0.1 mm, used when ByDefault is off.")
     Q_PROPERTY(int Top READ Top WRITE SetTop)
+    Q_CLASSINFO("Doc.Top", "The top margin in 0.1 mm, used when ByDefault is off.")
     Q_PROPERTY(int Right READ Right WRITE SetRight)
+    Q_CLASSINFO("Doc.Right", "The right margin in 0.1 mm, used when ByDefault is off; never less than the printer's "
+                             "unprintable strip.")
     Q_PROPERTY(int Bottom READ Bottom WRITE SetBottom)
+    Q_CLASSINFO("Doc.Bottom", "The bottom margin in 0.1 mm, used when ByDefault is off; never less than the "
+                              "printer's unprintable strip.")
 public:
     Q_INVOKABLE explicit TKVXPageMargins(QObject* owner = nullptr) : TPersistent(owner) {}
 
@@ -69,17 +77,38 @@ private:
 
 class TKVXPrinter : public TPersistent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The printer and paper settings of a report: printer, paper size and orientation, margins, "
+                       "paper source, duplex and copies. Without a printer a virtual one (600 dpi, A4 or Letter by "
+                       "the locale) stands in.")
     Q_PROPERTY(int PrinterIndex READ PrinterIndex WRITE SetPrinterIndex)
+    Q_CLASSINFO("Doc.PrinterIndex", "The printer's position in the system's printer list; -1: the default printer.")
     Q_PROPERTY(QString PrinterName READ PrinterName WRITE SetPrinterName)
+    Q_CLASSINFO("Doc.PrinterName", "The printer's name; setting it selects that printer (PrinterIndex -1 when it is "
+                                   "not installed).")
     Q_PROPERTY(vorel::TKVXPageMargins* Margins READ Margins WRITE SetMargins)
+    Q_CLASSINFO("Doc.Margins", "The page margins.")
     Q_PROPERTY(vorel::TKVXPrinterEnums::TKVXPaperSize PaperSize READ PaperSize WRITE SetPaperSize)
+    Q_CLASSINFO("Doc.PaperSize", "The paper: a named size, psCustom (PaperSizeWidth x PaperSizeHeight) or psDefault "
+                                 "(the printer's paper).")
     Q_PROPERTY(int PaperSizeWidth READ GetPaperSizeWidth WRITE SetPaperSizeWidth)
+    Q_CLASSINFO("Doc.PaperSizeWidth", "The paper width in 0.1 mm: a named size's own, the printer's for psDefault, "
+                                      "or as entered for psCustom.")
+    Q_CLASSINFO("DocDefault.PaperSizeWidth", "the printer's paper (2100 for A4, 2159 for Letter)")
     Q_PROPERTY(int PaperSizeHeight READ GetPaperSizeHeight WRITE SetPaperSizeHeight)
+    Q_CLASSINFO("Doc.PaperSizeHeight", "The paper height in 0.1 mm: a named size's own, the printer's for psDefault, "
+                                       "or as entered for psCustom.")
+    Q_CLASSINFO("DocDefault.PaperSizeHeight", "the printer's paper (2970 for A4, 2794 for Letter)")
     Q_PROPERTY(vorel::TKVXPrinterEnums::TKVXPrinterOrientation Orientation READ Orientation WRITE SetOrientation)
+    Q_CLASSINFO("Doc.Orientation", "Portrait or landscape; spoDefault keeps the printer's.")
     Q_PROPERTY(vorel::TKVXPrinterEnums::TKVXBin OutputBin READ OutputBin WRITE SetOutputBin)
+    Q_CLASSINFO("Doc.OutputBin", "The paper source.")
     Q_PROPERTY(vorel::TKVXPrinterEnums::TKVXDuplex Duplex READ Duplex WRITE SetDuplex)
+    Q_CLASSINFO("Doc.Duplex", "Printing on one or both sides of the sheet.")
     Q_PROPERTY(int Copies READ Copies WRITE SetCopies)
+    Q_CLASSINFO("Doc.Copies", "How many copies print.")
     Q_PROPERTY(bool Collate READ Collate WRITE SetCollate)
+    Q_CLASSINFO("Doc.Collate", "Prints the copies as whole sets (1, 2, 3, 1, 2, 3) instead of each page's copies "
+                               "together.")
 public:
     // Applies psDefault (the printer's paper; a failure to read it is ignored).
     Q_INVOKABLE explicit TKVXPrinter(QObject* owner = nullptr);

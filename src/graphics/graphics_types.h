@@ -46,6 +46,13 @@ class TGraphicsEnums {
 public:
     enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
     Q_ENUM(TPenStyle)
+    Q_CLASSINFO("Doc.psSolid", "A solid line.")
+    Q_CLASSINFO("Doc.psDash", "A dashed line.")
+    Q_CLASSINFO("Doc.psDot", "A dotted line.")
+    Q_CLASSINFO("Doc.psDashDot", "Dashes and dots alternating.")
+    Q_CLASSINFO("Doc.psDashDotDot", "A dash and two dots alternating.")
+    Q_CLASSINFO("Doc.psClear", "No line.")
+    Q_CLASSINFO("Doc.psInsideFrame", "A solid line kept inside the rectangle it borders.")
     enum TPenMode {
         pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
         pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
@@ -53,6 +60,14 @@ public:
     Q_ENUM(TPenMode)
     enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
     Q_ENUM(TBrushStyle)
+    Q_CLASSINFO("Doc.bsSolid", "Filled with the colour.")
+    Q_CLASSINFO("Doc.bsClear", "Not filled.")
+    Q_CLASSINFO("Doc.bsHorizontal", "Horizontal hatch lines.")
+    Q_CLASSINFO("Doc.bsVertical", "Vertical hatch lines.")
+    Q_CLASSINFO("Doc.bsFDiagonal", "Diagonal hatch lines falling from left to right.")
+    Q_CLASSINFO("Doc.bsBDiagonal", "Diagonal hatch lines rising from left to right.")
+    Q_CLASSINFO("Doc.bsCross", "Horizontal and vertical hatch lines.")
+    Q_CLASSINFO("Doc.bsDiagCross", "Crossed diagonal hatch lines.")
 };
 using TPenStyle = TGraphicsEnums::TPenStyle;
 using TPenMode = TGraphicsEnums::TPenMode;

@@ -36,6 +36,22 @@ public:
         btSubDetail
     };
     Q_ENUM(TBandType)
+    Q_CLASSINFO("Doc.btNone", "No type yet: the band never prints.")
+    Q_CLASSINFO("Doc.btReportTitle", "Once at the start of the report, at the top of the first page (with NewPage, "
+                                     "on a page of its own).")
+    Q_CLASSINFO("Doc.btPageHeader", "At the top of every page (with NewPage False, not on the first page of each bar).")
+    Q_CLASSINFO("Doc.btColumnHeader", "At the top of every column, below the page header.")
+    Q_CLASSINFO("Doc.btGroupHeader", "Where its group begins (the record at which its Expression's value changes), "
+                                     "before that record's detail.")
+    Q_CLASSINFO("Doc.btDetail", "Once for every record of the report's DataSet.")
+    Q_CLASSINFO("Doc.btGroupFooter", "Where its group ends, after the group's last record and its sub-detail rows "
+                                     "(inner groups first).")
+    Q_CLASSINFO("Doc.btColumnFooter", "At the bottom of every column.")
+    Q_CLASSINFO("Doc.btPageFooter", "At the bottom of every page, painted when the page is complete (with NewPage "
+                                    "False, not on the first page of each bar).")
+    Q_CLASSINFO("Doc.btReportSummary", "Once after the last record, at the end of the report.")
+    Q_CLASSINFO("Doc.btSubDetail", "Once for every row of its own Dataset, after each detail record (the master's "
+                                   "detail rows).")
 };
 using TBandType = TBandTypes::TBandType;
 using enum TBandTypes::TBandType;
@@ -56,20 +72,48 @@ constexpr int KVX_TEXT_BAND_TYPE = 1050;
 
 class TKVXBand : public TKVXControl {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "One horizontal band of a report (title, page header, group header, detail, ...). A band is a "
+                       "control itself (frame, background, highlights, print-when) and holds the controls it prints.")
+    Q_CLASSINFO("Doc.Height", "The band's height in report pixels; a stretching band grows to its tallest control.")
+    Q_CLASSINFO("Doc.DisplayName", "The band's name in the designer; follows its BandType until changed by hand.")
+    Q_CLASSINFO("Doc.Left", "Where the band's own frame and background start, from the column's left edge, in report "
+                            "pixels.")
+    Q_CLASSINFO("Doc.Width", "The width of the band's own frame and background, in report pixels.")
+    Q_CLASSINFO("Doc.Top", "Not used when printing: a band prints where the page has room for it.")
     Q_PROPERTY(vorel::TDataSet* Dataset READ GetDataset WRITE SetDataset)
+    Q_CLASSINFO("Doc.Dataset", "Sub-detail band: the data set whose rows it prints, one print per row; otherwise, "
+                               "and while not set, the report's DataSet.")
     Q_PROPERTY(bool IsGroup READ GetIsGroup STORED false)
+    Q_CLASSINFO("Doc.IsGroup", "True for group headers and footers.")
     Q_PROPERTY(int LinkedBand READ LinkedBand WRITE SetLinkedBand)
+    Q_CLASSINFO("Doc.LinkedBand", "The index of the footer that closes a group header; the report keeps it up to date.")
     Q_PROPERTY(vorel::TBandTypes::TBandType BandType READ BandType WRITE SetBandType)
+    Q_CLASSINFO("Doc.BandType", "What the band prints and when (see Band types).")
     Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+    Q_CLASSINFO("Doc.Stretch", "The band grows to its tallest control (texts that wrap, rich text) instead of "
+                               "keeping its Height.")
     Q_PROPERTY(bool NewPage READ NewPage WRITE SetNewPage)
+    Q_CLASSINFO("Doc.NewPage", "Title: a page of its own; page header or footer: also on the first page of each bar; "
+                               "group header: each group on a new page; detail, sub-detail or group footer: a new "
+                               "page after each print; summary: on a new page.")
     Q_PROPERTY(bool ReprintHeader READ ReprintHeader WRITE SetReprintHeader)
+    Q_CLASSINFO("Doc.ReprintHeader", "Group header: printed again at the top of each page or column its group "
+                                     "continues on.")
     Q_PROPERTY(double LessThan READ LessThan WRITE SetLessThan)
+    Q_CLASSINFO("Doc.LessThan", "Group header: moves to a new page when less room than this is left, in report pixels.")
     Q_PROPERTY(bool NewPageIfNotFit READ NewPageIfNotFit WRITE SetNewPageIfNotFit)
+    Q_CLASSINFO("Doc.NewPageIfNotFit", "Group header: the whole group (header, records, footer) moves to a new page "
+                                       "when it does not fit the rest of this one.")
     Q_PROPERTY(QString Expression READ Expression WRITE SetExpression)
+    Q_CLASSINFO("Doc.Expression", "Group header and footer: the group expression; a group begins where its value "
+                                  "changes, and a header pairs with the footer of the same text.")
     Q_PROPERTY(int LineNo READ LineNo STORED false)
+    Q_CLASSINFO("Doc.LineNo", "The line number the band's next print gets (BandLineNo counts prints from 1).")
     // Height is the control's (declared default 100 here: the constructor
     // sets it, and form defaults come from a freshly constructed band).
     Q_PROPERTY(QString OutlineExpression READ OutlineExpression WRITE SetOutlineExpression)
+    Q_CLASSINFO("Doc.OutlineExpression", "When not empty: every print of the band adds a bookmark whose text is this "
+                                         "expression's value.")
 public:
     // Inside a report (owner) the band links to it; it joins the report's
     // Bands through AddBand/AppendBand or when read from a form.

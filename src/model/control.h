@@ -31,6 +31,10 @@ public:
     // Vertical placement of a control inside its printed band.
     enum TKVXObjectPosition { opDesigned, opTopBand, opBottomBand, opCenterBand };
     Q_ENUM(TKVXObjectPosition)
+    Q_CLASSINFO("Doc.opDesigned", "At its Top within the band, as designed.")
+    Q_CLASSINFO("Doc.opTopBand", "At the top of the printed band.")
+    Q_CLASSINFO("Doc.opBottomBand", "At the bottom of the printed band, also when the band stretched.")
+    Q_CLASSINFO("Doc.opCenterBand", "Centred vertically in the printed band.")
     // Designer state of a control.
     enum TKVXControlState { scsNothing, scsResize, scsMove };
     Q_ENUM(TKVXControlState)
@@ -57,23 +61,47 @@ constexpr TColor KVX_HANDLE_MOVING_COLOR = TColor(8421504);
 
 class TKVXControl : public TComponent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The base of everything placed in a band, and of the band itself: position and size, frame, "
+                       "font, background, highlights and print-when settings.")
     Q_PROPERTY(QString DisplayName READ DisplayName WRITE SetDisplayName)
+    Q_CLASSINFO("Doc.DisplayName", "The name the designer shows for the control.")
     Q_PROPERTY(vorel::TKVXFrame* Frame READ Frame WRITE SetFrame)
+    Q_CLASSINFO("Doc.Frame", "Border lines with their pen, and a background picture.")
     Q_PROPERTY(vorel::TAlignments::TAlignment Alignment READ Alignment WRITE SetAlignment)
+    Q_CLASSINFO("Doc.Alignment", "The horizontal alignment of the text inside the control.")
     Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+    Q_CLASSINFO("Doc.Transparent", "True: no background is filled (unless a highlight's condition holds); False: "
+                                   "filled with BackColor in BrushStyle.")
     Q_PROPERTY(vorel::TGraphicsEnums::TBrushStyle BrushStyle READ BrushStyle WRITE SetBrushStyle)
+    Q_CLASSINFO("Doc.BrushStyle", "The fill pattern of the background when it is filled.")
     Q_PROPERTY(vorel::TStringList* Comments READ Comments WRITE SetComments)
+    Q_CLASSINFO("Doc.Comments", "Notes for the report's designers; never printed.")
     Q_PROPERTY(vorel::TKVXHighLights* HighLights READ GetHighLights WRITE SetHighLights)
+    Q_CLASSINFO("Doc.HighLights", "Conditional formatting: the first item whose condition holds sets the font and "
+                                  "the background colour.")
     Q_PROPERTY(vorel::TKVXControlEnums::TKVXObjectPosition ObjectPosition READ ObjectPosition WRITE SetObjectPosition)
+    Q_CLASSINFO("Doc.ObjectPosition", "Where the control stands vertically in the printed band.")
     Q_PROPERTY(vorel::TColor BackColor READ BackColor WRITE SetBackColor)
+    Q_CLASSINFO("Doc.BackColor", "The background colour when the control is not transparent.")
     Q_PROPERTY(vorel::TKVPrintWhen* KVPrintWhen READ KVPrintWhen WRITE SetKVPrintWhen)
+    Q_CLASSINFO("Doc.KVPrintWhen", "When the control prints: conditions, repeated values and empty lines.")
     Q_PROPERTY(int Height READ Height WRITE SetHeight)
+    Q_CLASSINFO("Doc.Height", "The height in report pixels (1/96 inch).")
     Q_PROPERTY(int Width READ Width WRITE SetWidth)
+    Q_CLASSINFO("Doc.Width", "The width in report pixels.")
     Q_PROPERTY(int Left READ Left WRITE SetLeft)
+    Q_CLASSINFO("Doc.Left", "The distance from the band's left edge in report pixels; in a report several pages wide "
+                            "it also decides the bar the control prints on.")
     Q_PROPERTY(int Top READ Top WRITE SetTop)
+    Q_CLASSINFO("Doc.Top", "The distance from the band's top edge in report pixels.")
     Q_PROPERTY(vorel::TFont* Font READ Font WRITE SetFont)
+    Q_CLASSINFO("Doc.Font", "The font of the control's text; a control created in a report starts with the report's "
+                            "Font.")
     Q_PROPERTY(QString Hint READ Hint WRITE SetHint)
+    Q_CLASSINFO("Doc.Hint", "A hint the designer shows over the control; never printed.")
     Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
+    Q_CLASSINFO("Doc.Visible", "False: the control is left out when the band prints (an application's event handler "
+                               "may change it while the report prepares).")
 public:
     // Inside a band (owner), the control links to the band and its report,
     // takes the report's font and the generic display name in the report's

@@ -18,6 +18,10 @@ public:
     // ikPicture draws the stored Picture; the other two load it at each print.
     enum TKVXImageKind { ikFile, ikField, ikPicture };
     Q_ENUM(TKVXImageKind)
+    Q_CLASSINFO("Doc.ikFile", "Loaded from FileName at each print.")
+    Q_CLASSINFO("Doc.ikField", "Loaded at each print from the field named in Expression: a picture, or a text "
+                               "holding a picture file's name.")
+    Q_CLASSINFO("Doc.ikPicture", "The Picture stored in the form.")
 };
 using TKVXImageKind = TKVXImageEnums::TKVXImageKind;
 using enum TKVXImageEnums::TKVXImageKind;
@@ -26,15 +30,27 @@ constexpr int KVX_TEXT_IMAGE = 1016; // "Image"
 
 class TKVXImage : public TKVXControl {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A picture from a file, a data field or the form itself, drawn at its natural size or scaled "
+                       "into the control.")
     // Written to forms even at their defaults.
     Q_CLASSINFO("AlwaysStored", "Stretch,Center,AspectRatio")
     Q_PROPERTY(vorel::TKVXImageEnums::TKVXImageKind ImageKind READ ImageKind WRITE SetImageKind)
+    Q_CLASSINFO("Doc.ImageKind", "Where the picture comes from.")
     Q_PROPERTY(QString FileName READ FileName WRITE SetFileName)
+    Q_CLASSINFO("Doc.FileName", "With ImageKind ikFile: the picture file.")
     Q_PROPERTY(QString Expression READ Expression WRITE SetExpression)
+    Q_CLASSINFO("Doc.Expression", "With ImageKind ikField: the field, as 'DataSet.Field', holding the picture or its "
+                                  "file name.")
     Q_PROPERTY(vorel::TPicture* Picture READ Picture WRITE SetPicture)
+    Q_CLASSINFO("Doc.Picture", "With ImageKind ikPicture: the picture stored in the form.")
     Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+    Q_CLASSINFO("Doc.Stretch", "Scales the picture to the control; without it a picture from a file prints at its "
+                               "natural size (others are always scaled).")
     Q_PROPERTY(bool Center READ Center WRITE SetCenter)
+    Q_CLASSINFO("Doc.Center", "Centres the picture in the control.")
     Q_PROPERTY(bool AspectRatio READ AspectRatio WRITE SetAspectRatio)
+    Q_CLASSINFO("Doc.AspectRatio", "Keeps the picture's proportions when it is scaled; a file's picture that fits "
+                                   "prints at its natural size.")
 public:
     Q_INVOKABLE explicit TKVXImage(QObject* owner = nullptr);
     ~TKVXImage() override;

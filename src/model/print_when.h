@@ -13,14 +13,29 @@ namespace vorel {
 
 class TKVPrintWhen : public TPersistent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "When a control or band prints: conditions, suppression of repeated values and removal of "
+                       "empty lines.")
     Q_PROPERTY(bool RepeatedValues READ RepeatedValues WRITE SetRepeatedValues)
+    Q_CLASSINFO("Doc.RepeatedValues", "False: a value equal to the one the control printed last prints nothing and "
+                                      "takes no room (unless a setting below prints it again).")
     Q_PROPERTY(bool RePrintOnNewPage READ RePrintOnNewPage WRITE SetRePrintOnNewPage)
+    Q_CLASSINFO("Doc.RePrintOnNewPage", "With RepeatedValues False: a suppressed value prints again in the first "
+                                        "band of a new page or column.")
     Q_PROPERTY(bool OnGroupChange READ OnGroupChange WRITE SetOnGroupChange)
+    Q_CLASSINFO("Doc.OnGroupChange", "With RepeatedValues False: a suppressed value prints again at the first print "
+                                     "after the header of the group in GroupName.")
     Q_PROPERTY(QString GroupName READ GroupName WRITE SetGroupName)
+    Q_CLASSINFO("Doc.GroupName", "The group expression OnGroupChange watches.")
     Q_PROPERTY(bool OnOverflow READ OnOverflow WRITE SetOnOverflow)
+    Q_CLASSINFO("Doc.OnOverflow", "With RepeatedValues False: a suppressed value prints again after a detail or "
+                                  "sub-detail band moved on to a new page or column.")
     Q_PROPERTY(bool RemoveBlankLine READ RemoveBlankLine WRITE SetRemoveBlankLine)
+    Q_CLASSINFO("Doc.RemoveBlankLine", "An empty value takes no height instead of one blank line.")
     Q_PROPERTY(QString ShowIf READ ShowIf WRITE SetShowIf)
+    Q_CLASSINFO("Doc.ShowIf", "When not empty: the control or band prints only while this condition holds (decided "
+                              "for each record).")
     Q_PROPERTY(QString HideWhen READ HideWhen WRITE SetHideWhen)
+    Q_CLASSINFO("Doc.HideWhen", "When not empty: the control or band does not print while this condition holds.")
 public:
     Q_INVOKABLE explicit TKVPrintWhen(QObject* owner = nullptr) : TPersistent(owner) {}
 

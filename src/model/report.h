@@ -53,21 +53,44 @@ inline constexpr char16_t kDefaultReportFileName[] = u"Report.kvx";
 
 class TKVReport : public TKVPrintComponent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A designed report: its bands and their controls, the data it walks, columns and bars, page "
+                       "numbering, variables, parameters, paper and page frame. A new report has a page header, a "
+                       "detail band and a page footer.")
     Q_PROPERTY(vorel::TDataSet* DataSet READ DataSet WRITE SetDataSet)
+    Q_CLASSINFO("Doc.DataSet", "The master data set: the detail band prints once for each of its records.")
     Q_PROPERTY(vorel::TKVXDataManager* DataManager READ DataManager WRITE SetDataManager)
+    Q_CLASSINFO("Doc.DataManager", "The data sets expressions may name, with their captions; none: the data sets the "
+                                   "form holds (or the application's).")
     Q_PROPERTY(int BarNumber READ BarNumber WRITE SetBarNumber)
+    Q_CLASSINFO("Doc.BarNumber", "How many pages wide the report is: each bar prints the controls whose Left falls "
+                                 "in its page width, for the same records.")
     Q_PROPERTY(int ColumnSpace READ ColumnSpace WRITE SetColumnSpace)
+    Q_CLASSINFO("Doc.ColumnSpace", "The space between columns, in report pixels.")
     Q_PROPERTY(int ColumnNumber READ ColumnNumber WRITE SetColumnNumber)
+    Q_CLASSINFO("Doc.ColumnNumber", "How many columns each page is divided into.")
     Q_PROPERTY(QString FileName READ GetFileName WRITE SetFileName)
+    Q_CLASSINFO("Doc.FileName", "The form file's name ('Report.kvx' while none is set).")
     Q_PROPERTY(int PageNoStartAt READ PageNoStartAt WRITE SetPageNoStartAt)
+    Q_CLASSINFO("Doc.PageNoStartAt", "Added to every page number: PageNo = page x PageNoCountBy + PageNoStartAt, "
+                                     "pages counted from 1.")
     Q_PROPERTY(int PageNoCountBy READ PageNoCountBy WRITE SetPageNoCountBy)
+    Q_CLASSINFO("Doc.PageNoCountBy", "The step between page numbers (2 numbers the pages 2, 4, 6, ...).")
     Q_PROPERTY(vorel::TKVXVariables* Variables READ Variables WRITE SetVariables)
+    Q_CLASSINFO("Doc.Variables", "Report variables: values computed at every record that expressions read by name.")
     Q_PROPERTY(vorel::TKVXParameters* Parameters READ Parameters WRITE SetParameters)
+    Q_CLASSINFO("Doc.Parameters", "Report parameters: values asked for before the report prepares, read by name in "
+                                  "expressions.")
     Q_PROPERTY(bool AnimatedStatus READ AnimatedStatus WRITE SetAnimatedStatus)
+    Q_CLASSINFO("Doc.AnimatedStatus", "Shows a progress display, with a way to cancel, while the report prepares and "
+                                      "exports.")
     Q_PROPERTY(vorel::TKVXFrame* Frame READ Frame WRITE SetFrame)
+    Q_CLASSINFO("Doc.Frame", "The page frame drawn on every page: border lines, background colour and picture.")
     Q_PROPERTY(vorel::TKVXPrinter* PrinterSetting READ PrinterSetting WRITE SetPrinterSetting)
+    Q_CLASSINFO("Doc.PrinterSetting", "Printer, paper size and orientation, margins, paper source, duplex and copies.")
     Q_PROPERTY(vorel::TFont* Font READ Font WRITE SetFont)
+    Q_CLASSINFO("Doc.Font", "The font new controls start with.")
     Q_PROPERTY(vorel::TKVXPrintEnums::TKVXOptions Options READ Options WRITE SetOptions)
+    Q_CLASSINFO("Doc.Options", "Generation options (see TKVXOptions).")
 public:
     // Starts with a page header, a detail band and a page footer.
     Q_INVOKABLE explicit TKVReport(QObject* owner = nullptr);

@@ -19,9 +19,15 @@ constexpr int KVX_TEXT_RICHTEXT = 1021; // "RichText"
 
 class TKVRichText : public TKVXControl {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Formatted text (RTF, HTML or plain text) from a file or a data field, laid out in the "
+                       "control's rectangle.")
     Q_PROPERTY(QString FileName READ FileName WRITE SetFileName)
+    Q_CLASSINFO("Doc.FileName", "The rich text file, read at each print.")
     Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+    Q_CLASSINFO("Doc.Stretch", "In a stretching band, the control takes the height of its laid-out text instead of "
+                               "its design height.")
     Q_PROPERTY(QString Expression READ Expression WRITE SetExpression)
+    Q_CLASSINFO("Doc.Expression", "Without a FileName: the field, as 'DataSet.Field', whose content prints.")
 public:
     Q_INVOKABLE explicit TKVRichText(QObject* owner = nullptr);
     ~TKVRichText() override;

@@ -14,18 +14,37 @@ public:
     // ssTallest: stored, not used in drawing.
     enum TShapeStretch { ssNoStretch, ssTallest, ssHeight };
     Q_ENUM(TShapeStretch)
+    Q_CLASSINFO("Doc.ssNoStretch", "Keeps its design height.")
+    Q_CLASSINFO("Doc.ssTallest", "Kept for older forms; prints like ssNoStretch.")
+    Q_CLASSINFO("Doc.ssHeight", "Reaches down to the bottom of the printed band.")
     // lsDouble draws a second, inner outline.
     enum TLineStyle { lsSingle, lsDouble };
     Q_ENUM(TLineStyle)
+    Q_CLASSINFO("Doc.lsSingle", "One outline.")
+    Q_CLASSINFO("Doc.lsDouble", "Two outlines, the second inside the first.")
     // Set by each subclass; selects the drawing (not stored).
     enum TShapeType { stLine, stRectangle, stEllipse };
     Q_ENUM(TShapeType)
     enum TLineType { ltTop, ltBottom, ltLeft, ltRight, ltLeftDiagonal, ltRightDiagonal, ltHCenter, ltVCenter };
     Q_ENUM(TLineType)
+    Q_CLASSINFO("Doc.ltTop", "Along the top edge.")
+    Q_CLASSINFO("Doc.ltBottom", "Along the bottom edge.")
+    Q_CLASSINFO("Doc.ltLeft", "Along the left edge.")
+    Q_CLASSINFO("Doc.ltRight", "Along the right edge.")
+    Q_CLASSINFO("Doc.ltLeftDiagonal", "From the top-left to the bottom-right corner.")
+    Q_CLASSINFO("Doc.ltRightDiagonal", "From the bottom-left to the top-right corner.")
+    Q_CLASSINFO("Doc.ltHCenter", "Vertical, through the middle of the width.")
+    Q_CLASSINFO("Doc.ltVCenter", "Horizontal, through the middle of the height.")
     enum TRectangleType { rtRectangle, rtRoundRect, rtSquare, rtRoundSquare };
     Q_ENUM(TRectangleType)
+    Q_CLASSINFO("Doc.rtRectangle", "A rectangle filling the control.")
+    Q_CLASSINFO("Doc.rtRoundRect", "A rectangle with rounded corners.")
+    Q_CLASSINFO("Doc.rtSquare", "A square as large as the control's shorter side.")
+    Q_CLASSINFO("Doc.rtRoundSquare", "A square with rounded corners.")
     enum TEllipseType { etEllipse, etCircle };
     Q_ENUM(TEllipseType)
+    Q_CLASSINFO("Doc.etEllipse", "An ellipse filling the control.")
+    Q_CLASSINFO("Doc.etCircle", "A circle as large as the control's shorter side.")
 };
 using TShapeStretch = TKVXShapeEnums::TShapeStretch;
 using TLineStyle = TKVXShapeEnums::TLineStyle;
@@ -47,10 +66,14 @@ constexpr int KVX_TEXT_ELLIPSE = 1019;   // "Ellipse"
 
 class TKVXShape : public TKVXControl {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The base of lines, rectangles and ellipses: outlines drawn with the pen of the control's "
+                       "Frame (Color, Style, Width) over its background.")
     // Written to forms even at its default (forms of other tools rely on it).
     Q_CLASSINFO("AlwaysStored", "Stretch")
     Q_PROPERTY(vorel::TKVXShapeEnums::TShapeStretch Stretch READ Stretch WRITE SetStretch)
+    Q_CLASSINFO("Doc.Stretch", "Whether the shape reaches down to the bottom of the printed band.")
     Q_PROPERTY(vorel::TKVXShapeEnums::TLineStyle LineStyle READ LineStyle WRITE SetLineStyle)
+    Q_CLASSINFO("Doc.LineStyle", "A single or a double outline.")
 public:
     Q_INVOKABLE explicit TKVXShape(QObject* owner = nullptr);
 
@@ -87,8 +110,10 @@ private:
 
 class TKVXLine : public TKVXShape {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A straight line across the control's rectangle.")
     Q_CLASSINFO("AlwaysStored", "LineType")
     Q_PROPERTY(vorel::TKVXShapeEnums::TLineType LineType READ LineType WRITE SetLineType)
+    Q_CLASSINFO("Doc.LineType", "Which line across the rectangle is drawn.")
 public:
     Q_INVOKABLE explicit TKVXLine(QObject* owner = nullptr);
     TLineType LineType() const { return FLineType; }
@@ -105,8 +130,10 @@ private:
 
 class TKVXRectangle : public TKVXShape {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A rectangle or square, with square or rounded corners.")
     Q_CLASSINFO("AlwaysStored", "RectangleType")
     Q_PROPERTY(vorel::TKVXShapeEnums::TRectangleType RectangleType READ RectangleType WRITE SetRectangleType)
+    Q_CLASSINFO("Doc.RectangleType", "The shape drawn.")
 public:
     Q_INVOKABLE explicit TKVXRectangle(QObject* owner = nullptr);
     TRectangleType RectangleType() const { return FRectangleType; }
@@ -122,8 +149,10 @@ private:
 
 class TKVXEllipse : public TKVXShape {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "An ellipse or circle.")
     Q_CLASSINFO("AlwaysStored", "EllipseType")
     Q_PROPERTY(vorel::TKVXShapeEnums::TEllipseType EllipseType READ EllipseType WRITE SetEllipseType)
+    Q_CLASSINFO("Doc.EllipseType", "The shape drawn.")
 public:
     Q_INVOKABLE explicit TKVXEllipse(QObject* owner = nullptr);
     TEllipseType EllipseType() const { return FEllipseType; }

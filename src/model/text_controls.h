@@ -23,9 +23,16 @@ constexpr int KVX_TEXT_EXPRESSION = 1015; // "Expression"
 
 class TKVXLabel : public TKVXControl {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A text label: prints its DisplayName as fixed text.")
+    Q_CLASSINFO("Doc.DisplayName", "The text the label prints.")
     Q_PROPERTY(int Angle READ Angle WRITE SetAngle)
+    Q_CLASSINFO("Doc.Angle", "The rotation of the text in degrees, counter-clockwise (0 to 359); rotated text prints "
+                             "as one line.")
     Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
+    Q_CLASSINFO("Doc.WordWrap", "Breaks the text into lines at blanks to fit the control's width.")
     Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
+    Q_CLASSINFO("Doc.Stretch", "In a stretching band, the control takes the height of its text instead of its design "
+                               "height.")
 public:
     Q_INVOKABLE explicit TKVXLabel(QObject* owner = nullptr);
 
@@ -104,9 +111,17 @@ private:
 
 class TKVXExpression : public TKVXLabel {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Prints the value of an expression (a field, a computed value, a running total) through a "
+                       "format descriptor.")
+    Q_CLASSINFO("Doc.DisplayName", "The name the designer shows; set to the expression's text while empty.")
     Q_PROPERTY(QString Expression READ Expression WRITE SetExpression)
+    Q_CLASSINFO("Doc.Expression", "The expression whose value prints ('[Price] * [Qty]', 'Orders.Customer').")
     Q_PROPERTY(QString Format READ Format WRITE SetFormat)
+    Q_CLASSINFO("Doc.Format", "The format descriptor the value prints through ('@N @ND2 @NR0.01 '); empty prints the "
+                              "value as it is (see Format descriptors).")
     Q_PROPERTY(vorel::TKVXCalculation* Calculation READ Calculation WRITE SetCalculation)
+    Q_CLASSINFO("Doc.Calculation", "Makes the control print a running value (count, sum, average, lowest, highest) "
+                                   "and says when it starts over.")
 public:
     Q_INVOKABLE explicit TKVXExpression(QObject* owner = nullptr);
 
@@ -156,8 +171,14 @@ private:
 
 class TKVXSysData : public TKVXLabel {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Prints a system value: the date or time, a page, bar, column or line number or count, or a "
+                       "document property.")
+    Q_CLASSINFO("Doc.DisplayName", "The name the designer shows; follows SysData while not changed by hand.")
     Q_PROPERTY(vorel::TKVXSysDataTypes::TKVXSysDataType SysData READ SysData WRITE SetSysData)
+    Q_CLASSINFO("Doc.SysData", "Which system value prints (see System variables).")
     Q_PROPERTY(QString Format READ Format WRITE SetFormat)
+    Q_CLASSINFO("Doc.Format", "The format descriptor the value prints through; a new SysData brings its own (see "
+                              "System variables).")
 public:
     Q_INVOKABLE explicit TKVXSysData(QObject* owner = nullptr);
 

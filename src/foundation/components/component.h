@@ -55,8 +55,13 @@ enum TOperation { opInsert, opRemove };
 
 class TComponent : public TPersistent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The base of every component a form holds (report, bands, controls, data sets, export "
+                       "filters): a name and a tag.")
     Q_PROPERTY(QString Name READ Name WRITE SetName)
+    Q_CLASSINFO("Doc.Name", "The component's name: forms refer to components by it (a band's Dataset, a detail's "
+                            "Master), and expressions qualify fields with a data set's name.")
     Q_PROPERTY(int Tag READ Tag WRITE SetTag)
+    Q_CLASSINFO("Doc.Tag", "A number for the application's own use; Vorel never reads it.")
 public:
     Q_INVOKABLE explicit TComponent(QObject* owner = nullptr);
     // Tells every component that asked for free notification, before the

@@ -34,6 +34,15 @@ public:
         lnDutch
     };
     Q_ENUM(TKVXLangID)
+    Q_CLASSINFO("Doc.lnEnglish", "English.")
+    Q_CLASSINFO("Doc.lnRussian", "Russian.")
+    Q_CLASSINFO("Doc.lnUkrainian", "Ukrainian.")
+    Q_CLASSINFO("Doc.lnGerman", "German.")
+    Q_CLASSINFO("Doc.lnFrench", "French.")
+    Q_CLASSINFO("Doc.lnSpanish", "Spanish.")
+    Q_CLASSINFO("Doc.lnSwedish", "Swedish.")
+    Q_CLASSINFO("Doc.lnCzech", "Czech.")
+    Q_CLASSINFO("Doc.lnDutch", "Dutch.")
 };
 using TKVXLangID = TKVXLangIDs::TKVXLangID;
 using enum TKVXLangIDs::TKVXLangID;
@@ -87,6 +96,23 @@ public:
         sdBandLineNo
     };
     Q_ENUM(TKVXSysDataType)
+    Q_CLASSINFO("Doc.sdDate", "Today's date, taken when the value is computed.")
+    Q_CLASSINFO("Doc.sdTime", "The time of day, taken when the value is computed.")
+    Q_CLASSINFO("Doc.sdDateTime", "Today's date and the time of day.")
+    Q_CLASSINFO("Doc.sdAuthor", "The report's KVProperty.Author.")
+    Q_CLASSINFO("Doc.sdReportTitle", "The report's KVProperty.Title.")
+    Q_CLASSINFO("Doc.sdSubject", "The report's KVProperty.Subject.")
+    Q_CLASSINFO("Doc.sdKeywords", "The report's KVProperty.Keywords.")
+    Q_CLASSINFO("Doc.sdPageNo", "The number of the page being printed, after PageNoStartAt and PageNoCountBy.")
+    Q_CLASSINFO("Doc.sdPageCount", "The number of pages; complete on every page only when the report prepares in two "
+                                   "passes (TwoPass).")
+    Q_CLASSINFO("Doc.sdBarNo", "The number of the bar being printed, from 1.")
+    Q_CLASSINFO("Doc.sdBarCount", "The number of bars.")
+    Q_CLASSINFO("Doc.sdColumnNo", "The number of the column being printed, from 1.")
+    Q_CLASSINFO("Doc.sdColumnCount", "The number of columns a page has (ColumnNumber).")
+    Q_CLASSINFO("Doc.sdDetailNo", "The detail band's line number: how many records it has printed, this one included.")
+    Q_CLASSINFO("Doc.sdBandLineNo", "The line number of the band being printed: how many times it has printed, this "
+                                    "time included.")
 };
 using TKVXSysDataType = TKVXSysDataTypes::TKVXSysDataType;
 using enum TKVXSysDataTypes::TKVXSysDataType;
@@ -101,8 +127,12 @@ extern std::array<QString, KVX_SYSDATA_COUNT> arrSysDataFormat;
 
 class TKVXLanguage : public TPersistent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The language of a report's own texts: band names, dialogs, progress display and messages.")
     Q_PROPERTY(bool AutoDetect READ AutoDetect WRITE SetAutoDetect)
+    Q_CLASSINFO("Doc.AutoDetect", "Takes the language of the user's locale instead of LanguageID; English for "
+                                  "Spanish and every language without texts of its own.")
     Q_PROPERTY(vorel::TKVXLangIDs::TKVXLangID LanguageID READ LanguageID WRITE SetLanguageID)
+    Q_CLASSINFO("Doc.LanguageID", "The language while AutoDetect is off.")
 public:
     explicit TKVXLanguage(QObject* owner = nullptr);
 

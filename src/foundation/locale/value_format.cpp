@@ -16,6 +16,57 @@ namespace vorel {
 
 namespace {
 
+// The tags the descriptor reader below looks for. A test checks that every
+// tag this file reads stands here.
+constexpr TFormatTag kFormatTags[] = {
+    {"@C", "text", nullptr, "The value is text."},
+    {"@U", "text", nullptr, "Upper case, by the locale's rules."},
+    {"@L", "text", nullptr, "Lower case; ignored with @U."},
+    {"@P", "text", nullptr,
+     "Proper case: the first letter of every word upper, the rest lower; ignored with @U or @L."},
+    {"@T", "text", nullptr, "With @C: removes blanks and control characters at both ends."},
+    {"@M", "text", "mask",
+     "An edit mask 'characters[;save[;blank]]' up to the end of the descriptor, so @M comes last."},
+    {"@N", "number", nullptr, "The value is a number; alone, two decimals with the locale's separators and grouping."},
+    {"@ND", "number", "integer", "Decimals written (default: the locale's number of decimals)."},
+    {"@NS", "number", "one character", "The decimal separator; write it before the @NS flag."},
+    {"@NT", "number", "one character", "The thousands separator; its presence switches grouping on."},
+    {"@NR", "number", "number with '.'",
+     "Rounds to a multiple of this step first (default 1, so @ND2 alone prints 3.00 for 3.14159)."},
+    {"@NB", "number", nullptr, "Prints nothing when the value is zero."},
+    {"@NL", "number", nullptr, "Fills with leading zeros, after the sign, up to the control's width."},
+    {"@NS", "number", nullptr, "Scientific notation: 1.23E+4."},
+    {"@CT", "number", nullptr, "Adds a currency sign; '@N @CT ' alone is the locale's currency format."},
+    {"@CS", "number", "text", "The currency sign (default: the locale's)."},
+    {"@CP", "number", "0 to 3",
+     "Where the currency sign goes: 0 '$1', 1 '1$', 2 '$ 1', 3 '1 $' (default: the locale's)."},
+    {"@NN", "number", "integer", "The negative style chosen in the designer's dialog; kept, not used for printing."},
+    {"@CN", "number", "integer",
+     "The negative currency style chosen in the designer's dialog; kept, not used for printing."},
+    {"@D", "date", nullptr, "The value has a date part."},
+    {"@DL", "date", nullptr, "The locale's long date ('Sunday, February 14, 1971')."},
+    {"@DS", "date", nullptr, "The locale's short date ('2/14/1971')."},
+    {"@DR", "date", "one character", "The date separator (without @DL and @DS)."},
+    {"@DO", "date", "0 to 5", "The order of day, month, year: 0 d-m-y, 1 d-y-m, 2 m-d-y, 3 m-y-d, 4 y-m-d, 5 y-d-m."},
+    {"@DD", "date", "0 to 2", "The day: 0 '1', 1 '01', 2 none."},
+    {"@DM", "date", "0 to 4", "The month: 0 '2', 1 '02', 2 'Feb', 3 'February', 4 none."},
+    {"@DY", "date", "0 to 2", "The year: 0 '71', 1 '1971', 2 none."},
+    {"@DW", "date", "0 to 2", "The day of the week in front: 0 'Sun', 1 'Sunday', 2 none."},
+    {"@DV", "date", "one character", "The character after the day of the week (default a blank)."},
+    {"@T", "time", nullptr, "The value has a time part."},
+    {"@TL", "time", nullptr, "The locale's long time ('10:01:26 PM')."},
+    {"@TS", "time", nullptr, "The locale's short time ('10:01 PM')."},
+    {"@T24", "time", nullptr, "A 24-hour clock (the default)."},
+    {"@T12", "time", nullptr, "A 12-hour clock with an AM/PM marker."},
+    {"@TD", "time", "one character", "The time separator (without @TL and @TS)."},
+    {"@TA", "time", "text", "The AM marker."},
+    {"@TP", "time", "text", "The PM marker."},
+    {"@TI", "time", "0 or 1", "The marker before (0) or after (1) the time (default 1)."},
+    {"@TH", "time", "0 to 2", "The hour: 0 '2', 1 '02', 2 none."},
+    {"@TM", "time", "0 to 2", "The minute: 0 '2', 1 '02', 2 none."},
+    {"@TS", "time", "0 to 2", "The second: 0 '2', 1 '02', 2 none."},
+};
+
 // Upper limits that keep a hostile descriptor from asking for gigabytes:
 // no printed value needs more decimals or a wider zero padding.
 constexpr int kMaxDecimals = 30;
@@ -476,6 +527,11 @@ const TFormatPlan& FormatPlan(const QString& descriptor)
 }
 
 } // namespace
+
+std::span<const TFormatTag> FormatTags()
+{
+    return kFormatTags;
+}
 
 QString GetNextSpace(const QString& descriptor, qsizetype position)
 {

@@ -5,9 +5,24 @@
 
 #include <QString>
 
+#include <span>
+
 namespace vorel {
 
 class Variant;
+
+// One tag of the descriptor language, with what report authors need to
+// write it. A flag is written as the tag and one blank ("@NB "), a valued
+// tag as the tag, its value and one blank ("@ND2 ").
+struct TFormatTag {
+    const char* Tag;         // "@ND"
+    const char* Kind;        // what the tag belongs to: "text", "number", "date" or "time"
+    const char* Value;       // what a valued tag takes ("0 to 2"); nullptr for a flag
+    const char* Description; // one line for report authors
+};
+// Every tag GetTextByFormat reads, in the order docs/FORMATTING.md
+// presents them; `vorel reference` prints the table.
+std::span<const TFormatTag> FormatTags();
 
 // The width measuring a canvas offers; the graphics layer implements it.
 struct TextWidthMeasurer {

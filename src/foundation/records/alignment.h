@@ -11,6 +11,9 @@ class TAlignments {
 public:
     enum TAlignment { taLeftJustify, taRightJustify, taCenter };
     Q_ENUM(TAlignment)
+    Q_CLASSINFO("Doc.taLeftJustify", "Aligned to the left edge.")
+    Q_CLASSINFO("Doc.taRightJustify", "Aligned to the right edge.")
+    Q_CLASSINFO("Doc.taCenter", "Centred.")
 };
 using TAlignment = TAlignments::TAlignment;
 using enum TAlignments::TAlignment;

@@ -167,6 +167,22 @@ bool IdentToColor(const QString& ident, TColor& color)
     return false;
 }
 
+QStringList ColorIdents()
+{
+    QStringList idents;
+    for (const auto& entry : kColorNames)
+        idents.append(QString::fromLatin1(entry.name));
+    return idents;
+}
+
+QStringList CharsetIdents()
+{
+    QStringList idents;
+    for (const auto& entry : kCharsetNames)
+        idents.append(QString::fromLatin1(entry.name));
+    return idents;
+}
+
 QString CharsetToIdent(TFontCharset charset)
 {
     for (const auto& entry : kCharsetNames)

@@ -79,6 +79,8 @@ inline TColor RGBColor(int r, int g, int b) { return TColor((r & 0xFF) | ((g & 0
 // name is unknown. Form files store named colours by identifier.
 QString ColorToIdent(TColor color);
 bool IdentToColor(const QString& ident, TColor& color);
+// Every colour identifier IdentToColor accepts, those ColorToIdent writes first.
+QStringList ColorIdents();
 
 // Character sets as the classic logical font record numbers them.
 using TFontCharset = std::uint8_t;
@@ -103,6 +105,8 @@ constexpr TFontCharset EASTEUROPE_CHARSET = 238;
 constexpr TFontCharset OEM_CHARSET = 255;
 QString CharsetToIdent(TFontCharset charset);
 bool IdentToCharset(const QString& ident, TFontCharset& charset);
+// Every character set identifier, in the order of the constants above.
+QStringList CharsetIdents();
 
 class TFontEnums {
     Q_GADGET
@@ -110,8 +114,15 @@ public:
     enum TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
     Q_DECLARE_FLAGS(TFontStyles, TFontStyle)
     Q_FLAG(TFontStyles)
+    Q_CLASSINFO("Doc.fsBold", "Bold.")
+    Q_CLASSINFO("Doc.fsItalic", "Italic.")
+    Q_CLASSINFO("Doc.fsUnderline", "Underlined.")
+    Q_CLASSINFO("Doc.fsStrikeOut", "Struck out.")
     enum TFontPitch { fpDefault, fpVariable, fpFixed };
     Q_ENUM(TFontPitch)
+    Q_CLASSINFO("Doc.fpDefault", "The pitch the face has.")
+    Q_CLASSINFO("Doc.fpVariable", "Prefer a proportional face when the named face is missing.")
+    Q_CLASSINFO("Doc.fpFixed", "Prefer a fixed-pitch (monospaced) face when the named face is missing.")
 };
 using TFontStyle = TFontEnums::TFontStyle;
 using TFontStyles = TFontEnums::TFontStyles;
@@ -126,13 +137,25 @@ constexpr int kScreenPixelsPerInch = 96;
 
 class TFont : public TPersistent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A font: face, size, style, colour and character set. Controls, highlights and the report "
+                       "each have one.")
     Q_PROPERTY(int Charset READ Charset WRITE SetCharsetInt)
+    Q_CLASSINFO("Doc.Charset", "The character set of the font (see Character sets); DEFAULT_CHARSET stands for the "
+                               "report's code page where one is needed (the classic PDF fonts).")
     Q_PROPERTY(vorel::TColor Color READ Color WRITE SetColor)
+    Q_CLASSINFO("Doc.Color", "The colour of the text.")
     Q_PROPERTY(int Height READ Height WRITE SetHeight)
+    Q_CLASSINFO("Doc.Height", "The size in report pixels (1/96 inch): negative for the character height, as Size "
+                              "sets it, positive for the cell height.")
     Q_PROPERTY(QString Name READ Name WRITE SetName)
+    Q_CLASSINFO("Doc.Name", "The face ('Arial'); Arial, Times New Roman and Courier New print with their "
+                            "metric-compatible Liberation faces.")
     Q_PROPERTY(vorel::TFontEnums::TFontPitch Pitch READ Pitch WRITE SetPitch)
+    Q_CLASSINFO("Doc.Pitch", "Fixed or proportional, a hint for choosing a face when the named one is missing.")
     Q_PROPERTY(int Size READ Size WRITE SetSize STORED false)
+    Q_CLASSINFO("Doc.Size", "The size in points, derived from Height (Height = -Size x 96 / 72); not stored in forms.")
     Q_PROPERTY(vorel::TFontEnums::TFontStyles Style READ Style WRITE SetStyle)
+    Q_CLASSINFO("Doc.Style", "Bold, italic, underlined and struck out, in any combination.")
 public:
     // The framework defaults: "MS Sans Serif", 8 pt (Height -11), window text
     // colour, default character set and pitch, no style.

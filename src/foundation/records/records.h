@@ -15,14 +15,36 @@ class TKVXRecordEnums {
 public:
     enum TResetType { rtEndReport, rtEndPage, rtEndGroup };
     Q_ENUM(TResetType)
+    Q_CLASSINFO("Doc.rtEndReport", "Never starts over during the report (only at the start of each bar).")
+    Q_CLASSINFO("Doc.rtEndPage", "Starts over at each new page and each new column (in a page footer at each new "
+                                 "page only).")
+    Q_CLASSINFO("Doc.rtEndGroup", "Starts over after the footer of the group named in ResetGroup has printed.")
     enum TCalcType { ctNothing, ctCount, ctSum, ctAverage, ctLowest, ctHighest };
     Q_ENUM(TCalcType)
+    Q_CLASSINFO("Doc.ctNothing", "No running value: the expression's value for the current record.")
+    Q_CLASSINFO("Doc.ctCount", "Counts the values taken.")
+    Q_CLASSINFO("Doc.ctSum", "Adds the values taken.")
+    Q_CLASSINFO("Doc.ctAverage", "The mean of every value taken since the last reset (Null values are passed over).")
+    Q_CLASSINFO("Doc.ctLowest", "The least value taken since the last reset (Null values are passed over).")
+    Q_CLASSINFO("Doc.ctHighest", "The greatest value taken since the last reset (Null values are passed over).")
     enum TKVXCalculate { rcOnEveryRow, rcGroupChange, rcVariableChange };
     Q_ENUM(TKVXCalculate)
+    Q_CLASSINFO("Doc.rcOnEveryRow", "Takes a value at every record (at every row of the sub-detail band whose fields "
+                                    "it reads).")
+    Q_CLASSINFO("Doc.rcGroupChange", "Takes a value only when a group on the expression in GroupChange begins.")
+    Q_CLASSINFO("Doc.rcVariableChange", "Takes a value only when the value of the report variable named in "
+                                        "VariableChange changes.")
     enum TKVXParameterEditor { peEdit, peMemo, peCheckBox, peCombobox, peListBox };
     Q_ENUM(TKVXParameterEditor)
+    Q_CLASSINFO("Doc.peEdit", "A one-line text box.")
+    Q_CLASSINFO("Doc.peMemo", "A text box of several lines.")
+    Q_CLASSINFO("Doc.peCheckBox", "A check box: the value is True or False.")
+    Q_CLASSINFO("Doc.peCombobox", "A drop-down list of the ParamPromptValues lines.")
+    Q_CLASSINFO("Doc.peListBox", "A list of the ParamPromptValues lines.")
     enum TKVXParameterMode { pmAskAlways, pmAskUndefined };
     Q_ENUM(TKVXParameterMode)
+    Q_CLASSINFO("Doc.pmAskAlways", "Asked every time the report prepares.")
+    Q_CLASSINFO("Doc.pmAskUndefined", "Asked only while the parameter has no value.")
 };
 using TResetType = TKVXRecordEnums::TResetType;
 using TCalcType = TKVXRecordEnums::TCalcType;
@@ -38,12 +60,23 @@ using enum TKVXRecordEnums::TKVXParameterMode;
 // Aggregate settings of an expression control or a variable.
 class TKVXCalculation : public TPersistent {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "The running value of an expression control or a report variable: what it computes, when it "
+                       "takes a value and when it starts over.")
     Q_PROPERTY(QString ResetGroup READ ResetGroup WRITE SetResetGroup)
+    Q_CLASSINFO("Doc.ResetGroup", "With ResetType rtEndGroup: the group expression (a group header's Expression) "
+                                  "after whose footer the value starts over.")
     Q_PROPERTY(vorel::TKVXRecordEnums::TResetType ResetType READ ResetType WRITE SetResetType)
+    Q_CLASSINFO("Doc.ResetType", "When the running value starts over.")
     Q_PROPERTY(vorel::TKVXRecordEnums::TCalcType CalcType READ CalcType WRITE SetCalcType)
+    Q_CLASSINFO("Doc.CalcType", "What the running value computes from the values it takes.")
     Q_PROPERTY(vorel::TKVXRecordEnums::TKVXCalculate Calculate READ Calculate WRITE SetCalculate)
+    Q_CLASSINFO("Doc.Calculate", "When the running value takes the expression's value.")
     Q_PROPERTY(QString GroupChange READ GroupChange WRITE SetGroupChange)
+    Q_CLASSINFO("Doc.GroupChange", "With Calculate rcGroupChange: the group expression whose new groups make the "
+                                   "value taken.")
     Q_PROPERTY(QString VariableChange READ VariableChange WRITE SetVariableChange)
+    Q_CLASSINFO("Doc.VariableChange", "With Calculate rcVariableChange: the name of the report variable whose "
+                                      "changes of value make the value taken.")
 public:
     Q_INVOKABLE explicit TKVXCalculation(QObject* owner = nullptr) : TPersistent(owner) {}
 
@@ -97,9 +130,15 @@ private:
 
 class TKVXHighLight : public TCollectionItem {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "Conditional formatting of a control or band: while its condition holds, the control prints "
+                       "with this font on this background colour. The first highlight whose condition holds wins.")
     Q_PROPERTY(QString Expression READ Expression WRITE SetExpression)
+    Q_CLASSINFO("Doc.Expression", "The condition; one that cannot be computed counts as false.")
     Q_PROPERTY(vorel::TFont* Font READ Font WRITE SetFont)
+    Q_CLASSINFO("Doc.Font", "The font the control prints with while the condition holds.")
     Q_PROPERTY(vorel::TColor Color READ Color WRITE SetColor)
+    Q_CLASSINFO("Doc.Color", "The background colour filled while the condition holds, also behind a transparent "
+                             "control.")
 public:
     Q_INVOKABLE explicit TKVXHighLight(vorel::TCollection* collection = nullptr);
 
@@ -131,11 +170,21 @@ public:
 
 class TKVXVariable : public TCollectionItem {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A report variable: a named value computed from an expression at every record, optionally as "
+                       "a running value, that expressions read by its name.")
     Q_PROPERTY(QString Expression READ Expression WRITE SetExpression)
+    Q_CLASSINFO("Doc.Expression", "The expression computed for each record.")
     Q_PROPERTY(vorel::TKVXCalculation* Calculation READ Calculation WRITE SetCalculation)
+    Q_CLASSINFO("Doc.Calculation", "Makes the variable a running value (count, sum, ...) and says when it starts over.")
     Q_PROPERTY(QString Name READ Name WRITE SetName)
+    Q_CLASSINFO("Doc.Name", "The name expressions read the variable by (as text); a field, parameter or system "
+                            "variable of the same name wins.")
     Q_PROPERTY(vorel::Variant PrevValue READ PrevValue WRITE SetPrevValue)
+    Q_CLASSINFO("Doc.PrevValue", "The value before the last recomputation; kept while the report prepares, stored in "
+                                 "the form only when not Null.")
     Q_PROPERTY(vorel::Variant CurValue READ CurValue WRITE SetCurValue)
+    Q_CLASSINFO("Doc.CurValue", "The current value; kept while the report prepares, stored in the form only when not "
+                                "Null.")
 public:
     Q_INVOKABLE explicit TKVXVariable(vorel::TCollection* collection = nullptr);
 
@@ -180,12 +229,21 @@ public:
 
 class TKVXParameter : public TCollectionItem {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A report parameter: a value asked for before the report prepares (or given with vorel render "
+                       "--param) that expressions read by its name or label.")
     Q_PROPERTY(QString DisplayLabel READ DisplayLabel WRITE SetDisplayLabel)
+    Q_CLASSINFO("Doc.DisplayLabel", "The label the parameter dialog shows; expressions may read the parameter by it "
+                                    "too.")
     Q_PROPERTY(QString Name READ Name WRITE SetName)
+    Q_CLASSINFO("Doc.Name", "The name expressions read the parameter by.")
     Q_PROPERTY(vorel::Variant Value READ Value WRITE SetValue)
+    Q_CLASSINFO("Doc.Value", "The parameter's value; stored in the form only when not Null.")
     Q_PROPERTY(vorel::TStringList* ParamPromptValues READ ParamPromptValues WRITE SetParamPromptValues)
+    Q_CLASSINFO("Doc.ParamPromptValues", "The choices of a combo or list box editor, one per line.")
     Q_PROPERTY(vorel::TKVXRecordEnums::TKVXParameterEditor ParameterEditor READ ParameterEditor WRITE SetParameterEditor)
+    Q_CLASSINFO("Doc.ParameterEditor", "How the parameter dialog asks for the value.")
     Q_PROPERTY(vorel::TKVXRecordEnums::TKVXParameterMode ParameterMode READ ParameterMode WRITE SetParameterMode)
+    Q_CLASSINFO("Doc.ParameterMode", "Whether the value is asked every time or only while it has none.")
 public:
     Q_INVOKABLE explicit TKVXParameter(vorel::TCollection* collection = nullptr);
 
@@ -233,10 +291,16 @@ public:
 
 class TKVXOutline : public TCollectionItem {
     Q_OBJECT
+    Q_CLASSINFO("Doc", "A bookmark recorded while the report prepares (a band's OutlineExpression): its text and "
+                       "where it points. PDF files carry them as bookmarks.")
     Q_PROPERTY(QString Text READ Text WRITE SetText)
+    Q_CLASSINFO("Doc.Text", "The bookmark's text.")
     Q_PROPERTY(int PageNo READ PageNo WRITE SetPageNo)
+    Q_CLASSINFO("Doc.PageNo", "The page it points to, counted from 0 within its bar.")
     Q_PROPERTY(int BarNo READ BarNo WRITE SetBarNo)
+    Q_CLASSINFO("Doc.BarNo", "The bar of that page, counted from 0.")
     Q_PROPERTY(int Top READ Top WRITE SetTop)
+    Q_CLASSINFO("Doc.Top", "How far down the page it points, in report pixels.")
 public:
     Q_INVOKABLE explicit TKVXOutline(vorel::TCollection* collection = nullptr) : TCollectionItem(collection) {}
 
