@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   libqt6sql6-sqlite libqt6sql6-psql
   # libraries
-  zlib1g-dev libgl-dev
+  zlib1g-dev libgl-dev libxlsxwriter-dev
   # fonts the layouts measure with, and the faces fontconfig falls back to
   # for the scripts a report's own face lacks (docs/TEXT.md)
   fonts-liberation2 fonts-dejavu fonts-dejavu-core fonts-dejavu-extra fontconfig
@@ -25,6 +25,7 @@ packages=(
   # the sRGB profile PDF/A files embed
   icc-profiles-free
   libreoffice-core-nogui libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui
+  gnumeric
   # benchmark data generator and SQL data
   python3 sqlite3 time
 )

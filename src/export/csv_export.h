@@ -14,6 +14,7 @@
 // page furniture. It reads the data records a preparation leaves in the
 // pages when asked to (TKVPrintBaseComponent::SetDataRecords).
 
+#include "export/data_records.h"
 #include "export/export_attributes.h"
 
 #include <vector>
@@ -59,24 +60,12 @@ public:
     void SaveToFile(const QString& fileName) override;
 
 private:
-    // A control's place (report pixels within its bar) and raw text.
-    struct TDataCell {
-        int Left;
-        int Width;
-        int Top; // within its band: a caption is the header text nearest the rows
-        QString Text;
-    };
     void SaveData(const QString& fileName);
 
     QChar FSeparator = u';';
     QChar FQuote = u'"';
     TKVXCSVMode FMode = dmLayout;
-    // The data records read so far: the first header's texts, the detail rows.
-    std::vector<TDataCell> FCaptions;
-    bool FCaptionsTaken = false;
-    bool FInHeader = false;
-    bool FInDetail = false;
-    std::vector<std::vector<TDataCell>> FRows;
+    TKVXDataRecords FData; // the data records read so far (Mode dmData)
 };
 
 // One CSV field: the text, or the quoted text when it needs quoting.

@@ -1,10 +1,12 @@
 #include "export/export_registry.h"
 
 #include "export/csv_export.h"
+#include "export/excel_export.h"
 #include "export/html_export.h"
 #include "export/pdf_export.h"
 #include "export/text_export.h"
 #include "export/xml_export.h"
+#include "export/xlsx_export.h"
 #include "foundation/components/component.h"
 #include "foundation/language/language.h"
 
@@ -37,7 +39,21 @@ const TBuiltin kBuiltins[] = {
     {&TKVXExportToCSV::staticMetaObject, "CSV", 2172, 2173},
     {&TKVXExportToHTML::staticMetaObject, "HTML", 2178, 2179},
     {&TKVXExportToXML::staticMetaObject, "XML", 2180, 2181},
+    {&TKVXExportToExcel::staticMetaObject, "XLS", 2182, 2183},
     {&TKVXExportToPDF::staticMetaObject, "PDF", 2190, 2191},
+};
+
+// Formats beyond the classic list, after it; the language tables have no
+// texts for them, so their names are fixed English texts.
+struct TBuiltinNamed {
+    const QMetaObject* Class;
+    const char* Extension;
+    const char* Name;
+    const char* Filter;
+};
+
+const TBuiltinNamed kBeyondClassic[] = {
+    {&TKVXExportToXLSX::staticMetaObject, "XLSX", "Excel workbook export filter", "Excel workbook (*.xlsx)"},
 };
 
 } // namespace
@@ -86,10 +102,15 @@ void RegisterBuiltinExports()
 {
     for (const TBuiltin& b : kBuiltins)
         RegisterKVXExport(b.Class, QString::fromLatin1(b.Extension), b.NameId, QString(), b.FilterId, QString());
+    for (const TBuiltinNamed& b : kBeyondClassic)
+        RegisterKVXExport(b.Class, QString::fromLatin1(b.Extension), 0, QString::fromLatin1(b.Name), 0,
+                          QString::fromLatin1(b.Filter));
 }
 
 void UnRegisterBuiltinExports()
 {
+    for (const TBuiltinNamed& b : kBeyondClassic)
+        UnRegisterKVXExport(b.Class);
     for (const TBuiltin& b : kBuiltins)
         UnRegisterKVXExport(b.Class);
 }

@@ -36,7 +36,7 @@ void UnRegisterKVXExport(const QMetaObject* exportClass);
 
 // The built-in filters in their documented order (text, CSV, EMF, WMF, BMP,
 // HTML, XML, Excel, Lotus, QuattroPro, RTF, PDF, TIFF, JPEG; each present
-// filter in its place). Called by library start-up. Calling it again
+// filter in its place), then those beyond the classic list (XLSX). Called by library start-up. Calling it again
 // registers them again, which puts them back in this order after any
 // other filter.
 void RegisterBuiltinExports();

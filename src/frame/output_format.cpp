@@ -7,6 +7,7 @@
 #include "foundation/components/component.h"
 #include "foundation/values/errors.h"
 
+#include <QMetaProperty>
 #include <algorithm>
 #include <memory>
 
@@ -151,14 +152,18 @@ void SetExportOptions(TKVXExport& filter, const TExportOptionList& options)
 
 bool ExportWantsDataRecords(const TOutputFormat& format, const TExportOptionList& options)
 {
-    if (!format.ExportClass || !format.ExportClass->inherits(&TKVXExportToCSV::staticMetaObject))
+    // A filter with a data-only mode publishes it as Mode of the CSV filter's type (CSV, XLSX).
+    if (!format.ExportClass)
+        return false;
+    const int index = format.ExportClass->indexOfProperty("Mode");
+    if (index < 0 || format.ExportClass->property(index).metaType() != QMetaType::fromType<TKVXCSVMode>())
         return false;
     std::unique_ptr<QObject> created(format.ExportClass->newInstance(Q_ARG(QObject*, nullptr)));
-    auto* csv = qobject_cast<TKVXExportToCSV*>(created.get());
-    if (!csv)
+    auto* filter = qobject_cast<TKVXExport*>(created.get());
+    if (!filter)
         return false;
-    SetExportOptions(*csv, options);
-    return csv->Mode() == dmData;
+    SetExportOptions(*filter, options);
+    return format.ExportClass->property(index).read(filter).value<TKVXCSVMode>() == dmData;
 }
 
 } // namespace vorel

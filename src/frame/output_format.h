@@ -59,8 +59,8 @@ void CheckExportOption(const TOutputFormat& format, TKVXExport* trial, const QSt
 // Sets the options on a filter, in order.
 void SetExportOptions(TKVXExport& filter, const TExportOptionList& options);
 
-// Whether the options make the format's filter a data export (the CSV
-// filter's Mode dmData), which reads the data a preparation records beside
+// Whether the options make the format's filter a data export (the CSV or
+// XLSX filter's Mode dmData), which reads the data a preparation records beside
 // the pages (TKVPrintBaseComponent::SetDataRecords).
 bool ExportWantsDataRecords(const TOutputFormat& format, const TExportOptionList& options);
 

@@ -263,6 +263,46 @@ TEST_F(RenderTest, PdfIsFlateCompressedUnlessAnOptionSaysOtherwiseAlsoFromAPrepa
 
 // A page header's outline expression gives one bookmark a page; a prepared
 // report keeps them, so its PDF has them too.
+// XLS and XLSX by the output's extension; the XLSX data mode (records
+// asked for by the option) with its frozen caption row and values as numbers.
+TEST_F(RenderTest, SpreadsheetsByExtensionAndTheXlsxDataMode)
+{
+    ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("out.xls"), QStringLiteral("-q")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QByteArray xls = Read(Out("out.xls"));
+    EXPECT_TRUE(xls.startsWith(QByteArray::fromHex("0908060000001000"))) << "a BIFF beginning-of-file record";
+    EXPECT_TRUE(xls.contains("Orders for nobody"));
+    EXPECT_TRUE(xls.endsWith(QByteArray::fromHex("0a000000")));
+
+    run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("layout.xlsx"), QStringLiteral("-q")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("data.xlsx"), QStringLiteral("--option"),
+               QStringLiteral("Mode=Data"), QStringLiteral("-q")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+        GTEST_SKIP() << "python3 is not installed; the workbooks are not opened";
+    QProcess check;
+    check.setWorkingDirectory(work.path());
+    check.start(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral(R"PY(
+import re, zipfile
+layout = zipfile.ZipFile('layout.xlsx').read('xl/worksheets/sheet1.xml').decode()
+assert 'Orders for nobody' in layout, 'the page header is in the layout'
+assert '<pane' not in layout
+data = zipfile.ZipFile('data.xlsx').read('xl/worksheets/sheet1.xml').decode()
+assert '<pane ySplit="1" topLeftCell="A2" activePane="bottomLeft" state="frozen"/>' in data, 'caption row frozen'
+assert 'Page 1' not in data, 'no page furniture'
+rows = re.findall(r'<row r="(\d+)"', data)
+assert len(rows) == 101, len(rows)
+cells = dict(re.findall(r'<c r="([A-Z]+\d+)"([^>]*)>', data))
+assert 't="inlineStr"' in cells['A2'], 'the order text "#1" is a string'
+assert 't=' not in cells['C2'], 'the amount is a number'
+assert re.search(r'<col min="3" max="3" width="[\d.]+"', data), 'column widths'
+print('ok')
+)PY")});
+    ASSERT_TRUE(check.waitForFinished(60000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString();
+}
+
 TEST_F(RenderTest, BookmarksReachThePdfFromAFormAndFromItsPreparedReport)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("qpdf")).isEmpty())

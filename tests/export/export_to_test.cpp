@@ -45,8 +45,13 @@ TEST_F(ExportTo, TheBuiltinFiltersAreRegisteredInTheirOrder)
         extensions << e.Extension;
     }
     EXPECT_EQ(classes, QStringList({"TKVXExportToText", "TKVXExportToCSV", "TKVXExportToHTML", "TKVXExportToXML",
-                                     "TKVXExportToPDF"}));
-    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML", "PDF"}));
+                                     "TKVXExportToExcel", "TKVXExportToPDF", "TKVXExportToXLSX"}));
+    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML", "XLS", "PDF", "XLSX"}));
+    EXPECT_EQ(ExportFormatName(KVXExports()[4], lnEnglish), QStringLiteral("MS Excel export filter"));
+    EXPECT_EQ(ExportFileDescription(KVXExports()[4], lnRussian), GetString(lnRussian, 2183));
+    // Beyond the classic list: fixed English texts in every language.
+    EXPECT_EQ(ExportFormatName(KVXExports().back(), lnGerman), QStringLiteral("Excel workbook export filter"));
+    EXPECT_EQ(ExportFileDescription(KVXExports().back(), lnGerman), QStringLiteral("Excel workbook (*.xlsx)"));
     EXPECT_EQ(ExportFormatName(KVXExports()[1], lnEnglish), QStringLiteral("CSV export filter"));
     EXPECT_EQ(ExportFileDescription(KVXExports()[2], lnEnglish), QStringLiteral("HTML file (*.htm)"));
     EXPECT_EQ(GetClass(QStringLiteral("TKVXExportToXML")), &TKVXExportToXML::staticMetaObject);
@@ -54,15 +59,17 @@ TEST_F(ExportTo, TheBuiltinFiltersAreRegisteredInTheirOrder)
 
 TEST_F(ExportTo, RegisteringAgainMovesAFilterToTheEndAndUnregisteringRemovesIt)
 {
+    const qsizetype builtins = KVXExports().size();
     RegisterKVXExport(&TProbeExport::staticMetaObject, QStringLiteral("PRB"), 0, QStringLiteral("Probe"), 0,
                       QStringLiteral("Probe files (*.prb)"));
     RegisterKVXExport(&TKVXExportToText::staticMetaObject, QStringLiteral("TXT"), 2170, QString(), 2171, QString());
-    ASSERT_EQ(KVXExports().size(), 6);
-    EXPECT_EQ(KVXExports()[4].ClassName, QStringLiteral("TProbeExport"));
-    EXPECT_EQ(KVXExports()[5].ClassName, QStringLiteral("TKVXExportToText"));
-    EXPECT_EQ(ExportFormatName(KVXExports()[4], lnGerman), QStringLiteral("Probe")); // no text id: the caption
+    const qsizetype n = KVXExports().size();
+    ASSERT_EQ(n, builtins + 1);
+    EXPECT_EQ(KVXExports()[n - 2].ClassName, QStringLiteral("TProbeExport"));
+    EXPECT_EQ(KVXExports()[n - 1].ClassName, QStringLiteral("TKVXExportToText"));
+    EXPECT_EQ(ExportFormatName(KVXExports()[n - 2], lnGerman), QStringLiteral("Probe")); // no text id: the caption
     UnRegisterKVXExport(&TProbeExport::staticMetaObject);
-    EXPECT_EQ(KVXExports().size(), 5);
+    EXPECT_EQ(KVXExports().size(), builtins);
     EXPECT_EQ(GetClass(QStringLiteral("TProbeExport")), nullptr);
     EXPECT_THROW(RegisterKVXExport(&TKVXLanguage::staticMetaObject, QStringLiteral("X"), 0, QString(), 0, QString()),
                  EKVXError);
@@ -163,7 +170,7 @@ TEST_F(ExportTo, ASaveDialogAnswerExportsThroughTheChosenFilter)
         EXPECT_EQ(loaded.Pages().Items(0)->intNumPage, i);
     }
 
-    ui.SetSaveExportChoice(QStringLiteral("XLS"), Path(QStringLiteral("x.xls")));
+    ui.SetSaveExportChoice(QStringLiteral("DOCX"), Path(QStringLiteral("x.docx")));
     EXPECT_THROW(report.SavePageToFile(name), EKVXError); // no such format registered
     ui.ClearSaveExportChoice();
     EXPECT_FALSE(report.SavePageToFile(name)); // nothing answered: cancelled
@@ -192,11 +199,12 @@ TEST_F(ExportTo, TheDialogIsOfferedEveryFormatWithItsFileFilter)
     EXPECT_EQ(ui.Seen.FileName, QStringLiteral("given.txt"));
     EXPECT_EQ(ui.Seen.NumPages, 4);
     EXPECT_EQ(ui.Seen.CurrentPage, 3);
-    ASSERT_EQ(ui.Seen.Formats.size(), 6);
+    ASSERT_EQ(ui.Seen.Formats.size(), qsizetype(1 + KVXExports().size()));
     EXPECT_EQ(ui.Seen.Formats[0].Name, QStringLiteral("Vorel generated"));
     EXPECT_EQ(ui.Seen.Formats[0].FileFilter, QStringLiteral("Vorel generated (*.zpg)|*.ZPG|All files (*.*)|*.*"));
     EXPECT_EQ(ui.Seen.Formats[2].Name, QStringLiteral("CSV export filter"));
     EXPECT_EQ(ui.Seen.Formats[2].FileFilter, QStringLiteral("CSV file (*.csv)|*.CSV|All files (*.*)|*.*"));
+    EXPECT_EQ(ui.Seen.Formats.back().FileFilter, QStringLiteral("Excel workbook (*.xlsx)|*.XLSX|All files (*.*)|*.*"));
 }
 
 TEST_F(ExportTo, SaveMetafileToFileExportsOneMetafileWithoutAComponent)

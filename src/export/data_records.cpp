@@ -1,0 +1,106 @@
+#include "export/data_records.h"
+
+#include "graphics/emf_format.h"
+
+#include <algorithm>
+
+namespace vorel {
+
+void TKVXDataRecords::Read(const TEmfRecord& record)
+{
+    if (record.Type != EMR_GDICOMMENT || record.Bytes.Size() < 12)
+        return;
+    const std::size_t length = std::min<std::size_t>(record.Bytes.u32le(8), record.Bytes.Size() - 12);
+    const ByteView data = record.Bytes.Sub(12, length);
+    const QByteArray text(reinterpret_cast<const char*>(data.Data()), qsizetype(data.Size()));
+    static const QByteArray prefix("VorelData\t");
+    if (!text.startsWith(prefix))
+        return;
+    const QList<QByteArray> parts = text.mid(prefix.size()).split('\t');
+    if (parts.value(0) == "band") {
+        FInDetail = parts.value(1) == "detail";
+        FInHeader = parts.value(1) == "header" && !FCaptionsTaken;
+        if (FInDetail)
+            FRows.emplace_back();
+        if (!FInHeader && !FCaptions.empty())
+            FCaptionsTaken = true;
+    } else if (parts.value(0) == "cell" && parts.size() >= 5) {
+        // The text may hold tabs itself: it is everything after the top.
+        const qsizetype at =
+            text.indexOf('\t', prefix.size() + 5 + parts[1].size() + 1 + parts[2].size() + 1 + parts[3].size());
+        TCell cell{parts[1].toInt(), parts[2].toInt(), parts[3].toInt(), QString::fromUtf8(text.mid(at + 1))};
+        if (FInDetail)
+            FRows.back().push_back(std::move(cell));
+        else if (FInHeader)
+            FCaptions.push_back(std::move(cell));
+    }
+}
+
+void TKVXDataRecords::Clear()
+{
+    FRows.clear();
+    FCaptions.clear();
+    FCaptionsTaken = FInHeader = FInDetail = false;
+}
+
+namespace {
+
+// The column a control overlaps most, or -1.
+int ColumnOf(const std::vector<TKVXDataRecords::TCell>& columns, int left, int width)
+{
+    int best = -1, bestOverlap = 0;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const int overlap = std::min(left + width, columns[c].Left + columns[c].Width) - std::max(left, columns[c].Left);
+        if (overlap > bestOverlap) {
+            best = int(c);
+            bestOverlap = overlap;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+std::vector<TKVXDataRecords::TCell> TKVXDataRecords::Columns() const
+{
+    std::vector<TCell> columns = FRows.empty() ? std::vector<TCell>{} : FRows.front();
+    std::stable_sort(columns.begin(), columns.end(), [](const TCell& a, const TCell& b) { return a.Left < b.Left; });
+    return columns;
+}
+
+std::vector<QString> TKVXDataRecords::Captions(const std::vector<TCell>& columns) const
+{
+    // A column's caption: of the header texts above it, the lowest (a title
+    // above the captions overlaps columns too).
+    std::vector<QString> fields(columns.size());
+    std::vector<int> captionTop(columns.size(), -1);
+    for (const TCell& caption : FCaptions) {
+        const int c = ColumnOf(columns, caption.Left, caption.Width);
+        if (c < 0 || caption.Text.trimmed().isEmpty())
+            continue;
+        if (caption.Top > captionTop[size_t(c)]) {
+            captionTop[size_t(c)] = caption.Top;
+            fields[size_t(c)] = caption.Text;
+        } else if (caption.Top == captionTop[size_t(c)]) {
+            fields[size_t(c)] += u' ' + caption.Text;
+        }
+    }
+    return fields;
+}
+
+void TKVXDataRecords::RowValues(std::size_t i, const std::vector<TCell>& columns, std::vector<QString>& values) const
+{
+    values.assign(columns.size(), QString());
+    for (const TCell& cell : FRows[i])
+        if (const int c = ColumnOf(columns, cell.Left, cell.Width); c >= 0)
+            values[size_t(c)] = cell.Text;
+}
+
+QString NoDataRecordsMessage(const QString& filter)
+{
+    return QStringLiteral("The pages hold no data records: the report must be prepared with data records for the %1 "
+                          "Mode dmData (vorel render does so)")
+        .arg(filter);
+}
+
+} // namespace vorel
