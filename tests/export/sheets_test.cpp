@@ -152,6 +152,26 @@ TEST_F(Sheets, GridsBeyondTheFormatsLimitsRaiseAndLeaveTheOldFile)
     EXPECT_EQ(ReadAll(Path(QStringLiteral("wide.xls"))), QByteArray("old"));
 }
 
+TEST_F(Sheets, MoreRowsThanTheFormatAddressesRaiseAndWriteNoFile)
+{
+    // 65,536 rows of one text each, 10 pixels apart.
+    QList<QByteArray> records;
+    constexpr int kRows = TKVXExportToExcel::kMaxRows + 1;
+    records.reserve(kRows);
+    for (int i = 0; i < kRows; ++i)
+        records << SmallTextOut(10, 10 * i, QStringLiteral("r"), 0);
+    auto page = MetafileOf(records, 200, 10 * kRows + 10);
+    TKVXExportToExcel xls;
+    try {
+        ExportPages(xls, {page.get()}, Path(QStringLiteral("tall.xls")));
+        FAIL() << "65,536 rows were written";
+    } catch (const EKVXError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("at most 65535 rows"))) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("65536 rows"))) << e.Message().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("tall.xls"))));
+}
+
 TEST(XlsxCellValues, NumbersAndIsoDatesAreValuesEverythingElseText)
 {
     using K = TXlsxCellValue;
