@@ -91,8 +91,9 @@ TEST(TextShaping, ShapedTextKeepsTheReportsFaceForItsLettersAndFillsTheMeasuredW
             for (const TGlyphSource& source : run.Sources)
                 if (source.Length == 1 && c.Text[source.Start].unicode() < 0x80 && c.Text[source.Start].isLetter())
                     latinInFace = latinInFace || run.Font == &face->RawFont();
-        if (c.Text[0].unicode() < 0x80)
+        if (c.Text[0].unicode() < 0x80) {
             EXPECT_TRUE(latinInFace) << c.Name;
+        }
     }
 }
 
