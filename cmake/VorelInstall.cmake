@@ -72,7 +72,7 @@ endforeach()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/generated/foundation/version.h
   DESTINATION ${VOREL_INSTALL_INCLUDEDIR}/foundation)
 
-# find_package(Vorel): the targets, the config that finds Qt and zlib first,
+# find_package(Vorel): the targets, the config that finds Qt, zlib and libzint first,
 # and the version file. 0.x releases are compatible within a minor version.
 install(EXPORT VorelTargets NAMESPACE Vorel:: DESTINATION ${VOREL_INSTALL_CMAKEDIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VorelConfig.cmake.in
@@ -82,6 +82,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/cmake/VorelConfigVersion.
   VERSION ${PROJECT_VERSION}
   COMPATIBILITY SameMinorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/cmake/VorelConfig.cmake ${PROJECT_BINARY_DIR}/cmake/VorelConfigVersion.cmake
+  ${PROJECT_SOURCE_DIR}/cmake/VorelZint.cmake
   DESTINATION ${VOREL_INSTALL_CMAKEDIR})
 
 # pkg-config: prefix relative to the file's own folder, so the file is right

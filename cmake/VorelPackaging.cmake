@@ -37,12 +37,12 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
  Vorel::Core; pkg-config: vorel) and its headers under /usr/include/vorel.")
 
 # The tool's own libraries come from dpkg-shlibdeps (Qt Core, Gui, Sql,
-# PrintSupport, zlib, libxlsxwriter, libstdc++). Applications linking the static library
+# PrintSupport, zlib, libxlsxwriter, libzint, libstdc++). Applications linking the static library
 # need the development files of what it links, and reading SQLite data
 # needs Qt's SQLite driver, which dpkg-shlibdeps cannot see (a plugin).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qt6-base-dev (>= ${VOREL_QT_MIN_VERSION}), zlib1g-dev, libxlsxwriter-dev, libqt6sql6-sqlite")
+  "qt6-base-dev (>= ${VOREL_QT_MIN_VERSION}), zlib1g-dev, libxlsxwriter-dev, libzint-dev, libqt6sql6-sqlite")
 # The faces report layouts are measured with, and fontconfig's fallbacks for
 # other scripts (docs/TEXT.md); the PostgreSQL driver for postgresql:// data.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, fonts-dejavu-core, fontconfig")

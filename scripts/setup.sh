@@ -14,6 +14,8 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-psql
   # libraries
   zlib1g-dev libgl-dev libxlsxwriter-dev
+  # barcode symbologies beyond the classic four
+  libzint-dev
   # fonts the layouts measure with, and the faces fontconfig falls back to
   # for the scripts a report's own face lacks (docs/TEXT.md)
   fonts-liberation2 fonts-dejavu fonts-dejavu-core fonts-dejavu-extra fontconfig
@@ -22,6 +24,8 @@ packages=(
   googletest libgtest-dev libgmock-dev
   # real consumers of what Vorel writes
   qpdf poppler-utils emf2svg libxml2-utils libtiff-tools imagemagick
+  # barcode readers: every symbology is decoded from a rendered page
+  zbar-tools dmtx-utils
   # the sRGB profile PDF/A files embed
   icc-profiles-free
   libreoffice-core-nogui libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui

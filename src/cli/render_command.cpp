@@ -252,13 +252,15 @@ int RunRender(const QStringList& args, Streams io)
             report.SetDataRecords(ExportWantsDataRecords(format, exportOptions));
             report.Prepare();
             prepareNs = clock.nsecsElapsed() - loadNs;
-            // Values that could not be computed for some records printed
-            // nothing there: one line each, so the output is not trusted
-            // blindly.
-            for (const TKVReport::TEvaluationWarning& warning : report.EvaluationWarnings())
-                io.Err << "vorel render: " << options.Input << ": warning: " << warning.Where << ", expression \""
-                       << warning.Expression << "\": " << OneLine(warning.Message) << " (first at record "
-                       << warning.Record << ")\n";
+            // Values that could not be computed (or barcodes that could not
+            // encode theirs) for some records printed nothing there: one
+            // line each, so the output is not trusted blindly.
+            for (const TKVReport::TEvaluationWarning& warning : report.EvaluationWarnings()) {
+                io.Err << "vorel render: " << options.Input << ": warning: " << warning.Where;
+                if (!warning.Expression.isEmpty())
+                    io.Err << ", expression \"" << warning.Expression << "\"";
+                io.Err << ": " << OneLine(warning.Message) << " (first at record " << warning.Record << ")\n";
+            }
         }
         if (Interrupted()) {
             io.Err << kCancelledLine;

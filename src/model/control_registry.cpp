@@ -5,6 +5,7 @@
 #include "foundation/values/errors.h"
 #include "foundation/forms/form_objects.h"
 #include "graphics/picture.h"
+#include "model/barcode.h"
 #include "model/event_handlers.h"
 #include "model/image_control.h"
 #include "model/report.h"
@@ -37,7 +38,8 @@ const BuiltinControl* BuiltinControls(int& count)
         {&TKVXLine::staticMetaObject, 1915},      // "Add line"
         {&TKVXRectangle::staticMetaObject, 1916}, // "Add rectangle"
         {&TKVXEllipse::staticMetaObject, 1917},   // "Add ellipse"
-        {&TKVRichText::staticMetaObject, 1919},   // "Add a richtext"; 1918 is the barcode's
+        {&TKVBarCode::staticMetaObject, KVX_TEXT_ADD_BARCODE}, // "Add a barcode"
+        {&TKVRichText::staticMetaObject, 1919},   // "Add a richtext"
     };
     count = int(std::size(controls));
     return controls;

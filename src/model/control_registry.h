@@ -39,7 +39,8 @@ const TKVXControlEntry* FindKVXControl(const QString& className);
 void RegisterModelClasses();
 void UnRegisterModelClasses();
 // The built-in controls with their hint ids, in the palette's order:
-// label, expression, system data, image, line, rectangle, ellipse, rich text.
+// label, expression, system data, image, line, rectangle, ellipse, barcode,
+// rich text.
 void RegisterBuiltinControls();
 void UnRegisterBuiltinControls();
 

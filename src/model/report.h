@@ -236,8 +236,9 @@ public:
     };
 
     // An expression that could not be computed for a record while the
-    // report generated (a division by zero, a conversion): it printed
-    // nothing there and generation went on. Kept once per owner and
+    // report generated (a division by zero, a conversion), or a barcode
+    // whose text its symbology cannot hold (Expression is then the field it
+    // read, or empty): it printed nothing there and generation went on. Kept once per owner and
     // expression, with the first record (1-based, of the report's data
     // set) it failed for; cleared when a preparation begins.
     struct TEvaluationWarning {

@@ -377,10 +377,14 @@ Report::Result Report::Private::DoPrepare()
         QStringList& Lines;
         ~TWarnings()
         {
-            for (const TKVReport::TEvaluationWarning& warning : Report.EvaluationWarnings())
-                Lines << QStringLiteral("%1, expression \"%2\": %3 (first at record %4)")
-                             .arg(warning.Where, warning.Expression, warning.Message)
+            for (const TKVReport::TEvaluationWarning& warning : Report.EvaluationWarnings()) {
+                const QString expression = warning.Expression.isEmpty()
+                                               ? QString()
+                                               : QStringLiteral(", expression \"%1\"").arg(warning.Expression);
+                Lines << QStringLiteral("%1%2: %3 (first at record %4)")
+                             .arg(warning.Where, expression, warning.Message)
                              .arg(warning.Record);
+            }
         }
     } warnings{report, EvaluationWarnings};
     report.Prepare();

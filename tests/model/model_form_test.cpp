@@ -26,7 +26,7 @@ protected:
 TEST_F(ModelFormTest, EveryPropertyOfEveryModelClassSurvives)
 {
     const char* classes[] = {"TKVXBand",    "TKVXLabel",     "TKVXExpression", "TKVXSysData", "TKVRichText",
-                             "TKVXLine",    "TKVXRectangle", "TKVXEllipse",    "TKVXImage"};
+                             "TKVXLine",    "TKVXRectangle", "TKVXEllipse",    "TKVXImage",   "TKVBarCode"};
     for (const char* name : classes) {
         const QStringList faults = testsupport::PropertyRoundTrip(QString::fromLatin1(name));
         EXPECT_TRUE(faults.isEmpty()) << name << ":\n" << faults.join(u'\n').toStdString();
@@ -46,9 +46,10 @@ TEST_F(ModelFormTest, EveryControlIsRegisteredWithItsHint)
 {
     const std::pair<const char*, int> expected[] = {
         {"TKVXLabel", 1911}, {"TKVXExpression", 1912}, {"TKVXSysData", 1913}, {"TKVXImage", 1914},
-        {"TKVXLine", 1915},  {"TKVXRectangle", 1916},  {"TKVXEllipse", 1917}, {"TKVRichText", 1919}};
-    ASSERT_GE(KVXControls().size(), 8);
-    for (int i = 0; i < 8; ++i) {
+        {"TKVXLine", 1915},  {"TKVXRectangle", 1916},  {"TKVXEllipse", 1917}, {"TKVBarCode", 1918},
+        {"TKVRichText", 1919}};
+    ASSERT_GE(KVXControls().size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(KVXControls()[i].ClassName, QString::fromLatin1(expected[i].first));
         EXPECT_EQ(KVXControls()[i].HintId, expected[i].second);
         EXPECT_NE(GetClass(QString::fromLatin1(expected[i].first)), nullptr);
