@@ -2,7 +2,9 @@
 
 #include "export/csv_export.h"
 #include "export/html_export.h"
+#include "export/lotus_export.h"
 #include "export/pdf_export.h"
+#include "export/rtf_export.h"
 #include "export/text_export.h"
 #include "export/xml_export.h"
 #include "foundation/components/component.h"
@@ -37,6 +39,9 @@ const TBuiltin kBuiltins[] = {
     {&TKVXExportToCSV::staticMetaObject, "CSV", 2172, 2173},
     {&TKVXExportToHTML::staticMetaObject, "HTML", 2178, 2179},
     {&TKVXExportToXML::staticMetaObject, "XML", 2180, 2181},
+    {&TKVXExportToLotus::staticMetaObject, "WK1", 2184, 2185},
+    {&TKVXExportToQuattroPro::staticMetaObject, "WQ1", 2186, 2187},
+    {&TKVXExportToRTF::staticMetaObject, "RTF", 2188, 2189},
     {&TKVXExportToPDF::staticMetaObject, "PDF", 2190, 2191},
 };
 

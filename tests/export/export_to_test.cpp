@@ -45,8 +45,9 @@ TEST_F(ExportTo, TheBuiltinFiltersAreRegisteredInTheirOrder)
         extensions << e.Extension;
     }
     EXPECT_EQ(classes, QStringList({"TKVXExportToText", "TKVXExportToCSV", "TKVXExportToHTML", "TKVXExportToXML",
+                                     "TKVXExportToLotus", "TKVXExportToQuattroPro", "TKVXExportToRTF",
                                      "TKVXExportToPDF"}));
-    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML", "PDF"}));
+    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML", "WK1", "WQ1", "RTF", "PDF"}));
     EXPECT_EQ(ExportFormatName(KVXExports()[1], lnEnglish), QStringLiteral("CSV export filter"));
     EXPECT_EQ(ExportFileDescription(KVXExports()[2], lnEnglish), QStringLiteral("HTML file (*.htm)"));
     EXPECT_EQ(GetClass(QStringLiteral("TKVXExportToXML")), &TKVXExportToXML::staticMetaObject);
@@ -54,15 +55,16 @@ TEST_F(ExportTo, TheBuiltinFiltersAreRegisteredInTheirOrder)
 
 TEST_F(ExportTo, RegisteringAgainMovesAFilterToTheEndAndUnregisteringRemovesIt)
 {
+    const qsizetype builtins = KVXExports().size();
     RegisterKVXExport(&TProbeExport::staticMetaObject, QStringLiteral("PRB"), 0, QStringLiteral("Probe"), 0,
                       QStringLiteral("Probe files (*.prb)"));
     RegisterKVXExport(&TKVXExportToText::staticMetaObject, QStringLiteral("TXT"), 2170, QString(), 2171, QString());
-    ASSERT_EQ(KVXExports().size(), 6);
-    EXPECT_EQ(KVXExports()[4].ClassName, QStringLiteral("TProbeExport"));
-    EXPECT_EQ(KVXExports()[5].ClassName, QStringLiteral("TKVXExportToText"));
-    EXPECT_EQ(ExportFormatName(KVXExports()[4], lnGerman), QStringLiteral("Probe")); // no text id: the caption
+    ASSERT_EQ(KVXExports().size(), builtins + 1);
+    EXPECT_EQ(KVXExports()[builtins - 1].ClassName, QStringLiteral("TProbeExport"));
+    EXPECT_EQ(KVXExports()[builtins].ClassName, QStringLiteral("TKVXExportToText"));
+    EXPECT_EQ(ExportFormatName(KVXExports()[builtins - 1], lnGerman), QStringLiteral("Probe")); // no text id: the caption
     UnRegisterKVXExport(&TProbeExport::staticMetaObject);
-    EXPECT_EQ(KVXExports().size(), 5);
+    EXPECT_EQ(KVXExports().size(), builtins);
     EXPECT_EQ(GetClass(QStringLiteral("TProbeExport")), nullptr);
     EXPECT_THROW(RegisterKVXExport(&TKVXLanguage::staticMetaObject, QStringLiteral("X"), 0, QString(), 0, QString()),
                  EKVXError);
@@ -192,7 +194,7 @@ TEST_F(ExportTo, TheDialogIsOfferedEveryFormatWithItsFileFilter)
     EXPECT_EQ(ui.Seen.FileName, QStringLiteral("given.txt"));
     EXPECT_EQ(ui.Seen.NumPages, 4);
     EXPECT_EQ(ui.Seen.CurrentPage, 3);
-    ASSERT_EQ(ui.Seen.Formats.size(), 6);
+    ASSERT_EQ(ui.Seen.Formats.size(), KVXExports().size() + 1); // the prepared format, then every filter
     EXPECT_EQ(ui.Seen.Formats[0].Name, QStringLiteral("Vorel generated"));
     EXPECT_EQ(ui.Seen.Formats[0].FileFilter, QStringLiteral("Vorel generated (*.zpg)|*.ZPG|All files (*.*)|*.*"));
     EXPECT_EQ(ui.Seen.Formats[2].Name, QStringLiteral("CSV export filter"));
