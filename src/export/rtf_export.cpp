@@ -193,24 +193,30 @@ void TKVXExportToRTF::WriteFileBegin()
 void TKVXExportToRTF::WriteDimensions(quint16, quint16)
 {
     // Page formatting comes before the first paragraph: the paper of one
-    // page (the bars side by side), and the margins the items leave.
+    // page (the bars side by side), and the margins the items leave on
+    // their pages (each at most a quarter of the page).
     const int width = std::max(TotalWidth, 1);
     const int height = std::max(PageHeight, 1);
-    int left = width, right = 0;
+    int left = width, right = 0, top = height, bottom = 0;
+    FRowTops.assign(std::size_t(std::max(RowCount, 0)), std::numeric_limits<int>::max());
     for (const TKVXMFERecord& item : Records()) {
         left = std::min(left, item.Left);
         right = std::max(right, item.Left + item.Width);
+        const int pageTop = std::max(item.Top, 0) / height * height;
+        top = std::min(top, item.Top - pageTop);
+        bottom = std::max(bottom, item.Top + item.Height - pageTop);
+        if (item.Row >= 0 && item.Row < RowCount)
+            FRowTops[std::size_t(item.Row)] = std::min(FRowTops[std::size_t(item.Row)], item.Top);
     }
-    left = std::clamp(left, 0, width / 4);
-    right = std::clamp(std::max(right, width - left), left + 1, width);
+    FLeft = std::clamp(left, 0, width / 4);
+    FRight = std::clamp(std::max(right, width - FLeft), FLeft + 1, width);
     QByteArray out;
     AppendControl(out, "\\paperw", PixelsToTwips(width));
     AppendControl(out, "\\paperh", PixelsToTwips(height));
-    AppendControl(out, "\\margl", PixelsToTwips(left));
-    AppendControl(out, "\\margr", PixelsToTwips(width - right));
-    // The report's own margin stands for the top and bottom ones too.
-    AppendControl(out, "\\margt", PixelsToTwips(std::min(left, height / 4)));
-    AppendControl(out, "\\margb", PixelsToTwips(std::min(left, height / 4)));
+    AppendControl(out, "\\margl", PixelsToTwips(FLeft));
+    AppendControl(out, "\\margr", PixelsToTwips(width - FRight));
+    AppendControl(out, "\\margt", PixelsToTwips(std::clamp(top, 0, height / 4)));
+    AppendControl(out, "\\margb", PixelsToTwips(std::clamp(height - bottom, 0, height / 4)));
     out += "\r\n";
     const QString title = Properties()->Title();
     if (!title.isEmpty()) {
@@ -219,40 +225,13 @@ void TKVXExportToRTF::WriteDimensions(quint16, quint16)
         out += " \\par }}\r\n";
     }
     WriteBytes(out);
-
-    // The cell boundaries, relative to the left margin: each column ends
-    // where the next begins, the last at the right margin; every cell at
-    // least a pixel wide, whatever the column positions.
     FTable = ColCount > 0;
-    FRowDefinition = "\\trautofit1\\trql\\trgaph0\\trleft0\r\n";
-    const std::vector<int>& columns = Columns();
-    int previous = 0;
-    for (int c = 0; c < ColCount; ++c) {
-        int edge = (c + 1 < ColCount ? columns[std::size_t(c + 1)] : right) - left;
-        edge = std::max(edge, previous + 1);
-        previous = edge;
-        FRowDefinition += "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth ";
-        AppendControl(FRowDefinition, "\\cellx", PixelsToTwips(edge));
-        FRowDefinition += "\r\n";
-    }
 }
 
 void TKVXExportToRTF::WriteRowStart()
 {
-    if (!FTable)
-        return;
-    // Every row states its definition: readers that do not carry the
-    // last one over (or that start a table at any \trowd) read each row alike.
-    FLine.resize(0);
-    AppendControl(FLine, "\\trowd\\irow", FRowIndex++);
-    FLine += FRowDefinition;
-    WriteBytes(FLine);
-}
-
-void TKVXExportToRTF::WriteRowEnd()
-{
-    if (FTable)
-        WriteBytes("\\row\r\n");
+    FCells.clear();
+    FRowText.resize(0);
 }
 
 void TKVXExportToRTF::WriteData(TSpreadsheetCellType, const TKVXMFERecord* rec, int, int, const QString& value,
@@ -261,40 +240,147 @@ void TKVXExportToRTF::WriteData(TSpreadsheetCellType, const TKVXMFERecord* rec, 
     // Without columns there is no table: items that are no text have no cell.
     if (!FTable)
         return;
-    FLine.resize(0);
-    FLine += "\\pard\\intbl\\li30\\ri30";
+    const qsizetype start = FRowText.size();
     if (rec && rec->Kind == rkText && !IsBlankText(value)) {
-        FLine += GetAlignment(alignment);
-        FLine += '{';
+        FRowText += GetAlignment(alignment);
+        FRowText += '{';
         if (rec->Font) {
             const TFont& font = *rec->Font;
-            AppendControl(FLine, "\\f", FFontTable.indexOf(font.Name()));
-            AppendControl(FLine, "\\fs", std::max(font.Size(), 1) * 2);
-            FLine += GetFontStyle(font.Style());
+            AppendControl(FRowText, "\\f", FFontTable.indexOf(font.Name()));
+            AppendControl(FRowText, "\\fs", std::max(font.Size(), 1) * 2);
+            FRowText += GetFontStyle(font.Style());
             const std::uint32_t rgb = ColorToRGB(font.Color());
             if (rgb != 0xFFFFFF)
-                AppendControl(FLine, "\\cf", FColorTable.indexOf(rgb) + 1);
+                AppendControl(FRowText, "\\cf", FColorTable.indexOf(rgb) + 1);
         }
-        FLine += ' ';
-        AppendText(FLine, value, CodePage);
-        FLine += '}';
+        FRowText += ' ';
+        AppendText(FRowText, value, CodePage);
+        FRowText += '}';
     } else if (rec && rec->Kind == rkPicture && rec->Bitmap && !rec->Bitmap->Empty()) {
         // Only when an application adds rkPicture to RecordKinds.
-        WriteBytes(FLine);
-        FLine.resize(0);
-        WriteBitmap(*rec->Bitmap, rec->Width, rec->Height);
+        WriteBitmap(FRowText, *rec->Bitmap, rec->Width, rec->Height);
     }
-    FLine += "\\cell ";
+    const bool filled = FRowText.size() > start;
+    FCells.push_back({filled ? rec : nullptr, alignment, start, FRowText.size()});
+}
+
+void TKVXExportToRTF::LayOutRow()
+{
+    // The row's cells are laid out from its own items, not from the grid's
+    // columns: columns mix texts of every alignment (the captions of a
+    // totals block share a column with right-aligned prices), so no single
+    // edge per column fits every row. Each item keeps the place it has on
+    // the page: a left-aligned text starts at its left edge, a right-aligned
+    // one ends at its right edge, a centred one is centred on its box; a
+    // cell reaches to where the next one starts, and the space before a
+    // text that starts further right is an empty cell of its own.
+    constexpr int kGap = 4; // report pixels: a smaller gap is no cell of its own
+    constexpr int kCentrePad = 8; // report pixels either side of a centred text
+    FEdges.clear();
+    const auto add = [&](int edge, int owner) {
+        const int last = FEdges.empty() ? FLeft : FEdges.back().first;
+        FEdges.push_back({std::max(edge, last + 1), owner});
+    };
+    const auto startsAtLeft = [](const TCell& c) { return c.Alignment != taRightJustify; };
+    const auto endsAtRight = [](const TCell& c) { return c.Alignment != taLeftJustify; };
+    const auto leftOf = [](const TCell& c) {
+        return c.Item->Left - (c.Alignment == taCenter ? kCentrePad : 0);
+    };
+    const auto rightOf = [](const TCell& c) {
+        return c.Item->Left + c.Item->Width + (c.Alignment == taCenter ? kCentrePad : 0);
+    };
+    // Left to right as they stand on the page: the grid orders its columns
+    // by their texts' median left edge, which puts a narrow right-aligned
+    // column before a wider one that ends left of it.
+    FOrder.clear();
+    for (int k = 0; k < int(FCells.size()); ++k)
+        if (FCells[std::size_t(k)].Item)
+            FOrder.push_back(k);
+    std::stable_sort(FOrder.begin(), FOrder.end(), [&](int a, int b) {
+        const TKVXMFERecord& p = *FCells[std::size_t(a)].Item;
+        const TKVXMFERecord& q = *FCells[std::size_t(b)].Item;
+        return 2 * p.Left + p.Width < 2 * q.Left + q.Width;
+    });
+    int filled = -1; // the last cell with an item
+    for (int k : FOrder) {
+        const TCell& cell = FCells[std::size_t(k)];
+        const int x = FEdges.empty() ? FLeft : FEdges.back().first;
+        if (filled >= 0) {
+            // The edge between the last item and this one.
+            const TCell& prev = FCells[std::size_t(filled)];
+            if (endsAtRight(prev))
+                add(rightOf(prev), filled);
+            else if (startsAtLeft(cell))
+                add(leftOf(cell), filled);
+            else
+                add((rightOf(prev) + leftOf(cell)) / 2, filled);
+        } else if (startsAtLeft(cell) && leftOf(cell) - x > kGap) {
+            add(leftOf(cell), -1);
+        }
+        const int now = FEdges.empty() ? FLeft : FEdges.back().first;
+        if (filled >= 0 && startsAtLeft(cell) && leftOf(cell) - now > kGap)
+            add(leftOf(cell), -1);
+        filled = k;
+    }
+    if (filled < 0) {
+        add(FRight, -1);
+        return;
+    }
+    const TCell& last = FCells[std::size_t(filled)];
+    if (endsAtRight(last) && FRight - rightOf(last) > kGap) {
+        add(rightOf(last), filled);
+        add(FRight, -1);
+    } else {
+        add(std::max(FRight, rightOf(last)), filled);
+    }
+}
+
+void TKVXExportToRTF::WriteRowEnd()
+{
+    if (!FTable || FCells.empty())
+        return;
+    LayOutRow();
+    const int row = FRowIndex++;
+    const int height = std::max(PageHeight, 1);
+    const auto pageOf = [&](int r) { return std::max(FRowTops[std::size_t(r)], 0) / height; };
+    const bool lastOfPage = row + 1 >= RowCount || pageOf(row + 1) != pageOf(row);
+    const bool firstOfPage = row > 0 && pageOf(row) != pageOf(row - 1);
+
+    // Every row states its own cells.
+    FLine.resize(0);
+    AppendControl(FLine, "\\trowd\\irow", row);
+    FLine += "\\trautofit1\\trql\\trgaph0\\trleft0";
+    if (!lastOfPage) // at least the distance to the next row, as on the page
+        AppendControl(FLine, "\\trrh",
+                      PixelsToTwips(std::max(FRowTops[std::size_t(row + 1)] - FRowTops[std::size_t(row)], 1)));
+    FLine += "\r\n";
+    for (const auto& [edge, owner] : FEdges) {
+        FLine += "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth ";
+        AppendControl(FLine, "\\cellx", PixelsToTwips(edge - FLeft));
+        FLine += "\r\n";
+    }
+    bool pageBreak = firstOfPage; // a page of the report starts a page of the document
+    for (const auto& [edge, owner] : FEdges) {
+        FLine += "\\pard\\intbl\\li30\\ri30";
+        if (pageBreak)
+            FLine += "\\pagebb";
+        pageBreak = false;
+        if (owner >= 0) {
+            const TCell& cell = FCells[std::size_t(owner)];
+            FLine.append(FRowText.constData() + cell.ContentStart, cell.ContentEnd - cell.ContentStart);
+        }
+        FLine += "\\cell ";
+    }
+    FLine += "\\row\r\n";
     WriteBytes(FLine);
 }
 
-void TKVXExportToRTF::WriteBitmap(const TBitmap& bitmap, int widthPx, int heightPx)
+void TKVXExportToRTF::WriteBitmap(QByteArray& out, const TBitmap& bitmap, int widthPx, int heightPx)
 {
     // The device-independent bitmap (the BMP file without its 14-byte file
     // header), with its size in pixels and the size it shows at in twips:
     // without them a reader has to guess, and shows nothing or a dot.
     const QByteArray bmp = bitmap.SaveToBytes();
-    QByteArray out;
     AppendControl(out, "{\\pict\\dibitmap0\\picw", bitmap.Width());
     AppendControl(out, "\\pich", bitmap.Height());
     AppendControl(out, "\\picwgoal", PixelsToTwips(widthPx));
@@ -302,7 +388,6 @@ void TKVXExportToRTF::WriteBitmap(const TBitmap& bitmap, int widthPx, int height
     out += "\r\n";
     out += bmp.mid(14).toHex();
     out += "}";
-    WriteBytes(out);
 }
 
 void TKVXExportToRTF::WriteFileEnd()
@@ -311,7 +396,10 @@ void TKVXExportToRTF::WriteFileEnd()
     WriteBytes("\\pard\\par}");
     FFontTable.clear();
     FColorTable.clear();
-    FRowDefinition.clear();
+    FRowTops = {};
+    FEdges = {};
+    FOrder = {};
+    FCells = {};
 }
 
 } // namespace vorel
