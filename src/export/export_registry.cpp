@@ -3,7 +3,9 @@
 #include "export/csv_export.h"
 #include "export/excel_export.h"
 #include "export/html_export.h"
+#include "export/lotus_export.h"
 #include "export/pdf_export.h"
+#include "export/rtf_export.h"
 #include "export/text_export.h"
 #include "export/xml_export.h"
 #include "export/xlsx_export.h"
@@ -31,15 +33,16 @@ struct TBuiltin {
 
 // The documented order. Filters not built yet take their place in the
 // list when they land: EMF (2174/2175), WMF (2176/2177) and BMP (2192/2193)
-// after CSV; Excel (2182/2183), Lotus (2184/2185), QuattroPro (2186/2187)
-// and RTF (2188/2189) between XML and PDF; TIFF (2194/2195) and JPEG
-// (2196/2197) after PDF.
+// after CSV; TIFF (2194/2195) and JPEG (2196/2197) after PDF.
 const TBuiltin kBuiltins[] = {
     {&TKVXExportToText::staticMetaObject, "TXT", 2170, 2171},
     {&TKVXExportToCSV::staticMetaObject, "CSV", 2172, 2173},
     {&TKVXExportToHTML::staticMetaObject, "HTML", 2178, 2179},
     {&TKVXExportToXML::staticMetaObject, "XML", 2180, 2181},
     {&TKVXExportToExcel::staticMetaObject, "XLS", 2182, 2183},
+    {&TKVXExportToLotus::staticMetaObject, "WK1", 2184, 2185},
+    {&TKVXExportToQuattroPro::staticMetaObject, "WQ1", 2186, 2187},
+    {&TKVXExportToRTF::staticMetaObject, "RTF", 2188, 2189},
     {&TKVXExportToPDF::staticMetaObject, "PDF", 2190, 2191},
 };
 

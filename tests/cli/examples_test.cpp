@@ -374,6 +374,29 @@ assert abs(goods - expected) < 0.01, (goods, expected)
     EXPECT_EQ(check.ExitCode, 0) << check.Out.toStdString();
 }
 
+// The invoices through the worksheet and RTF writers, chosen by the output
+// file's extension: the invoice numbers land in labels and in the RTF text,
+// and the RTF's paper is the report's A4 page (794 x 1123 pixels at 15
+// twips each), one page of it, not the height of all twelve.
+TEST_F(ExamplesTest, InvoicesRenderToLotusQuattroProAndRtf)
+{
+    const QString form = ExampleFolder::Get().Form(QStringLiteral("invoice"));
+    for (const char* ext : {"wk1", "wq1"}) {
+        const QString file = Out(QStringLiteral("invoice.") + QLatin1String(ext));
+        Render(form, file);
+        const QByteArray bytes = Read(file);
+        EXPECT_TRUE(bytes.contains("INV-2024-0001")) << ext;
+        EXPECT_TRUE(bytes.endsWith(QByteArray::fromHex("01000000"))) << ext << ": no end-of-file record";
+    }
+    const QString rtf = Out(QStringLiteral("invoice.rtf"));
+    Render(form, rtf);
+    const QByteArray text = Read(rtf);
+    EXPECT_TRUE(text.startsWith("{\\rtf1\\ansi\\ansicpg1252"));
+    EXPECT_TRUE(text.contains("\\paperw11910\\paperh16845")) << text.left(800).toStdString();
+    EXPECT_TRUE(text.contains(" INV-2024-0001}"));
+    EXPECT_TRUE(text.endsWith("\\pard\\par}"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Examples, ExamplesTest, ::testing::ValuesIn(kForms),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              return std::string(info.param);

@@ -45,8 +45,9 @@ TEST_F(ExportTo, TheBuiltinFiltersAreRegisteredInTheirOrder)
         extensions << e.Extension;
     }
     EXPECT_EQ(classes, QStringList({"TKVXExportToText", "TKVXExportToCSV", "TKVXExportToHTML", "TKVXExportToXML",
-                                     "TKVXExportToExcel", "TKVXExportToPDF", "TKVXExportToXLSX"}));
-    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML", "XLS", "PDF", "XLSX"}));
+                                     "TKVXExportToExcel", "TKVXExportToLotus", "TKVXExportToQuattroPro",
+                                     "TKVXExportToRTF", "TKVXExportToPDF", "TKVXExportToXLSX"}));
+    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML", "XLS", "WK1", "WQ1", "RTF", "PDF", "XLSX"}));
     EXPECT_EQ(ExportFormatName(KVXExports()[4], lnEnglish), QStringLiteral("MS Excel export filter"));
     EXPECT_EQ(ExportFileDescription(KVXExports()[4], lnRussian), GetString(lnRussian, 2183));
     // Beyond the classic list: fixed English texts in every language.

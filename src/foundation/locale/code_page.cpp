@@ -112,11 +112,10 @@ bool IsSupportedCodePage(int codePage)
     return Table(codePage) != nullptr;
 }
 
-QByteArray EncodeCodePage(QStringView text, int codePage)
+namespace {
+
+void EncodeInto(char* p, QStringView text, const TCodePageTable& table)
 {
-    const TCodePageTable& table = TableOrRaise(codePage);
-    QByteArray out(text.size(), Qt::Uninitialized);
-    char* p = out.data();
     for (QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x80) {
@@ -126,7 +125,24 @@ QByteArray EncodeCodePage(QStringView text, int codePage)
         const auto it = table.FromUnicode.constFind(u);
         *p++ = it != table.FromUnicode.cend() ? char(*it) : '?';
     }
+}
+
+} // namespace
+
+QByteArray EncodeCodePage(QStringView text, int codePage)
+{
+    const TCodePageTable& table = TableOrRaise(codePage);
+    QByteArray out(text.size(), Qt::Uninitialized);
+    EncodeInto(out.data(), text, table);
     return out;
+}
+
+void AppendCodePage(QByteArray& out, QStringView text, int codePage)
+{
+    const TCodePageTable& table = TableOrRaise(codePage);
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    EncodeInto(out.data() + at, text, table);
 }
 
 QString DecodeCodePage(QByteArrayView bytes, int codePage)

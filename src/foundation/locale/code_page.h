@@ -31,6 +31,9 @@ bool IsSupportedCodePage(int codePage);
 // One byte per UTF-16 unit; characters the code page cannot hold (and
 // surrogate halves) become '?', as the platform's default character.
 QByteArray EncodeCodePage(QStringView text, int codePage);
+// The same, appended to out: writers that encode cell after cell into one
+// reused buffer allocate nothing per cell.
+void AppendCodePage(QByteArray& out, QStringView text, int codePage);
 // Bytes the code page leaves undefined decode to the same code point
 // (0x81 -> U+0081), so any byte string survives a round trip.
 QString DecodeCodePage(QByteArrayView bytes, int codePage);
