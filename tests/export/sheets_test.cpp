@@ -7,6 +7,7 @@
 #include "export_test_support.h"
 #include "foundation/locale/code_page.h"
 #include "foundation/values/errors.h"
+#include "support/delimited.h"
 
 #include <QUrl>
 
@@ -219,40 +220,7 @@ const QList<QStringList> kGrid = {
 
 QList<QStringList> ParseCsv(const QString& text)
 {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
-                field += c, ++i;
-            else if (c == u'"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            row << field;
-            field.clear();
-        } else if (c == u'\n' || c == u'\r') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            row << field;
-            rows << row;
-            row.clear();
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !row.isEmpty()) {
-        row << field;
-        rows << row;
-    }
-    return rows;
+    return test::ParseDelimited(text);
 }
 
 class SheetsRead : public Sheets {

@@ -5,6 +5,7 @@
 #include "export/lotus_export.h"
 #include "export_test_support.h"
 #include "foundation/values/errors.h"
+#include "support/delimited.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -222,37 +223,7 @@ TEST_F(Worksheets, AGridOf300ColumnsFailsAndLeavesTheFileAsItWas)
 // Rows of LibreOffice's CSV (comma separated, quoted where needed, UTF-8).
 QList<QStringList> CsvRows(const QByteArray& bytes)
 {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    const QString text = QString::fromUtf8(bytes);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
-                field += u'"', ++i;
-            else if (c == u'"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            row << field;
-            field.clear();
-        } else if (c == u'\n') {
-            row << field;
-            rows << row;
-            row.clear();
-            field.clear();
-        } else if (c != u'\r') {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !row.isEmpty())
-        rows << (row << field);
-    return rows;
+    return test::ParseDelimited(QString::fromUtf8(bytes));
 }
 
 // Converts the files to CSV in one LibreOffice run; infilter as --infilter

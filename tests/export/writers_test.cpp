@@ -6,6 +6,7 @@
 #include "export/text_export.h"
 #include "export/xml_export.h"
 #include "export_test_support.h"
+#include "support/delimited.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -199,42 +200,7 @@ TEST_F(Writers, XmllintAcceptsTheXmlAndTheHtml)
 // tabs, quotes and line breaks).
 QList<QStringList> ParseTsv(const QString& text)
 {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u'\t') {
-            row << field;
-            field.clear();
-        } else if (c == u'\n' || c == u'\r') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            row << field;
-            rows << row;
-            row.clear();
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !row.isEmpty()) {
-        row << field;
-        rows << row;
-    }
-    return rows;
+    return test::ParseDelimited(text, u'\t');
 }
 
 TEST_F(Writers, LibreOfficeReadsTheCsvIntoTheRightCells)
