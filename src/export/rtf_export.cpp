@@ -141,6 +141,8 @@ void TKVXExportToRTF::WriteFileBegin()
     }
     FTable = false;
     FRowIndex = 0;
+    FTableRow = 0;
+    FGroupFirst = -1;
 
     QByteArray out;
     out += "{\\rtf1\\ansi\\ansicpg";
@@ -199,14 +201,19 @@ void TKVXExportToRTF::WriteDimensions(quint16, quint16)
     const int height = std::max(PageHeight, 1);
     int left = width, right = 0, top = height, bottom = 0;
     FRowTops.assign(std::size_t(std::max(RowCount, 0)), std::numeric_limits<int>::max());
+    FRowBottoms.assign(std::size_t(std::max(RowCount, 0)), std::numeric_limits<int>::min());
     for (const TKVXMFERecord& item : Records()) {
         left = std::min(left, item.Left);
         right = std::max(right, item.Left + item.Width);
         const int pageTop = std::max(item.Top, 0) / height * height;
         top = std::min(top, item.Top - pageTop);
         bottom = std::max(bottom, item.Top + item.Height - pageTop);
-        if (item.Row >= 0 && item.Row < RowCount)
+        if (item.Row >= 0 && item.Row < RowCount) {
             FRowTops[std::size_t(item.Row)] = std::min(FRowTops[std::size_t(item.Row)], item.Top);
+            if (item.Kind == rkText || item.Kind == rkPicture)
+                FRowBottoms[std::size_t(item.Row)] =
+                    std::max(FRowBottoms[std::size_t(item.Row)], item.Top + item.Height);
+        }
     }
     FLeft = std::clamp(left, 0, width / 4);
     FRight = std::clamp(std::max(right, width - FLeft), FLeft + 1, width);
@@ -215,7 +222,12 @@ void TKVXExportToRTF::WriteDimensions(quint16, quint16)
     AppendControl(out, "\\paperh", PixelsToTwips(height));
     AppendControl(out, "\\margl", PixelsToTwips(FLeft));
     AppendControl(out, "\\margr", PixelsToTwips(width - FRight));
-    AppendControl(out, "\\margt", PixelsToTwips(std::clamp(top, 0, height / 4)));
+    const int topMargin = std::clamp(top, 0, height / 4);
+    AppendControl(out, "\\margt", PixelsToTwips(topMargin));
+    // The title's page header stands in the upper part of the top margin:
+    // at the readers' default half inch it would reach below a narrow margin
+    // and push every page's body down, and page footers onto the next page.
+    AppendControl(out, "\\headery", PixelsToTwips(topMargin / 4));
     AppendControl(out, "\\margb", PixelsToTwips(std::clamp(height - bottom, 0, height / 4)));
     out += "\r\n";
     const QString title = Properties()->Title();
@@ -230,6 +242,9 @@ void TKVXExportToRTF::WriteDimensions(quint16, quint16)
 
 void TKVXExportToRTF::WriteRowStart()
 {
+    // An open group collects the cells of its next grid row too.
+    if (FGroupFirst >= 0)
+        return;
     FCells.clear();
     FRowText.resize(0);
 }
@@ -261,7 +276,48 @@ void TKVXExportToRTF::WriteData(TSpreadsheetCellType, const TKVXMFERecord* rec, 
         WriteBitmap(FRowText, *rec->Bitmap, rec->Width, rec->Height);
     }
     const bool filled = FRowText.size() > start;
-    FCells.push_back({filled ? rec : nullptr, alignment, start, FRowText.size()});
+    FCells.push_back({filled ? rec : nullptr, alignment, start, FRowText.size(), filled ? rec->Left : 0,
+                      filled ? rec->Left + rec->Width : 0});
+}
+
+void TKVXExportToRTF::StackCells()
+{
+    // Items of a group that overlap side by side (a product's name and the
+    // line below it) share one cell, top to bottom, a line each.
+    FOrder.clear();
+    for (int k = 0; k < int(FCells.size()); ++k)
+        if (FCells[std::size_t(k)].Item)
+            FOrder.push_back(k);
+    std::stable_sort(FOrder.begin(), FOrder.end(),
+                     [&](int a, int b) { return FCells[std::size_t(a)].Left < FCells[std::size_t(b)].Left; });
+    for (std::size_t i = 0; i < FOrder.size();) {
+        std::size_t j = i + 1;
+        int right = FCells[std::size_t(FOrder[i])].Right;
+        while (j < FOrder.size() && FCells[std::size_t(FOrder[j])].Left < right) {
+            right = std::max(right, FCells[std::size_t(FOrder[j])].Right);
+            ++j;
+        }
+        if (j - i > 1) {
+            std::stable_sort(FOrder.begin() + qsizetype(i), FOrder.begin() + qsizetype(j), [&](int a, int b) {
+                return FCells[std::size_t(a)].Item->Top < FCells[std::size_t(b)].Item->Top;
+            });
+            TCell& first = FCells[std::size_t(FOrder[i])];
+            const qsizetype start = FRowText.size();
+            for (std::size_t k = i; k < j; ++k) {
+                TCell& cell = FCells[std::size_t(FOrder[k])];
+                if (k > i)
+                    FRowText += "\\line ";
+                FRowText.append(FRowText.constData() + cell.ContentStart, cell.ContentEnd - cell.ContentStart);
+                first.Left = std::min(first.Left, cell.Left);
+                first.Right = std::max(first.Right, cell.Right);
+                if (k > i)
+                    cell.Item = nullptr;
+            }
+            first.ContentStart = start;
+            first.ContentEnd = FRowText.size();
+        }
+        i = j;
+    }
 }
 
 void TKVXExportToRTF::LayOutRow()
@@ -283,12 +339,8 @@ void TKVXExportToRTF::LayOutRow()
     };
     const auto startsAtLeft = [](const TCell& c) { return c.Alignment != taRightJustify; };
     const auto endsAtRight = [](const TCell& c) { return c.Alignment != taLeftJustify; };
-    const auto leftOf = [](const TCell& c) {
-        return c.Item->Left - (c.Alignment == taCenter ? kCentrePad : 0);
-    };
-    const auto rightOf = [](const TCell& c) {
-        return c.Item->Left + c.Item->Width + (c.Alignment == taCenter ? kCentrePad : 0);
-    };
+    const auto leftOf = [](const TCell& c) { return c.Left - (c.Alignment == taCenter ? kCentrePad : 0); };
+    const auto rightOf = [](const TCell& c) { return c.Right + (c.Alignment == taCenter ? kCentrePad : 0); };
     // Left to right as they stand on the page: the grid orders its columns
     // by their texts' median left edge, which puts a narrow right-aligned
     // column before a wider one that ends left of it.
@@ -297,9 +349,9 @@ void TKVXExportToRTF::LayOutRow()
         if (FCells[std::size_t(k)].Item)
             FOrder.push_back(k);
     std::stable_sort(FOrder.begin(), FOrder.end(), [&](int a, int b) {
-        const TKVXMFERecord& p = *FCells[std::size_t(a)].Item;
-        const TKVXMFERecord& q = *FCells[std::size_t(b)].Item;
-        return 2 * p.Left + p.Width < 2 * q.Left + q.Width;
+        const TCell& p = FCells[std::size_t(a)];
+        const TCell& q = FCells[std::size_t(b)];
+        return p.Left + p.Right < q.Left + q.Right;
     });
     int filled = -1; // the last cell with an item
     for (int k : FOrder) {
@@ -339,20 +391,34 @@ void TKVXExportToRTF::WriteRowEnd()
 {
     if (!FTable || FCells.empty())
         return;
-    LayOutRow();
     const int row = FRowIndex++;
     const int height = std::max(PageHeight, 1);
     const auto pageOf = [&](int r) { return std::max(FRowTops[std::size_t(r)], 0) / height; };
-    const bool lastOfPage = row + 1 >= RowCount || pageOf(row + 1) != pageOf(row);
-    const bool firstOfPage = row > 0 && pageOf(row) != pageOf(row - 1);
+    if (FGroupFirst < 0) {
+        FGroupFirst = row;
+        FGroupBottom = std::numeric_limits<int>::min();
+    }
+    FGroupBottom = std::max(FGroupBottom, FRowBottoms[std::size_t(row)]);
+    const int next = row + 1;
+    // Each grid row as a table row of its own would be at least a line high
+    // in the reader, so texts that overlap on the page would run over more
+    // paper than the report has: the next row joins the group instead.
+    if (next < RowCount && pageOf(next) == pageOf(row) && FRowTops[std::size_t(next)] < FGroupBottom)
+        return;
+    const int first = FGroupFirst;
+    FGroupFirst = -1;
+    StackCells();
+    LayOutRow();
+    const bool lastOfPage = next >= RowCount || pageOf(next) != pageOf(first);
+    const bool firstOfPage = first > 0 && pageOf(first) != pageOf(first - 1);
 
     // Every row states its own cells.
     FLine.resize(0);
-    AppendControl(FLine, "\\trowd\\irow", row);
+    AppendControl(FLine, "\\trowd\\irow", FTableRow++);
     FLine += "\\trautofit1\\trql\\trgaph0\\trleft0";
     if (!lastOfPage) // at least the distance to the next row, as on the page
         AppendControl(FLine, "\\trrh",
-                      PixelsToTwips(std::max(FRowTops[std::size_t(row + 1)] - FRowTops[std::size_t(row)], 1)));
+                      PixelsToTwips(std::max(FRowTops[std::size_t(next)] - FRowTops[std::size_t(first)], 1)));
     FLine += "\r\n";
     for (const auto& [edge, owner] : FEdges) {
         FLine += "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth ";
@@ -369,7 +435,9 @@ void TKVXExportToRTF::WriteRowEnd()
             const TCell& cell = FCells[std::size_t(owner)];
             FLine.append(FRowText.constData() + cell.ContentStart, cell.ContentEnd - cell.ContentStart);
         }
-        FLine += "\\cell ";
+        // The cell's own paragraph mark is tiny, so an empty cell (a rule
+        // between rows) or a small text is no taller than on the page.
+        FLine += "\\fs2\\cell ";
     }
     FLine += "\\row\r\n";
     WriteBytes(FLine);
@@ -393,10 +461,15 @@ void TKVXExportToRTF::WriteBitmap(QByteArray& out, const TBitmap& bitmap, int wi
 void TKVXExportToRTF::WriteFileEnd()
 {
     // Closes the group opened by {\rtf1.
-    WriteBytes("\\pard\\par}");
+    // A table ends with a paragraph of its own; a tiny one, so that it fits
+    // below a page footer that ends at the bottom margin.
+    WriteBytes("\\pard\\fs2\\sl-20\\par}");
     FFontTable.clear();
     FColorTable.clear();
     FRowTops = {};
+    FRowBottoms = {};
+    FGroupFirst = -1;
+    FTableRow = 0;
     FEdges = {};
     FOrder = {};
     FCells = {};

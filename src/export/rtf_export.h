@@ -67,13 +67,23 @@ private:
         TAlignment Alignment;
         qsizetype ContentStart;
         qsizetype ContentEnd;
+        int Left = 0; // the item's box, report pixels (several items once stacked)
+        int Right = 0;
     };
     void WriteBitmap(QByteArray& out, const TBitmap& bitmap, int widthPx, int heightPx);
+    void StackCells();
     void LayOutRow();
 
     QStringList FFontTable; // RTF font n is entry n
     QList<std::uint32_t> FColorTable; // 0x00BBGGRR; RTF colour n is entry n - 1 (0: automatic)
     std::vector<int> FRowTops; // report pixels, from the top of the output, by grid row
+    std::vector<int> FRowBottoms; // the lowest edge of a row's texts and pictures
+    // Grid rows whose texts overlap on the page (a name beside the numbers
+    // centred on it and the line below it) are one table row: the first
+    // grid row of the open group (-1: none) and the group's lowest edge.
+    int FGroupFirst = -1;
+    int FGroupBottom = 0;
+    int FTableRow = 0; // table rows written
     int FLeft = 0; // the table's left and right edges, report pixels
     int FRight = 0;
     int FRowIndex = 0;

@@ -99,6 +99,32 @@ TEST_F(Rtf, FillsAndBarcodeBarsLeaveNoCells)
     EXPECT_EQ(Export({filled.get()}, QStringLiteral("filled.rtf")), Export({plain.get()}, QStringLiteral("plain.rtf")));
 }
 
+TEST_F(Rtf, TextsThatOverlapOnThePageShareOneTableRow)
+{
+    // An item line: a name with a line below it, numbers centred beside
+    // both; then the next item well below. As grid rows of their own each
+    // would take a reader's line, and the pages would run longer than the
+    // report's.
+    auto page = MakePage(600, 300, [](TCanvas& c) {
+        for (int item = 0; item < 2; ++item) {
+            const int y = 20 + 60 * item;
+            c.Font()->SetStyle(fsBold);
+            Text(c, 40, y, QStringLiteral("Name%1").arg(item));
+            c.Font()->SetStyle({});
+            Text(c, 40, y + 14, QStringLiteral("Sub%1").arg(item));
+            Text(c, 300, y + 7, QStringLiteral("Qty%1").arg(item));
+        }
+    });
+    const QString rtf = Export({page.get()});
+    EXPECT_EQ(rtf.count(QStringLiteral("\\trowd")), 2) << rtf.toStdString();
+    for (int item = 0; item < 2; ++item) {
+        // The stacked texts share a cell, top first; the number has its own.
+        const QRegularExpression stacked(
+            QStringLiteral("Name%1\\}\\\\line [^}]*Sub%1\\}\\\\fs2\\\\cell [^\\n]*Qty%1").arg(item));
+        EXPECT_TRUE(stacked.match(rtf).hasMatch()) << rtf.toStdString();
+    }
+}
+
 TEST_F(Rtf, ALongFontTableIsBrokenIntoLinesShorterThan255Characters)
 {
     auto page = MakePage(400, 2000, [](TCanvas& c) {
