@@ -62,6 +62,11 @@ TEST_F(TiffWriterTest, TenByTwoAt24BitsHas60BytesOfPixelsTopRowFirst)
     for (int i = 0; i < count; ++i) {
         const qsizetype e = dir + 2 + 12 * i;
         const int tag = uchar(tiff[e]) | uchar(tiff[e + 1]) << 8;
+        const int type = uchar(tiff[e + 2]) | uchar(tiff[e + 3]) << 8;
+        if (tag == 256 || tag == 257)
+            EXPECT_EQ(type, 4) << tag; // LONG, so that sides over 65535 pixels fit
+        if (tag == 305)
+            EXPECT_EQ(tiff.at(U32(tiff, e + 8) + U32(tiff, e + 4) - 1), '\0'); // the text ends with NUL
         if (tag == 273)
             stripOffset = U32(tiff, e + 8);
         if (tag == 279)
