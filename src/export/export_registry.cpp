@@ -5,6 +5,7 @@
 #include "export/html_export.h"
 #include "export/lotus_export.h"
 #include "export/pdf_export.h"
+#include "export/picture_export.h"
 #include "export/rtf_export.h"
 #include "export/text_export.h"
 #include "export/xml_export.h"
@@ -31,12 +32,14 @@ struct TBuiltin {
     int FilterId;
 };
 
-// The documented order. Filters not built yet take their place in the
-// list when they land: EMF (2174/2175), WMF (2176/2177) and BMP (2192/2193)
-// after CSV; TIFF (2194/2195) and JPEG (2196/2197) after PDF.
+// The documented order: the picture filters EMF, WMF and BMP after CSV,
+// TIFF and JPEG after PDF.
 const TBuiltin kBuiltins[] = {
     {&TKVXExportToText::staticMetaObject, "TXT", 2170, 2171},
     {&TKVXExportToCSV::staticMetaObject, "CSV", 2172, 2173},
+    {&TKVXExportToEMF::staticMetaObject, "EMF", 2174, 2175},
+    {&TKVXExportToWMF::staticMetaObject, "WMF", 2176, 2177},
+    {&TKVXExportToBMP::staticMetaObject, "BMP", 2192, 2193},
     {&TKVXExportToHTML::staticMetaObject, "HTML", 2178, 2179},
     {&TKVXExportToXML::staticMetaObject, "XML", 2180, 2181},
     {&TKVXExportToExcel::staticMetaObject, "XLS", 2182, 2183},
@@ -44,6 +47,8 @@ const TBuiltin kBuiltins[] = {
     {&TKVXExportToQuattroPro::staticMetaObject, "WQ1", 2186, 2187},
     {&TKVXExportToRTF::staticMetaObject, "RTF", 2188, 2189},
     {&TKVXExportToPDF::staticMetaObject, "PDF", 2190, 2191},
+    {&TKVXExportToTIFF::staticMetaObject, "TIFF", 2194, 2195},
+    {&TKVXExportToJPEG::staticMetaObject, "JPG", 2196, 2197},
 };
 
 // Formats beyond the classic list, after it; the language tables have no

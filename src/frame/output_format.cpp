@@ -22,8 +22,19 @@ bool IsPreparedName(const QString& name)
     return name.compare(u"zpg", Qt::CaseInsensitive) == 0 || name.compare(u"prepared", Qt::CaseInsensitive) == 0;
 }
 
-const TKVXRegisterExport* FindExport(const QString& name, bool extensionOnly)
+// Other spellings of a filter's extension that files commonly carry.
+QString CanonicalExtension(const QString& name)
 {
+    if (name.compare(u"tif", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("TIFF");
+    if (name.compare(u"jpeg", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("JPG");
+    return name;
+}
+
+const TKVXRegisterExport* FindExport(const QString& given, bool extensionOnly)
+{
+    const QString name = CanonicalExtension(given);
     for (const TKVXRegisterExport& entry : KVXExports()) {
         if (entry.Extension.compare(name, Qt::CaseInsensitive) == 0)
             return &entry;

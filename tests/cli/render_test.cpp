@@ -119,6 +119,37 @@ TEST_F(RenderTest, RendersToPdfWithDataFromTheFormsFolderAndSaysWhatItDid)
     EXPECT_TRUE(pdfText.contains(QStringLiteral("Page 3 of 3"))) << "two passes: the count is known on every page";
 }
 
+TEST_F(RenderTest, PicturesByTheirExtensionsHoldEveryPageStacked)
+{
+    // Three pages of one bar: one picture three pages high, whichever
+    // spelling of the extension names the format.
+    const ToolRun one = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("one.bmp"),
+                             QStringLiteral("--pages"), QStringLiteral("1"), QStringLiteral("--quiet")});
+    ASSERT_EQ(one.ExitCode, 0) << one.Err.toStdString();
+    QProcess single;
+    single.start(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%h"), Out(QStringLiteral("one.bmp"))});
+    ASSERT_TRUE(single.waitForFinished(30000));
+    const int pageHeight = single.readAllStandardOutput().toInt();
+    ASSERT_GT(pageHeight, 100);
+    for (const char* name : {"out.bmp", "out.jpg", "out.jpeg", "out.tif", "out.tiff"}) {
+        SCOPED_TRACE(name);
+        const ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QString::fromLatin1(name),
+                                 QStringLiteral("--quiet")});
+        ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+        QProcess identify;
+        identify.start(QStringLiteral("identify"),
+                       {QStringLiteral("-format"), QStringLiteral("%m %w %h"), Out(QString::fromLatin1(name))});
+        ASSERT_TRUE(identify.waitForFinished(30000));
+        const QStringList got = QString::fromLatin1(identify.readAllStandardOutput()).split(u' ');
+        ASSERT_EQ(got.size(), 3);
+        EXPECT_TRUE(got[0].startsWith(QString::fromLatin1(name).endsWith(u"bmp") ? QStringLiteral("BMP")
+                                      : QString::fromLatin1(name).contains(u"tif") ? QStringLiteral("TIFF")
+                                                                                   : QStringLiteral("JPEG")))
+            << got[0].toStdString();
+        EXPECT_EQ(got[2].toInt(), 3 * pageHeight);
+    }
+}
+
 TEST_F(RenderTest, ParametersPagesAndFormatByName)
 {
     ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QStringLiteral("out.data"),

@@ -44,17 +44,21 @@ TEST_F(ExportTo, TheBuiltinFiltersAreRegisteredInTheirOrder)
         classes << e.ClassName;
         extensions << e.Extension;
     }
-    EXPECT_EQ(classes, QStringList({"TKVXExportToText", "TKVXExportToCSV", "TKVXExportToHTML", "TKVXExportToXML",
-                                     "TKVXExportToExcel", "TKVXExportToLotus", "TKVXExportToQuattroPro",
-                                     "TKVXExportToRTF", "TKVXExportToPDF", "TKVXExportToXLSX"}));
-    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "HTML", "XML", "XLS", "WK1", "WQ1", "RTF", "PDF", "XLSX"}));
-    EXPECT_EQ(ExportFormatName(KVXExports()[4], lnEnglish), QStringLiteral("MS Excel export filter"));
-    EXPECT_EQ(ExportFileDescription(KVXExports()[4], lnRussian), GetString(lnRussian, 2183));
+    EXPECT_EQ(classes, QStringList({"TKVXExportToText", "TKVXExportToCSV", "TKVXExportToEMF", "TKVXExportToWMF",
+                                     "TKVXExportToBMP", "TKVXExportToHTML", "TKVXExportToXML", "TKVXExportToExcel",
+                                     "TKVXExportToLotus", "TKVXExportToQuattroPro", "TKVXExportToRTF",
+                                     "TKVXExportToPDF", "TKVXExportToTIFF", "TKVXExportToJPEG", "TKVXExportToXLSX"}));
+    EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "EMF", "WMF", "BMP", "HTML", "XML", "XLS", "WK1", "WQ1", "RTF",
+                                       "PDF", "TIFF", "JPG", "XLSX"}));
+    EXPECT_EQ(ExportFormatName(KVXExports()[7], lnEnglish), QStringLiteral("MS Excel export filter"));
+    EXPECT_EQ(ExportFileDescription(KVXExports()[7], lnRussian), GetString(lnRussian, 2183));
+    EXPECT_EQ(ExportFormatName(KVXExports()[4], lnEnglish), QStringLiteral("Bitmap export filter"));
+    EXPECT_EQ(ExportFileDescription(KVXExports()[13], lnEnglish), QStringLiteral("JPEG files (*.jpg)"));
     // Beyond the classic list: fixed English texts in every language.
     EXPECT_EQ(ExportFormatName(KVXExports().back(), lnGerman), QStringLiteral("Excel workbook export filter"));
     EXPECT_EQ(ExportFileDescription(KVXExports().back(), lnGerman), QStringLiteral("Excel workbook (*.xlsx)"));
     EXPECT_EQ(ExportFormatName(KVXExports()[1], lnEnglish), QStringLiteral("CSV export filter"));
-    EXPECT_EQ(ExportFileDescription(KVXExports()[2], lnEnglish), QStringLiteral("HTML file (*.htm)"));
+    EXPECT_EQ(ExportFileDescription(KVXExports()[5], lnEnglish), QStringLiteral("HTML file (*.htm)"));
     EXPECT_EQ(GetClass(QStringLiteral("TKVXExportToXML")), &TKVXExportToXML::staticMetaObject);
 }
 
