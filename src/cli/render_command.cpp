@@ -71,22 +71,12 @@ struct TInstalledInterface {
     ~TInstalledInterface() { SetUserInterface(nullptr); }
 };
 
-bool SameFile(const QString& a, const QString& b)
-{
-    const QString canonicalA = QFileInfo(a).canonicalFilePath();
-    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
-}
-
 // An output that is the form or a data file would destroy what the report
 // is made from.
 void CheckOutputIsNoInput(const QString& output, const QString& input, const QStringList& dataFiles)
 {
-    if (SameFile(output, input))
-        throw UsageError{QStringLiteral("the output %1 is the report's own file %2; nothing written").arg(output, input)};
-    for (const QString& file : dataFiles)
-        if (SameFile(output, file))
-            throw UsageError{QStringLiteral("the output %1 is the data file %2 the report reads; nothing written")
-                                 .arg(output, file)};
+    if (const QString why = OutputOverwritesInput(output, input, dataFiles); !why.isEmpty())
+        throw UsageError{why};
 }
 
 // Values from the command line take effect as the parameter dialog would

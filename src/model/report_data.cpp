@@ -4,6 +4,7 @@
 #include "data/sql_dataset.h"
 #include "model/report.h"
 
+#include <QFileInfo>
 #include <QSet>
 
 namespace vorel {
@@ -53,6 +54,27 @@ QStringList ReportDataFiles(TKVReport& report)
         }
     }
     return files;
+}
+
+namespace {
+
+bool SameFile(const QString& a, const QString& b)
+{
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+QString OutputOverwritesInput(const QString& output, const QString& formFile, const QStringList& dataFiles)
+{
+    if (!formFile.isEmpty() && SameFile(output, formFile))
+        return QStringLiteral("the output %1 is the report's own file %2; nothing written").arg(output, formFile);
+    for (const QString& file : dataFiles)
+        if (SameFile(output, file))
+            return QStringLiteral("the output %1 is the data file %2 the report reads; nothing written")
+                .arg(output, file);
+    return {};
 }
 
 } // namespace vorel

@@ -22,4 +22,9 @@ void OpenReportDataSets(TKVReport& report, const std::function<QString(const TDa
 // files, SQLite databases), as they open them.
 QStringList ReportDataFiles(TKVReport& report);
 
+// Why writing `output` would destroy what the report is made from: it is
+// the form file (when given) or one of the data files; "" when it is
+// neither. Paths are compared after resolving links.
+QString OutputOverwritesInput(const QString& output, const QString& formFile, const QStringList& dataFiles);
+
 } // namespace vorel

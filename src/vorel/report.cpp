@@ -45,12 +45,6 @@ const QString kParameterPrefix = QStringLiteral("parameter %1");
     throw EKVXError(message);
 }
 
-bool SameFile(const QString& a, const QString& b)
-{
-    const QString canonicalA = QFileInfo(a).canonicalFilePath();
-    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
-}
-
 // An option's value as the filter reads it from text.
 QString OptionText(const QString& name, const QVariant& value)
 {
@@ -438,11 +432,8 @@ QList<int> Report::Private::SelectPages(const QList<int>& wanted) const
 
 void Report::Private::CheckOutputIsNoInput(const QString& path) const
 {
-    if (!FormFile.isEmpty() && SameFile(path, FormFile))
-        Fail(QStringLiteral("the output %1 is the report's own file %2; nothing written").arg(path, FormFile));
-    for (const QString& file : ReportDataFiles(*Component))
-        if (SameFile(path, file))
-            Fail(QStringLiteral("the output %1 is the data file %2 the report reads; nothing written").arg(path, file));
+    if (const QString why = OutputOverwritesInput(path, FormFile, ReportDataFiles(*Component)); !why.isEmpty())
+        Fail(why);
 }
 
 Report::Result Report::Private::DoExport(const QString& path, const QString& formatName, const QList<int>& pages,
