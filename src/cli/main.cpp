@@ -6,7 +6,9 @@
 #include "cli/interrupt.h"
 #include "foundation/version.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <memory>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +34,9 @@ int RunHelp(const QStringList&, Streams io)
 struct Command {
     const char* Names[3]; // the command word and its aliases
     int (*Run)(const QStringList& args, Streams io);
+    // Commands that open windows or dialogs (print, preview, design) need a
+    // widget application; the headless ones keep the lighter one.
+    bool Widgets = false;
 };
 
 const Command kCommands[] = {
@@ -83,7 +88,13 @@ int main(int argc, char** argv)
         if (mkdir(runtime.constData(), 0700) == 0 || errno == EEXIST)
             qputenv("XDG_RUNTIME_DIR", runtime);
     }
-    QGuiApplication app(argc, argv);
+    const Command* command = argc > 1 ? FindCommand(QString::fromLocal8Bit(argv[1])) : nullptr;
+    std::unique_ptr<QGuiApplication> application;
+    if (command && command->Widgets)
+        application = std::make_unique<QApplication>(argc, argv);
+    else
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    QGuiApplication& app = *application;
     vorel::InitializeLibrary();
     struct Finalize {
         ~Finalize() { vorel::FinalizeLibrary(); }
@@ -93,7 +104,6 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return PrintUsage(err, kExitUsage);
-    const Command* command = FindCommand(args.first());
     if (!command) {
         err << "vorel: unknown command \"" << args.first() << "\"\n";
         return PrintUsage(err, kExitUsage);
