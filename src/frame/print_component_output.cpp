@@ -4,6 +4,7 @@
 // format or the export filters raise "... is not available in this build"
 // until those parts are built, instead of silently doing nothing.
 
+#include "frame/preview_host.h"
 #include "frame/print_component.h"
 
 namespace vorel {
@@ -44,11 +45,27 @@ void TKVPrintBaseComponent::InternalPreview(bool prepare, QObject* parent)
     } else {
         // The preview window (embedded in parent when given, else modal),
         // with the outline view enabled when Outlines has entries.
-        Q_UNUSED(parent);
-        RaiseNotAvailable(QStringLiteral("The preview window"));
+        TKVXPreviewHost* host = PreviewHost();
+        if (!host)
+            RaiseNotAvailable(QStringLiteral("The preview window"));
+        host->ShowPreview(*this, parent, Outlines()->Count() > 0);
     }
     if (OnAfterPreview)
         OnAfterPreview(this);
+}
+
+namespace {
+TKVXPreviewHost* gPreviewHost = nullptr;
+} // namespace
+
+TKVXPreviewHost* PreviewHost()
+{
+    return gPreviewHost;
+}
+
+void SetPreviewHost(TKVXPreviewHost* host)
+{
+    gPreviewHost = host;
 }
 
 // --- printing -----------------------------------------------------------------------------

@@ -87,6 +87,17 @@ public:
     // True when the user confirmed; choice then holds the result. The
     // default shows nothing and answers as a cancelled dialog.
     virtual bool ShowSaveExportDialog(const TSaveExportRequest& request, TSaveExportChoice& choice);
+
+    // The system printer set-up dialog (printer, paper, orientation, bin)
+    // on the printer services' current printer; the preview window's
+    // printer set-up button. True when the user confirmed. The default
+    // shows nothing and answers as a cancelled dialog.
+    virtual bool ShowPrinterSetupDialog(int lang, int helpContext)
+    {
+        Q_UNUSED(lang);
+        Q_UNUSED(helpContext);
+        return false;
+    }
 };
 
 // The state of the headless progress line, shared by THeadlessUserInterface
