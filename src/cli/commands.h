@@ -36,4 +36,9 @@ extern const char* const kFormatsUsage;
 int RunReference(const QStringList& args, Streams io);
 extern const char* const kReferenceUsage;
 
+// vorel preview FORM.kvx|PREPARED.zpg [options]: the preview window, or a
+// picture of it (--snapshot)
+int RunPreview(const QStringList& args, Streams io);
+extern const char* const kPreviewUsage;
+
 } // namespace vorel::cli
