@@ -50,6 +50,7 @@ struct TPreviewOptions {
     int Bar = 0;
     QString Zoom;
     QSize Size{1000, 760};
+    bool SizeGiven = false;
     bool Thumbnails = false, Outlines = false, Margins = false, Grid = false;
     std::optional<TKVXFindOptions> Find;
 };
@@ -151,6 +152,7 @@ TPreviewOptions ParseOptions(const QStringList& args)
                                             "8000x8000")
                                  .arg(value)};
             options.Size = QSize(w, h);
+            options.SizeGiven = true;
         } else if (arg == u"--thumbnails") {
             flag(options.Thumbnails);
         } else if (arg == u"--outlines") {
@@ -285,7 +287,7 @@ int RunPreview(const QStringList& args, Streams io)
             if (platform == u"offscreen" || platform == u"minimal")
                 throw TUsage{QStringLiteral("no display to open the window on (set DISPLAY or WAYLAND_DISPLAY, "
                                             "or write a picture with --snapshot OUT.png)")};
-            if (options.Page || options.Bar || !options.Zoom.isEmpty() || options.Find || options.Thumbnails
+            if (options.Page || options.Bar || !options.Zoom.isEmpty() || options.SizeGiven || options.Find || options.Thumbnails
                 || options.Outlines || options.Margins || options.Grid)
                 throw TUsage{QStringLiteral("--page, --bar, --zoom, --size, --find and the view options go with "
                                             "--snapshot")};
