@@ -223,9 +223,26 @@ void LoadReport(TKVReport& report, const TPreviewOptions& options)
     report.Prepare();
 }
 
+QtMessageHandler gPreviousHandler = nullptr;
+
+// The offscreen platform notes on every window that it cannot pass size
+// hints on to a window system it does not have: true, and nothing a user
+// of --snapshot can act on.
+void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    if (gPreviousHandler)
+        gPreviousHandler(type, context, message);
+}
+
 // Shows the window offscreen as the options ask and writes its picture.
 int Snapshot(TKVReport& report, const TPreviewOptions& options, Streams io)
 {
+    gPreviousHandler = qInstallMessageHandler(QuietOffscreenNotes);
+    struct TRestoreHandler {
+        ~TRestoreHandler() { qInstallMessageHandler(gPreviousHandler); }
+    } restoreHandler;
     TfrmKVPreview window;
     window.setAttribute(Qt::WA_DeleteOnClose, false); // on the stack
     window.resize(options.Size);

@@ -134,6 +134,7 @@ TfrmKVPreview::TfrmKVPreview(QWidget* parent) : QWidget(parent)
     tsSheets->setObjectName(QStringLiteral("tsSheets"));
     tsSheets->setShape(QTabBar::RoundedSouth);
     tsSheets->setDrawBase(false);
+    tsSheets->setExpanding(false);
     tsSheets->hide();
     connect(tsSheets, &QTabBar::currentChanged, this, &TfrmKVPreview::SheetChosen);
 
