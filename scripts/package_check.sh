@@ -119,7 +119,8 @@ check_headers() {
   done
   echo "int main() { return 0; }" >>"$tu"
   # shellcheck disable=SC2046
-  c++ -std=c++20 -fsyntax-only $(pkg-config --cflags vorel) "$tu"
+  # The widget side's headers (dialogs, preview, designer) need Qt Widgets.
+  c++ -std=c++20 -fsyntax-only $(pkg-config --cflags vorel Qt6Widgets) "$tu"
 }
 
 # --- pkg-config --------------------------------------------------------------
