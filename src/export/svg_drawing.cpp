@@ -499,6 +499,21 @@ int TSvgDrawingWriter::TextClass(const TEmfReplayState& s)
     return FClass;
 }
 
+double TSvgDrawingWriter::Places(QByteArray& out, QStringView text, qsizetype from, qsizetype to, double x) const
+{
+    // Each character where the page put it: the page's advances are whole
+    // pixels, a viewer's are not, and a long text would drift.
+    for (qsizetype i = from; i < to; ++i) {
+        if (i > from)
+            out += ' ';
+        Num(out, x);
+        x += FAdvances[std::size_t(i)];
+        if (QChar::isHighSurrogate(text[i].unicode()) && i + 1 < to && QChar::isLowSurrogate(text[i + 1].unicode()))
+            x += FAdvances[std::size_t(++i)]; // one character, one place
+    }
+    return x;
+}
+
 void TSvgDrawingWriter::Text(const TEmfDrawContext& dc, const TEmfText& record)
 {
     if (record.Options & ETO_GLYPH_INDEX)
@@ -581,25 +596,41 @@ void TSvgDrawingWriter::Text(const TEmfDrawContext& dc, const TEmfText& record)
             Num(out, x0);
             out += "\" textLength=\"";
             Num(out, double(width));
-            out += "\" lengthAdjust=\"spacingAndGlyphs";
+            out += "\" lengthAdjust=\"spacingAndGlyphs\" y=\"";
+            Num(out, baseline);
+            out += "\">";
+            Escaped(out, text);
+        } else if (!text.contains(u' ')) {
+            Places(out, text, 0, text.size(), x0);
+            out += "\" y=\"";
+            Num(out, baseline);
+            out += "\">";
+            Escaped(out, text);
         } else {
-            // Each character where the page put it: the page's advances are
-            // whole pixels, a viewer's are not, and a long text would drift.
+            // Each word a span: viewers that take only the first place of a
+            // list (librsvg) still start every word where the page does.
+            Num(out, x0);
+            out += "\" y=\"";
+            Num(out, baseline);
+            out += "\">";
             double x = x0;
-            for (qsizetype i = 0; i < text.size(); ++i) {
-                if (i)
+            for (qsizetype i = 0; i < text.size();) {
+                if (text[i] == u' ') {
                     out += ' ';
-                Num(out, x);
-                x += FAdvances[std::size_t(i)];
-                if (QChar::isHighSurrogate(text[i].unicode()) && i + 1 < text.size()
-                    && QChar::isLowSurrogate(text[i + 1].unicode()))
-                    x += FAdvances[std::size_t(++i)]; // one character, one position
+                    x += FAdvances[std::size_t(i++)];
+                    continue;
+                }
+                qsizetype end = i;
+                while (end < text.size() && text[end] != u' ')
+                    ++end;
+                out += "<tspan x=\"";
+                x = Places(out, text, i, end, x);
+                out += "\">";
+                Escaped(out, text.sliced(i, end - i));
+                out += "</tspan>";
+                i = end;
             }
         }
-        out += "\" y=\"";
-        Num(out, baseline);
-        out += "\">";
-        Escaped(out, text);
         out += "</text>\n";
     }
     if (clipped)

@@ -9,8 +9,9 @@
 //   viewer finds and selects them: the record's font as a CSS class
 //   (family, with the face the page measured with and a generic family
 //   after it, size, weight, style, decorations, colour), and each character
-//   at the place the page gave it (texts that need shaping as one run
-//   stretched to the page's width, as the page draws them);
+//   at the place the page gave it, each word a span that starts where the
+//   page starts it (texts that need shaping as one run stretched to the
+//   page's width, as the page draws them);
 // - pictures as embedded PNG images, each distinct one stored once;
 // - the clip region as a clip group around what it clips.
 // Text records given as glyph indices name no characters and are left out,
@@ -64,6 +65,9 @@ private:
     void FillPolygon(const QPolygonF& polygon, std::uint32_t color);
     // The CSS class of the selected font and text colour, and its face.
     int TextClass(const TEmfReplayState& s);
+    // The places of the characters of text[from, to) (FAdvances holds the
+    // advances), the first at x, as an x list; returns the place after them.
+    double Places(QByteArray& out, QStringView text, qsizetype from, qsizetype to, double x) const;
     // The id of the picture, written into the body the first time.
     int PictureId(const QImage& image);
 

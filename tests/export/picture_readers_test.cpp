@@ -214,6 +214,45 @@ protected:
     }
 };
 
+// The texts of an SVG as an XML reader gives them back, with their places:
+// the text's own, and each word span's list.
+struct TSvgText {
+    QString Text;
+    QString X;
+    double Y = 0;
+    QString Class;
+    std::vector<std::pair<QString, QStringList>> Words; // a span's text and places
+};
+
+std::vector<TSvgText> SvgTexts(const QString& file)
+{
+    QFile f(file);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&f);
+    std::vector<TSvgText> texts;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"text")
+            continue;
+        TSvgText t;
+        t.X = xml.attributes().value(QLatin1String("x")).toString();
+        t.Y = xml.attributes().value(QLatin1String("y")).toDouble();
+        t.Class = xml.attributes().value(QLatin1String("class")).toString();
+        while (!xml.atEnd() && !(xml.readNext() == QXmlStreamReader::EndElement && xml.name() == u"text")) {
+            if (xml.isCharacters()) {
+                t.Text += xml.text();
+            } else if (xml.isStartElement() && xml.name() == u"tspan") {
+                const QStringList places = xml.attributes().value(QLatin1String("x")).toString().split(u' ');
+                const QString word = xml.readElementText();
+                t.Text += word;
+                t.Words.emplace_back(word, places);
+            }
+        }
+        texts.push_back(t);
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    return texts;
+}
+
 TEST_F(SvgReaders, PagesStackInOnePictureAndEveryFileOfOnePerPageHasItsOwn)
 {
     TPagesReport report;
@@ -245,38 +284,10 @@ TEST_F(SvgReaders, PagesStackInOnePictureAndEveryFileOfOnePerPageHasItsOwn)
         const QImage one = RsvgImage(file);
         ASSERT_EQ(one.size(), QSize(400, 300));
         EXPECT_EQ(PixelOf(one, 5, 5), QLatin1String(rgb[i]));
-        const QString text = ReadUtf8(file);
-        EXPECT_TRUE(text.contains(QStringLiteral(">page %1</text>").arg(i))) << text.toStdString();
-        EXPECT_EQ(text.count(QStringLiteral("<text")), 1) << "a file holds its own page only";
+        const std::vector<TSvgText> texts = SvgTexts(file);
+        ASSERT_EQ(texts.size(), 1u) << "a file holds its own page only";
+        EXPECT_EQ(texts[0].Text, QStringLiteral("page %1").arg(i));
     }
-}
-
-// The texts of an SVG as an XML reader gives them back, with their x and y.
-struct TSvgText {
-    QString Text;
-    QString X;
-    double Y = 0;
-    QString Class;
-};
-
-std::vector<TSvgText> SvgTexts(const QString& file)
-{
-    QFile f(file);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    QXmlStreamReader xml(&f);
-    std::vector<TSvgText> texts;
-    while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"text") {
-            TSvgText t;
-            t.X = xml.attributes().value(QLatin1String("x")).toString();
-            t.Y = xml.attributes().value(QLatin1String("y")).toDouble();
-            t.Class = xml.attributes().value(QLatin1String("class")).toString();
-            t.Text = xml.readElementText();
-            texts.push_back(t);
-        }
-    }
-    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    return texts;
 }
 
 TEST_F(SvgReaders, TextsAreTextWithTheirCharactersFontAndPlace)
@@ -309,14 +320,23 @@ TEST_F(SvgReaders, TextsAreTextWithTheirCharactersFontAndPlace)
     QString expected = tricky;
     expected.replace(QChar(1), QChar(0xFFFD)); // what XML cannot hold stands as the replacement character
     EXPECT_EQ(texts[0].Text, expected);
-    // One position per character, the first where the page puts the text,
-    // the baseline the face's ascent below the text's top.
-    const QStringList xs = texts[0].X.split(u' ');
-    EXPECT_EQ(xs.size(), expected.toUcs4().size());
-    EXPECT_EQ(xs.first(), QStringLiteral("20"));
+    // The text where the page puts it, the baseline the face's ascent below
+    // its top; each word starts where the page starts it, each character
+    // has its place.
     const TFontFacePtr arial = TTextMeasurer::Face(TFontRequest{QStringLiteral("Arial"), -13, false, false});
+    EXPECT_EQ(texts[0].X, QStringLiteral("20"));
     EXPECT_EQ(texts[0].Y, 30 + arial->Ascent());
-    EXPECT_EQ(xs[1].toDouble() - xs[0].toDouble(), arial->CharWidth(u'T'));
+    qsizetype places = 0;
+    for (const auto& [word, xs] : texts[0].Words) {
+        places += xs.size();
+        EXPECT_EQ(xs.size(), word.toUcs4().size()) << word.toStdString();
+        if (word == u"Jerry") {
+            EXPECT_EQ(xs[0].toDouble(), 20 + arial->TextWidth(u"Tom & "));
+            EXPECT_EQ(xs[1].toDouble() - xs[0].toDouble(), arial->CharWidth(u'J'));
+        }
+    }
+    EXPECT_EQ(places, QString(expected).remove(u' ').toUcs4().size());
+    EXPECT_EQ(texts[1].Words.size(), 2u);
 
     const QString document = ReadUtf8(file);
     const QRegularExpressionMatch style =
