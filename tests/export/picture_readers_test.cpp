@@ -389,6 +389,10 @@ TEST_F(SvgReaders, ShapesLinesPicturesAndClipsDrawAsOnThePage)
         c.Brush()->SetColor(clRed);
         c.Rectangle(10, 50, 60, 100);
         c.StretchDraw(TRect{70, 50, 150, 90}, bitmap);
+        // A text running upwards from (175, 110).
+        c.Font()->SetOrientation(900);
+        Text(c, 175, 110, QStringLiteral("Up"));
+        c.Font()->SetOrientation(0);
         // Everything after this is clipped to x < 170.
         c.IntersectClipRect(TRect{0, 0, 170, 120});
         c.Brush()->SetStyle(bsSolid);
@@ -418,6 +422,18 @@ TEST_F(SvgReaders, ShapesLinesPicturesAndClipsDrawAsOnThePage)
     };
     for (const auto& p : points)
         EXPECT_EQ(PixelOf(drawn, p.At.x(), p.At.y()), PixelOf(painted, p.At.x(), p.At.y())) << p.What;
+    // The rotated text: ink where it runs upwards, none where it would lie
+    // unrotated.
+    auto ink = [](const QImage& image, const QRect& area) {
+        int dark = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                dark += qGray(image.pixel(x, y)) < 128;
+        return dark;
+    };
+    EXPECT_GT(ink(painted, QRect(174, 85, 18, 26)), 10);
+    EXPECT_GT(ink(drawn, QRect(174, 85, 18, 26)), 10) << "the rotated text is not where the page has it";
+    EXPECT_EQ(ink(drawn, QRect(178, 111, 20, 8)), 0) << "the rotated text is drawn upright";
     // The hatch shows both colours inside the box.
     QSet<QRgb> hatch;
     for (int x = 12; x < 58; ++x)
