@@ -12,7 +12,11 @@
 #
 #   bench/run_e2e.sh [RUNS]          (default 3)
 #
-# Environment: VOREL (the tool, default build/bin/vorel), DATA_DIR (where
+# Environment: WORKS (default "w1 w2"), ROWS (default "10000 100000"),
+# FORMATS (default "pdf csv"; any extension vorel render takes, e.g. "bmp
+# png"), EXTRA (further render arguments, e.g. "--separate" for one file
+# per page, as the bitmap formats need for long reports),
+# VOREL (the tool, default build/bin/vorel), DATA_DIR (where
 # the databases are kept, default /tmp/vorel_bench; missing ones are
 # generated with bench/gen_orders.py and every one is checked against the
 # fingerprints of the benchmark description before it is used).
@@ -24,6 +28,10 @@ root=$(cd "$here/.." && pwd)
 runs=${1:-3}
 vorel=${VOREL:-$root/build/bin/vorel}
 data_dir=${DATA_DIR:-/tmp/vorel_bench}
+works=${WORKS:-w1 w2}
+row_counts=${ROWS:-10000 100000}
+formats=${FORMATS:-pdf csv}
+extra=${EXTRA:-}
 [ -x "$vorel" ] || { echo "no tool at $vorel (build it, or set VOREL)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is needed" >&2; exit 2; }
 mkdir -p "$data_dir"
@@ -54,7 +62,7 @@ print(f"{total // 100}.{total % 100:02d} {h.hexdigest()}")
 PY
 }
 
-for rows in 10000 100000; do
+for rows in $row_counts; do
     db=$(db_of $rows)
     if [ ! -f "$db" ]; then
         echo "generating $db" >&2
@@ -69,19 +77,20 @@ done
 
 results="$out/results.txt"
 : > "$results"
-for work in w1 w2; do
-    for rows in 10000 100000; do
-        for format in pdf csv; do
+for work in $works; do
+    for rows in $row_counts; do
+        for format in $formats; do
             load=$(cut -d' ' -f1 /proc/loadavg)
             for run in $(seq 1 "$runs"); do
                 target="$out/$work.$format"
+                # shellcheck disable=SC2086 # EXTRA is a list of arguments
                 /usr/bin/time -v "$vorel" render "$root/bench/forms/$work.kvx" \
-                    --data "Orders=sqlite:$(db_of $rows)" -o "$target" > "$out/summary.txt" 2> "$out/time.txt"
+                    --data "Orders=sqlite:$(db_of $rows)" -o "$target" $extra > "$out/summary.txt" 2> "$out/time.txt"
                 summary=$(grep -E "pages? in" "$out/summary.txt" | tail -1)
                 wall=$(grep "Elapsed (wall clock)" "$out/time.txt" | awk '{print $NF}')
                 rss=$(grep "Maximum resident set size" "$out/time.txt" | awk '{print $NF}')
                 echo "$work|$rows|$format|$load|$wall|$rss|$summary" >> "$results"
-                rm -f "$target"
+                rm -f "$target" "$out/$work"*".$format"
             done
         done
     done

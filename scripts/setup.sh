@@ -24,6 +24,8 @@ packages=(
   googletest libgtest-dev libgmock-dev
   # real consumers of what Vorel writes
   qpdf poppler-utils emf2svg libxml2-utils libtiff-tools imagemagick
+  # pictures read back: Pillow (bitmaps), rsvg-convert (SVG), libwmf (WMF)
+  python3-pil librsvg2-bin libwmf-bin
   # barcode readers: every symbology is decoded from a rendered page
   zbar-tools dmtx-utils
   # the sRGB profile PDF/A files embed

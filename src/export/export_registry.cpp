@@ -7,6 +7,7 @@
 #include "export/pdf_export.h"
 #include "export/picture_export.h"
 #include "export/rtf_export.h"
+#include "export/svg_export.h"
 #include "export/text_export.h"
 #include "export/xml_export.h"
 #include "export/xlsx_export.h"
@@ -62,6 +63,8 @@ struct TBuiltinNamed {
 
 const TBuiltinNamed kBeyondClassic[] = {
     {&TKVXExportToXLSX::staticMetaObject, "XLSX", "Excel workbook export filter", "Excel workbook (*.xlsx)"},
+    {&TKVXExportToPNG::staticMetaObject, "PNG", "PNG picture export filter", "PNG picture (*.png)"},
+    {&TKVXExportToSVG::staticMetaObject, "SVG", "SVG picture export filter", "SVG picture (*.svg)"},
 };
 
 } // namespace

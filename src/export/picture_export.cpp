@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <cmath>
 
 namespace vorel {
 
@@ -62,7 +63,9 @@ void TKVXExportToEMF::NewPage(int pageIndex, int barIndex)
 void TKVXExportToEMF::PageProcessed(const TMetafile& metafile)
 {
     TKVXExport::PageProcessed(metafile);
-    if (FCanvas)
+    // A metafile that will not be saved is not recorded either: the bitmap
+    // filters would otherwise copy every page's records for nothing.
+    if (FCanvas && SaveMetafile)
         FCanvas->PlayMetafile(TRect{OffsetX(), OffsetY(), OffsetX() + metafile.Width(), OffsetY() + metafile.Height()},
                               metafile);
 }
@@ -172,20 +175,29 @@ void TKVXExportToBMP::CheckPictureSize(qint64 width, qint64 height) const
                             .arg(kMaxBitmapBytes >> 20));
 }
 
+qint64 TKVXExportToBMP::PictureWidth() const
+{
+    return qint64(std::ceil(TotalWidth * PixelScale()));
+}
+
+qint64 TKVXExportToBMP::PictureHeight() const
+{
+    return qint64(std::ceil(TotalHeight * PixelScale()));
+}
+
 void TKVXExportToBMP::NewBitmap()
 {
-    CheckPictureSize(TotalWidth, TotalHeight);
-    auto bitmap = std::make_unique<TBitmap>(TotalWidth, TotalHeight);
+    const qint64 width = PictureWidth(), height = PictureHeight();
+    CheckPictureSize(width, height);
+    auto bitmap = std::make_unique<TBitmap>(int(width), int(height));
     if (bitmap->Image().isNull())
-        throw EKVXError(QStringLiteral("Not enough memory for a picture of %1 x %2 pixels")
-                            .arg(TotalWidth)
-                            .arg(TotalHeight));
+        throw EKVXError(QStringLiteral("Not enough memory for a picture of %1 x %2 pixels").arg(width).arg(height));
     FBitmap = std::move(bitmap);
 }
 
 void TKVXExportToBMP::StartExport()
 {
-    CheckPictureSize(TotalWidth, TotalHeight); // before any work is done
+    CheckPictureSize(PictureWidth(), PictureHeight()); // before any work is done
     TKVXExportToEMF::StartExport();
     NewBitmap();
 }
@@ -195,8 +207,18 @@ void TKVXExportToBMP::PageProcessed(const TMetafile& metafile)
     TKVXExportToEMF::PageProcessed(metafile);
     if (!FBitmap)
         NewBitmap(); // the previous file took its bitmap with it
-    FBitmap->Canvas().PlayMetafile(
-        TRect{OffsetX(), OffsetY(), OffsetX() + metafile.Width(), OffsetY() + metafile.Height()}, metafile);
+    const double scale = PixelScale();
+    if (scale == 1) {
+        FBitmap->Canvas().PlayMetafile(
+            TRect{OffsetX(), OffsetY(), OffsetX() + metafile.Width(), OffsetY() + metafile.Height()}, metafile);
+        return;
+    }
+    // Report pixels to picture pixels: the page's corners are rounded the
+    // same way as the picture's size, so pages meet without gaps.
+    auto at = [scale](int v) { return int(std::ceil(v * scale)); };
+    FBitmap->Canvas().PlayMetafile(TRect{at(OffsetX()), at(OffsetY()), at(OffsetX() + metafile.Width()),
+                                         at(OffsetY() + metafile.Height())},
+                                   metafile);
 }
 
 void TKVXExportToBMP::SaveToFile(const QString& fileName)
@@ -250,6 +272,51 @@ void TKVXExportToTIFF::SaveToFile(const QString& fileName)
 {
     if (Bitmap())
         BMP2TIFFFile(fileName, *Bitmap(), Bits());
+    TKVXExportToBMP::SaveToFile(fileName);
+}
+
+// --- PNG -------------------------------------------------------------------------
+
+QByteArray PngBytes(const QImage& image, int bits, int dotsPerInch)
+{
+    QImage converted = bits == 1 || bits == 4 || bits == 8 ? BitmapAtDepth(image, bits) : image;
+    if (bits == 1)
+        converted = converted.convertToFormat(QImage::Format_Mono); // a 1-bit palette file
+    const int dotsPerMetre = int(std::lround(dotsPerInch / 0.0254));
+    converted.setDotsPerMeterX(dotsPerMetre);
+    converted.setDotsPerMeterY(dotsPerMetre);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(converted))
+        throw EKVXError(QStringLiteral("Cannot encode the PNG picture of %1 x %2 pixels. %3")
+                            .arg(image.width())
+                            .arg(image.height())
+                            .arg(writer.errorString()));
+    return bytes;
+}
+
+TKVXExportToPNG::TKVXExportToPNG(QObject* owner) : TKVXExportToBMP(owner)
+{
+    SaveBitmap = false;
+}
+
+void TKVXExportToPNG::StartExport()
+{
+    if (FResolution < kMinResolution || FResolution > kMaxResolution)
+        throw EKVXError(QStringLiteral("The PNG export's Resolution is %1 dots per inch; it takes %2 to %3 "
+                                       "(96: one pixel per report pixel)")
+                            .arg(FResolution)
+                            .arg(kMinResolution)
+                            .arg(kMaxResolution));
+    TKVXExportToBMP::StartExport();
+}
+
+void TKVXExportToPNG::SaveToFile(const QString& fileName)
+{
+    if (Bitmap())
+        WriteWhole(fileName, PngBytes(Bitmap()->Image(), Bits(), FResolution));
     TKVXExportToBMP::SaveToFile(fileName);
 }
 

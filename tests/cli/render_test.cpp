@@ -131,7 +131,7 @@ TEST_F(RenderTest, PicturesByTheirExtensionsHoldEveryPageStacked)
     ASSERT_TRUE(single.waitForFinished(30000));
     const int pageHeight = single.readAllStandardOutput().toInt();
     ASSERT_GT(pageHeight, 100);
-    for (const char* name : {"out.bmp", "out.jpg", "out.jpeg", "out.tif", "out.tiff"}) {
+    for (const char* name : {"out.bmp", "out.jpg", "out.jpeg", "out.tif", "out.tiff", "out.png"}) {
         SCOPED_TRACE(name);
         const ToolRun run = Run({QStringLiteral("render"), form, QStringLiteral("-o"), QString::fromLatin1(name),
                                  QStringLiteral("--quiet")});
@@ -142,8 +142,9 @@ TEST_F(RenderTest, PicturesByTheirExtensionsHoldEveryPageStacked)
         ASSERT_TRUE(identify.waitForFinished(30000));
         const QStringList got = QString::fromLatin1(identify.readAllStandardOutput()).split(u' ');
         ASSERT_EQ(got.size(), 3);
-        EXPECT_TRUE(got[0].startsWith(QString::fromLatin1(name).endsWith(u"bmp") ? QStringLiteral("BMP")
+        EXPECT_TRUE(got[0].startsWith(QString::fromLatin1(name).endsWith(u"bmp")   ? QStringLiteral("BMP")
                                       : QString::fromLatin1(name).contains(u"tif") ? QStringLiteral("TIFF")
+                                      : QString::fromLatin1(name).endsWith(u"png") ? QStringLiteral("PNG")
                                                                                    : QStringLiteral("JPEG")))
             << got[0].toStdString();
         EXPECT_EQ(got[2].toInt(), 3 * pageHeight);

@@ -47,16 +47,18 @@ TEST_F(ExportTo, TheBuiltinFiltersAreRegisteredInTheirOrder)
     EXPECT_EQ(classes, QStringList({"TKVXExportToText", "TKVXExportToCSV", "TKVXExportToEMF", "TKVXExportToWMF",
                                      "TKVXExportToBMP", "TKVXExportToHTML", "TKVXExportToXML", "TKVXExportToExcel",
                                      "TKVXExportToLotus", "TKVXExportToQuattroPro", "TKVXExportToRTF",
-                                     "TKVXExportToPDF", "TKVXExportToTIFF", "TKVXExportToJPEG", "TKVXExportToXLSX"}));
+                                     "TKVXExportToPDF", "TKVXExportToTIFF", "TKVXExportToJPEG", "TKVXExportToXLSX",
+                                     "TKVXExportToPNG", "TKVXExportToSVG"}));
     EXPECT_EQ(extensions, QStringList({"TXT", "CSV", "EMF", "WMF", "BMP", "HTML", "XML", "XLS", "WK1", "WQ1", "RTF",
-                                       "PDF", "TIFF", "JPG", "XLSX"}));
+                                       "PDF", "TIFF", "JPG", "XLSX", "PNG", "SVG"}));
     EXPECT_EQ(ExportFormatName(KVXExports()[7], lnEnglish), QStringLiteral("MS Excel export filter"));
     EXPECT_EQ(ExportFileDescription(KVXExports()[7], lnRussian), GetString(lnRussian, 2183));
     EXPECT_EQ(ExportFormatName(KVXExports()[4], lnEnglish), QStringLiteral("Bitmap export filter"));
     EXPECT_EQ(ExportFileDescription(KVXExports()[13], lnEnglish), QStringLiteral("JPEG files (*.jpg)"));
     // Beyond the classic list: fixed English texts in every language.
-    EXPECT_EQ(ExportFormatName(KVXExports().back(), lnGerman), QStringLiteral("Excel workbook export filter"));
-    EXPECT_EQ(ExportFileDescription(KVXExports().back(), lnGerman), QStringLiteral("Excel workbook (*.xlsx)"));
+    EXPECT_EQ(ExportFormatName(KVXExports()[14], lnGerman), QStringLiteral("Excel workbook export filter"));
+    EXPECT_EQ(ExportFileDescription(KVXExports()[14], lnGerman), QStringLiteral("Excel workbook (*.xlsx)"));
+    EXPECT_EQ(ExportFileDescription(KVXExports().back(), lnGerman), QStringLiteral("SVG picture (*.svg)"));
     EXPECT_EQ(ExportFormatName(KVXExports()[1], lnEnglish), QStringLiteral("CSV export filter"));
     EXPECT_EQ(ExportFileDescription(KVXExports()[5], lnEnglish), QStringLiteral("HTML file (*.htm)"));
     EXPECT_EQ(GetClass(QStringLiteral("TKVXExportToXML")), &TKVXExportToXML::staticMetaObject);
@@ -209,7 +211,8 @@ TEST_F(ExportTo, TheDialogIsOfferedEveryFormatWithItsFileFilter)
     EXPECT_EQ(ui.Seen.Formats[0].FileFilter, QStringLiteral("Vorel generated (*.zpg)|*.ZPG|All files (*.*)|*.*"));
     EXPECT_EQ(ui.Seen.Formats[2].Name, QStringLiteral("CSV export filter"));
     EXPECT_EQ(ui.Seen.Formats[2].FileFilter, QStringLiteral("CSV file (*.csv)|*.CSV|All files (*.*)|*.*"));
-    EXPECT_EQ(ui.Seen.Formats.back().FileFilter, QStringLiteral("Excel workbook (*.xlsx)|*.XLSX|All files (*.*)|*.*"));
+    EXPECT_EQ(ui.Seen.Formats[15].FileFilter, QStringLiteral("Excel workbook (*.xlsx)|*.XLSX|All files (*.*)|*.*"));
+    EXPECT_EQ(ui.Seen.Formats.back().FileFilter, QStringLiteral("SVG picture (*.svg)|*.SVG|All files (*.*)|*.*"));
 }
 
 TEST_F(ExportTo, SaveMetafileToFileExportsOneMetafileWithoutAComponent)
