@@ -36,4 +36,8 @@ extern const char* const kFormatsUsage;
 int RunReference(const QStringList& args, Streams io);
 extern const char* const kReferenceUsage;
 
+// vorel design [FORM.kvx] [--snapshot OUT.png]
+int RunDesign(const QStringList& args, Streams io);
+extern const char* const kDesignUsage;
+
 } // namespace vorel::cli

@@ -47,6 +47,7 @@ const Command kCommands[] = {
     {{"formats", nullptr, nullptr}, RunFormats},
     {{"convert", nullptr, nullptr}, RunConvert},
     {{"reference", nullptr, nullptr}, RunReference},
+    {{"design", nullptr, nullptr}, RunDesign, true},
 };
 
 int PrintUsage(QTextStream& out, int rc)
@@ -56,7 +57,7 @@ int PrintUsage(QTextStream& out, int rc)
            "Commands:\n"
            "  --version, version   print the version and exit\n"
            "  help, --help, -h     print this help and exit\n"
-        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage
+        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kDesignUsage
         << "\n"
            "Exit codes: 0 success, 1 bad input, 2 usage error, 130 cancelled (Ctrl-C).\n";
     return rc;
@@ -78,9 +79,7 @@ int main(int argc, char** argv)
     // Before any thread exists, so that every thread inherits it: render
     // takes Ctrl-C in a watcher thread of its own.
     vorel::cli::BlockInterruptSignals();
-    // A headless tool: fonts and images work without a display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     // Qt wants a private runtime folder and warns on every start without
     // one (in containers and CI); the tool makes it quietly as Qt would.
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
@@ -89,6 +88,15 @@ int main(int argc, char** argv)
             qputenv("XDG_RUNTIME_DIR", runtime);
     }
     const Command* command = argc > 1 ? FindCommand(QString::fromLocal8Bit(argv[1])) : nullptr;
+    // A headless tool: fonts and images work without a display. The commands
+    // that open windows use the display when there is one.
+    // --snapshot paints offscreen even then.
+    bool display = qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    for (int i = 2; i < argc; ++i)
+        if (qstrcmp(argv[i], "--snapshot") == 0)
+            display = false;
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !(command && command->Widgets && display))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QGuiApplication> application;
     if (command && command->Widgets)
         application = std::make_unique<QApplication>(argc, argv);
