@@ -1,6 +1,8 @@
 #include "designer/designer_window.h"
 
 #include "designer/band_panel.h"
+#include "designer/collection_editor.h"
+#include "designer/expression_builder.h"
 #include "designer/control_clipboard.h"
 #include "designer/designer.h"
 #include "designer/object_explorer.h"
@@ -17,7 +19,10 @@
 #include <QColorDialog>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QListWidget>
+#include <QPushButton>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -316,6 +321,13 @@ void TKVXDesignerWindow::BuildActions()
         FDesigner->ClearSelected();
         SetCurrentObject(Report());
         EditProperties();
+    });
+    add(report, nullptr, tr("Groups..."), QKeySequence(), [this] { EditGroups(); });
+    add(report, nullptr, tr("Variables..."), QKeySequence(), [this] {
+        EditCollection(Report(), QStringLiteral("Variables"), tr("Variables"));
+    });
+    add(report, nullptr, tr("Parameters..."), QKeySequence(), [this] {
+        EditCollection(Report(), QStringLiteral("Parameters"), tr("Parameters"));
     });
 
     for (int i = 0; i < FToolbars.size(); ++i) {
@@ -686,6 +698,90 @@ void TKVXDesignerWindow::EditPrintWhen()
     }
     TEditScope edit(FHistory.get(), tr("Print when"));
     editor(this, control);
+}
+
+bool TKVXDesignerWindow::EditCollection(QObject* owner, const QString& path, const QString& title)
+{
+    if (!owner)
+        return false;
+    auto* collection = qobject_cast<TCollection*>(owner->property(path.toLatin1().constData()).value<QObject*>());
+    if (!collection)
+        return false;
+    TCollectionEditor editor(collection, title, this);
+    if (editor.exec() != QDialog::Accepted)
+        return false;
+    {
+        TEditScope edit(FHistory.get(), title);
+        RestoreProperties(owner, QVariantMap{{path, editor.Items()}});
+    }
+    SelectionChanged();
+    return true;
+}
+
+void TKVXDesignerWindow::AddGroup(const QString& expression)
+{
+    if (!Report() || expression.trimmed().isEmpty())
+        return;
+    {
+        TEditScope edit(FHistory.get(), tr("Add group"));
+        int header = 0, footer = 0;
+        Report()->AddGroup(header, footer, false, false, false, 0, expression);
+    }
+    RebuildBands();
+}
+
+void TKVXDesignerWindow::RemoveGroup(const QString& expression)
+{
+    if (!Report())
+        return;
+    {
+        TEditScope edit(FHistory.get(), tr("Remove group"));
+        for (TKVXBand* band : Report()->Bands())
+            if (band->GetIsGroup() && band->Expression().compare(expression, Qt::CaseInsensitive) == 0)
+                FHistory->NoteDeleting(band);
+        Report()->DeleteGroup(expression);
+    }
+    FCurrent = nullptr;
+    RebuildBands();
+    FDesigner->SyncSelection();
+}
+
+void TKVXDesignerWindow::EditGroups()
+{
+    if (!Report())
+        return;
+    QDialog dialog(this);
+    dialog.setWindowTitle(tr("Groups"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* list = new QListWidget(&dialog);
+    layout->addWidget(list);
+    auto fill = [this, list] {
+        list->clear();
+        TStringList groups;
+        Report()->AssignGroups(true, &groups);
+        list->addItems(groups.List());
+    };
+    fill();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QPushButton* add = buttons->addButton(tr("Add..."), QDialogButtonBox::ActionRole);
+    QPushButton* remove = buttons->addButton(tr("Remove"), QDialogButtonBox::ActionRole);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    connect(add, &QPushButton::clicked, &dialog, [this, &dialog, fill] {
+        TExpressionBuilder builder(Report(), QString(), &dialog);
+        builder.setWindowTitle(tr("Group expression"));
+        if (builder.exec() == QDialog::Accepted) {
+            AddGroup(builder.Expression());
+            fill();
+        }
+    });
+    connect(remove, &QPushButton::clicked, &dialog, [this, list, fill] {
+        if (QListWidgetItem* item = list->currentItem()) {
+            RemoveGroup(item->text());
+            fill();
+        }
+    });
+    dialog.exec();
 }
 
 void TKVXDesignerWindow::Preview()

@@ -81,6 +81,14 @@ public:
     // the registry inserts nothing. The tool returns to select mode.
     TKVXControl* InsertControl(TKVXBand* band, QPoint point);
     void EditPrintWhen();
+    // Edits a collection property (Variables, Parameters, HighLights) of the
+    // object in its dialog; OK applies it as one edit.
+    bool EditCollection(QObject* owner, const QString& path, const QString& title);
+    // Adds a group (a header and its footer, the newest innermost) for the
+    // expression; removes the group bands of an expression.
+    void AddGroup(const QString& expression);
+    void RemoveGroup(const QString& expression);
+    void EditGroups();
     // Shows the object inspector on the first selected control (F11).
     void EditProperties();
     void Preview();

@@ -2,6 +2,8 @@
 
 #include "designer/design_history.h"
 #include "designer/designer_window.h"
+#include "designer/expression_builder.h"
+#include "model/report.h"
 #include "foundation/components/component.h"
 #include "foundation/records/font.h"
 
@@ -23,6 +25,15 @@ constexpr int kMaxDepth = 3;
 bool IsColorType(const QMetaProperty& property)
 {
     return property.metaType() == QMetaType::fromType<TColor>();
+}
+
+// Properties that hold an expression of the report's language.
+bool IsExpressionProperty(const QMetaProperty& property)
+{
+    const QLatin1String name(property.name());
+    return property.metaType().id() == QMetaType::QString
+           && (name.endsWith(QLatin1String("Expression")) || name == QLatin1String("ShowIf")
+               || name == QLatin1String("HideWhen"));
 }
 
 // The property at a dotted path of the object, and the object holding it.
@@ -73,8 +84,10 @@ TObjectInspector::TObjectInspector(TKVXDesignerWindow* window) : QTreeWidget(win
     setColumnCount(2);
     setHeaderLabels({tr("Property"), tr("Value")});
     header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                    | QAbstractItemView::SelectedClicked);
+    // A double click opens the property's dialog (colour, font, expression
+    // builder); typing edits in place.
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked
+                    | QAbstractItemView::AnyKeyPressed);
     connect(this, &QTreeWidget::itemChanged, this, &TObjectInspector::ItemChanged);
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
         if (FObjects.isEmpty() || !FObjects.first())
@@ -84,7 +97,17 @@ TObjectInspector::TObjectInspector(TKVXDesignerWindow* window) : QTreeWidget(win
         QMetaProperty property;
         if (!Resolve(FObjects.first(), path, holder, property))
             return;
-        if (IsColorType(property)) {
+        if (auto* collection = qobject_cast<TCollection*>(property.read(holder).value<QObject*>())) {
+            Q_UNUSED(collection);
+            const qsizetype dot = path.lastIndexOf(u'.');
+            if (dot < 0 && FObjects.size() == 1) // one object's own collection
+                FWindow->EditCollection(FObjects.first(), path, path);
+            Refresh();
+        } else if (IsExpressionProperty(property)) {
+            TExpressionBuilder builder(FWindow->Report(), property.read(holder).toString(), this);
+            if (builder.exec() == QDialog::Accepted)
+                Apply(path, builder.Expression());
+        } else if (IsColorType(property)) {
             const std::uint32_t rgb = ColorToRGB(property.read(holder).value<TColor>());
             const QColor color = QColorDialog::getColor(QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF), this);
             if (color.isValid())
