@@ -14,6 +14,11 @@ TKVXDesigner::TKVXDesigner(QObject* owner) : TComponent(owner) {}
 
 TKVXDesigner::~TKVXDesigner() = default;
 
+TKVReport* TKVXDesigner::Report() const
+{
+    return FReport.data();
+}
+
 void TKVXDesigner::SetReport(TKVReport* report)
 {
     FReport = report;

@@ -24,7 +24,7 @@ public:
     ~TKVXDesigner() override;
 
     // The report being edited; cleared by itself when the report is freed.
-    TKVReport* Report() const { return FReport; }
+    TKVReport* Report() const;
     void SetReport(TKVReport* report);
     TKVXDOptions& Options() { return FOptions; }
     const TKVXDOptions& Options() const { return FOptions; }

@@ -116,6 +116,7 @@ TKVXDesignerWindow::TKVXDesignerWindow(TKVXDesigner* designer, QWidget* parent)
         report->OnDesignerMessage = [this](TKVXControl* control, int message) { DesignerMessage(control, message); };
     }
     RebuildBands();
+    FCurrent = Report(); // the inspector shows the report until something is chosen
 
     FAutoSave = new QTimer(this);
     connect(FAutoSave, &QTimer::timeout, this, [this] { WriteRecoveryFile(); });
@@ -400,8 +401,18 @@ void TKVXDesignerWindow::RebuildBands()
         FPanels.append(panel);
     }
     FArea->adjustSize();
-    if (FExplorer)
+    ScheduleExplorerRebuild();
+}
+
+void TKVXDesignerWindow::ScheduleExplorerRebuild()
+{
+    if (!FExplorer || FExplorerPending)
+        return;
+    FExplorerPending = true;
+    QTimer::singleShot(0, this, [this] {
+        FExplorerPending = false;
         FExplorer->Rebuild();
+    });
 }
 
 TBandPanel* TKVXDesignerWindow::PanelOf(const TKVXBand* band) const
@@ -419,8 +430,8 @@ void TKVXDesignerWindow::DesignerMessage(TKVXControl* control, int message)
     auto* band = qobject_cast<TKVXBand*>(control);
     TKVXBand* owner = band ? band : control->GetParentBand();
     TBandPanel* panel = PanelOf(owner);
-    if (message == KVX_MSG_ELEMENT_ADDED && FExplorer && !FHistory->InEdit())
-        FExplorer->Rebuild();
+    if (message == KVX_MSG_ELEMENT_ADDED)
+        ScheduleExplorerRebuild();
     if (!panel)
         return;
     if (band || control->Left() + control->Width() >= panel->width())
@@ -566,8 +577,7 @@ void TKVXDesignerWindow::Paste(TKVXBand* band)
         }
     }
     FDesigner->SyncSelection();
-    if (FExplorer)
-        FExplorer->Rebuild();
+    ScheduleExplorerRebuild();
 }
 
 void TKVXDesignerWindow::DeleteSelection()
@@ -583,8 +593,7 @@ void TKVXDesignerWindow::DeleteSelection()
         }
     }
     FDesigner->SyncSelection();
-    if (FExplorer)
-        FExplorer->Rebuild();
+    ScheduleExplorerRebuild();
     for (TBandPanel* panel : FPanels)
         panel->update();
 }
@@ -667,8 +676,7 @@ TKVXControl* TKVXDesignerWindow::InsertControl(TKVXBand* band, QPoint point)
         FDesigner->ClearSelected();
         FDesigner->AddSelected(control);
     }
-    if (FExplorer)
-        FExplorer->Rebuild();
+    ScheduleExplorerRebuild();
     return control;
 }
 

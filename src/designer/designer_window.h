@@ -53,6 +53,9 @@ public:
 
     // --- the design area ---
     void RebuildBands();
+    // Rebuilds the explorer once the current event is handled (many
+    // controls added in a row cost one rebuild).
+    void ScheduleExplorerRebuild();
     TBandPanel* PanelOf(const TKVXBand* band) const;
     QList<TBandPanel*> Panels() const { return FPanels; }
     // The object the inspector shows besides the selection (a band or the
@@ -175,6 +178,7 @@ private:
     QActionGroup* FTools = nullptr;
     bool FRecovered = false;
     bool FSyncing = false;
+    bool FExplorerPending = false;
 };
 
 } // namespace vorel
