@@ -171,7 +171,7 @@ void TBandPanel::PressOnControl(TKVXControl* control, QMouseEvent* event)
     const QPoint rel = event->position().toPoint() - QPoint(control->Left(), control->Top());
     const TKVXControlResize zone =
         wasSelected ? HitZone(rel.x(), rel.y(), control->Width(), control->Height()) : scrNone;
-    FWindow->History()->Begin(zone == scrNone ? tr("Move") : tr("Size"));
+    FWindow->History()->Begin(zone == scrNone ? tr("Move") : tr("Size"), SelectedControls(control->Report()));
     FDragged = control;
     FPressPoint = rel;
     control->SetKVXControlResize(zone);
@@ -193,7 +193,7 @@ void TBandPanel::PressOnEmpty(QMouseEvent* event)
     }
     FWindow->SetCurrentObject(FBand);
     if (pos.y() >= height() - kBandEdge) {
-        FWindow->History()->Begin(tr("Band height"));
+        FWindow->History()->Begin(tr("Band height"), {});
         FSizingBand = true;
         return;
     }

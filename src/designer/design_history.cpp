@@ -191,7 +191,7 @@ QObject* TDesignHistory::Find(quint64 id) const
     return FObjects.value(id).data();
 }
 
-TDesignHistory::State TDesignHistory::Capture()
+TDesignHistory::State TDesignHistory::Capture(const QSet<quint64>* controls)
 {
     State state;
     if (!FReport)
@@ -205,7 +205,8 @@ TDesignHistory::State TDesignHistory::Capture()
         for (TKVXControl* control : Controls(band)) {
             const quint64 id = IdOf(control);
             ids.append(id);
-            state.Values.insert(id, CaptureProperties(control));
+            if (!controls || controls->contains(id))
+                state.Values.insert(id, CaptureProperties(control));
         }
     }
     return state;
@@ -213,11 +214,40 @@ TDesignHistory::State TDesignHistory::Capture()
 
 void TDesignHistory::Begin(const QString& text)
 {
-    if (FDepth++ > 0)
+    if (FDepth++ > 0) {
+        if (FScope && FBefore && FReport) {
+            // A wider edit joined a narrow one: record the other controls
+            // now, so that what changes from here on is undone too.
+            for (TKVXBand* band : FReport->Bands())
+                for (TKVXControl* control : Controls(band)) {
+                    const quint64 id = IdOf(control);
+                    if (!FBefore->Values.contains(id))
+                        FBefore->Values.insert(id, CaptureProperties(control));
+                }
+            FScope.reset();
+        }
         return;
+    }
     FText = text;
     FDeleted.clear();
+    FScope.reset();
     FBefore = std::make_unique<State>(Capture());
+}
+
+void TDesignHistory::Begin(const QString& text, const QList<TKVXControl*>& controls)
+{
+    if (FDepth > 0) {
+        ++FDepth;
+        return; // joins the open edit, which records at least as much
+    }
+    ++FDepth;
+    FText = text;
+    FDeleted.clear();
+    QSet<quint64> ids;
+    for (TKVXControl* control : controls)
+        ids.insert(IdOf(control));
+    FScope = ids;
+    FBefore = std::make_unique<State>(Capture(&*FScope));
 }
 
 TDesignHistory::StoredForm TDesignHistory::FormOf(QObject* object)
@@ -255,7 +285,8 @@ bool TDesignHistory::Commit()
     std::unique_ptr<State> before = std::move(FBefore);
     if (!before || !FReport)
         return false;
-    State after = Capture();
+    State after = Capture(FScope ? &*FScope : nullptr);
+    FScope.reset();
     auto command = std::make_unique<TEditCommand>(this, FText);
     bool changed = before->Layout.Bands != after.Layout.Bands || before->Layout.Controls != after.Layout.Controls;
     if (changed) {
@@ -280,9 +311,16 @@ bool TDesignHistory::Commit()
     // comes back from its form on a redo after an undo removed it.
     for (auto it = FDeleted.cbegin(); it != FDeleted.cend(); ++it)
         command->BeforeForms.insert(it.key(), it.value());
-    for (auto it = after.Values.cbegin(); it != after.Values.cend(); ++it)
-        if (!before->Values.contains(it.key()))
-            command->AfterForms.insert(it.key(), FormOf(Find(it.key())));
+    QSet<quint64> existed(before->Layout.Bands.cbegin(), before->Layout.Bands.cend());
+    for (const QList<quint64>& ids : before->Layout.Controls)
+        existed.unite(QSet<quint64>(ids.cbegin(), ids.cend()));
+    for (quint64 id : after.Layout.Bands)
+        if (!existed.contains(id))
+            command->AfterForms.insert(id, FormOf(Find(id)));
+    for (const QList<quint64>& ids : after.Layout.Controls)
+        for (quint64 id : ids)
+            if (!existed.contains(id))
+                command->AfterForms.insert(id, FormOf(Find(id)));
     FDeleted.clear();
     FStack->push(command.release());
     return true;

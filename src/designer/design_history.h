@@ -21,6 +21,8 @@
 #include <QVariantMap>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <QSet>
 
 class QUndoStack;
 
@@ -63,8 +65,13 @@ public:
     quint64 IdOf(QObject* object);
     QObject* Find(quint64 id) const;
 
-    // Starts an edit; a Begin inside an open edit joins it.
+    // Starts an edit; a Begin inside an open edit joins it. The report, its
+    // bands and their order are always recorded; the controls' properties
+    // are recorded for every control, or, when the edit names the controls
+    // it may change (`controls`), for those alone: a move of one control in
+    // a report of 1,000 then records one control, not 1,000.
     void Begin(const QString& text);
+    void Begin(const QString& text, const QList<TKVXControl*>& controls);
     // Keeps a control or band (and its controls) that the edit is about to
     // free, so that an undo can recreate it.
     void NoteDeleting(QObject* object);
@@ -80,7 +87,7 @@ public:
     std::function<void()> OnRestored;
 
     // Used by the commands.
-    State Capture();
+    State Capture(const QSet<quint64>* controls = nullptr);
     void Apply(const Structure& layout, const QHash<quint64, QVariantMap>& values,
                const QHash<quint64, StoredForm>& forms);
 
@@ -97,6 +104,7 @@ private:
     int FDepth = 0;
     QString FText;
     std::unique_ptr<State> FBefore;
+    std::optional<QSet<quint64>> FScope; // the controls recorded; none: all
     QHash<quint64, StoredForm> FDeleted;
 };
 
@@ -108,6 +116,12 @@ public:
     {
         if (FHistory)
             FHistory->Begin(text);
+    }
+    TEditScope(TDesignHistory* history, const QString& text, const QList<TKVXControl*>& controls)
+        : FHistory(history)
+    {
+        if (FHistory)
+            FHistory->Begin(text, controls);
     }
     ~TEditScope()
     {

@@ -509,7 +509,7 @@ void TKVXDesignerWindow::Align(TAlignCommand command)
     const QList<TKVXControl*> selected = SelectedControls(Report());
     if (selected.isEmpty())
         return;
-    TEditScope edit(FHistory.get(), tr(kAlignTexts[command]));
+    TEditScope edit(FHistory.get(), tr(kAlignTexts[command]), selected);
     AlignControls(selected, command);
     SelectionChanged();
 }
@@ -520,7 +520,7 @@ void TKVXDesignerWindow::Broadcast(TPropertySet member, const QVariant& value, c
         FDesigner->SelectElements(value.toInt());
         return;
     }
-    TEditScope edit(FHistory.get(), tr("Change"));
+    TEditScope edit(FHistory.get(), tr("Change"), SelectedControls(Report()));
     BroadcastProperty(Report(), member, value, value2);
     if (member == psBringToFront || member == psSendToBack)
         for (TBandPanel* panel : FPanels)
@@ -533,7 +533,7 @@ void TKVXDesignerWindow::Nudge(int dx, int dy, bool resize)
     const QList<TKVXControl*> selected = SelectedControls(Report());
     if (selected.isEmpty())
         return;
-    TEditScope edit(FHistory.get(), resize ? tr("Size") : tr("Move"));
+    TEditScope edit(FHistory.get(), resize ? tr("Size") : tr("Move"), selected);
     NudgeControls(selected, dx, dy, resize);
     SelectionChanged();
 }
@@ -566,7 +566,7 @@ void TKVXDesignerWindow::Paste(TKVXBand* band)
         return;
     QList<TKVXControl*> made;
     {
-        TEditScope edit(FHistory.get(), tr("Paste"));
+        TEditScope edit(FHistory.get(), tr("Paste"), {});
         try {
             made = PasteControls(band);
         } catch (const std::exception& e) {
@@ -586,7 +586,7 @@ void TKVXDesignerWindow::DeleteSelection()
     if (selected.isEmpty())
         return;
     {
-        TEditScope edit(FHistory.get(), tr("Delete"));
+        TEditScope edit(FHistory.get(), tr("Delete"), {});
         for (TKVXControl* c : selected) {
             FHistory->NoteDeleting(c);
             delete c;
@@ -603,7 +603,7 @@ void TKVXDesignerWindow::AddBand(TBandType type)
     if (!Report())
         return;
     {
-        TEditScope edit(FHistory.get(), tr("Add band"));
+        TEditScope edit(FHistory.get(), tr("Add band"), {});
         Report()->AddBand(type, true);
     }
     RebuildBands();
@@ -614,7 +614,7 @@ void TKVXDesignerWindow::DeleteBand(TKVXBand* band)
     if (!band || !Report())
         return;
     {
-        TEditScope edit(FHistory.get(), tr("Delete band"));
+        TEditScope edit(FHistory.get(), tr("Delete band"), {});
         FHistory->NoteDeleting(band);
         Report()->DeleteBand(band->GetBandIndex());
     }
@@ -633,7 +633,11 @@ void TKVXDesignerWindow::SetPropertyOnSelection(const QString& path, const QVari
     if (targets.isEmpty())
         return;
     {
-        TEditScope edit(FHistory.get(), tr("Set %1").arg(path));
+        QList<TKVXControl*> controls;
+        for (QObject* target : targets)
+            if (auto* control = qobject_cast<TKVXControl*>(target); control && !qobject_cast<TKVXBand*>(target))
+                controls.append(control);
+        TEditScope edit(FHistory.get(), tr("Set %1").arg(path), controls);
         for (QObject* target : targets) {
             RestoreProperties(target, QVariantMap{{path, value}});
             if (auto* control = qobject_cast<TKVXControl*>(target))
@@ -659,7 +663,7 @@ TKVXControl* TKVXDesignerWindow::InsertControl(TKVXBand* band, QPoint point)
         return nullptr;
     TKVXControl* control = nullptr;
     {
-        TEditScope edit(FHistory.get(), tr("Insert"));
+        TEditScope edit(FHistory.get(), tr("Insert"), {});
         control = band->Object(band->AddElement(entries[entry].ControlClass));
         if (control) {
             int left = point.x(), top = point.y();
@@ -704,7 +708,7 @@ void TKVXDesignerWindow::EditPrintWhen()
                                  8000);
         return;
     }
-    TEditScope edit(FHistory.get(), tr("Print when"));
+    TEditScope edit(FHistory.get(), tr("Print when"), {control});
     editor(this, control);
 }
 
@@ -719,7 +723,9 @@ bool TKVXDesignerWindow::EditCollection(QObject* owner, const QString& path, con
     if (editor.exec() != QDialog::Accepted)
         return false;
     {
-        TEditScope edit(FHistory.get(), title);
+        auto* control = qobject_cast<TKVXControl*>(owner);
+        TEditScope edit(FHistory.get(), title,
+                        control && !qobject_cast<TKVXBand*>(owner) ? QList<TKVXControl*>{control} : QList<TKVXControl*>{});
         RestoreProperties(owner, QVariantMap{{path, editor.Items()}});
     }
     SelectionChanged();
@@ -731,7 +737,7 @@ void TKVXDesignerWindow::AddGroup(const QString& expression)
     if (!Report() || expression.trimmed().isEmpty())
         return;
     {
-        TEditScope edit(FHistory.get(), tr("Add group"));
+        TEditScope edit(FHistory.get(), tr("Add group"), {});
         int header = 0, footer = 0;
         Report()->AddGroup(header, footer, false, false, false, 0, expression);
     }
@@ -743,7 +749,7 @@ void TKVXDesignerWindow::RemoveGroup(const QString& expression)
     if (!Report())
         return;
     {
-        TEditScope edit(FHistory.get(), tr("Remove group"));
+        TEditScope edit(FHistory.get(), tr("Remove group"), {});
         for (TKVXBand* band : Report()->Bands())
             if (band->GetIsGroup() && band->Expression().compare(expression, Qt::CaseInsensitive) == 0)
                 FHistory->NoteDeleting(band);

@@ -229,6 +229,11 @@ TEST_F(DesignerWindowTest, ClipboardRoundTripAndUnregisteredClass)
     EXPECT_FALSE(label->Selected());
     Stack()->undo();
     EXPECT_EQ(report.GetBand(2)->ObjectCount(), 0);
+    Stack()->redo(); // made again from what the paste made
+    ASSERT_EQ(report.GetBand(2)->ObjectCount(), 1);
+    EXPECT_EQ(report.GetBand(2)->Object(0)->DisplayName(), "Amount");
+    EXPECT_EQ(report.GetBand(2)->Object(0)->Font()->Size(), 12);
+    Stack()->undo();
 
     // A class unregistered since the copy pastes nothing.
     ControlClipboard() = {{"TKVXNoSuchControl", QByteArray("TPF0")}};
