@@ -323,6 +323,8 @@ bool TDesignHistory::Commit()
                 command->AfterForms.insert(id, FormOf(Find(id)));
     FDeleted.clear();
     FStack->push(command.release());
+    if (OnCommitted)
+        OnCommitted();
     return true;
 }
 

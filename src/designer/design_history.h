@@ -85,6 +85,9 @@ public:
     // Called after an undo or redo changed the report (the window rebuilds
     // its bands and refreshes the inspector).
     std::function<void()> OnRestored;
+    // Called after an edit pushed its command (the explorer follows moves
+    // between bands).
+    std::function<void()> OnCommitted;
 
     // Used by the commands.
     State Capture(const QSet<quint64>* controls = nullptr);

@@ -87,6 +87,7 @@ TKVXDesignerWindow::TKVXDesignerWindow(TKVXDesigner* designer, QWidget* parent)
     setObjectName("DesignerWindow");
     resize(1100, 760);
     FHistory->OnRestored = [this] { HistoryRestored(); };
+    FHistory->OnCommitted = [this] { ScheduleExplorerRebuild(); };
     connect(FHistory->Stack(), &QUndoStack::cleanChanged, this, [this] { UpdateTitle(); });
     connect(FHistory->Stack(), &QUndoStack::indexChanged, this, [this] { UpdateTitle(); });
 
@@ -1096,6 +1097,10 @@ void TKVXDesignerWindow::LoadLayout()
 {
     QSettings settings(DesignerSettingsOrganisation(), DesignerSettingsApplication());
     FDesigner->Options().Load(settings);
+    if (FDesigner->Options().AutoSaveSeconds > 0)
+        FAutoSave->start(FDesigner->Options().AutoSaveSeconds * 1000);
+    else
+        FAutoSave->stop();
     if (settings.contains("WindowGeometry"))
         restoreGeometry(settings.value("WindowGeometry").toByteArray());
     if (settings.contains("WindowState"))
