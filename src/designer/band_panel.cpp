@@ -132,6 +132,15 @@ void TBandPanel::mousePressEvent(QMouseEvent* event)
     if (!FBand)
         return;
     setFocus();
+    // A drag whose release never came (the button let go over another
+    // window) ends here, so that its edit is committed and not left open.
+    if (FDragged || FSizingBand) {
+        if (FDragged)
+            FDragged->SetKVXControlState(scsNothing);
+        FDragged = nullptr;
+        FSizingBand = false;
+        FWindow->History()->Commit();
+    }
     const QPoint pos = event->position().toPoint();
     TKVXControl* control = ControlAt(pos);
     if (event->button() == Qt::RightButton) {

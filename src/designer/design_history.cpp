@@ -250,6 +250,15 @@ void TDesignHistory::Begin(const QString& text, const QList<TKVXControl*>& contr
     FBefore = std::make_unique<State>(Capture(&*FScope));
 }
 
+QList<TKVXControl*> TDesignHistory::Recreated() const
+{
+    QList<TKVXControl*> controls;
+    for (const QPointer<TKVXControl>& control : FRecreated)
+        if (control && control->GetParentBand())
+            controls.append(control);
+    return controls;
+}
+
 TDesignHistory::StoredForm TDesignHistory::FormOf(QObject* object)
 {
     StoredForm form;
@@ -365,6 +374,7 @@ TKVXControl* TDesignHistory::RecreateControl(quint64 id, const StoredForm& form,
     options.ResolveReference = [report](const QString& name) -> QObject* { return report->FindComponent(name); };
     LoadComponent(form.Bytes, control, options);
     SetId(control, id);
+    FRecreated.append(control);
     return control;
 }
 
@@ -373,6 +383,7 @@ void TDesignHistory::Apply(const Structure& layout, const QHash<quint64, QVarian
 {
     if (!FReport)
         return;
+    FRecreated.clear();
     if (!layout.Bands.isEmpty() || !layout.Controls.isEmpty()) {
         // Bands: recreate the missing, free the extra, then put them in order.
         QList<TKVXBand*> targetBands;

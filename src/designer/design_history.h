@@ -89,6 +89,9 @@ public:
     // between bands).
     std::function<void()> OnCommitted;
 
+    // The controls the last undo or redo made again (from their forms).
+    QList<TKVXControl*> Recreated() const;
+
     // Used by the commands.
     State Capture(const QSet<quint64>* controls = nullptr);
     void Apply(const Structure& layout, const QHash<quint64, QVariantMap>& values,
@@ -109,6 +112,7 @@ private:
     std::unique_ptr<State> FBefore;
     std::optional<QSet<quint64>> FScope; // the controls recorded; none: all
     QHash<quint64, StoredForm> FDeleted;
+    QList<QPointer<TKVXControl>> FRecreated;
 };
 
 // Begin on construction, Commit on destruction (also when an exception

@@ -442,8 +442,16 @@ void TKVXDesignerWindow::DesignerMessage(TKVXControl* control, int message)
 
 void TKVXDesignerWindow::HistoryRestored()
 {
-    // Bands may have been recreated: build the area again.
+    // Bands may have been recreated: build the area again. Controls made
+    // again (an undone delete) come back selected, as they went.
     RebuildBands();
+    const QList<TKVXControl*> recreated = FHistory->Recreated();
+    if (!recreated.isEmpty()) {
+        for (TKVXControl* control : SelectedControls(Report()))
+            control->SetSelected(false);
+        for (TKVXControl* control : recreated)
+            control->SetSelected(true);
+    }
     FDesigner->SyncSelection();
 }
 
