@@ -18,11 +18,12 @@ namespace {
 constexpr char kIdProperty[] = "_vorelDesignId";
 constexpr int kMaxNesting = 4; // nested objects (PrinterSetting.Margins.Left) are shallow
 
-bool IsOwnedObject(const QObject* owner, const QObject* child)
+bool IsOwnedObject(const QObject*, const QObject* child)
 {
-    // A component held by reference (a data set) is not part of the owner's
-    // state; nested persistents (font, frame) are.
-    return !qobject_cast<const TComponent*>(child) || child->parent() == owner;
+    // A component (a data set, a data manager) is held by reference, even
+    // one the report owns; nested persistents (font, frame) are part of
+    // the owner's state.
+    return !qobject_cast<const TComponent*>(child);
 }
 
 void CaptureInto(const QObject* object, const QString& prefix, QVariantMap& out, int depth)

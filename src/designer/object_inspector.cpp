@@ -69,7 +69,7 @@ QString ValueText(const QObject* holder, const QMetaProperty& property)
             return QObject::tr("(%1 lines)").arg(list->Count());
         if (auto* collection = qobject_cast<TCollection*>(object))
             return QObject::tr("(%1 items)").arg(collection->Count());
-        if (!object->objectName().isEmpty() && object->parent() != holder)
+        if (qobject_cast<TComponent*>(object) && !object->objectName().isEmpty())
             return object->objectName();
         return QStringLiteral("(%1)").arg(MetaClassName(object->metaObject()));
     }
@@ -171,7 +171,7 @@ void TObjectInspector::AddProperties(QObject* object, const QString& prefix, QTr
         if (property.metaType().flags() & QMetaType::PointerToQObject) {
             item->setText(1, ValueText(object, property));
             QObject* child = value.value<QObject*>();
-            const bool owned = child && (!qobject_cast<TComponent*>(child) || child->parent() == object);
+            const bool owned = child && !qobject_cast<TComponent*>(child); // components are references
             if (owned && !qobject_cast<TStringList*>(child) && !qobject_cast<TCollection*>(child) && depth < kMaxDepth)
                 AddProperties(child, path + u'.', item, depth + 1);
             continue;

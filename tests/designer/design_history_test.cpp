@@ -48,9 +48,23 @@ TEST(DesignHistory, NestedObjectsCollectionsAndListsComeBack)
     EXPECT_EQ(c->GetHighLights()->GetHighLight(0)->Color(), clRed);
     EXPECT_EQ(CaptureProperties(c), edited);
 
+    // A component-valued property is a reference: undo puts the reference
+    // back and leaves the data set itself alone.
+    TComponent* dataSet = qobject_cast<TComponent*>(CreateObject("TMemoryDataSet", &report));
+    ASSERT_TRUE(dataSet);
+    dataSet->setObjectName("Orders");
+    history.Begin("Data");
+    report.SetDataSet(qobject_cast<TDataSet*>(dataSet));
+    ASSERT_TRUE(history.Commit());
+    history.Stack()->undo();
+    EXPECT_EQ(report.DataSet(), nullptr);
+    EXPECT_EQ(dataSet->objectName(), "Orders");
+    history.Stack()->redo();
+    EXPECT_EQ(report.DataSet(), dataSet);
+
     history.Begin("Nothing");
     EXPECT_FALSE(history.Commit()); // no change, no command
-    EXPECT_EQ(history.Stack()->count(), 1);
+    EXPECT_EQ(history.Stack()->count(), 2);
 }
 
 class HistoryWindowTest : public ::testing::Test {
