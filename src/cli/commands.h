@@ -41,4 +41,8 @@ extern const char* const kReferenceUsage;
 int RunPreview(const QStringList& args, Streams io);
 extern const char* const kPreviewUsage;
 
+// vorel design [FORM.kvx] [--snapshot OUT.png]
+int RunDesign(const QStringList& args, Streams io);
+extern const char* const kDesignUsage;
+
 } // namespace vorel::cli

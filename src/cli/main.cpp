@@ -48,6 +48,7 @@ const Command kCommands[] = {
     {{"convert", nullptr, nullptr}, RunConvert},
     {{"reference", nullptr, nullptr}, RunReference},
     {{"preview", nullptr, nullptr}, RunPreview, true},
+    {{"design", nullptr, nullptr}, RunDesign, true},
 };
 
 int PrintUsage(QTextStream& out, int rc)
@@ -57,7 +58,7 @@ int PrintUsage(QTextStream& out, int rc)
            "Commands:\n"
            "  --version, version   print the version and exit\n"
            "  help, --help, -h     print this help and exit\n"
-        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kPreviewUsage
+        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kPreviewUsage << kDesignUsage
         << "\n"
            "Exit codes: 0 success, 1 bad input, 2 usage error, 130 cancelled (Ctrl-C).\n";
     return rc;
