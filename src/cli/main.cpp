@@ -4,6 +4,7 @@
 #include "auto/library.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_output.h"
 #include "foundation/version.h"
 
 #include <QApplication>
@@ -99,8 +100,11 @@ int main(int argc, char** argv)
     struct Finalize {
         ~Finalize() { vorel::FinalizeLibrary(); }
     } finalize;
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    vorel::cli::InstallEscapingMessageHandler();
+    vorel::cli::TEscapingOutput standardOutput(STDOUT_FILENO);
+    vorel::cli::TEscapingOutput standardError(STDERR_FILENO);
+    QTextStream out(&standardOutput);
+    QTextStream err(&standardError);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return PrintUsage(err, kExitUsage);
