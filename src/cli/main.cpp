@@ -114,5 +114,13 @@ int main(int argc, char** argv)
     }
     if (command->Run != RunRender)
         vorel::cli::UnblockInterruptSignals();
-    return command->Run(args.mid(1), Streams{out, err});
+    int rc = command->Run(args.mid(1), Streams{out, err});
+    // What was printed on standard output is the result of info, formats and
+    // reference: a redirection onto a full disk is a failure, not success.
+    out.flush();
+    if (const QString failure = standardOutput.Failure(); !failure.isEmpty() && rc == kExitOk) {
+        err << "vorel: cannot write standard output: " << failure << "\n";
+        rc = kExitBadInput;
+    }
+    return rc;
 }

@@ -4,13 +4,15 @@
 
 #include <QString>
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace vorel::cli {
 
 namespace {
 
-void WriteBytes(int handle, const QByteArray& bytes)
+// 0 when every byte went out, else the error number.
+int WriteBytes(int handle, const QByteArray& bytes)
 {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
@@ -19,10 +21,11 @@ void WriteBytes(int handle, const QByteArray& bytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return; // a closed terminal or pipe: nothing more can be said
+            return n < 0 ? errno : EIO;
         data += n;
         left -= n;
     }
+    return 0;
 }
 
 void EscapingMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -41,7 +44,10 @@ qint64 TEscapingOutput::writeData(const char* data, qint64 size)
 {
     // The text stream above hands over whole encoded texts, so no UTF-8
     // sequence is split between two calls.
-    WriteBytes(FHandle, EscapeControlCharacters(QString::fromUtf8(data, size), true).toUtf8());
+    if (FFailure.isEmpty()) {
+        if (const int error = WriteBytes(FHandle, EscapeControlCharacters(QString::fromUtf8(data, size), true).toUtf8()))
+            FFailure = QString::fromLocal8Bit(std::strerror(error));
+    }
     return size;
 }
 

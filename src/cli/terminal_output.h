@@ -6,6 +6,7 @@
 // reaches the terminal is text the user can read, never a command to it.
 
 #include <QIODevice>
+#include <QString>
 
 namespace vorel::cli {
 
@@ -13,6 +14,9 @@ class TEscapingOutput : public QIODevice {
 public:
     // Writes into the file descriptor (1 or 2), which it does not own.
     explicit TEscapingOutput(int fileDescriptor);
+    // The reason the first write failed (a full disk under a redirection,
+    // a closed pipe), or "" when every byte went out.
+    QString Failure() const { return FFailure; }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -20,6 +24,7 @@ protected:
 
 private:
     int FHandle;
+    QString FFailure;
 };
 
 // Routes Qt's own warnings (drivers, image readers) through the same

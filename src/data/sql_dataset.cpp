@@ -133,8 +133,15 @@ void TSqlDataSetPrivate::CheckReadOnly(const QSqlQuery& query) const
     if (q->AllowWrites() || ReadOnlySession)
         return;
     std::optional<bool> readOnly;
-    if (Sqlite)
+    if (Sqlite) {
         readOnly = SqliteStatementReadOnly(query);
+        // SQLite counts ATTACH as reading, but on a file opened for writing
+        // it creates the file it names.
+        static const QRegularExpression attach(QStringLiteral("^(?:\\s|--[^\\n]*(?:\\n|$)|/\\*[\\s\\S]*?\\*/)*(ATTACH|DETACH)\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        if (readOnly && *readOnly && attach.match(Parsed.Text).hasMatch())
+            readOnly = false;
+    }
     if (!readOnly)
         readOnly = LooksLikeReadOnlyQuery(Parsed.Text);
     if (!*readOnly)

@@ -193,6 +193,15 @@ TEST_F(HostileIoTest, AFullDeviceAsTheOutputIsAnErrorForRenderAndConvert)
         EXPECT_TRUE(run.Err.contains(QStringLiteral("No space left on device"))) << run.Err.toStdString();
     }
     EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile()) << "the device was replaced by a file";
+
+    // A listing redirected onto a full disk is no success either.
+    QProcess process;
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(VorelBinary(), {"formats"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+              QStringLiteral("vorel: cannot write standard output: No space left on device\n"));
 }
 
 // The output is the database under another name: a hard link (or a link)

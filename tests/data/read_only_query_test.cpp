@@ -68,6 +68,7 @@ TEST_F(SqliteReadOnlyTest, StatementsThatWouldWriteAreRefusedBeforeTheyRunWhatev
         // Writes a copy of the database anywhere the user may write.
         QStringLiteral("VACUUM INTO '") + copy + u'\'',
         QStringLiteral("PRAGMA user_version = 7"),
+        QStringLiteral("/* x */ ATTACH DATABASE '") + copy + QStringLiteral("' AS other"),
     };
     for (const bool readOnly : {true, false}) {
         for (const QString& sql : statements) {

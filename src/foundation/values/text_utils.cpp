@@ -126,9 +126,9 @@ QString EscapeControlCharacters(QStringView text, bool keepLineBreaks)
         if (!escaped(u))
             out += c;
         else if (u <= 0xFF)
-            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, u'0');
+            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
         else
-            out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, u'0');
+            out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
     }
     return out;
 }
