@@ -34,6 +34,8 @@ packages=(
   gnumeric
   # benchmark data generator and SQL data
   python3 sqlite3 time
+  # a real PostgreSQL server for the data tests (scripts/pg_test_cluster.sh)
+  postgresql
 )
 
 # Optional: the fuzz targets need a clang that handles C++20 "using enum"

@@ -6,11 +6,11 @@
 
 #include "cli/commands.h"
 
+#include "export/export_file.h"
 #include "foundation/values/errors.h"
 #include "model/report_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <optional>
 
 namespace vorel::cli {
@@ -68,10 +68,14 @@ int RunConvert(const QStringList& args, Streams io)
         return kExitBadInput;
     }
 
-    // Written aside and renamed, so a failed write never leaves half a form.
-    QSaveFile out(outName);
-    if (!out.open(QIODevice::WriteOnly) || out.write(converted) != converted.size() || !out.commit()) {
-        io.Err << "vorel convert: cannot write \"" << outName << "\": " << out.errorString() << "\n";
+    // Written aside and renamed (a device or pipe is written into), so a
+    // failed write, a full disk too, never leaves half a form.
+    try {
+        TExportFile out(outName);
+        out.Write(converted);
+        out.Commit();
+    } catch (const EKVXError& e) {
+        io.Err << "vorel convert: " << e.Message() << "\n";
         return kExitBadInput;
     }
     return kExitOk;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <pthread.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 namespace vorel::cli {
@@ -93,6 +94,13 @@ void SetInterruptCleanup(std::function<void()> cleanup)
 {
     std::lock_guard<std::mutex> lock(gLock);
     gCleanup = std::move(cleanup);
+}
+
+void RunInterruptCleanup()
+{
+    std::lock_guard<std::mutex> lock(gLock);
+    if (gCleanup)
+        std::exchange(gCleanup, nullptr)();
 }
 
 std::mutex& InterruptLock()

@@ -31,6 +31,11 @@ bool Interrupted();
 // output); an empty function removes nothing. The watcher runs it holding
 // InterruptLock.
 void SetInterruptCleanup(std::function<void()> cleanup);
+// Runs the cleanup now, if it is still set, and clears it, holding
+// InterruptLock: a run that ends without its output removes what it staged
+// this way, so that a second signal arriving meanwhile waits for the removal
+// instead of ending the process in the middle of it.
+void RunInterruptCleanup();
 // Held while the finished output is moved into place, so that a second
 // signal neither removes half of it nor ends the process in the middle.
 std::mutex& InterruptLock();

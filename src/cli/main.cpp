@@ -4,6 +4,7 @@
 #include "auto/library.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "cli/terminal_output.h"
 #include "foundation/version.h"
 
 #include <QApplication>
@@ -109,8 +110,11 @@ int main(int argc, char** argv)
     struct Finalize {
         ~Finalize() { vorel::FinalizeLibrary(); }
     } finalize;
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    vorel::cli::InstallEscapingMessageHandler();
+    vorel::cli::TEscapingOutput standardOutput(STDOUT_FILENO);
+    vorel::cli::TEscapingOutput standardError(STDERR_FILENO);
+    QTextStream out(&standardOutput);
+    QTextStream err(&standardError);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return PrintUsage(err, kExitUsage);
@@ -120,5 +124,13 @@ int main(int argc, char** argv)
     }
     if (command->Run != RunRender)
         vorel::cli::UnblockInterruptSignals();
-    return command->Run(args.mid(1), Streams{out, err});
+    int rc = command->Run(args.mid(1), Streams{out, err});
+    // What was printed on standard output is the result of info, formats and
+    // reference: a redirection onto a full disk is a failure, not success.
+    out.flush();
+    if (const QString failure = standardOutput.Failure(); !failure.isEmpty() && rc == kExitOk) {
+        err << "vorel: cannot write standard output: " << failure << "\n";
+        rc = kExitBadInput;
+    }
+    return rc;
 }

@@ -183,11 +183,15 @@ int RunRender(const QStringList& args, Streams io)
         return Usage(io, e.Message());
     }
 
-    // The output's folder is checked before the work starts. A second
-    // signal removes what was staged; that ends before the staging goes.
+    // The output's folder is checked before the work starts. What was
+    // staged is removed by whoever comes first, the run on its way out or a
+    // second signal, and never by neither: the run removes it through the
+    // signal's own cleanup, under its lock, before the staging is dropped
+    // (clearing the cleanup first let a second signal end the process
+    // while the folder was half removed).
     std::unique_ptr<TOutputStaging> staging;
     struct TStagingCleanup {
-        ~TStagingCleanup() { SetInterruptCleanup({}); }
+        ~TStagingCleanup() { RunInterruptCleanup(); }
     } stagingCleanup;
     try {
         staging = std::make_unique<TOutputStaging>(options.Output, options.Separate, QStringLiteral("vorel-render"));

@@ -21,9 +21,14 @@ struct CsvRecord {
 };
 
 // Splits decoded text into records. Errors are reported through `fail`
-// with the line number.
+// with the line number. The first record sets the number of columns; a
+// later record of another count fails as soon as it ends, and the values
+// past that count are not kept while it is read (a long line of
+// delimiters would otherwise hold one value per character: hundreds of
+// megabytes for a 10 MB line).
 template <typename Fail>
-std::vector<CsvRecord> ParseCsv(const QString& text, QChar delimiter, QChar quote, bool quoting, Fail fail)
+std::vector<CsvRecord> ParseCsv(const QString& text, QChar delimiter, QChar quote, bool quoting, bool hasHeader,
+                                Fail fail)
 {
     std::vector<CsvRecord> records;
     const qsizetype n = text.size();
@@ -41,6 +46,9 @@ std::vector<CsvRecord> ParseCsv(const QString& text, QChar delimiter, QChar quot
         }
         CsvRecord record;
         record.Line = line;
+        const std::size_t columns = records.empty() ? std::numeric_limits<std::size_t>::max()
+                                                    : records.front().Values.size();
+        std::size_t count = 0; // values of this record, kept or not
         for (;;) {
             CsvValue value;
             if (quoting && pos < n && s[pos] == quote) {
@@ -73,7 +81,8 @@ std::vector<CsvRecord> ParseCsv(const QString& text, QChar delimiter, QChar quot
                     ++pos;
                 value.Text = text.mid(start, pos - start);
             }
-            record.Values.push_back(std::move(value));
+            if (++count <= columns)
+                record.Values.push_back(std::move(value));
             if (pos < n && s[pos] == delimiter) {
                 ++pos;
                 continue;
@@ -86,6 +95,11 @@ std::vector<CsvRecord> ParseCsv(const QString& text, QChar delimiter, QChar quot
             ++pos;
             ++line;
         }
+        if (!records.empty() && count != columns)
+            fail(record.Line, QStringLiteral("the row has %1 values where the %2 has %3 columns")
+                                  .arg(count)
+                                  .arg(hasHeader ? QStringLiteral("header") : QStringLiteral("first row"))
+                                  .arg(columns));
         records.push_back(std::move(record));
     }
     return records;
@@ -277,7 +291,7 @@ void TCsvDataSet::InternalOpen()
     const bool quoting = !FQuoteChar.isEmpty();
     const QChar quote = quoting ? FQuoteChar[0] : QChar(u'"');
     std::vector<CsvRecord> records =
-        ParseCsv(decoded.Text, delimiter, quote, quoting, [this](qint64 line, const QString& message) {
+        ParseCsv(decoded.Text, delimiter, quote, quoting, FHasHeader, [this](qint64 line, const QString& message) {
             FileError(line, message);
         });
     decoded.Text.clear();
@@ -298,13 +312,7 @@ void TCsvDataSet::InternalOpen()
         for (size_t i = 0; i < records[0].Values.size(); ++i)
             names.append(QStringLiteral("Field%1").arg(i + 1));
     }
-    const int columns = int(names.size());
-    for (size_t r = first; r < records.size(); ++r)
-        if (int(records[r].Values.size()) != columns)
-            FileError(records[r].Line, QStringLiteral("the row has %1 values where the %2 has %3 columns")
-                                           .arg(records[r].Values.size())
-                                           .arg(FHasHeader ? QStringLiteral("header") : QStringLiteral("first row"))
-                                           .arg(columns));
+    const int columns = int(names.size()); // every record has as many (checked while splitting)
 
     // Declared types.
     std::vector<TFieldType> types(size_t(columns), ftUnknown);

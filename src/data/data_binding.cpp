@@ -128,6 +128,9 @@ void Bind(FormComponent& entry, const TDataBinding& binding)
             throw EKVXError(QStringLiteral("the data set %1 of the form has no query; give it with ?sql=SELECT ...")
                                 .arg(entry.Name));
         SetProperty(entry, QStringLiteral("Connection"), FormValue::String(binding.Location));
+        // A source given from outside is opened read-only whatever the form
+        // says: the form was written for its own database, not this one.
+        RemoveProperty(entry, u"ReadOnly");
         if (!binding.Sql.isEmpty())
             SetProperty(entry, QStringLiteral("SQL"), FormValue::String(binding.Sql));
     }

@@ -30,6 +30,7 @@ public:
     QString ConnectionName;
     bool OwnConnection = true; // false: the application's (SetDatabase)
     bool Sqlite = false;
+    bool ReadOnlySession = false; // the server refuses writes itself
     QString DriverName;
     std::unique_ptr<QSqlQuery> Query;
     TParsedSql Parsed;
@@ -51,6 +52,7 @@ public:
     }
 
     void ResolveParams();
+    void CheckReadOnly(const QSqlQuery& query) const;
     void Execute();
     bool FetchRaw();
     void StoreCurrentRow();
@@ -124,6 +126,30 @@ void TSqlDataSetPrivate::ResolveParams()
         Bound.push_back(values.value(name.toUpper()));
 }
 
+// Refuses, before it runs, a statement that would change data, unless the
+// application allowed it.
+void TSqlDataSetPrivate::CheckReadOnly(const QSqlQuery& query) const
+{
+    if (q->AllowWrites() || ReadOnlySession)
+        return;
+    std::optional<bool> readOnly;
+    if (Sqlite) {
+        readOnly = SqliteStatementReadOnly(query);
+        // SQLite counts ATTACH as reading, but on a file opened for writing
+        // it creates the file it names.
+        static const QRegularExpression attach(QStringLiteral("^(?:\\s|--[^\\n]*(?:\\n|$)|/\\*[\\s\\S]*?\\*/)*(ATTACH|DETACH)\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        if (readOnly && *readOnly && attach.match(Parsed.Text).hasMatch())
+            readOnly = false;
+    }
+    if (!readOnly)
+        readOnly = LooksLikeReadOnlyQuery(Parsed.Text);
+    if (!*readOnly)
+        q->DataSetError(QStringLiteral("the SQL \"%1\" would change the database; a report only reads its data, and "
+                                       "only an application can allow a query to write (TSqlDataSet::SetAllowWrites)")
+                            .arg(q->SQL().trimmed()));
+}
+
 void TSqlDataSetPrivate::Execute()
 {
     Query.reset();
@@ -131,6 +157,7 @@ void TSqlDataSetPrivate::Execute()
     query->setForwardOnly(true);
     if (!query->prepare(Parsed.Text))
         SqlError(QStringLiteral("the query cannot be prepared"), query->lastError());
+    CheckReadOnly(*query);
     for (const QVariant& value : Bound)
         query->addBindValue(value);
     ++q->FQueryCount;
@@ -251,6 +278,12 @@ void TSqlDataSet::SetReadOnly(bool value)
     FReadOnly = value;
 }
 
+void TSqlDataSet::SetAllowWrites(bool value)
+{
+    CheckInactive();
+    FAllowWrites = value;
+}
+
 void TSqlDataSet::SetSQL(const QString& sql)
 {
     CheckInactive();
@@ -350,8 +383,10 @@ void TSqlDataSet::InternalOpen()
                              .arg(FDatabaseName, DriverMessage(database.lastError())));
         d->ConnectionName = FDatabaseName;
         d->OwnConnection = false;
+        d->ReadOnlySession = false;
     } else {
-        d->ConnectionName = AcquireConnection(FConnection, FReadOnly, BaseDirectory(), error);
+        d->ConnectionName =
+            AcquireConnection(FConnection, FReadOnly, BaseDirectory(), error, FAllowWrites, &d->ReadOnlySession);
         if (d->ConnectionName.isEmpty())
             DataSetError(error);
         d->OwnConnection = true;

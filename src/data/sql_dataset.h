@@ -3,7 +3,9 @@
 //
 // Connection strings:
 //   sqlite:PATH                      an SQLite file (":memory:" too); opened
-//                                    read-only unless ReadOnly is false
+//                                    read-only unless ReadOnly is false (the
+//                                    query only reads all the same, see
+//                                    AllowWrites)
 //   postgresql://user:pw@host:port/db?opt=value   (also postgres://)
 //   QDRIVER:key=value;key=value      any QtSql driver by name (QPSQL, QODBC,
 //                                    QMYSQL, ...); keys host, port, database
@@ -50,7 +52,8 @@ class TSqlDataSet : public TDataSet {
     Q_CLASSINFO("Doc.Connection", "Where the data is: 'sqlite:PATH' (relative to the form's folder), "
                                   "'postgresql://user:pw@host:port/db' or 'QDRIVER:key=value;...'.")
     Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
-    Q_CLASSINFO("Doc.ReadOnly", "Opens SQLite files read-only.")
+    Q_CLASSINFO("Doc.ReadOnly", "Opens SQLite files read-only. Either way the query only reads: a statement that "
+                                "would change data is refused unless the application allows it.")
     Q_PROPERTY(QString SQL READ SQL WRITE SetSQL)
     Q_CLASSINFO("Doc.SQL", "The query; ':name' marks a parameter.")
     Q_PROPERTY(vorel::TStringList* Params READ Params WRITE SetParams)
@@ -85,6 +88,15 @@ public:
     // SQLite files open read-only unless this is false. Default true.
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool value);
+    // A report's query only reads: a statement that would change data
+    // (INSERT, UPDATE, DELETE, VACUUM INTO, a function that writes, ...) is
+    // refused before it runs, by SQLite's verdict on the prepared statement,
+    // by a read-only session on PostgreSQL and MySQL servers, and otherwise
+    // by a plain SELECT being asked for. Only an application can allow
+    // writing, here; forms cannot (this is no published property), and the
+    // command line never does. Default false.
+    bool AllowWrites() const { return FAllowWrites; }
+    void SetAllowWrites(bool value);
     QString SQL() const { return FSQL; }
     void SetSQL(const QString& sql);
     TStringList* Params() const { return FParams; }
@@ -125,6 +137,7 @@ private:
     QString FConnection;
     QString FDatabaseName; // the application's connection, by QtSql name
     bool FReadOnly = true;
+    bool FAllowWrites = false;
     QString FSQL;
     TStringList* FParams;
     QPointer<TDataSet> FMaster;

@@ -117,8 +117,10 @@ bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSp
 }
 
 QString AcquireConnection(const QString& connectionString, bool readOnly, const QString& baseDirectory,
-                          QString& error)
+                          QString& error, bool allowWrites, bool* readOnlySession)
 {
+    if (readOnlySession)
+        *readOnlySession = false;
     TSqlConnectionSpec connection;
     if (!ParseConnectionString(connectionString, readOnly, connection, error))
         return {};
@@ -159,6 +161,21 @@ QString AcquireConnection(const QString& connectionString, bool readOnly, const 
             if (connection.Driver == u"QSQLITE" && connection.DatabaseName != u":memory:" && !QFileInfo::exists(connection.DatabaseName))
                 what += QStringLiteral(" (no such file)");
             error = QStringLiteral("cannot open the database %1: %2").arg(what, DriverMessage(db.lastError()));
+        } else if (!allowWrites && !shared) {
+            // Set before the first query of the session; a query cannot
+            // turn it back within the read-only transaction it runs in.
+            const char* statement = connection.Driver == u"QPSQL" ? "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"
+                                    : connection.Driver == u"QMYSQL" || connection.Driver == u"QMARIADB"
+                                        ? "SET SESSION TRANSACTION READ ONLY"
+                                        : nullptr;
+            if (statement) {
+                QSqlQuery setup(db);
+                if (!setup.exec(QString::fromLatin1(statement)))
+                    error = QStringLiteral("cannot make the connection to %1 read-only: %2")
+                                .arg(connection.DatabaseName, DriverMessage(setup.lastError()));
+                else if (readOnlySession)
+                    *readOnlySession = true;
+            }
         }
     }
     if (!error.isEmpty()) {
@@ -265,6 +282,71 @@ bool ParseNamedParams(const QString& sql, TParsedSql& parsed, QString& error)
         ++i;
     }
     return true;
+}
+
+// --- read-only queries -----------------------------------------------------------------------
+
+std::optional<bool> SqliteStatementReadOnly(const QSqlQuery& query)
+{
+    // Asked of the SQLite library the QtSql driver has loaded, through the
+    // statement handle the driver exposes (as for the declared types).
+    using ReadOnlyFn = int (*)(void*);
+    static const ReadOnlyFn readOnly = []() -> ReadOnlyFn {
+        void* library = dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        if (!library)
+            return nullptr;
+        return reinterpret_cast<ReadOnlyFn>(dlsym(library, "sqlite3_stmt_readonly"));
+    }();
+    if (!readOnly || !query.result())
+        return std::nullopt;
+    const QVariant handle = query.result()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
+        return std::nullopt;
+    void* statement = *static_cast<void* const*>(handle.constData());
+    if (!statement)
+        return std::nullopt;
+    return readOnly(statement) != 0;
+}
+
+bool LooksLikeReadOnlyQuery(const QString& sql)
+{
+    const qsizetype n = sql.size();
+    QStringList words; // the words outside quotes and comments, upper-cased
+    bool statementEnded = false;
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql[i];
+        if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            qsizetype j = i + 1;
+            while (j < n && !(sql[j] == close && !(close != u']' && j + 1 < n && sql[j + 1] == close)))
+                j += sql[j] == close ? 2 : 1;
+            i = j + 1;
+            words.append(QStringLiteral("\"")); // something stood here
+        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            while (i < n && sql[i] != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else if (c.isLetter() || c == u'_') {
+            const qsizetype start = i;
+            while (i < n && (sql[i].isLetterOrNumber() || sql[i] == u'_' || sql[i] == u'$'))
+                ++i;
+            if (statementEnded)
+                return false; // a second statement
+            words.append(sql.mid(start, i - start).toUpper());
+        } else {
+            if (c == u';')
+                statementEnded = true;
+            else if (statementEnded && !c.isSpace())
+                return false;
+            ++i;
+        }
+    }
+    if (words.isEmpty() || (words.first() != u"SELECT" && words.first() != u"VALUES"))
+        return false;
+    return !words.contains(QStringLiteral("INTO"));
 }
 
 // --- types ----------------------------------------------------------------------------------

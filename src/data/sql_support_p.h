@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <optional>
 
 #include <QSqlError>
 
@@ -39,8 +40,13 @@ QString DriverMessage(const QSqlError& error);
 
 // A relative SQLite file name is taken from baseDirectory (empty: the
 // working directory).
+// Unless `allowWrites`, a server connection whose driver can be told so
+// (PostgreSQL, MySQL and MariaDB) is made read-only for its whole session:
+// every statement then runs in a read-only transaction, so a query that
+// would change data, or call a function that does, fails in the server
+// before it changes anything. `readOnlySession` tells whether that was done.
 QString AcquireConnection(const QString& connectionString, bool readOnly, const QString& baseDirectory,
-                          QString& error);
+                          QString& error, bool allowWrites = false, bool* readOnlySession = nullptr);
 void ReleaseConnection(const QString& connectionName);
 
 // --- parameters ---------------------------------------------------------------------
@@ -54,6 +60,16 @@ struct TParsedSql {
 // "::" (a PostgreSQL cast) is not a parameter. False with a message for a
 // positional "?" (mixing both would bind the wrong values).
 bool ParseNamedParams(const QString& sql, TParsedSql& parsed, QString& error);
+
+// --- read-only queries ------------------------------------------------------------
+// Whether the prepared SQLite statement only reads (SQLite's own verdict:
+// false for INSERT, UPDATE, DELETE, RETURNING, VACUUM, CREATE, ...); empty
+// when the query is not SQLite's or the library cannot be asked.
+std::optional<bool> SqliteStatementReadOnly(const QSqlQuery& query);
+// For connections no one can ask: a single SELECT or VALUES statement
+// without INTO (which makes a table or writes a file in some dialects).
+// Comments, quoted text and identifiers are passed over.
+bool LooksLikeReadOnlyQuery(const QString& sql);
 
 // --- types and values ---------------------------------------------------------------
 // The declared type of a result column of an SQLite statement ("VARCHAR(40)",

@@ -33,8 +33,49 @@ void TKVXExportToCSV::SetQuote(const QString& value)
     FQuote = OneCharacter(value, "Quote");
 }
 
-QString CsvField(const QString& text, QChar separator, QChar quote)
+bool LooksLikeFormula(QStringView text)
 {
+    if (text.isEmpty())
+        return false;
+    const QChar first = text.front();
+    if (first == u'=' || first == u'@')
+        return true;
+    if (first != u'+' && first != u'-')
+        return false;
+    if (text.size() == 1)
+        return false; // a dash alone is text to every spreadsheet
+    // A signed number as reports print them: digits with grouping and a
+    // decimal separator, an exponent, a percent sign. Anything else after
+    // the sign ("-2+3", "+cmd|' /C calc'!A0") would be computed.
+    qsizetype i = 1;
+    const qsizetype n = text.size();
+    bool digits = false;
+    while (i < n && (text[i].isDigit() || text[i] == u',' || text[i] == u'.' || text[i] == u' ' || text[i] == u'\''
+                     || text[i] == QChar(0x00A0) || text[i] == QChar(0x202F))) {
+        digits = digits || text[i].isDigit();
+        ++i;
+    }
+    if (!digits)
+        return true;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        qsizetype j = i + 1;
+        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+            ++j;
+        const qsizetype exponent = j;
+        while (j < n && text[j].isDigit())
+            ++j;
+        if (j > exponent)
+            i = j;
+    }
+    if (i < n && text[i] == u'%')
+        ++i;
+    return i != n;
+}
+
+QString CsvField(const QString& text, QChar separator, QChar quote, bool guardFormulas)
+{
+    if (guardFormulas && LooksLikeFormula(text))
+        return CsvField(u'\'' + text, separator, quote, false);
     bool quoted = false;
     for (QChar c : text) {
         if (c == separator || c == quote || c == u'\r' || c == u'\n') {
@@ -70,11 +111,12 @@ void TKVXExportToCSV::SaveData(const QString& fileName)
 {
     TExportFile file(fileName);
     const std::vector<TKVXDataRecords::TCell> columns = FData.Columns();
+    const bool guard = GuardsFormulas();
     const auto writeRow = [&](const std::vector<QString>& fields) {
         for (std::size_t c = 0; c < fields.size(); ++c) {
             if (c > 0)
                 file.WriteUtf8(QString(FSeparator));
-            file.WriteUtf8(CsvField(fields[c], FSeparator, FQuote));
+            file.WriteUtf8(CsvField(fields[c], FSeparator, FQuote, guard));
         }
         file.Write("\r\n");
     };
@@ -122,10 +164,11 @@ void TKVXExportToCSV::SaveToFile(const QString& fileName)
         for (; col < c; ++col)
             file.WriteUtf8(separator);
     };
+    const bool guard = GuardsFormulas();
     for (const TKVXMFERecord& item : Records()) {
         moveTo(item.Row, item.Col);
         if (item.Kind == rkText)
-            file.WriteUtf8(CsvField(item.Text, FSeparator, FQuote));
+            file.WriteUtf8(CsvField(item.Text, FSeparator, FQuote, guard));
     }
     if (!Records().empty())
         moveTo(row, ColCount - 1);

@@ -33,6 +33,23 @@ public:
 using TKVXCSVMode = TKVXCSVEnums::TKVXCSVMode;
 using enum TKVXCSVEnums::TKVXCSVMode;
 
+// Text cells a spreadsheet would take for a formula ("=HYPERLINK(...)",
+// "+cmd|...", "-2+3", "@SUM(...)") get a leading apostrophe, which makes
+// spreadsheets take them for text; numbers ("-12.5", "+3", "-1,234.50")
+// are never changed.
+class TKVXCSVFormulaEnums {
+    Q_GADGET
+public:
+    enum TKVXCSVFormulaGuard { fgAuto, fgOn, fgOff };
+    Q_ENUM(TKVXCSVFormulaGuard)
+    Q_CLASSINFO("Doc.fgAuto", "On for the data (Mode dmData), which is made to be opened in a spreadsheet; off for "
+                              "the pages' cells, which keep their texts as printed.")
+    Q_CLASSINFO("Doc.fgOn", "A text cell starting with =, +, - or @ that is no number gets a leading apostrophe.")
+    Q_CLASSINFO("Doc.fgOff", "Every text is written as it stands.")
+};
+using TKVXCSVFormulaGuard = TKVXCSVFormulaEnums::TKVXCSVFormulaGuard;
+using enum TKVXCSVFormulaEnums::TKVXCSVFormulaGuard;
+
 class TKVXExportToCSV : public TKVXExportAttributes {
     Q_OBJECT
     Q_CLASSINFO("Doc", "Writes the texts of the pages as CSV cells, or with Mode dmData the report's data, in UTF-8.")
@@ -42,6 +59,9 @@ class TKVXExportToCSV : public TKVXExportAttributes {
     Q_CLASSINFO("Doc.Quote", "The character enclosing fields that hold the separator, a quote or a line break.")
     Q_PROPERTY(vorel::TKVXCSVEnums::TKVXCSVMode Mode READ Mode WRITE SetMode)
     Q_CLASSINFO("Doc.Mode", "What is written: the pages' cells or the report's data.")
+    Q_PROPERTY(vorel::TKVXCSVFormulaEnums::TKVXCSVFormulaGuard FormulaGuard READ FormulaGuard WRITE SetFormulaGuard)
+    Q_CLASSINFO("Doc.FormulaGuard", "Whether text cells a spreadsheet would run as formulas (starting with =, +, - "
+                                    "or @) get a leading apostrophe; numbers never do.")
 public:
     Q_INVOKABLE explicit TKVXExportToCSV(QObject* owner = nullptr);
 
@@ -55,6 +75,10 @@ public:
 
     TKVXCSVMode Mode() const { return FMode; }
     void SetMode(TKVXCSVMode value) { FMode = value; }
+    TKVXCSVFormulaGuard FormulaGuard() const { return FFormulaGuard; }
+    void SetFormulaGuard(TKVXCSVFormulaGuard value) { FFormulaGuard = value; }
+    // Whether the guard applies in the current mode.
+    bool GuardsFormulas() const { return FFormulaGuard == fgOn || (FFormulaGuard == fgAuto && FMode == dmData); }
 
     bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
     void SaveToFile(const QString& fileName) override;
@@ -65,10 +89,15 @@ private:
     QChar FSeparator = u';';
     QChar FQuote = u'"';
     TKVXCSVMode FMode = dmLayout;
+    TKVXCSVFormulaGuard FFormulaGuard = fgAuto;
     TKVXDataRecords FData; // the data records read so far (Mode dmData)
 };
 
-// One CSV field: the text, or the quoted text when it needs quoting.
-QString CsvField(const QString& text, QChar separator = u';', QChar quote = u'"');
+// One CSV field: the text, or the quoted text when it needs quoting; with
+// `guardFormulas` a text a spreadsheet would run as a formula is made text
+// by a leading apostrophe first (see TKVXCSVFormulaGuard).
+QString CsvField(const QString& text, QChar separator = u';', QChar quote = u'"', bool guardFormulas = false);
+// True for a text starting with =, +, - or @ that is no number.
+bool LooksLikeFormula(QStringView text);
 
 } // namespace vorel

@@ -1,6 +1,7 @@
 #include "export/export_file.h"
 
 #include "foundation/values/errors.h"
+#include "foundation/values/file_write.h"
 #include "foundation/values/text_utils.h"
 
 namespace vorel {
@@ -15,8 +16,10 @@ TExportFile::TExportFile(const QString& fileName)
     // A target that cannot have a temporary file beside it (a folder
     // without write permission but a writable file) is written directly.
     FFile.setDirectWriteFallback(true);
-    if (!Device().open(QIODevice::WriteOnly))
-        throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, FFile.errorString()}));
+    // Unbuffered: the blocks are gathered here, and a failure must show at
+    // the write that meets it, not vanish in a flush while closing.
+    if (!Device().open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, Device().errorString()}));
     FBuffer.reserve(kBlockBytes);
 }
 
@@ -44,7 +47,7 @@ void TExportFile::Flush()
 {
     if (FBuffer.isEmpty())
         return;
-    if (Device().write(FBuffer) != FBuffer.size())
+    if (!WriteFully(Device(), FBuffer))
         RaiseWriteError();
     FBuffer.clear();
 }
@@ -60,11 +63,9 @@ void TExportFile::RaiseWriteError()
 void TExportFile::Commit()
 {
     Flush();
-    if (FInPlace ? !FDirect.flush() : !FFile.commit()) {
-        const QString reason = Device().errorString();
+    FCommitted = true; // committed or cancelled: nothing left to discard
+    if (const QString reason = FInPlace ? FinishWriting(FDirect) : CommitSaveFile(FFile); !reason.isEmpty())
         throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {FFileName, reason}));
-    }
-    FCommitted = true;
 }
 
 } // namespace vorel

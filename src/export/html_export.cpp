@@ -2,6 +2,7 @@
 
 #include "export/markup_text.h"
 #include "foundation/values/errors.h"
+#include "foundation/values/file_write.h"
 #include "foundation/values/text_utils.h"
 #include "graphics/picture.h"
 
@@ -119,12 +120,17 @@ QString TKVXExportToHTML::SavePicture(const TBitmap& bitmap)
         throw EStreamError(FormatText(QStringLiteral("Cannot create a picture file in %s"), {folder.path()}));
     const QString path = folder.filePath(name);
     QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {path, out.errorString()}));
-    const QByteArray jpeg = bitmap.SaveToJpeg();
-    if (out.write(jpeg) != jpeg.size() || !out.flush())
-        throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {path, out.errorString()}));
     FPictureFiles.append(path);
+    const QByteArray jpeg = bitmap.SaveToJpeg();
+    QString reason;
+    if (!WriteFully(out, jpeg))
+        reason = out.errorString();
+    else
+        reason = FinishWriting(out);
+    if (!reason.isEmpty())
+        throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {path, reason}));
     return name;
 }
 

@@ -1,6 +1,7 @@
 #include "frame/output_staging.h"
 
 #include "foundation/values/errors.h"
+#include "foundation/values/file_write.h"
 #include "foundation/values/text_utils.h"
 
 #include <QDir>
@@ -145,14 +146,14 @@ void TOutputStaging::Publish(const QStringList& outputs)
             return;
         QFile in(staged.filePath(mains.first()));
         QFile out(FCopyTarget);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw EKVXError(QStringLiteral("cannot write %1: %2").arg(FCopyTarget, out.errorString()));
         QByteArray block;
         while (!(block = in.read(kCopyBlockBytes)).isEmpty())
-            if (out.write(block) != block.size())
+            if (!WriteFully(out, block))
                 throw EKVXError(QStringLiteral("cannot write %1: %2").arg(FCopyTarget, out.errorString()));
-        if (!out.flush())
-            throw EKVXError(QStringLiteral("cannot write %1: %2").arg(FCopyTarget, out.errorString()));
+        if (const QString reason = FinishWriting(out); !reason.isEmpty())
+            throw EKVXError(QStringLiteral("cannot write %1: %2").arg(FCopyTarget, reason));
         return;
     }
 

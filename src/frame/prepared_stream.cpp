@@ -24,6 +24,7 @@
 
 #include "export/export_base.h"
 #include "foundation/values/byte_io.h"
+#include "foundation/values/file_write.h"
 #include "foundation/locale/code_page.h"
 #include "foundation/values/text_utils.h"
 #include "frame/prepared_pages_p.h"
@@ -60,11 +61,26 @@ class TStreamWriter {
 public:
     TStreamWriter(QIODevice& out, int codePage, QString target) : FOut(out), FCodePage(codePage), FTarget(std::move(target)) {}
 
+    // The small fields are gathered and written in blocks (files are
+    // unbuffered, so that a failure is met where it happens); a page's
+    // metafile goes out as it is.
     void Put(QByteArrayView bytes)
     {
-        if (FOut.write(bytes.data(), bytes.size()) != bytes.size())
-            throw EStreamError(FormatText(QStringLiteral("Cannot write the prepared report to %s. %s"),
-                                          {FTarget, FOut.errorString()}));
+        if (FPending.size() + bytes.size() <= kPendingBytes) {
+            FPending.append(bytes);
+            return;
+        }
+        Flush();
+        if (bytes.size() < kPendingBytes)
+            FPending.append(bytes);
+        else if (!WriteFully(FOut, bytes))
+            Fail();
+    }
+    void Flush()
+    {
+        if (!FPending.isEmpty() && !WriteFully(FOut, FPending))
+            Fail();
+        FPending.clear();
     }
     void Int(qint32 value)
     {
@@ -80,9 +96,18 @@ public:
     }
 
 private:
+    static constexpr qsizetype kPendingBytes = 64 * 1024;
+
+    [[noreturn]] void Fail()
+    {
+        throw EStreamError(FormatText(QStringLiteral("Cannot write the prepared report to %s. %s"),
+                                      {FTarget, FOut.errorString()}));
+    }
+
     QIODevice& FOut;
     int FCodePage;
     QString FTarget;
+    QByteArray FPending;
 };
 
 // The counts a stream of these pages announces: the distinct page indexes
@@ -177,6 +202,7 @@ bool WriteStream(QIODevice& out, const QString& target, int codePage, const TKVP
             return false;
     }
     WriteOutlines(w, outlines, pages);
+    w.Flush();
     return true;
 }
 
@@ -191,15 +217,15 @@ bool WriteFile(const QString& fileName, int codePage, const TKVProperty& propert
     QFile direct(fileName);
     QFileDevice& file = inPlace ? static_cast<QFileDevice&>(direct) : saved;
     saved.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, file.errorString()}));
     if (!WriteStream(file, fileName, codePage, properties, outlines, pages, pageWritten)) {
         if (!inPlace)
             saved.cancelWriting();
         return false;
     }
-    if (inPlace ? !direct.flush() : !saved.commit())
-        throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {fileName, file.errorString()}));
+    if (const QString reason = inPlace ? FinishWriting(direct) : CommitSaveFile(saved); !reason.isEmpty())
+        throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {fileName, reason}));
     return true;
 }
 

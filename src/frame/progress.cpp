@@ -2,6 +2,7 @@
 // one-line terminal display, and the free functions the core calls.
 
 #include "frame/user_interface.h"
+#include "foundation/values/text_utils.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -103,6 +104,8 @@ void THeadlessUserInterface::WriteLine(bool force)
     FLastWrite.start();
     QString line = ProgressLine(FProgress);
     line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    // A caption from a form is shown, never obeyed by the terminal.
+    line = EscapeControlCharacters(line);
     // One line only: a line longer than the terminal would wrap, and the
     // carriage return would then rewrite just its last part.
     const int columns = FWriter ? FWriterColumns : StderrColumns();

@@ -1,6 +1,7 @@
 #include "graphics/picture.h"
 
 #include "foundation/values/byte_io.h"
+#include "foundation/values/file_write.h"
 #include "graphics/canvas.h"
 #include "graphics/metafile.h"
 #include "graphics/painter_canvas.h"
@@ -46,12 +47,7 @@ void TGraphic::LoadFromFile(const QString& fileName)
 
 void TGraphic::SaveToFile(const QString& fileName) const
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EStreamError(QStringLiteral("Cannot create file \"%1\": %2").arg(fileName, file.errorString()));
-    const QByteArray bytes = SaveToBytes();
-    if (file.write(bytes) != bytes.size())
-        throw EStreamError(QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+    SaveBytesToFile(fileName, SaveToBytes());
 }
 
 void TGraphic::LoadFromStream(QIODevice& stream) { LoadFromBytes(stream.readAll(), QStringLiteral("stream")); }

@@ -4,8 +4,9 @@
 #include "data/sql_dataset.h"
 #include "model/report.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QSet>
+#include <sys/stat.h>
 
 namespace vorel {
 
@@ -58,10 +59,16 @@ QStringList ReportDataFiles(TKVReport& report)
 
 namespace {
 
+// One file whatever the names: hard links, links and bind mounts name the
+// same device and inode (a name comparison let a hard link to the database
+// be written over).
 bool SameFile(const QString& a, const QString& b)
 {
-    const QString canonicalA = QFileInfo(a).canonicalFilePath();
-    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
+    struct stat first {};
+    struct stat second {};
+    if (::stat(QFile::encodeName(a).constData(), &first) != 0 || ::stat(QFile::encodeName(b).constData(), &second) != 0)
+        return false; // an output that does not exist yet overwrites nothing
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 } // namespace

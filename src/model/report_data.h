@@ -24,7 +24,8 @@ QStringList ReportDataFiles(TKVReport& report);
 
 // Why writing `output` would destroy what the report is made from: it is
 // the form file (when given) or one of the data files; "" when it is
-// neither. Paths are compared after resolving links.
+// neither. Files are compared by device and inode, so a link of any kind
+// (symbolic or hard) to an input is that input.
 QString OutputOverwritesInput(const QString& output, const QString& formFile, const QStringList& dataFiles);
 
 } // namespace vorel

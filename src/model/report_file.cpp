@@ -4,6 +4,7 @@
 
 #include "model/report_file.h"
 
+#include "export/export_file.h"
 #include "foundation/values/byte_io.h"
 #include "graphics/printer.h"
 #include "model/event_handlers.h"
@@ -13,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
 
 namespace vorel {
 
@@ -193,11 +193,9 @@ void TKVReport::SaveReport(const QString& fileName, TReportFormFormat format)
     // and renamed: a report that cannot be written, or a disk that fills up,
     // leaves an existing file as it was.
     const QByteArray bytes = SaveReportToBytes(format);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EStreamError(QStringLiteral("Cannot create file \"%1\": %2").arg(fileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EStreamError(QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+    TExportFile file(fileName);
+    file.Write(bytes);
+    file.Commit();
 }
 
 TReportLoadResult TKVReport::LoadReportFromBytes(QByteArrayView bytes, const TReportLoadOptions& options)

@@ -138,6 +138,12 @@ TEST_F(CsvDataSetTest, BadInputNamesTheFileAndTheLine)
         }
         EXPECT_FALSE(ds->Active());
     }
+    // A line of a million delimiters is counted, not kept (it once took
+    // hundreds of megabytes before its count was checked); the count is
+    // exact all the same.
+    auto wide = Csv("a,b,c\n1,2,3\n" + QByteArray(1000000, ',') + "\n");
+    EXPECT_EQ(ErrorOf([&] { wide->Open(); }),
+              u"Csv: "_qs + FPath + u":3: the row has 1000001 values where the header has 3 columns"_qs);
     auto missing = std::make_unique<TCsvDataSet>();
     missing->SetFileName(FDir.filePath(QStringLiteral("absent.csv")));
     EXPECT_TRUE(ErrorOf([&] { missing->Open(); }).contains(u"absent.csv: cannot open the file"));

@@ -257,13 +257,18 @@ TEST_F(SqlDataSetTest, ParametersComeFromValuesTextsAndTheirOrderIsKept)
     EXPECT_EQ(ds->RecordCount(), 1);
 }
 
-TEST_F(SqlDataSetTest, SqliteFilesOpenReadOnlyUnlessAskedOtherwise)
+TEST_F(SqlDataSetTest, SqliteFilesOpenReadOnlyAndOnlyTheApplicationLetsAQueryWrite)
 {
     auto writer = Query(QStringLiteral("UPDATE numbers SET n = n + 1000 WHERE n = 1 RETURNING n"));
-    const QString message = ErrorOf([&] { writer->Open(); });
-    EXPECT_TRUE(message.contains(u"readonly")) << message.toStdString();
+    QString message = ErrorOf([&] { writer->Open(); });
+    EXPECT_TRUE(message.contains(u"would change the database")) << message.toStdString();
     EXPECT_FALSE(writer->Active());
+    // A form's ReadOnly = False opens the file for writing, but the query
+    // still only reads.
     writer->SetReadOnly(false);
+    message = ErrorOf([&] { writer->Open(); });
+    EXPECT_TRUE(message.contains(u"would change the database")) << message.toStdString();
+    writer->SetAllowWrites(true);
     writer->Open();
     EXPECT_EQ(writer->Fields(0)->AsInteger(), 1001);
 }

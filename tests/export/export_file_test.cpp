@@ -62,5 +62,27 @@ TEST(ExportFile, APlainFileIsReplacedOnlyWhenComplete)
     EXPECT_EQ(in.readAll(), QByteArray("old"));
 }
 
+// /dev/full takes nothing: every write fails with ENOSPC, as a full disk.
+// Small outputs stay in a buffer until the commit; large ones fail at a
+// block write. Both must raise with the system's reason, not report
+// success or "Unknown error".
+TEST(ExportFile, AFullDeviceFailsWithItsReasonWhateverTheSize)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "this system has no /dev/full";
+    for (const qsizetype size : {qsizetype(10), qsizetype(1) << 20}) {
+        SCOPED_TRACE(size);
+        try {
+            TExportFile out(QStringLiteral("/dev/full"));
+            out.Write(QByteArray(size, 'x'));
+            out.Commit();
+            ADD_FAILURE() << "a write to a full device was reported as done";
+        } catch (const EStreamError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("No space left on device"))) << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("/dev/full"))) << e.Message().toStdString();
+        }
+    }
+}
+
 } // namespace
 } // namespace vorel

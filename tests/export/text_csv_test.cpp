@@ -172,6 +172,41 @@ TEST_F(CsvExport, FieldsHoldingTheSeparatorAQuoteOrALineBreakAreQuoted)
         EXPECT_EQ(CsvField(c.text), c.field) << c.text.toStdString();
 }
 
+// What a spreadsheet would run gets an apostrophe (and then the quoting it
+// needs); what it would read as a number stays as it is.
+TEST_F(CsvExport, FormulaCellsGetAnApostropheAndNumbersNever)
+{
+    const struct {
+        const char* Text;
+        const char* Guarded;
+    } cases[] = {
+        {"=1+2", "'=1+2"},
+        {"@SUM(A1:A9)", "'@SUM(A1:A9)"},
+        {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+        {"-2+3", "'-2+3"},
+        {"=HYPERLINK(\"http://x\";\"y\")", "\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\""},
+        {"-12.5", "-12.5"},
+        {"+3", "+3"},
+        {"-1,234.50", "-1,234.50"},
+        {"-1.5E+10", "-1.5E+10"},
+        {"-5%", "-5%"},
+        {"-", "-"},
+        {"a=b", "a=b"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CsvField(QString::fromUtf8(c.Text), u';', u'"', true), QString::fromUtf8(c.Guarded)) << c.Text;
+        EXPECT_EQ(CsvField(QString::fromUtf8(c.Text), u';', u'"', false), CsvField(QString::fromUtf8(c.Text)));
+    }
+    // On by default for the data, off for the pages' cells.
+    TKVXExportToCSV filter;
+    EXPECT_FALSE(filter.GuardsFormulas());
+    filter.SetMode(dmData);
+    EXPECT_TRUE(filter.GuardsFormulas());
+    filter.SetFormulaGuard(fgOff);
+    EXPECT_FALSE(filter.GuardsFormulas());
+}
+
 TEST_F(CsvExport, ARowAtTheVeryTopIsFollowedByALineBreak)
 {
     // Text drawn at y = 1 is enlarged to a top of 0. A row there still ends

@@ -59,6 +59,28 @@ TEST_F(TextUtilsTest, ReplaceSystemChars)
               u"&quot;x&quot;&gt;&brvbar&copy;&plusmn&para&trade;é");
 }
 
+// What would steer a terminal is written out; everything else, other
+// scripts included, is left alone.
+TEST_F(TextUtilsTest, ControlCharactersAreWrittenOutAndTextIsLeftAlone)
+{
+    const struct {
+        QString Text;
+        QString Shown;
+    } cases[] = {
+        {QStringLiteral("\x1b[2Jgone"), QStringLiteral("\\x1b[2Jgone")},
+        {QString(QChar(0)) + QStringLiteral("nul"), QStringLiteral("\\x00nul")},
+        {QStringLiteral("over\rwrite"), QStringLiteral("over\\x0dwrite")},
+        {QStringLiteral("tab\tkept"), QStringLiteral("tab\tkept")},
+        {QStringLiteral("del\x7f c1\u009b"), QStringLiteral("del\\x7f c1\\x9b")},
+        {QStringLiteral("abc\u202egnp.exe"), QStringLiteral("abc\\u202egnp.exe")},
+        {QString::fromUtf8("Grüße, Σ, 日本"), QString::fromUtf8("Grüße, Σ, 日本")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EscapeControlCharacters(c.Text), c.Shown) << c.Shown.toStdString();
+    EXPECT_EQ(EscapeControlCharacters(u"two\nlines", false), QStringLiteral("two\\x0alines"));
+    EXPECT_EQ(EscapeControlCharacters(u"two\nlines", true), QStringLiteral("two\nlines"));
+}
+
 TEST_F(TextUtilsTest, UniqueFileNameIsFreeAndTemporary)
 {
     const QString a = GetUniqueFileName(QStringLiteral(".pdf"));

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 
 namespace vorel {
 
@@ -99,6 +100,37 @@ QString GetUniqueFileName(const QString& extension)
         return base + suffix;
     }
     throw EStreamError(FormatText(QStringLiteral("Cannot create a temporary file in %s"), {folder}));
+}
+
+namespace {
+
+bool SteersTerminal(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
+QString EscapeControlCharacters(QStringView text, bool keepLineBreaks)
+{
+    const auto escaped = [keepLineBreaks](char16_t c) {
+        return SteersTerminal(c) && c != u'\t' && !(keepLineBreaks && c == u'\n');
+    };
+    // Messages almost never hold one: no copy then.
+    if (std::none_of(text.begin(), text.end(), [&](QChar c) { return escaped(c.unicode()); }))
+        return text.toString();
+    QString out;
+    out.reserve(text.size() + 16);
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!escaped(u))
+            out += c;
+        else if (u <= 0xFF)
+            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else
+            out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+    }
+    return out;
 }
 
 bool IsSpecialFile(const QString& fileName)

@@ -35,6 +35,13 @@ QString GetUniqueFileName(const QString& extension);
 // /dev/null, a pipe): outputs are written into it, never written aside and
 // renamed over it, which would replace the device with a plain file.
 bool IsSpecialFile(const QString& fileName);
+// The text with every character that would steer a terminal rather than
+// show written out: C0 controls (ESC, NUL, CR, ...), DEL, the C1 controls
+// and the bidirectional overrides become "\x1b", "\x00", "\u202e". Tabs
+// stay, and line breaks when `keepLineBreaks`. Every message the tool
+// prints passes through it, since messages quote names and texts from the
+// files they are about.
+QString EscapeControlCharacters(QStringView text, bool keepLineBreaks = false);
 // Exact equality, answered at once for two copies of one shared text (the
 // usual case for the names and expressions caches compare on every record).
 inline bool SameString(const QString& a, const QString& b)
