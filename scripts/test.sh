@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
 # Sets up the machine (idempotent), builds everything, runs the tests, then
 # checks the installed package on the same tree (scripts/package_check.sh:
-# install, find_package, pkg-config, examples/embed, the DEB).
+# install, find_package, pkg-config, examples/embed, the DEB), then the
+# hardening steps (docs/HARDENING.md): the fuzz smoke and the sanitizer
+# suite, which share one clang build tree. VOREL_CI_HARDENING=0 skips them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+step() { echo "test.sh: $1 took $(($(date +%s) - $2)) s"; }
+t=$(date +%s); scripts/setup.sh; step setup "$t"
+t=$(date +%s)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
+step build "$t"
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir build --output-on-failure -j"$(nproc)"
-scripts/package_check.sh build
+t=$(date +%s); ctest --test-dir build --output-on-failure -j"$(nproc)"; step tests "$t"
+t=$(date +%s); scripts/package_check.sh build; step "package check" "$t"
+if [ "${VOREL_CI_HARDENING:-1}" != 0 ]; then
+  t=$(date +%s); scripts/fuzz.sh --time "${VOREL_FUZZ_SECONDS:-30}"; step "fuzz smoke" "$t"
+  t=$(date +%s); scripts/sanitize.sh; step "sanitizer suite" "$t"
+fi
