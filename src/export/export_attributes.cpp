@@ -153,8 +153,27 @@ bool TKVXExportAttributes::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfR
     return true;
 }
 
+namespace {
+
+// Whether a record's coordinate can be placed on the export canvas: items
+// add offsets, widths and heights in int (limits.h). A hostile record's
+// fields do not fit, and the record is skipped.
+bool Placeable(std::int64_t v)
+{
+    return v >= -limits::kRecordCoordinate && v <= limits::kRecordCoordinate;
+}
+
+bool Placeable(const TRect& r)
+{
+    return Placeable(r.Left) && Placeable(r.Top) && Placeable(r.Right) && Placeable(r.Bottom);
+}
+
+} // namespace
+
 void TKVXExportAttributes::AddShape(TKVXMFERecordKind kind, const ByteView& r)
 {
+    if (!Placeable(TRect{r.i32le(8), r.i32le(12), r.i32le(16), r.i32le(20)}))
+        return;
     // The shape's box, enlarged by one pixel on every side.
     const int left = r.i32le(8) - 1, top = r.i32le(12) - 1, right = r.i32le(16) + 1, bottom = r.i32le(20) + 1;
     TKVXMFERecord& item = FRecords.emplace_back();
@@ -169,6 +188,10 @@ void TKVXExportAttributes::AddShape(TKVXMFERecordKind kind, const ByteView& r)
 void TKVXExportAttributes::AddLine(const ByteView& r)
 {
     const TPoint end{r.i32le(8), r.i32le(12)};
+    if (!Placeable(TRect{end.X, end.Y, CurrentPosition.X, CurrentPosition.Y})) {
+        CurrentPosition = end;
+        return;
+    }
     TKVXMFERecord& item = FRecords.emplace_back();
     item.Kind = rkLine;
     item.Color = BackgroundColor;
@@ -182,15 +205,11 @@ void TKVXExportAttributes::AddLine(const ByteView& r)
 void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
 {
     const ByteView& r = record.Bytes;
-    // The bounds one pixel wider on each side, in 64 bits: a hostile record's
-    // fields overflow int arithmetic. A picture whose place does not fit the
-    // report pixels of an export is skipped.
-    const std::int64_t left = std::int64_t(r.i32le(8)) - 1 + OffsetX(), top = std::int64_t(r.i32le(12)) - 1 + OffsetY();
-    const std::int64_t width = std::int64_t(r.i32le(16)) + 1 - (std::int64_t(r.i32le(8)) - 1);
-    const std::int64_t height = std::int64_t(r.i32le(20)) + 1 - (std::int64_t(r.i32le(12)) - 1);
-    for (const std::int64_t v : {left, top, width, height, left + width, top + height})
-        if (v < -limits::kExportExtent || v > limits::kExportExtent)
-            return;
+    if (!Placeable(TRect{r.i32le(8), r.i32le(12), r.i32le(16), r.i32le(20)}))
+        return;
+    // The bounds, one pixel wider on each side.
+    const int left = r.i32le(8) - 1 + OffsetX(), top = r.i32le(12) - 1 + OffsetY();
+    const int width = r.i32le(16) + 1 - (r.i32le(8) - 1), height = r.i32le(20) + 1 - (r.i32le(12) - 1);
 
     // Destination size, source rectangle and where the DIB sits, per record kind.
     std::int64_t destWidth, destHeight;
@@ -216,10 +235,10 @@ void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
     TKVXMFERecord& item = FRecords.emplace_back();
     item.Kind = rkPicture;
     item.Color = background;
-    item.Left = int(left);
-    item.Top = int(top);
-    item.Width = int(width);
-    item.Height = int(height);
+    item.Left = left;
+    item.Top = top;
+    item.Width = width;
+    item.Height = height;
     destWidth = std::abs(destWidth);
     destHeight = std::abs(destHeight);
     const std::int64_t pixels = destWidth * destHeight;
@@ -252,7 +271,8 @@ void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
 void TKVXExportAttributes::AddText(const TEmfRecord& record, unsigned textAlign)
 {
     TEmfTextRun run;
-    if (!DecodeTextRecord(record, CodePage, run) || IsBlankText(run.Text))
+    if (!DecodeTextRecord(record, CodePage, run) || IsBlankText(run.Text) || !Placeable(run.Box)
+        || !Placeable(run.Clip))
         return;
     const int left = OffsetX() + run.Box.Left;
     const int top = OffsetY() + run.Box.Top;
@@ -281,8 +301,10 @@ void TKVXExportAttributes::AddText(const TEmfRecord& record, unsigned textAlign)
             // pieces stays one cell.
             item = &last;
             item->Text += run.Text;
-            item->Width += run.Box.Width();
-            item->Height += run.Box.Height();
+            // Bounded like one record's extent: any number of runs may add to one cell.
+            constexpr std::int64_t kMost = 2 * limits::kRecordCoordinate;
+            item->Width = int(std::min<std::int64_t>(std::int64_t(item->Width) + run.Box.Width(), kMost));
+            item->Height = int(std::min<std::int64_t>(std::int64_t(item->Height) + run.Box.Height(), kMost));
         } else if (last.Kind == rkText && !clip.IsEmpty() && last.Clip == clip && last.Color == color
                    && top > last.Top + KVX_EQUAL_Y) {
             // The next line of a wrapped control (same clipping box, further

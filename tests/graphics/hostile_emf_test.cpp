@@ -245,9 +245,6 @@ TEST(HostileStreams, AStatedSizeBeyondTheStreamFailsWithoutReadingIt)
     EXPECT_TRUE(mf.Empty());
 }
 
-} // namespace
-} // namespace vorel
-
 // A 2 x 2 picture stretched to 10 x 10 at (5, 5), its source rectangle as given.
 QByteArray StretchDib(std::int32_t xSrc, std::int32_t ySrc, std::int32_t cxSrc, std::int32_t cySrc)
 {
@@ -310,3 +307,6 @@ TEST(HostileRecords, BitmapSourceRectanglesBeyondIntAreSkipped)
     EXPECT_EQ(DibSourceRect(-5, 3, 10, 20), QRect(-5, 3, 10, 20));
     EXPECT_FALSE(DibSourceRect(hi, 0, 2, 1).has_value());
 }
+
+} // namespace
+} // namespace vorel

@@ -35,8 +35,11 @@ inline constexpr std::uint32_t kEmfHandles = 0xFFFF;
 // --- prepared reports and exports -----------------------------------------------------------
 
 // Report pixels of the canvas a single-file export lays all listed pages
-// on (bars x page width, pages x page height): coordinates on it must stay
-// exact in 32-bit arithmetic.
-inline constexpr std::int64_t kExportExtent = 0x7FFFFFFF;
+// on (bars x page width, pages x page height; 2^30, 280 km at 96 dpi).
+inline constexpr std::int64_t kExportExtent = std::int64_t(1) << 30;
+// A coordinate of a drawing record that export filters place on that
+// canvas (report pixels); a record beyond it is skipped. With the canvas
+// limit, every sum and difference of item edges stays within int.
+inline constexpr std::int64_t kRecordCoordinate = std::int64_t(1) << 28;
 
 } // namespace vorel::limits
