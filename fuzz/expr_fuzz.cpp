@@ -6,16 +6,8 @@
 // date parsing) and how the rest is read (UTF-8, or raw UTF-16 so that every
 // 16-bit character, NULs and lone surrogates included, can occur).
 //
-// Build by hand (Debian's clang), instrumenting the expression language and
-// the foundation code it calls, linking the rest from a normal build:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fPIC \
-//     -Isrc -Ibuild/src/generated $(pkg-config --cflags Qt6Core Qt6Gui) \
-//     fuzz/expr_fuzz.cpp src/expr/*.cpp src/foundation/variant.cpp \
-//     src/foundation/format_settings.cpp src/foundation/date_time.cpp \
-//     src/foundation/number_conversion.cpp \
-//     build/src/libvorel_core.a $(pkg-config --libs Qt6Core Qt6Gui Qt6Sql Qt6PrintSupport) -lz \
-//     -o expr_fuzz
-//   ./expr_fuzz -max_len=4096 -max_total_time=600 fuzz/corpus/expr
+//   ninja -C build-sanitize fuzz_expr    (scripts/fuzz.sh builds and runs it)
+//   ./build-sanitize/bin/fuzz_expr -max_len=4096 -max_total_time=600 fuzz/corpus/expr
 
 #include "data/data_manager.h"
 #include "data/memory_dataset.h"

@@ -3,12 +3,8 @@
 // object bridge. Besides "no crash, no unbounded allocation" it checks that
 // writing a tree that was read is stable.
 //
-// Built by fuzz/CMakeLists.txt (AUTOMOC: this file includes its .moc). By
-// hand: moc this file into form_fuzz.moc, then compile src/foundation/*.cpp,
-// the core's generated moc and qrc sources and this file with
-// clang++ -fsanitize=fuzzer-no-link,address, and link with
-// -fsanitize=fuzzer,address and Qt6Core. Seed it with any form (binary,
-// text, with or without the resource header).
+// Built by fuzz/CMakeLists.txt (AUTOMOC: this file includes its .moc);
+// scripts/fuzz.sh builds and runs it on fuzz/corpus/form.
 
 #include "foundation/records/font.h"
 #include "foundation/forms/form_objects.h"

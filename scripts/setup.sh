@@ -36,13 +36,12 @@ packages=(
   python3 sqlite3 time
   # a real PostgreSQL server for the data tests (scripts/pg_test_cluster.sh)
   postgresql
-)
 
-# Optional: the fuzz targets need a clang that handles C++20 "using enum"
-# (Debian 12's default clang 14 does not): scripts/setup.sh --fuzz
-if [ "${1:-}" = "--fuzz" ]; then
-  packages+=(clang-16 libclang-rt-16-dev)
-fi
+  # the sanitizer suite and the fuzz targets (scripts/sanitize.sh,
+  # scripts/fuzz.sh): a clang that handles C++20 "using enum" (Debian 12's
+  # default clang 14 does not) with its sanitizer and libFuzzer run-times
+  clang-16 libclang-rt-16-dev
+)
 
 # The example reports' database is generated, not committed: written when
 # missing or older than its generator (needs python3, so after the packages).

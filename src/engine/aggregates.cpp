@@ -159,7 +159,7 @@ void TKVReport::ResetPrintedValues(TResetType resetType, const QString& groupNam
     const Variant null = Variant::Null();
     // A band's group value becomes Empty, "no group yet": Null is a group
     // value of its own (records without one form a group).
-    const Variant none;
+    const Variant none{};
     for (TKVXBand* band : FBands) {
         if (resetType == rtEndReport) {
             band->SetCurValue(none);

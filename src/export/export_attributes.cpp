@@ -5,7 +5,9 @@
 
 #include "export/emf_text_record.h"
 #include "foundation/locale/code_page.h"
+#include "foundation/values/limits.h"
 #include "graphics/canvas.h"
+#include "graphics/emf_enumerator.h"
 #include "graphics/picture.h"
 
 namespace vorel {
@@ -151,8 +153,27 @@ bool TKVXExportAttributes::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfR
     return true;
 }
 
+namespace {
+
+// Whether a record's coordinate can be placed on the export canvas: items
+// add offsets, widths and heights in int (limits.h). A hostile record's
+// fields do not fit, and the record is skipped.
+bool Placeable(std::int64_t v)
+{
+    return v >= -limits::kRecordCoordinate && v <= limits::kRecordCoordinate;
+}
+
+bool Placeable(const TRect& r)
+{
+    return Placeable(r.Left) && Placeable(r.Top) && Placeable(r.Right) && Placeable(r.Bottom);
+}
+
+} // namespace
+
 void TKVXExportAttributes::AddShape(TKVXMFERecordKind kind, const ByteView& r)
 {
+    if (!Placeable(TRect{r.i32le(8), r.i32le(12), r.i32le(16), r.i32le(20)}))
+        return;
     // The shape's box, enlarged by one pixel on every side.
     const int left = r.i32le(8) - 1, top = r.i32le(12) - 1, right = r.i32le(16) + 1, bottom = r.i32le(20) + 1;
     TKVXMFERecord& item = FRecords.emplace_back();
@@ -167,6 +188,10 @@ void TKVXExportAttributes::AddShape(TKVXMFERecordKind kind, const ByteView& r)
 void TKVXExportAttributes::AddLine(const ByteView& r)
 {
     const TPoint end{r.i32le(8), r.i32le(12)};
+    if (!Placeable(TRect{end.X, end.Y, CurrentPosition.X, CurrentPosition.Y})) {
+        CurrentPosition = end;
+        return;
+    }
     TKVXMFERecord& item = FRecords.emplace_back();
     item.Kind = rkLine;
     item.Color = BackgroundColor;
@@ -180,55 +205,62 @@ void TKVXExportAttributes::AddLine(const ByteView& r)
 void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
 {
     const ByteView& r = record.Bytes;
-    TKVXMFERecord& item = FRecords.emplace_back();
-    item.Kind = rkPicture;
-    item.Color = clBlack;
-    const int left = r.i32le(8) - 1, top = r.i32le(12) - 1, right = r.i32le(16) + 1, bottom = r.i32le(20) + 1;
-    item.Left = OffsetX() + left;
-    item.Top = OffsetY() + top;
-    item.Width = right - left;
-    item.Height = bottom - top;
+    if (!Placeable(TRect{r.i32le(8), r.i32le(12), r.i32le(16), r.i32le(20)}))
+        return;
+    // The bounds, one pixel wider on each side.
+    const int left = r.i32le(8) - 1 + OffsetX(), top = r.i32le(12) - 1 + OffsetY();
+    const int width = r.i32le(16) + 1 - (r.i32le(8) - 1), height = r.i32le(20) + 1 - (r.i32le(12) - 1);
 
     // Destination size, source rectangle and where the DIB sits, per record kind.
-    int destWidth, destHeight;
-    QRect source;
+    std::int64_t destWidth, destHeight;
+    std::optional<QRect> source;
     std::size_t dibFields; // offset of offBmi, cbBmi, offBits, cbBits
     bool sourceFromBottom = false;
+    TColor background = clBlack;
     if (record.Type == EMR_STRETCHDIBITS) {
         destWidth = r.i32le(72);
         destHeight = r.i32le(76);
-        source = QRect(r.i32le(32), r.i32le(36), r.i32le(40), r.i32le(44));
+        source = DibSourceRect(r.i32le(32), r.i32le(36), r.i32le(40), r.i32le(44));
         dibFields = 48;
         sourceFromBottom = true; // the source origin counts from a bottom-up DIB's last row
     } else {
         destWidth = r.i32le(32);
         destHeight = r.i32le(36);
-        item.Color = TColor(r.u32le(76) & 0xFFFFFF); // the source background colour
+        background = TColor(r.u32le(76) & 0xFFFFFF); // the source background colour
         const bool stretch = record.Type == EMR_STRETCHBLT;
-        source = QRect(r.i32le(44), r.i32le(48), stretch ? r.i32le(100) : destWidth, stretch ? r.i32le(104) : destHeight);
+        source = DibSourceRect(r.i32le(44), r.i32le(48), stretch ? r.i32le(100) : destWidth,
+                               stretch ? r.i32le(104) : destHeight);
         dibFields = 84;
     }
+    TKVXMFERecord& item = FRecords.emplace_back();
+    item.Kind = rkPicture;
+    item.Color = background;
+    item.Left = left;
+    item.Top = top;
+    item.Width = width;
+    item.Height = height;
     destWidth = std::abs(destWidth);
     destHeight = std::abs(destHeight);
-    const std::int64_t pixels = std::int64_t(destWidth) * destHeight;
+    const std::int64_t pixels = destWidth * destHeight;
     if (destWidth == 0 || destHeight == 0 || pixels > kMaxPicturePixels
         || FPicturePixels + pixels > kMaxPicturePixelsPerFile)
         return;
     FPicturePixels += pixels;
 
-    auto bitmap = std::make_shared<TBitmap>(destWidth, destHeight);
+    auto bitmap = std::make_shared<TBitmap>(int(destWidth), int(destHeight));
     const std::uint32_t offBmi = r.u32le(dibFields), cbBmi = r.u32le(dibFields + 4);
     const std::uint32_t offBits = r.u32le(dibFields + 8), cbBits = r.u32le(dibFields + 12);
-    if (cbBmi != 0 && r.Fits(offBmi, cbBmi) && r.Fits(offBits, cbBits)) {
+    if (source && cbBmi != 0 && r.Fits(offBmi, cbBmi) && r.Fits(offBits, cbBits)) {
         const QImage image = DibToImage(r.Sub(offBmi, cbBmi), r.Sub(offBits, cbBits));
-        if (!image.isNull()) {
-            if (sourceFromBottom && r.i32le(offBmi + 8) > 0)
-                source.moveTop(image.height() - source.top() - source.height());
-            const QRect part = source.normalized().intersected(image.rect());
+        if (sourceFromBottom && !image.isNull() && r.i32le(offBmi + 8) > 0)
+            source = DibSourceRect(source->left(), std::int64_t(image.height()) - source->top() - source->height(),
+                                   source->width(), source->height());
+        if (source && !image.isNull()) {
+            const QRect part = source->normalized().intersected(image.rect());
             if (!part.isEmpty()) {
                 // Raster operations other than a plain copy have no meaning
                 // on a fresh white bitmap; the pixels are copied.
-                bitmap->SetImage(image.copy(part).scaled(destWidth, destHeight, Qt::IgnoreAspectRatio,
+                bitmap->SetImage(image.copy(part).scaled(int(destWidth), int(destHeight), Qt::IgnoreAspectRatio,
                                                          Qt::FastTransformation));
             }
         }
@@ -239,7 +271,8 @@ void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
 void TKVXExportAttributes::AddText(const TEmfRecord& record, unsigned textAlign)
 {
     TEmfTextRun run;
-    if (!DecodeTextRecord(record, CodePage, run) || IsBlankText(run.Text))
+    if (!DecodeTextRecord(record, CodePage, run) || IsBlankText(run.Text) || !Placeable(run.Box)
+        || !Placeable(run.Clip))
         return;
     const int left = OffsetX() + run.Box.Left;
     const int top = OffsetY() + run.Box.Top;
@@ -268,8 +301,10 @@ void TKVXExportAttributes::AddText(const TEmfRecord& record, unsigned textAlign)
             // pieces stays one cell.
             item = &last;
             item->Text += run.Text;
-            item->Width += run.Box.Width();
-            item->Height += run.Box.Height();
+            // Bounded like one record's extent: any number of runs may add to one cell.
+            constexpr std::int64_t kMost = 2 * limits::kRecordCoordinate;
+            item->Width = int(std::min<std::int64_t>(std::int64_t(item->Width) + run.Box.Width(), kMost));
+            item->Height = int(std::min<std::int64_t>(std::int64_t(item->Height) + run.Box.Height(), kMost));
         } else if (last.Kind == rkText && !clip.IsEmpty() && last.Clip == clip && last.Color == color
                    && top > last.Top + KVX_EQUAL_Y) {
             // The next line of a wrapped control (same clipping box, further

@@ -88,7 +88,7 @@ QByteArray ToUnicodeMap(const std::vector<QString>& texts)
         const std::size_t n = std::min<std::size_t>(100, mapped.size() - i);
         map += QByteArray::number(qulonglong(n)) + " beginbfchar\n";
         for (std::size_t k = i; k < i + n; ++k) {
-            const QChar cid(char16_t(mapped[k]));
+            const QChar cid{char16_t(mapped[k])};
             map += '<';
             AppendPdfUtf16Hex(map, QStringView(&cid, 1));
             map += "> <";

@@ -5,12 +5,15 @@
 #include "export/export_base.h"
 #include "export/export_registry.h"
 #include "foundation/locale/code_page.h"
+#include "foundation/values/limits.h"
 #include "frame/user_interface.h"
 #include "frame/prepared_pages_p.h"
 #include "frame/print_component.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <limits>
 
 namespace vorel {
 
@@ -46,6 +49,12 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
 
     const std::vector<TPageInfo*> listed = PagesInOrder(FPages, &pages);
     const int numBars = GetNumBars();
+    // The progress position of a page: it runs over every page and bar
+    // (in 64 bits: a prepared stream may claim millions of bars).
+    const auto progressStep = [numBars](int page, int bar) {
+        const std::int64_t step = std::int64_t(std::max(1, numBars)) * page + bar;
+        return int(std::clamp<std::int64_t>(step, 0, std::numeric_limits<int>::max()));
+    };
 
     // The progress dialog goes away also when the filter raises.
     struct Progress {
@@ -60,7 +69,7 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
         const QString caption = KVProperty()->Title().isEmpty() ? ProductVersion() : KVProperty()->Title();
         // The position runs over every page and bar, so the bar's maximum does too.
         CreateProgressDlg(lang, caption, GetString(lang, kTextExporting), GetString(lang, kTextCancel), 0,
-                          std::max(1, GetNumPages() * std::max(1, numBars)), 0);
+                          std::max(1, progressStep(GetNumPages(), 0)), 0);
         progress.shown = true;
     }
 
@@ -76,12 +85,28 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
         filter->TotalWidth = pageWidth;
         filter->TotalHeight = pageHeight;
     } else {
-        int listedPages = 0;
-        for (std::size_t k = 0; k < listed.size(); ++k)
+        // The pages stand side by side and one below the other on one
+        // canvas whose coordinates the filters keep in int: a stream that
+        // claims millions of bars is refused here, not wrapped around.
+        std::int64_t listedPages = 0, totalHeight = 0, widest = pageWidth;
+        for (std::size_t k = 0; k < listed.size(); ++k) {
             if (k == 0 || listed[k]->intNumPage != listed[k - 1]->intNumPage)
                 ++listedPages;
-        filter->TotalWidth = numBars * pageWidth;
-        filter->TotalHeight = listedPages * pageHeight;
+            widest = std::max<std::int64_t>(widest, listed[k]->Data->Width());
+            totalHeight += std::max(0, listed[k]->Data->Height());
+        }
+        const std::int64_t totalWidth = std::int64_t(std::max(1, numBars)) * widest;
+        if (totalWidth > limits::kExportExtent || totalHeight > limits::kExportExtent
+            || listedPages * pageHeight > limits::kExportExtent)
+            throw EKVXError(QStringLiteral("Cannot export %1 pages of %2 bars into one file: the pages would cover "
+                                           "%3 x %4 report pixels, more than the %5 an export may hold")
+                                .arg(listedPages)
+                                .arg(numBars)
+                                .arg(totalWidth)
+                                .arg(std::max(totalHeight, listedPages * pageHeight))
+                                .arg(limits::kExportExtent));
+        filter->TotalWidth = int(std::int64_t(numBars) * pageWidth);
+        filter->TotalHeight = int(listedPages * pageHeight);
     }
 
     // The page files written so far, removed when the export is cancelled.
@@ -114,10 +139,10 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
         }
         if (AnimatedStatus())
             UpdateProgressDlg(FormatText(GetString(lang, kTextExportingPage), {QString::number(i + 1), QString::number(j + 1)}),
-                              std::max(1, numBars) * i + j);
+                              progressStep(i, j));
         filter->NewPage(i, j);
         if (!oneFilePerPage) {
-            filter->SetOffsetX(metafile.Width() * j);
+            filter->SetOffsetX(int(std::clamp<std::int64_t>(std::int64_t(metafile.Width()) * j, 0, limits::kExportExtent)));
             filter->SetOffsetY(rowTop);
         }
         filter->EnumerateMetafile(metafile);

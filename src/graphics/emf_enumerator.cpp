@@ -2,6 +2,7 @@
 
 #include "graphics/emf_interpreter.h"
 #include "graphics/metafile.h"
+#include "foundation/values/limits.h"
 
 #include <QtMath>
 #include <cmath>
@@ -14,9 +15,9 @@ namespace {
 // with millions of EMR_SAVEDC records do not grow memory past this.
 constexpr std::size_t kMaxSaveDepth = 4096;
 // Handles are 16-bit counts in the header; no table grows past that.
-constexpr std::uint32_t kMaxHandles = 0xFFFF;
+constexpr std::uint32_t kMaxHandles = limits::kEmfHandles;
 // Largest picture a DIB record may decode to, in pixels.
-constexpr std::uint64_t kMaxDibPixels = 1ull << 26;
+constexpr std::uint64_t kMaxDibPixels = limits::kDibPixels;
 
 TGdiPen StockPen(std::uint32_t index)
 {
@@ -423,6 +424,16 @@ void TEmfEnumerator::Apply()
 }
 
 // --- DIBs --------------------------------------------------------------------------
+
+std::optional<QRect> DibSourceRect(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height)
+{
+    constexpr std::int64_t kFar = std::int64_t(1) << 29; // beyond limits::kDibPixels in any direction
+    const std::int64_t right = left + width - 1, bottom = top + height - 1;
+    for (const std::int64_t edge : {left, top, right, bottom})
+        if (edge < -kFar || edge > kFar)
+            return std::nullopt;
+    return QRect(int(left), int(top), int(width), int(height));
+}
 
 QImage DibToImage(ByteView info, ByteView bits)
 {

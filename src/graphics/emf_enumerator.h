@@ -12,7 +12,10 @@
 #include "graphics/emf_format.h"
 #include "graphics/gdi_paint.h"
 
+#include <QRect>
 #include <QTransform>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace vorel {
@@ -110,5 +113,12 @@ private:
 // A DIB (BITMAPINFO followed by bits) as an image; null when the header or
 // the bits do not fit the views. usage 1 (palette indices) uses greys.
 QImage DibToImage(ByteView info, ByteView bits);
+
+// The source rectangle of a bitmap record (origin and extent as stored, in
+// bitmap pixels), or none when it lies beyond any bitmap Vorel decodes: the
+// record is then skipped. QRect keeps the far edge as left + width - 1 and
+// gives the width back as right - left + 1, both in int, which the fields
+// of a hostile record would make overflow.
+std::optional<QRect> DibSourceRect(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height);
 
 } // namespace vorel

@@ -535,35 +535,36 @@ void TEmfInterpreter::Text(const TEmfEnumerator& dc, std::uint32_t type)
     FDevice.Text(TEmfDrawContext{dc, FToPage}, text);
 }
 
+
 void TEmfInterpreter::Picture(const TEmfEnumerator& dc, std::uint32_t type)
 {
     const ByteView& r = dc.Record().Bytes;
     TEmfPicture picture;
-    QRect source;
+    std::optional<QRect> source;
     std::size_t dibFields = 84; // offBmi, cbBmi, offBits, cbBits
     bool sourceFromBottom = false; // the source origin counts from a bottom-up DIB's last row
     switch (type) {
     case EMR_STRETCHDIBITS:
         picture.Dest = QRectF(r.i32le(24), r.i32le(28), r.i32le(72), r.i32le(76));
-        source = QRect(r.i32le(32), r.i32le(36), r.i32le(40), r.i32le(44));
+        source = DibSourceRect(r.i32le(32), r.i32le(36), r.i32le(40), r.i32le(44));
         dibFields = 48;
         sourceFromBottom = true;
         picture.Rop = r.u32le(68);
         break;
     case EMR_SETDIBITSTODEVICE:
         picture.Dest = QRectF(r.i32le(24), r.i32le(28), r.i32le(40), r.i32le(44));
-        source = QRect(r.i32le(32), r.i32le(36), r.i32le(40), r.i32le(44));
+        source = DibSourceRect(r.i32le(32), r.i32le(36), r.i32le(40), r.i32le(44));
         dibFields = 48;
         sourceFromBottom = true;
         break;
     case EMR_BITBLT:
         picture.Dest = QRectF(r.i32le(24), r.i32le(28), r.i32le(32), r.i32le(36));
-        source = QRect(r.i32le(44), r.i32le(48), r.i32le(32), r.i32le(36));
+        source = DibSourceRect(r.i32le(44), r.i32le(48), r.i32le(32), r.i32le(36));
         picture.Rop = r.u32le(40);
         break;
     default: // EMR_STRETCHBLT, EMR_ALPHABLEND, EMR_TRANSPARENTBLT
         picture.Dest = QRectF(r.i32le(24), r.i32le(28), r.i32le(32), r.i32le(36));
-        source = QRect(r.i32le(44), r.i32le(48), r.i32le(100), r.i32le(104));
+        source = DibSourceRect(r.i32le(44), r.i32le(48), r.i32le(100), r.i32le(104));
         if (type == EMR_STRETCHBLT)
             picture.Rop = r.u32le(40);
         else if (type == EMR_ALPHABLEND)
@@ -591,12 +592,18 @@ void TEmfInterpreter::Picture(const TEmfEnumerator& dc, std::uint32_t type)
     }
     if (picture.Rop == 0x00AA0029) // the destination unchanged
         return;
+    if (!source)
+        return; // a source no bitmap can have: the record is skipped
     picture.Image = DibToImage(r.Sub(offBmi, cbBmi), r.Sub(offBits, cbBits));
     if (picture.Image.isNull())
         return;
-    if (sourceFromBottom && r.i32le(offBmi + 8) > 0)
-        source.moveTop(picture.Image.height() - source.top() - source.height());
-    picture.Source = source;
+    if (sourceFromBottom && r.i32le(offBmi + 8) > 0) {
+        const std::int64_t top = std::int64_t(picture.Image.height()) - source->top() - source->height();
+        source = DibSourceRect(source->left(), top, source->width(), source->height());
+        if (!source)
+            return;
+    }
+    picture.Source = *source;
     FDevice.Picture(TEmfDrawContext{dc, FToPage}, picture);
 }
 

@@ -3,6 +3,7 @@
 // report pixels. The bytes are the published EMF format exactly, so saving
 // writes a file other EMF readers open.
 
+#include "foundation/values/limits.h"
 #include "graphics/emf_format.h"
 #include "graphics/picture.h"
 
@@ -65,6 +66,6 @@ private:
 };
 
 // Largest metafile Vorel reads (a page of a report is far below this).
-constexpr qint64 kMaxMetafileBytes = 512LL * 1024 * 1024;
+constexpr qint64 kMaxMetafileBytes = limits::kMetafileBytes;
 
 } // namespace vorel

@@ -7,6 +7,7 @@
 #include "model/report.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vorel {
 
@@ -37,6 +38,8 @@ TKVXBand::~TKVXBand()
     if (FReport)
         FReport->RemoveBand(this);
 }
+
+std::uint64_t TKVXBand::FSearchedElements = 0;
 
 // --- properties -----------------------------------------------------------------------------
 
@@ -133,6 +136,7 @@ int TKVXBand::AddElement(const QMetaObject* controlClass)
     if (FReport)
         control->SetDisplayName(FReport->GetUniqueName(control->DisplayName()));
     FObjects.append(control);
+    control->FListed = true;
     if (FReport && FReport->OnDesignerMessage)
         FReport->OnDesignerMessage(control, KVX_MSG_ELEMENT_ADDED);
     return int(FObjects.size()) - 1;
@@ -143,23 +147,38 @@ int TKVXBand::AppendElement(TKVXControl* control)
     if (!control || control == this || qobject_cast<TKVXBand*>(control))
         return -1;
     control->MoveToBand(this);
-    return GetElement(control);
+    return int(FObjects.size()) - 1; // MoveToBand appends
 }
 
 int TKVXBand::GetElement(const TKVXControl* control) const
 {
-    return int(FObjects.indexOf(const_cast<TKVXControl*>(control)));
+    const qsizetype index = FObjects.indexOf(const_cast<TKVXControl*>(control));
+    FSearchedElements += std::uint64_t(index < 0 ? FObjects.size() : index + 1);
+    return int(index);
 }
 
 void TKVXBand::RemoveObject(TKVXControl* control)
 {
-    FObjects.removeAll(control);
+    // Listed once (MoveToBand and AddElement append only unlisted controls);
+    // a control leaving is most often one of the last added.
+    const qsizetype index = FObjects.lastIndexOf(control);
+    FSearchedElements += std::uint64_t(index < 0 ? FObjects.size() : FObjects.size() - index);
+    if (index >= 0)
+        FObjects.removeAt(index);
+    control->FListed = false;
 }
 
 void TKVXBand::DeleteAllElements()
 {
-    while (!FObjects.isEmpty())
-        delete FObjects.takeLast();
+    // Unlisted first, so that no control searches the list on its way out.
+    const QList<TKVXControl*> controls = std::exchange(FObjects, {});
+    QList<QObject*> doomed;
+    doomed.reserve(controls.size());
+    for (TKVXControl* control : controls) {
+        control->FListed = false;
+        doomed.append(control);
+    }
+    DeleteChildrenOf(this, doomed);
 }
 
 void TKVXBand::ChangeOrder(bool toFront)

@@ -14,6 +14,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <cstdint>
 
 namespace vorel {
 
@@ -179,7 +180,7 @@ public:
     int AppendElement(TKVXControl* control);
     // Index in Objects, or -1.
     int GetElement(const TKVXControl* control) const;
-    // Frees and removes the controls, last first.
+    // Frees and removes the controls, in time linear in their count.
     void DeleteAllElements();
     // ToFront: every selected control, last to first, moves to the end of
     // Objects (prints over the others); else, first to last, to the start.
@@ -210,6 +211,16 @@ private:
     friend class TKVXControl;
     friend class TKVReport;
     void RemoveObject(TKVXControl* control); // from Objects only
+
+public:
+    // Elements looked at by searches of a band's Objects (GetElement, a
+    // control leaving its band), over all bands since the start: lets tests
+    // check that loading and freeing many controls does not search the list
+    // once per control.
+    static std::uint64_t SearchedElements() { return FSearchedElements; }
+
+private:
+    static std::uint64_t FSearchedElements;
     bool IsAutomaticName(const QString& name, TBandType type) const;
 
     QPointer<TDataSet> FDataset; // a freed data set drops out by itself

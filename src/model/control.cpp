@@ -36,7 +36,7 @@ TKVXControl::TKVXControl(QObject* owner)
 
 TKVXControl::~TKVXControl()
 {
-    if (FParentBand)
+    if (FParentBand && FListed)
         FParentBand->RemoveObject(this);
 }
 
@@ -159,9 +159,10 @@ void TKVXControl::MoveToBand(TKVXBand* band)
 {
     if (!band || qobject_cast<TKVXBand*>(this))
         return;
-    if (FParentBand)
+    if (FParentBand && FListed)
         FParentBand->RemoveObject(this);
     band->FObjects.append(this);
+    FListed = true;
     // The classic move left the old band as the owner, which then freed the
     // control with itself while the new band still listed it: the new band
     // takes ownership too.

@@ -284,6 +284,10 @@ private:
 
     TKVReport* FReport = nullptr;
     TKVXBand* FParentBand = nullptr;
+    // Whether FParentBand lists this control in its Objects: a control that
+    // its band owns but does not list yet (just created by a form reader)
+    // joins the list without a search of it.
+    bool FListed = false;
     Variant FCurValue = Variant::Null();
     Variant FPrevValue = Variant::Null();
     bool FCanBePrinted = true;

@@ -7,6 +7,7 @@
 #include "foundation/values/text_utils.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vorel {
 
@@ -168,8 +169,9 @@ void TKVReport::DeleteBand(int index)
 
 void TKVReport::DeleteAllBands()
 {
-    for (int i = int(FBands.size()) - 1; i >= 0; --i)
-        DeleteBand(i);
+    // Unlisted first, so that no band searches the list on its way out.
+    const QList<TKVXBand*> bands = std::exchange(FBands, {});
+    DeleteChildrenOf(this, QList<QObject*>(bands.begin(), bands.end()));
 }
 
 void TKVReport::AddGroup(int& headerIndex, int& footerIndex, bool newPage, bool reprintHeader, bool newPageIfNotFit,

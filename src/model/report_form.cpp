@@ -3,6 +3,7 @@
 #include "model/report_form.h"
 
 #include "data/data_manager.h"
+#include "foundation/values/limits.h"
 #include "model/report.h"
 
 #include <QPointer>
@@ -102,6 +103,8 @@ FormReadOptions ReportFormReadOptions()
                     cleared->append(report);
                     report->DeleteAllBands();
                 }
+                if (report->Bands().size() >= limits::kReportBands)
+                    throw EKVXError(QStringLiteral("A report holds at most %1 bands").arg(limits::kReportBands));
             } else if (!entry.Name.isEmpty()) {
                 // A data set (or other component) of the form replaces the
                 // one of that name the report held, so that loading twice

@@ -229,6 +229,44 @@ TEST_F(ExportTo, SaveMetafileToFileExportsOneMetafileWithoutAComponent)
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("nothing.csv"))));
 }
 
+// Found by UBSan: a prepared stream claiming 4,194,305 bars made the width
+// of the single-file canvas (bars x page width) overflow int.
+TEST_F(ExportTo, PagesTooWideForOneFileAreRefusedAndWrittenOnePerPage)
+{
+    class TFarBars : public TKVPrintBaseComponent {
+    public:
+        TFarBars() { SetAnimatedStatus(false); }
+        void PrepareReport() override
+        {
+            TKVPrintBaseComponent::PrepareReport();
+            BeginDoc();
+            for (const int bar : {0, 4'194'304}) {
+                auto page = std::make_unique<TPageInfo>();
+                page->intNumBar = bar;
+                page->SetPageWidth(794);
+                page->SetPageHeight(1123);
+                {
+                    TMetafileCanvas canvas(*page->Data, QStringLiteral("tests"), QStringLiteral("bars"));
+                    canvas.TextOut(10, 10, QStringLiteral("bar %1").arg(bar));
+                }
+                Pages().Add(std::move(page));
+            }
+            EndDoc();
+        }
+    } report;
+    report.Prepare();
+    ASSERT_EQ(report.GetNumBars(), 4'194'305);
+    try {
+        report.ExportTo(Path(QStringLiteral("wide.csv")), false, &TKVXExportToCSV::staticMetaObject, {1});
+        FAIL() << "exported";
+    } catch (const EKVXError& e) {
+        EXPECT_TRUE(e.Message().contains(u"4194305 bars")) << e.Message().toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("wide.csv"))));
+    report.ExportTo(Path(QStringLiteral("wide.csv")), true, &TKVXExportToCSV::staticMetaObject, {1});
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("wide0_4194304.csv"))));
+}
+
 } // namespace
 } // namespace vorel::test
 

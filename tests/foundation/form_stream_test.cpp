@@ -149,6 +149,48 @@ TEST(FormBinary, TreeWritesBackByteForByte)
     EXPECT_EQ(WriteFormBinary(root), stream);
 }
 
+// Found by fuzzing: a class name of 170 bytes that are not UTF-8 (0xE1 and
+// the like, read as Windows-1252) is 240 bytes long in the UTF-8 the writer
+// writes; a length byte of 0xF0 or more reads back as the flags prefix, so
+// the written form read back as another tree. Such a name now goes behind
+// an empty prefix; names that still do not fit are an error on writing.
+TEST(FormBinary, ClassNamesOf240BytesOrMoreReadBackAsWritten)
+{
+    for (const int length : {239, 240, 250, 255}) {
+        FormComponent tree;
+        tree.ClassName = QString(length, u'C');
+        tree.Name = QStringLiteral("N");
+        tree.Children.emplace_back();
+        tree.Children.back().ClassName = QString(length, u'D');
+        const QByteArray written = WriteFormBinary(tree);
+        EXPECT_EQ(quint8(written[4]), length < 240 ? length : 0xF0) << length;
+        FormComponent again;
+        ASSERT_NO_THROW(ReadFormBinary(written, again)) << length;
+        EXPECT_TRUE(again == tree) << length;
+        EXPECT_EQ(WriteFormBinary(again), written) << length;
+    }
+    // The input the fuzzer found (198 bytes).
+    const QByteArray found = QByteArray::fromBase64(
+        "VFBGMKqqqg0AAQAAAOHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eHh4eEAAAAAInRQ"
+        "RjCqqqoNAAEAAAAAAAAAInQKIAwMDAwMDAwlDAwMDAwMDAwMDAwMDAwMDAwMDAwMDAwHAAwMDAx5LkF1dGj/AAAAAAAAAAAAAAAAAAAAAAAAAAAA"
+        "AIODgw0nZW5kAgIAAAAAAAAAoAJAAgICAoODDSdlbmQN");
+    FormComponent tree, again;
+    ReadFormAny(found, tree);
+    const QByteArray written = WriteFormBinary(tree);
+    ReadFormBinary(written, again);
+    EXPECT_TRUE(again == tree);
+    EXPECT_EQ(WriteFormBinary(again), written);
+    // 256 bytes do not fit a length byte: refused, naming the size, never shortened.
+    FormComponent tooLong;
+    tooLong.ClassName = QString(128, QChar(0xE1)); // 2 bytes each in UTF-8
+    try {
+        WriteFormBinary(tooLong);
+        ADD_FAILURE() << "a 256-byte class name was written";
+    } catch (const EStreamError& e) {
+        EXPECT_TRUE(e.Message().contains(u"longer than 255 bytes")) << e.Message().toStdString();
+    }
+}
+
 TEST(FormText, SampleStreamInTheReadableForm)
 {
     FormComponent root;

@@ -107,7 +107,7 @@ TEST_F(VariantTest, NullRules)
 
 TEST_F(VariantTest, EmptyBehavesAsZeroOrEmptyText)
 {
-    const Variant empty;
+    const Variant empty{};
     EXPECT_EQ((empty + Variant(4)).ToInt64(), 4);
     EXPECT_EQ((empty + Variant(u"x")).ToString(), u"x");
     EXPECT_TRUE(empty.Equals(Variant(0)));

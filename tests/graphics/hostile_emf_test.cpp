@@ -245,5 +245,68 @@ TEST(HostileStreams, AStatedSizeBeyondTheStreamFailsWithoutReadingIt)
     EXPECT_TRUE(mf.Empty());
 }
 
+// A 2 x 2 picture stretched to 10 x 10 at (5, 5), its source rectangle as given.
+QByteArray StretchDib(std::int32_t xSrc, std::int32_t ySrc, std::int32_t cxSrc, std::int32_t cySrc)
+{
+    QByteArray r;
+    writeU32le(r, EMR_STRETCHDIBITS);
+    writeU32le(r, 80 + 40 + 16);
+    for (const std::int32_t v : {5, 5, 14, 14, 5, 5, xSrc, ySrc, cxSrc, cySrc})
+        writeI32le(r, v);
+    for (const std::uint32_t v : {80u, 40u, 120u, 16u, 0u, 0x00CC0020u})
+        writeU32le(r, v);
+    writeI32le(r, 10); // cxDest
+    writeI32le(r, 10);
+    writeU32le(r, 40); // BITMAPINFOHEADER: 2 x 2, bottom-up, 24 bits
+    writeI32le(r, 2);
+    writeI32le(r, 2);
+    writeU16le(r, 1);
+    writeU16le(r, 24);
+    writeZeros(r, 24);
+    writeZeros(r, 16); // black pixels, rows of 8 bytes
+    return r;
+}
+
+// Found by UBSan: the bitmap records' source rectangle was built as a QRect
+// straight from the fields, whose far edge (x + width - 1) overflowed int.
+TEST(HostileRecords, BitmapSourceRectanglesBeyondIntAreSkipped)
+{
+    constexpr std::int32_t hi = INT32_MAX, lo = INT32_MIN;
+    struct Case {
+        std::int32_t x, y, w, h;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {0, 0, 2, 2, true},      // the whole picture
+        {1, 0, 1, 1, true},      // one pixel of it
+        {hi, 0, 2, 2, false},    // right edge past INT_MAX
+        {0, hi, 1, hi, false},   // bottom edge far past it
+        {lo, lo, -1, -1, false}, // left of INT_MIN
+        {0, 0, hi, hi, false},   // moved to the bottom-up origin: height - hi
+    };
+    // Dark pixels of the page played with the record: the black picture adds some.
+    auto darkPixels = [](const QByteArray& record) {
+        TMetafile mf;
+        mf.LoadFromBytes(PageWithRecord(record), QStringLiteral("hostile"));
+        QImage image(60, 60, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            mf.Play(painter, QRectF(0, 0, 60, 60));
+        }
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                dark += qGray(image.pixel(x, y)) < 64;
+        return dark;
+    };
+    const int page = darkPixels(QByteArray());
+    for (const Case& c : cases)
+        EXPECT_EQ(darkPixels(StretchDib(c.x, c.y, c.w, c.h)) > page + 20, c.drawn)
+            << c.x << " " << c.y << " " << c.w << " " << c.h;
+    EXPECT_EQ(DibSourceRect(-5, 3, 10, 20), QRect(-5, 3, 10, 20));
+    EXPECT_FALSE(DibSourceRect(hi, 0, 2, 1).has_value());
+}
+
 } // namespace
 } // namespace vorel

@@ -256,7 +256,7 @@ TEST_F(ImageTest, PicturesThatCannotBeLoadedDrawNothing)
     testing::QuietWarnings quiet;
     image->SetFileName(Path("missing.png"));
     EXPECT_TRUE(Draw().empty()) << "missing file";
-    WriteFile(Path("broken.png"), QByteArray("\x89PNG\r\n\x1a\n garbage", 18));
+    WriteFile(Path("broken.png"), QByteArray("\x89PNG\r\n\x1a\n garbage", 16));
     image->SetFileName(Path("broken.png"));
     EXPECT_TRUE(Draw().empty()) << "corrupt file";
     WriteFile(Path("text.png"), "not a picture at all");

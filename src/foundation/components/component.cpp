@@ -1,6 +1,8 @@
 #include "foundation/components/component.h"
 
 #include <QHash>
+#include <QPointer>
+#include <QSet>
 #include <QMetaObject>
 
 namespace vorel {
@@ -83,6 +85,47 @@ TComponent* TComponent::Components(int index) const
         }
     }
     return nullptr;
+}
+
+void DeleteChildrenOf(QObject* parent, const QList<QObject*>& doomed)
+{
+    if (doomed.isEmpty())
+        return;
+    QSet<QObject*> set;
+    set.reserve(doomed.size());
+    QList<QPointer<QObject>> strays; // not children of parent
+    for (QObject* object : doomed) {
+        if (object && object->parent() == parent)
+            set.insert(object);
+        else if (object)
+            strays.append(object);
+    }
+    if (parent && !set.isEmpty()) {
+        QList<QObject*> others;
+        for (QObject* child : parent->children())
+            if (!set.contains(child))
+                others.append(child);
+        // Each move costs one search of the list: worth it while the others
+        // are fewer than the doomed (a band's frame, font and lists before
+        // its controls).
+        if (others.size() < set.size()) {
+            QObject shelf;
+            for (QObject* child : std::as_const(others))
+                child->setParent(&shelf);
+            for (QObject* child : std::as_const(others))
+                child->setParent(parent);
+        }
+        // Guarded: a destructor may free a sibling of the list itself.
+        QList<QPointer<QObject>> order;
+        order.reserve(set.size());
+        for (QObject* child : parent->children())
+            if (set.contains(child))
+                order.append(child);
+        for (const QPointer<QObject>& child : std::as_const(order))
+            delete child.data();
+    }
+    for (const QPointer<QObject>& object : std::as_const(strays))
+        delete object.data();
 }
 
 TComponent* TComponent::FindComponent(const QString& name) const

@@ -215,4 +215,13 @@ QObject* CreateObject(const QString& className, QObject* owner);
 // The unqualified class name of a meta-object ("TKVXBand", not "vorel::TKVXBand").
 QString MetaClassName(const QMetaObject* metaObject);
 
+// Frees the given children of parent (in their order among its children) in
+// time linear in the parent's child count. QObject looks a dying child up in
+// its parent's list from the front and closes the gap behind it, so freeing n
+// children one by one costs n * n / 2 steps; here the parent's other children
+// first move behind the doomed ones, so that each dies at the head of the
+// list, which QObject drops in one step. Objects that are not children of
+// parent are freed as they are. The others keep their relative order.
+void DeleteChildrenOf(QObject* parent, const QList<QObject*>& doomed);
+
 } // namespace vorel

@@ -126,6 +126,10 @@ private:
             FComponent = c.Name;
             FPath = FormChildPath(outerPath, FComponent);
         }
+        if (++FComponentCount > FOptions.MaxComponents)
+            Fail(QStringLiteral("Invalid stream format (more than %1 components, the most a form may hold)")
+                     .arg(FOptions.MaxComponents),
+                 classOffset);
         const QString path = FPath;
         while (!EndOfList()) {
             FormProperty p;
@@ -283,6 +287,7 @@ private:
     QString FComponent = QStringLiteral("form");
     QString FPath; // of the component being read, from the root: for the error's place
     QString FProperty;
+    std::int64_t FComponentCount = 0;
 };
 
 } // namespace

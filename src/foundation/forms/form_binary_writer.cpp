@@ -3,6 +3,7 @@
 // is written back byte for byte.
 
 #include "foundation/values/byte_io.h"
+#include "foundation/values/limits.h"
 #include "foundation/forms/form_stream.h"
 
 namespace vorel {
@@ -27,11 +28,16 @@ private:
         throw EStreamError(QStringLiteral("Error writing %1: %2").arg(what, reason));
     }
 
-    void WriteShortString(const QString& text)
+    void WriteShortString(const QString& text) { WriteShortUtf8(ShortUtf8(text)); }
+    QByteArray ShortUtf8(const QString& text) const
     {
-        const QByteArray utf8 = text.toUtf8();
-        if (utf8.size() > 255)
-            Fail(QStringLiteral("the name \"%1\" is longer than 255 bytes").arg(text));
+        QByteArray utf8 = text.toUtf8();
+        if (utf8.size() > limits::kFormNameBytes)
+            Fail(QStringLiteral("the name \"%1\" is longer than %2 bytes").arg(text).arg(limits::kFormNameBytes));
+        return utf8;
+    }
+    void WriteShortUtf8(const QByteArray& utf8)
+    {
         bytes::writeU8(FOut, std::uint8_t(utf8.size()));
         FOut.append(utf8);
     }
@@ -46,7 +52,13 @@ private:
     {
         const QString outer = FComponent;
         FComponent = c.Name.isEmpty() ? c.ClassName : c.Name;
-        if (c.Flags != 0) {
+        const QByteArray className = ShortUtf8(c.ClassName);
+        // An entry starts with either the flags prefix (0xF0 | flags) or the
+        // class name's length byte, told apart by the high nibble: a class
+        // name of 240 bytes or more goes behind a prefix, else it would read
+        // back as flags and shift every byte after it (a name of 8-bit
+        // characters grows to that in UTF-8).
+        if (c.Flags != 0 || className.size() >= 0xF0) {
             bytes::writeU8(FOut, std::uint8_t(0xF0 | (c.Flags & 0x0F)));
             if (c.Flags & ffChildPos) {
                 if (!c.ChildPos.IsInteger() || c.ChildPos.Kind == vaInt64)
@@ -56,7 +68,7 @@ private:
         }
         if (c.ClassName.isEmpty())
             Fail(QStringLiteral("a component entry without a class name"));
-        WriteShortString(c.ClassName);
+        WriteShortUtf8(className);
         WriteShortString(c.Name);
         for (const FormProperty& p : c.Properties) {
             FProperty = p.Name;

@@ -8,6 +8,7 @@
 // bridges the tree and components. docs/FORM_FILES.md describes the formats.
 
 #include "foundation/values/errors.h"
+#include "foundation/values/limits.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -166,6 +167,9 @@ struct FormParseOptions {
     std::int64_t BaseOffset = 0;
     // Nesting deeper than this (components, lists, collections) is refused.
     int MaxDepth = 256;
+    // A form with more component entries than this is refused: creating a
+    // component costs far more than its entry's bytes.
+    std::int64_t MaxComponents = limits::kFormComponents;
 };
 
 // "TPF0" followed by the root entry.

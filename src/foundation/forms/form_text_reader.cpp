@@ -225,6 +225,10 @@ private:
         FComponent = c.Name.isEmpty() ? c.ClassName : c.Name;
         FPath = FormChildPath(outerPath, FComponent);
         const QString path = FPath;
+        if (++FComponentCount > FOptions.MaxComponents)
+            FailAt(QStringLiteral("Invalid stream format (more than %1 components, the most a form may hold)")
+                       .arg(FOptions.MaxComponents),
+                   qsizetype(c.Offset - FOptions.BaseOffset), c.Line);
         if (IsSymbol('[')) {
             Next();
             c.Flags |= ffChildPos;
@@ -505,6 +509,7 @@ private:
     QString FComponent = QStringLiteral("form");
     QString FPath; // of the component being read, from the root: for the error's place
     QString FProperty;
+    std::int64_t FComponentCount = 0;
 };
 
 } // namespace
