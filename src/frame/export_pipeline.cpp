@@ -11,7 +11,10 @@
 // spill the page list's own copies meanwhile.
 //
 // What the worker runs shares no state with the preparation: the filter is
-// its own, and faces (advance tables, QRawFont) are cached per thread.
+// its own, and faces (advance tables, QRawFont) are cached per thread. A
+// face's font engine belongs to the thread that made it and goes with it,
+// so the filter is used and freed on the worker only: after its last page
+// the worker also writes the file (SaveToFile, EndExport) and frees it.
 
 #include "export/export_base.h"
 #include "foundation/locale/code_page.h"
@@ -34,8 +37,10 @@ constexpr std::size_t kWindow = 8;
 
 class TExportPipeline {
 public:
-    explicit TExportPipeline(TKVXExport& filter) : FFilter(filter) {}
-    ~TExportPipeline() { Stop(); }
+    explicit TExportPipeline(std::unique_ptr<TKVXExport> filter) : FOwned(std::move(filter)), FFilter(*FOwned) {}
+    // Without Finish: the filter is dropped unsaved (on the worker when it
+    // ran there).
+    ~TExportPipeline() { Stop(false); }
     TExportPipeline(const TExportPipeline&) = delete;
     TExportPipeline& operator=(const TExportPipeline&) = delete;
 
@@ -77,12 +82,14 @@ public:
     {
         return !FBroken && FFed.size() == listed.size() && std::equal(FFed.begin(), FFed.end(), listed.begin());
     }
-    bool Started() const { return FThread.joinable(); }
 
-    // Waits until the filter has walked every page; raises what it raised.
-    void Finish()
+    // Waits until the filter has walked every page, then has it write
+    // fileName with these bookmarks; raises what the filter raised.
+    void Finish(const QString& fileName, QList<TKVXExportOutline> outlines)
     {
-        Stop();
+        FFileName = fileName;
+        FOutlines = std::move(outlines);
+        Stop(true);
         if (FError)
             std::rethrow_exception(FError);
     }
@@ -103,23 +110,45 @@ private:
         FFilter.PageHeight = first.Height();
         FFilter.TotalWidth = first.Width();
         FFilter.TotalHeight = first.Height();
-        FFilter.StartExport();
         FThread = std::thread([this] { Run(); });
     }
 
-    void Stop()
+    void Stop(bool save)
     {
         if (!FThread.joinable())
             return;
         {
             std::lock_guard<std::mutex> lock(FLock);
             FClosed = true;
+            FSave = save;
+            if (!save)
+                FQueue.clear(); // pages nobody will read
         }
         FWork.notify_one();
         FThread.join();
     }
 
     void Run()
+    {
+        try {
+            FFilter.StartExport();
+        } catch (...) {
+            FError = std::current_exception();
+        }
+        RunPages();
+        if (FSave && !FError) {
+            try {
+                FFilter.Outlines = FOutlines;
+                FFilter.SaveToFile(FFileName);
+                FFilter.EndExport();
+            } catch (...) {
+                FError = std::current_exception();
+            }
+        }
+        FOwned.reset(); // its faces are this thread's
+    }
+
+    void RunPages()
     {
         for (;;) {
             std::unique_ptr<TItem> item;
@@ -162,7 +191,10 @@ private:
         FFilter.PageProcessed(metafile);
     }
 
+    std::unique_ptr<TKVXExport> FOwned;
     TKVXExport& FFilter;
+    QString FFileName;
+    QList<TKVXExportOutline> FOutlines;
     // The preparation's thread only.
     std::vector<const TPageInfo*> FFed;
     bool FBroken = false;
@@ -171,6 +203,7 @@ private:
     std::condition_variable FWork, FRoom;
     std::deque<std::unique_ptr<TItem>> FQueue;
     bool FClosed = false;
+    bool FSave = false;
     // The worker's only (read by the other side after the join).
     std::exception_ptr FError;
     int FRowTop = 0, FRowHeight = 0, FCurrentIndex = -1; // report pixels; page index
@@ -216,7 +249,7 @@ void TKVPrintBaseComponent::PrepareAndExport(const QString& fileName, const QMet
         OnExportFilter(this, *filter);
 
     {
-        TExportPipeline pipeline(*filter);
+        TExportPipeline pipeline(std::move(filter));
         FPageCompleted = [&pipeline](const TPageInfo* page) { pipeline.Add(page); };
         struct TUnhook {
             std::function<void(const TPageInfo*)>& Hook;
@@ -227,15 +260,12 @@ void TKVPrintBaseComponent::PrepareAndExport(const QString& fileName, const QMet
         if (!FPrepared || cancel.Cancelled() || FPages.Count() == 0)
             return; // the filter is dropped unsaved: no file
         if (pipeline.Matches(PagesInOrder(FPages, nullptr))) {
-            pipeline.Finish();
-            if (CancelPending(AnimatedStatus()))
-                return;
+            QList<TKVXExportOutline> outlines;
             for (int k = 0; k < Outlines()->Count(); ++k) {
                 const TKVXOutline* outline = Outlines()->GetOutline(k);
-                filter->Outlines.append({outline->Text(), outline->PageNo(), outline->BarNo(), outline->Top()});
+                outlines.append({outline->Text(), outline->PageNo(), outline->BarNo(), outline->Top()});
             }
-            filter->SaveToFile(fileName);
-            filter->EndExport();
+            pipeline.Finish(fileName, std::move(outlines));
             if (OnOutputProgress)
                 OnOutputProgress(this, FPages.Count(), FPages.Count());
             return;
@@ -243,7 +273,6 @@ void TKVPrintBaseComponent::PrepareAndExport(const QString& fileName, const QMet
     }
     // The pages did not come as one file wants them: the walk so far is
     // dropped, and the prepared pages are exported the plain way.
-    filter.reset();
     ExportTo(fileName, false, exportClass, everyPage());
 }
 

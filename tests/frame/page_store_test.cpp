@@ -105,7 +105,7 @@ QByteArray ReadFile(const QString& name)
 void FixDate(TLongReport& report)
 {
     report.OnExportFilter = [](QObject*, TKVXExport& filter) {
-        static_cast<TKVXExportToPDF&>(filter).CreationDate = QDateTime(QDate(2024, 6, 11), QTime(12, 0), QTimeZone::UTC);
+        static_cast<TKVXExportToPDF&>(filter).CreationDate = QDateTime(QDate(2024, 6, 11), QTime(12, 0), Qt::UTC);
     };
 }
 
