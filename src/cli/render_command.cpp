@@ -48,7 +48,7 @@ const char* const kRenderUsage =
     "      --two-pass             prepare twice (page counts known on every page)\n"
     "      --language ID          texts of the report's messages: 0..8 or a name\n"
     "                             (English, Russian, German, ...)\n"
-    "      --memory-limit SIZE    prepared pages kept in memory (200M, 1G; default 48M);\n"
+    "      --memory-limit SIZE    prepared pages kept in memory (200M, 1G; default 32M);\n"
     "                             beyond it pages wait in a nameless file in $TMPDIR\n"
     "      --threads N            1: everything on one thread (default: the export\n"
     "                             runs beside the preparation)\n"

@@ -113,7 +113,7 @@ public:
     Result prepare();
     // Overrides the form's TwoPass setting for every later prepare().
     void setTwoPass(bool twoPass);
-    // Bytes of prepared pages kept in memory (default 48 MB); beyond it the
+    // Bytes of prepared pages kept in memory (default 32 MB); beyond it the
     // pages wait in a nameless scratch file and are read back when shown,
     // printed, saved or exported, so a report of any length runs in
     // bounded memory. 0: no limit. Takes effect at once and for every
