@@ -48,6 +48,10 @@ const char* const kRenderUsage =
     "      --two-pass             prepare twice (page counts known on every page)\n"
     "      --language ID          texts of the report's messages: 0..8 or a name\n"
     "                             (English, Russian, German, ...)\n"
+    "      --memory-limit SIZE    prepared pages kept in memory (200M, 1G; default 32M);\n"
+    "                             beyond it pages wait in a nameless file in $TMPDIR\n"
+    "      --threads N            1: everything on one thread (default: the export\n"
+    "                             runs beside the preparation)\n"
     "      --quiet, -q            no progress line, no summary\n"
     "      --                     what follows is the form, even if it starts with -\n";
 
@@ -212,6 +216,12 @@ int RunRender(const QStringList& args, Streams io)
     clock.start();
     qint64 loadNs = 0, prepareNs = 0, exportNs = 0;
     TKVReport report;
+    bool exportedWhilePreparing = false;
+    if (options.MemoryLimit) {
+        TPageStoreSettings store = report.PageStoreSettings();
+        store.MemoryLimit = *options.MemoryLimit;
+        report.SetPageStoreSettings(store);
+    }
     QList<int> pages;
     // The progress line is the frame's progress dialog; without it there
     // would be nothing for Ctrl-C to cancel. Set again after a form is read:
@@ -244,7 +254,17 @@ int RunRender(const QStringList& args, Streams io)
             // A data export reads the data the preparation records beside
             // the pages; nothing else pays for recording it.
             report.SetDataRecords(ExportWantsDataRecords(format, exportOptions));
-            report.Prepare();
+            // A whole report into one file: the export runs beside the
+            // preparation (the same file; --threads 1 keeps one thread).
+            if (!format.Prepared && !options.Separate && !options.Pages) {
+                report.OnExportFilter = [&exportOptions](QObject*, TKVXExport& filter) {
+                    SetExportOptions(filter, exportOptions);
+                };
+                report.PrepareAndExport(staging->StagedFile(), format.ExportClass, options.Threads);
+                exportedWhilePreparing = true;
+            } else {
+                report.Prepare();
+            }
             prepareNs = clock.nsecsElapsed() - loadNs;
             // Values that could not be computed (or barcodes that could not
             // encode theirs) for some records printed nothing there: one
@@ -284,9 +304,11 @@ int RunRender(const QStringList& args, Streams io)
         if (pages.isEmpty())
             throw EKVXError(QStringLiteral("the report has no pages; nothing written"));
         const qint64 exportStart = clock.nsecsElapsed();
-        if (format.Prepared)
+        if (exportedWhilePreparing) {
+            // written already
+        } else if (format.Prepared) {
             report.SavePreparedPages(staging->StagedFile(), options.Separate, pages);
-        else {
+        } else {
             // Checked on a trial filter already, so they hold for the real one.
             report.OnExportFilter = [&exportOptions](QObject*, TKVXExport& filter) {
                 SetExportOptions(filter, exportOptions);

@@ -1,5 +1,7 @@
 #include "cli/render_options.h"
 
+#include "frame/page_store.h"
+
 #include <QMetaEnum>
 #include <QStringList>
 
@@ -65,7 +67,7 @@ const char* SingleValueName(const QString& name)
 {
     if (name == u"-o" || name == u"--output")
         return "-o/--output";
-    for (const char* option : {"--format", "--pages", "--language"})
+    for (const char* option : {"--format", "--pages", "--language", "--memory-limit", "--threads"})
         if (name == QLatin1String(option))
             return option;
     return nullptr;
@@ -161,6 +163,19 @@ TRenderOptions ParseRenderOptions(const QStringList& args)
                 if (given.Name.compare(binding.Name, Qt::CaseInsensitive) == 0)
                     throw UsageError{QStringLiteral("--data %1 is given more than once").arg(binding.Name)};
             options.Data.append(binding);
+        } else if (name == u"--memory-limit") {
+            const QString text = value();
+            const qint64 bytes = ParseByteSize(text);
+            if (bytes < 0)
+                throw UsageError{QStringLiteral("--memory-limit \"%1\": expected a size such as 200M or 1G").arg(text)};
+            options.MemoryLimit = bytes;
+        } else if (name == u"--threads") {
+            const QString text = value();
+            bool ok = false;
+            const int threads = text.toInt(&ok);
+            if (!ok || threads < 1 || threads > 64)
+                throw UsageError{QStringLiteral("--threads \"%1\": expected 1..64").arg(text)};
+            options.Threads = threads;
         } else if (name == u"--language") {
             const QString text = value();
             options.Language = ParseLanguage(text);

@@ -24,6 +24,12 @@ struct TRenderOptions {
     bool TwoPass = false;
     std::optional<TKVXLangID> Language;
     bool Quiet = false;
+    // --memory-limit: bytes of prepared pages kept in memory before they
+    // spill to a scratch file (none given: the library's default).
+    std::optional<qint64> MemoryLimit;
+    // --threads: 1 runs everything on one thread; 0 (none given): as many
+    // as help (two: the export beside the preparation).
+    int Threads = 0;
 };
 
 // Thrown for wrong usage (exit 2), as opposed to bad input (EKVXError, exit 1).

@@ -120,6 +120,12 @@ public:
     virtual void SaveToFile(const QString& fileName);
     // Called after each page's records; does nothing here.
     virtual void PageProcessed(const TMetafile& metafile);
+    // Whether the filter may be given each page as the preparation finishes
+    // it, on a thread of its own beside the preparation (the print
+    // component's PrepareAndExport): it needs neither TotalWidth nor
+    // TotalHeight nor Outlines before SaveToFile, and its page walk shares
+    // no state with the preparation's drawing. False here.
+    virtual bool TakesPagesAsTheyCome() const { return false; }
 
     // Walks the metafile's records into this filter.
     void EnumerateMetafile(const TMetafile& metafile);

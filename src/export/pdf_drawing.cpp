@@ -123,6 +123,12 @@ void TPdfDrawingCollector::Clear()
     FInterpreter.Reset();
 }
 
+void TPdfDrawingCollector::ClearDrawings()
+{
+    FDrawings.clear();
+    FPageStart = 0;
+}
+
 void TPdfDrawingCollector::Record(const TEmfEnumerator& dc, const TEmfRecord& record, int codePage)
 {
     Q_UNUSED(record); // the enumerator's current record

@@ -143,6 +143,10 @@ public:
     const TPdfDrawings& Drawings() const { return FDrawings; }
     // Forgets the drawings (after a file is written).
     void Clear();
+    // Forgets the drawings of the pages written so far, but keeps the
+    // pictures held for the file (later pages share them, and the file's
+    // picture budget counts them).
+    void ClearDrawings();
 
 private:
     void Shape(const TEmfDrawContext& dc, TEmfShape& shape) override;

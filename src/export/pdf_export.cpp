@@ -1,6 +1,7 @@
 #include "export/pdf_export.h"
 
 #include "export/export_file.h"
+#include "foundation/values/scratch_file.h"
 #include "export/pdf_document.h"
 #include "graphics/metafile.h"
 #include "graphics/picture.h"
@@ -36,6 +37,9 @@ void TKVXExportToPDF::ForgetPages()
 {
     FSegments.clear();
     FDrawings.Clear();
+    FPdf.reset();
+    FSpool.reset();
+    FPlaced.clear();
 }
 
 void TKVXExportToPDF::StartExport()
@@ -47,6 +51,9 @@ void TKVXExportToPDF::StartExport()
 void TKVXExportToPDF::NewPage(int pageIndex, int barIndex)
 {
     TKVXExportAttributes::NewPage(pageIndex, barIndex);
+    // Another page index: the page before it is complete.
+    if (!FSegments.empty() && FSegments.back().PageIndex != pageIndex)
+        WritePendingPages();
     TSegment segment;
     segment.PageIndex = pageIndex;
     segment.BarIndex = barIndex;
@@ -93,33 +100,25 @@ void TKVXExportToPDF::PageProcessed(const TMetafile& metafile)
     }
 }
 
-void TKVXExportToPDF::SaveToFile(const QString& fileName)
+void TKVXExportToPDF::WritePendingPages()
 {
-    // The base behaviour without the grid building: PDF takes the items in
-    // the order they were drawn.
-    TKVXExport::SaveToFile(fileName);
-
-    std::vector<TSegment> segments = FSegments;
-    if (segments.empty()) {
-        TSegment all;
-        all.Width = PageWidth;
-        all.Height = PageHeight;
-        segments.push_back(all);
+    if (!FPdf) {
+        // The profile is read before anything is written: without it there
+        // is no PDF/A file to write.
+        std::optional<TPdfArchive> archive;
+        if (FPdfA)
+            archive = TPdfArchive{ReadPdfColorProfile(ColorProfileFile)};
+        FSpool = std::make_unique<TScratchFile>();
+        TScratchFile* spool = FSpool.get();
+        FPdf = std::make_unique<TPdfDocument>([spool](QByteArrayView bytes) { spool->Append(bytes); }, FCompression,
+            FCompressionMethod, CodePage, std::move(archive), FEmbedFonts); // PDF/A embeds every face whatever is asked
     }
+    if (FSegments.empty())
+        return;
+    std::vector<TSegment>& segments = FSegments;
     segments.front().FirstDrawing = 0;
     const TPdfDrawings& drawings = FDrawings.Drawings();
-
-    // The profile is read before the file is made: without it there is no
-    // PDF/A file to write.
-    std::optional<TPdfArchive> archive;
-    if (FPdfA)
-        archive = TPdfArchive{ReadPdfColorProfile(ColorProfileFile)};
-    TExportFile file(fileName);
-    TPdfDocument pdf([&file](QByteArrayView bytes) { file.Write(bytes); }, FCompression, FCompressionMethod,
-        CodePage, std::move(archive), FEmbedFonts); // PDF/A embeds every face whatever is asked
-    // Where each page and bar of the file landed: its PDF page and its
-    // left on it (report pixels).
-    QHash<std::pair<int, int>, std::pair<int, int>> placed;
+    TPdfDocument& pdf = *FPdf;
     struct TDraw {
         TPdfDocument& Pdf;
         void operator()(const TPdfShape& shape) { Pdf.WriteShape(shape); }
@@ -147,7 +146,7 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
         }
         pdf.StartPage(width, height);
         for (std::size_t s = first; s < last; ++s) {
-            placed.insert({segments[s].PageIndex, segments[s].BarIndex},
+            FPlaced.insert({segments[s].PageIndex, segments[s].BarIndex},
                 {pdf.PageCount() - 1, segments[s].OffsetX - originX});
             // Each page metafile starts unclipped.
             pdf.SetClip(std::nullopt);
@@ -157,11 +156,31 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
         }
         first = last;
     }
+    // Written: only the pictures seen so far are kept (shared by later pages).
+    FSegments.clear();
+    FDrawings.ClearDrawings();
+}
+
+void TKVXExportToPDF::SaveToFile(const QString& fileName)
+{
+    // The base behaviour without the grid building: PDF takes the items in
+    // the order they were drawn.
+    TKVXExport::SaveToFile(fileName);
+
+    // A file without a page still gets one, of the export's page size.
+    if (FSegments.empty() && (!FPdf || FPdf->PageCount() == 0)) {
+        TSegment all;
+        all.Width = PageWidth;
+        all.Height = PageHeight;
+        FSegments.push_back(all);
+    }
+    WritePendingPages();
+    TPdfDocument& pdf = *FPdf;
 
     // A file holds the bookmarks of its own pages, in the report's order.
     for (const TKVXExportOutline& outline : std::as_const(Outlines)) {
-        const auto at = placed.constFind({outline.PageIndex, outline.BarIndex});
-        if (at != placed.cend())
+        const auto at = FPlaced.constFind({outline.PageIndex, outline.BarIndex});
+        if (at != FPlaced.cend())
             pdf.AddBookmark(outline.Text, at->first, at->second, outline.Top);
     }
 
@@ -173,8 +192,10 @@ void TKVXExportToPDF::SaveToFile(const QString& fileName)
     info.Creator = GetProductKey();
     info.Created = CreationDate.isValid() ? CreationDate : QDateTime::currentDateTime();
     pdf.Finish(info);
-    file.Commit();
     FWrittenPages = pdf.PageCount();
+    TExportFile file(fileName);
+    FSpool->CopyTo([&file](QByteArrayView bytes) { file.Write(bytes); });
+    file.Commit();
 
     // Each file holds the items collected since the previous one.
     ClearRecords();

@@ -12,6 +12,12 @@
 // offsets place them), so a page without text still gets its page, and
 // every item lands on the page whose metafile it came from. Report pixels
 // (1/96 inch) become PDF units (1/72 inch): an A4 report gives A4 pages.
+//
+// The file is written as the pages come: a PDF page is written as soon as
+// the next page index begins, into a scratch file (nameless, so nothing is
+// left behind), and only its drawings are held until then. SaveToFile
+// finishes the document (fonts, pictures, page tree, bookmarks) and copies
+// it into place, so memory does not grow with the number of pages.
 
 #include "export/export_attributes.h"
 #include "export/pdf_archive.h"
@@ -19,9 +25,14 @@
 #include "export/pdf_filters.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <memory>
 #include <vector>
 
 namespace vorel {
+
+class TPdfDocument;
+class TScratchFile;
 
 class TKVXExportToPDF : public TKVXExportAttributes {
     Q_OBJECT
@@ -76,6 +87,9 @@ public:
     void NewPage(int pageIndex, int barIndex) override;
     bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
     void PageProcessed(const TMetafile& metafile) override;
+    // Pages and bookmarks are placed in SaveToFile; the faces it measures
+    // and draws with are its thread's own.
+    bool TakesPagesAsTheyCome() const override { return true; }
     // Writes one complete PDF document of the items collected since the
     // previous file, then forgets them.
     void SaveToFile(const QString& fileName) override;
@@ -101,14 +115,23 @@ private:
     };
     void PlaceSegment();
     void ForgetPages();
+    // Writes the pages collected so far (one page index, its bars) into the
+    // document, starting the document first.
+    void WritePendingPages();
 
     TKVXECompression FCompression = seASCIIHex;
     TKVXECompressionMethod FCompressionMethod = cmNormal;
     bool FEmbedFonts = true;
     bool FPdfA = false;
-    std::vector<TSegment> FSegments;
+    std::vector<TSegment> FSegments; // of the page index not yet written
     TPdfDrawingCollector FDrawings;
     int FWrittenPages = 0;
+    // The document being written, into FSpool; made with the first page.
+    std::unique_ptr<TScratchFile> FSpool;
+    std::unique_ptr<TPdfDocument> FPdf;
+    // Where each page and bar of the file landed: its PDF page and its left
+    // on it (report pixels), for the bookmarks.
+    QHash<std::pair<int, int>, std::pair<int, int>> FPlaced;
 };
 
 } // namespace vorel

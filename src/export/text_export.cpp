@@ -2,6 +2,7 @@
 
 #include "export/emf_text_record.h"
 #include "export/export_file.h"
+#include "foundation/values/scratch_file.h"
 
 #include <cmath>
 
@@ -9,17 +10,27 @@ namespace vorel {
 
 TKVXExportToText::TKVXExportToText(QObject* owner) : TKVXExport(owner) {}
 
+TKVXExportToText::~TKVXExportToText() = default;
+
+void TKVXExportToText::Reset()
+{
+    Lines.clear();
+    FFirstHeld = 0;
+    FPendingBlank.clear();
+    FSpool.reset();
+}
+
 void TKVXExportToText::StartExport()
 {
     TKVXExport::StartExport();
-    Lines.clear();
+    Reset();
     CharWidth = 5.1;
     LineHeight = 16;
 }
 
 void TKVXExportToText::EndExport()
 {
-    Lines.clear();
+    Reset();
     TKVXExport::EndExport();
 }
 
@@ -27,9 +38,36 @@ void TKVXExportToText::NewPage(int pageIndex, int barIndex)
 {
     // The form feed ends the last line produced so far, before the new
     // page's text is placed.
-    if (pageIndex >= 1 && barIndex == 0 && Lines.size() >= 2)
+    const int produced = FFirstHeld + int(Lines.size());
+    if (pageIndex >= 1 && barIndex == 0 && produced >= 2 && !Lines.isEmpty())
         Lines.last() += QChar(12);
+    if (pageIndex >= 1 && barIndex == 0) {
+        // The lines of the pages before the previous one are complete.
+        const int linesPerPage = std::max(1, int(std::ceil(PageHeight / LineHeight)));
+        while (!Lines.isEmpty() && FFirstHeld < produced - 2 * linesPerPage)
+            Emit(FFirstHeld++, Lines.takeFirst());
+    }
     TKVXExport::NewPage(pageIndex, barIndex);
+}
+
+void TKVXExportToText::WriteLine(const QString& line)
+{
+    if (!FSpool)
+        FSpool = std::make_unique<TScratchFile>();
+    FSpool->Append(line.toUtf8());
+    FSpool->Append("\r\n");
+}
+
+void TKVXExportToText::Emit(int index, const QString& line)
+{
+    if (index > 0 && IsBlankText(line)) {
+        FPendingBlank.append(line);
+        return;
+    }
+    for (const QString& blank : std::as_const(FPendingBlank))
+        WriteLine(blank);
+    FPendingBlank.clear();
+    WriteLine(line);
 }
 
 bool TKVXExportToText::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record)
@@ -56,6 +94,7 @@ bool TKVXExportToText::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecor
 
 void TKVXExportToText::PlaceText(int row, int col, const QString& text)
 {
+    row -= FFirstHeld;
     if (row < 0)
         row = 0;
     while (Lines.size() <= row)
@@ -76,16 +115,15 @@ void TKVXExportToText::PlaceText(int row, int col, const QString& text)
 void TKVXExportToText::SaveToFile(const QString& fileName)
 {
     TKVXExport::SaveToFile(fileName);
-    while (Lines.size() > 1 && IsBlankText(Lines.last()))
-        Lines.removeLast();
+    while (!Lines.isEmpty())
+        Emit(FFirstHeld++, Lines.takeFirst());
+    // Blank lines still pending are the trailing ones: dropped.
     TExportFile file(fileName);
-    for (const QString& line : Lines) {
-        file.WriteUtf8(line);
-        file.Write("\r\n");
-    }
+    if (FSpool)
+        FSpool->CopyTo([&file](QByteArrayView bytes) { file.Write(bytes); });
     file.Commit();
     // The next file of a one-file-per-page export starts empty.
-    Lines.clear();
+    Reset();
 }
 
 } // namespace vorel

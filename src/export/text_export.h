@@ -5,12 +5,21 @@
 // each line 16 pixels high; a later text on the same line overwrites the
 // characters of an earlier one from its start column on. Pages of a single
 // file are separated by a form feed. Files are UTF-8 with CR LF line ends.
+//
+// Lines are written as the pages come: when a new page begins, the lines
+// more than two pages above the last line so far go to a scratch file
+// (nameless, so nothing is left behind), and SaveToFile copies it into
+// place. A text placed above the lines still held (more than a page above
+// its own page, which no report layout does) lands on the first held line.
 
 #include "export/export_base.h"
 
 #include <QStringList>
+#include <memory>
 
 namespace vorel {
+
+class TScratchFile;
 
 class TKVXExportToText : public TKVXExport {
     Q_OBJECT
@@ -18,11 +27,14 @@ class TKVXExportToText : public TKVXExport {
                        "line) in UTF-8, pages separated by form feeds.")
 public:
     Q_INVOKABLE explicit TKVXExportToText(QObject* owner = nullptr);
+    ~TKVXExportToText() override;
 
     double CharWidth = 5.1;  // report pixels per character column
     double LineHeight = 16.0; // report pixels per line
-    // The output lines, index = line number from 0.
+    // The output lines still held, index = line number - FirstHeldLine().
     QStringList Lines;
+    // The line number of Lines[0]: the lines before it are written.
+    int FirstHeldLine() const { return FFirstHeld; }
 
     void StartExport() override;
     void EndExport() override;
@@ -37,6 +49,18 @@ public:
     // Puts text into the lines with its first character in the 1-based
     // column col of line row (both already rounded), as a text record does.
     void PlaceText(int row, int col, const QString& text);
+
+private:
+    // Hands line number `index` to the output: line 0 always, a blank line
+    // only once a line that is not blank follows (trailing blank lines are
+    // dropped, as SaveToFile always did).
+    void Emit(int index, const QString& line);
+    void WriteLine(const QString& line);
+    void Reset();
+
+    int FFirstHeld = 0;
+    QStringList FPendingBlank; // blank lines waiting for a line that is not
+    std::unique_ptr<TScratchFile> FSpool;
 };
 
 } // namespace vorel

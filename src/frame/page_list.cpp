@@ -42,9 +42,14 @@ TPageInfo* TPageList::Items(int index) const
 
 TPageInfo* TPageList::Add(std::unique_ptr<TPageInfo> page)
 {
+    // A page that could not be spilled while the previous one closed says
+    // so before the next one is made.
+    FStore.RaiseDeferredFailure();
     TPageInfo* raw = page.release();
-    if (raw)
+    if (raw) {
         Append(raw, true);
+        FStore.Add(*raw);
+    }
     return raw;
 }
 
@@ -77,6 +82,7 @@ void TPageList::Clear()
         if (entry.Owned)
             delete entry.Page;
     }
+    FStore.Reset();
 }
 
 TPageInfo* TPageList::Find(int pageNo, int barNo) const

@@ -2,6 +2,7 @@
 // The prepared pages of a print component: one page record per page, each
 // holding its page as an enhanced metafile, in creation order.
 
+#include "frame/page_store.h"
 #include "graphics/metafile.h"
 
 #include <QHash>
@@ -44,6 +45,9 @@ private:
 
 // The page list. It owns the pages given to Add; a composite report's list
 // holds pages its member reports own (AddShared), which Clear only forgets.
+// The metafiles of the pages it owns are kept by its page store: in memory
+// up to the store's limit, beyond it in a scratch file, read back when a
+// page's bytes are asked for (page_store.h).
 class TPageList {
 public:
     TPageList() = default;
@@ -67,6 +71,9 @@ public:
     // The first page in list order with these indexes, nullptr if none.
     TPageInfo* Find(int pageNo, int barNo) const;
 
+    TPageStore& Store() { return FStore; }
+    const TPageStore& Store() const { return FStore; }
+
 private:
     void Append(TPageInfo* page, bool owned);
 
@@ -78,6 +85,7 @@ private:
     QHash<quint64, int> FFirstByKey; // (page, bar) -> position of its first record
     int FMaxPage = -1;
     int FMaxBar = -1;
+    TPageStore FStore;
 };
 
 } // namespace vorel

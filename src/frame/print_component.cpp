@@ -103,11 +103,16 @@ void TKVPrintBaseComponent::Prepare()
     PrepareStart();
     try {
         FPagesOnlyCounted = FTwoPass;
+        // The first pass's pages are only counted: their bytes are let go
+        // of as each page closes, so a long report's first pass holds one
+        // page at a time.
+        FPages.Store().SetDiscarding(FTwoPass);
         if (FAnimatedStatus)
             ShowModalCallBack([this] { RunPass(); });
         else
             RunPass();
         FPagesOnlyCounted = false;
+        FPages.Store().SetDiscarding(false);
         // A cancelled first pass makes the second pass pointless.
         if (FTwoPass && !cancel.Cancelled()) {
             intNumBars = GetNumBars();
@@ -120,6 +125,7 @@ void TKVPrintBaseComponent::Prepare()
         // The system printer gets its settings back and the progress
         // display goes away also when the generation fails.
         FPagesOnlyCounted = false;
+        FPages.Store().SetDiscarding(false);
         intCurPassNumber = 1;
         PrepareEnd();
         throw;
@@ -247,11 +253,23 @@ void TKVPrintBaseComponent::BeginDoc()
         OnBeginDoc(this);
     FStatus = stPrinting;
     FreePages();
+    if (FPageCompleted && !FPagesOnlyCounted)
+        FPageCompleted(nullptr);
+}
+
+void TKVPrintBaseComponent::CompletePage()
+{
+    if (FOpenPage && FPageCompleted && !FPagesOnlyCounted)
+        FPageCompleted(FOpenPage);
+    FOpenPage = nullptr;
 }
 
 void TKVPrintBaseComponent::EndDoc()
 {
     FMFCanvas.reset(); // completes the last page's metafile
+    // A page that could not be spilled to disk as it closed.
+    FPages.Store().RaiseDeferredFailure();
+    CompletePage();
     FStatus = stPrinted;
     if (OnEndDoc)
         OnEndDoc(this);
@@ -296,6 +314,8 @@ void TKVPrintBaseComponent::NewPage(bool newBar)
     intMaxPageHeight = page->PageHeight() - page->OffsetTop;
 
     FMFCanvas.reset(); // completes the previous page's metafile
+    CompletePage();
+    FOpenPage = page;
     FMFCanvas = std::make_unique<TMetafileCanvas>(*page->Data, ProductVersion(), QString::fromUtf16(kPageDescription));
 
     FFrame->DrawFrame(*FMFCanvas, Rect(page->OffsetLeft, page->OffsetTop, page->PageWidth() - page->OffsetRight,
@@ -333,6 +353,7 @@ void TKVPrintBaseComponent::FreePages()
     // A canvas still open (a generation that raised before EndDoc) refers
     // to a page about to go.
     FMFCanvas.reset();
+    FOpenPage = nullptr;
     FPages.Clear();
 }
 

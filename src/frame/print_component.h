@@ -147,6 +147,12 @@ public:
     // generation may leave out what cannot change that number.
     bool PagesOnlyCounted() const { return FPagesOnlyCounted; }
     TPageList& Pages() { return FPages; }
+    // How many bytes of page metafiles stay in memory before pages spill to
+    // a scratch file, and in which folder (page_store.h). A new component
+    // takes DefaultPageStoreSettings(). Not stored in forms: it is the
+    // machine's business, not the report's.
+    const TPageStoreSettings& PageStoreSettings() const { return FPages.Store().Settings(); }
+    void SetPageStoreSettings(const TPageStoreSettings& settings) { FPages.Store().SetSettings(settings); }
 
     // --- preparation and the page list ---
     // PrepareStart, PrepareReport (inside the modal progress dialog when
@@ -225,6 +231,15 @@ public:
     void LoadPreparedReportFromStream(QIODevice& stream);
     bool SavePageToFile(QString& fileName);
     void ExportTo(const QString& fileName, bool oneFilePerPage, const QMetaObject* exportClass, const QList<int>& pages);
+    // Prepare, then every page into one file, as ExportTo writes it. With
+    // threads other than 1, a filter that TakesPagesAsTheyCome walks each
+    // page on a second thread as soon as the preparation completes it, so
+    // the file is written while the next pages are made: the same bytes in
+    // about the time of the longer of the two. The report's own reports
+    // (a page list of several bars, a preparation that begins again) take
+    // the plain way, Prepare then ExportTo. A report without pages writes
+    // nothing. Cancelled (Cancelled()) leaves no file and no pages.
+    void PrepareAndExport(const QString& fileName, const QMetaObject* exportClass, int threads = 0);
 
     // --- run-time fields of the generation (descendants and the engine) ---
     int intCurPage = -1;       // page index within the bar; -1 before the first page
@@ -251,6 +266,9 @@ protected:
 
 private:
     void RunPass();
+    // Hands the page whose canvas just closed to FPageCompleted (final
+    // pass only).
+    void CompletePage();
 
     TKVXLanguage* FLanguage;
     TKVProperty* FKVProperty;
@@ -267,6 +285,10 @@ private:
     bool FPrinterSaved = false; // the system printer is saved until RestorePrinter
     bool FPagesOnlyCounted = false;
     std::unique_ptr<TMetafileCanvas> FMFCanvas;
+    TPageInfo* FOpenPage = nullptr; // the page FMFCanvas draws on
+    // Told of every page of the final pass once it is complete; nullptr
+    // when BeginDoc starts the list again (PrepareAndExport).
+    std::function<void(const TPageInfo*)> FPageCompleted;
     std::atomic<bool> FCancelRequest{false};
     bool FCancelled = false;
     int FCancelDepth = 0; // TCancelScope nesting

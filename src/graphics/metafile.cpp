@@ -8,6 +8,62 @@
 
 namespace vorel {
 
+TMetafile::TMetafile(const TMetafile& other)
+    : TGraphic(other), FBytes(other.Bytes()), FHeader(other.FHeader), FWidth(other.FWidth), FHeight(other.FHeight),
+      FEnhanced(other.FEnhanced)
+{
+}
+
+TMetafile& TMetafile::operator=(const TMetafile& other)
+{
+    if (this == &other)
+        return *this;
+    TGraphic::operator=(other);
+    FBytes = other.Bytes();
+    FDropped = false;
+    FDroppedSize = 0;
+    FHeader = other.FHeader;
+    FWidth = other.FWidth;
+    FHeight = other.FHeight;
+    FEnhanced = other.FEnhanced;
+    NotifyChanged();
+    return *this;
+}
+
+TMetafile::~TMetafile()
+{
+    if (FBacking)
+        FBacking->Detached(FBackingKey);
+}
+
+void TMetafile::Attach(TMetafileBacking* backing, int key)
+{
+    FBacking = backing;
+    FBackingKey = backing ? key : -1;
+}
+
+void TMetafile::DropBytes()
+{
+    if (FDropped)
+        return;
+    FDroppedSize = FBytes.size();
+    FBytes = QByteArray();
+    FDropped = true;
+}
+
+void TMetafile::RestoreBytes(QByteArray bytes)
+{
+    FBytes = std::move(bytes);
+    FDropped = false;
+    FDroppedSize = 0;
+}
+
+void TMetafile::NotifyChanged()
+{
+    if (FBacking)
+        FBacking->Changed(*this, FBackingKey);
+}
+
 void TMetafile::Draw(TCanvas& canvas, const TRect& r) const { canvas.PlayMetafile(r, *this); }
 
 void TMetafile::LoadFromBytes(const QByteArray& bytes, const QString& source)
@@ -15,6 +71,8 @@ void TMetafile::LoadFromBytes(const QByteArray& bytes, const QString& source)
     const TEmfHeader header = ValidateEmf(ByteView(bytes), source);
     // Only what the header states belongs to the metafile.
     FBytes = bytes.size() == qsizetype(header.Bytes) ? bytes : bytes.left(qsizetype(header.Bytes));
+    FDropped = false;
+    FDroppedSize = 0;
     FHeader = header;
     const QRectF frame = FrameInDevicePixels(header);
     // Report pixels: reference-device pixels converted to 96 dpi.
@@ -23,18 +81,29 @@ void TMetafile::LoadFromBytes(const QByteArray& bytes, const QString& source)
     FWidth = std::max(0, int(std::lround(frame.width() * (96 / 25.4) / pxPerMmX)));
     FHeight = std::max(0, int(std::lround(frame.height() * (96 / 25.4) / pxPerMmY)));
     FEnhanced = true;
+    NotifyChanged();
 }
 
-QByteArray TMetafile::SaveToBytes() const { return FEnhanced ? FBytes : MetafileToWmf(*this); }
+QByteArray TMetafile::SaveToBytes() const { return FEnhanced ? Bytes() : MetafileToWmf(*this); }
 
 void TMetafile::SetRecorded(QByteArray bytes)
 {
     const int width = FWidth, height = FHeight;
-    LoadFromBytes(bytes, QStringLiteral("recorded page"));
+    // The backing hears of the new content once, with its final size.
+    TMetafileBacking* backing = FBacking;
+    FBacking = nullptr;
+    try {
+        LoadFromBytes(bytes, QStringLiteral("recorded page"));
+    } catch (...) {
+        FBacking = backing;
+        throw;
+    }
+    FBacking = backing;
     if (width > 0 && height > 0) {
         FWidth = width;
         FHeight = height;
     }
+    NotifyChanged();
 }
 
 void TMetafile::ReadFromStream(QIODevice& stream, const QString& source)
@@ -69,7 +138,10 @@ void TMetafile::ReadFromStream(QIODevice& stream, const QString& source)
 void TMetafile::Clear()
 {
     FBytes.clear();
+    FDropped = false;
+    FDroppedSize = 0;
     FHeader = TEmfHeader();
+    NotifyChanged();
 }
 
 void TMetafile::Play(QPainter& painter, const QRectF& dest) const { PlayEmf(painter, *this, dest); }

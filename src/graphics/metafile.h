@@ -11,14 +11,37 @@
 
 namespace vorel {
 
+class TMetafile;
+
+// Keeps the bytes of metafiles elsewhere while they are not in use (the
+// page store of a long report spills them to a file). A metafile attached
+// to a backing reports every change of its content and every read of its
+// bytes; the backing may drop the bytes of metafiles it holds a copy of
+// (TMetafile::DropBytes) and puts them back on the next read
+// (TMetafile::RestoreBytes). Not thread-safe: one thread reads the
+// metafiles of one backing, as one thread owns a page list.
+class TMetafileBacking {
+public:
+    virtual ~TMetafileBacking() = default;
+    // The content changed (recorded, loaded, cleared): any copy is void.
+    virtual void Changed(TMetafile& metafile, int key) = 0;
+    // The bytes are about to be read: restore them if they were dropped.
+    virtual void Touched(TMetafile& metafile, int key) = 0;
+    // The metafile goes away; the backing forgets it.
+    virtual void Detached(int key) = 0;
+};
+
 class TMetafile : public TGraphic {
 public:
     TMetafile() = default;
-    TMetafile(const TMetafile&) = default;
-    TMetafile& operator=(const TMetafile&) = default;
+    // A copy holds its own bytes in memory (read back when the source's
+    // were dropped) and belongs to no backing.
+    TMetafile(const TMetafile& other);
+    TMetafile& operator=(const TMetafile& other);
+    ~TMetafile() override;
 
     QString ClassName() const override { return QStringLiteral("TMetafile"); }
-    bool Empty() const override { return FBytes.isEmpty(); }
+    bool Empty() const override { return FBytes.isEmpty() && !FDropped; }
     // The page size in report pixels (1/96 inch). Setting it before
     // recording sizes the recorded frame; setting it afterwards changes
     // the size the page is drawn at, not its records.
@@ -46,7 +69,15 @@ public:
     // at the end of the stream instead of allocating what it claims.
     void ReadFromStream(QIODevice& stream, const QString& source);
 
-    const QByteArray& Bytes() const { return FBytes; }
+    // Reads the bytes back first when a backing dropped them. The reference
+    // holds until the next metafile of the same backing is read: keep a
+    // copy (QByteArray shares, it does not copy) to hold them longer.
+    const QByteArray& Bytes() const
+    {
+        if (FBacking)
+            FBacking->Touched(*const_cast<TMetafile*>(this), FBackingKey);
+        return FBytes;
+    }
     const TEmfHeader& Header() const { return FHeader; }
     void Clear();
 
@@ -57,8 +88,28 @@ public:
     // Called by the recording canvas when it closes.
     void SetRecorded(QByteArray bytes);
 
+    // --- for a backing ---
+    // Reports changes and reads to backing under key from now on (nullptr:
+    // to none).
+    void Attach(TMetafileBacking* backing, int key);
+    TMetafileBacking* Backing() const { return FBacking; }
+    // Whether the bytes are in memory (true for an empty metafile).
+    bool Resident() const { return !FDropped; }
+    // The size of the bytes, in memory or not.
+    qint64 ByteSize() const { return FDropped ? FDroppedSize : FBytes.size(); }
+    // Lets go of the bytes (the backing keeps a copy); header and size stay.
+    void DropBytes();
+    // Puts back the bytes DropBytes let go of.
+    void RestoreBytes(QByteArray bytes);
+
 private:
+    void NotifyChanged();
+
     QByteArray FBytes;
+    TMetafileBacking* FBacking = nullptr;
+    int FBackingKey = -1;
+    bool FDropped = false;
+    qint64 FDroppedSize = 0;
     TEmfHeader FHeader;
     int FWidth = 0;
     int FHeight = 0;

@@ -395,9 +395,13 @@ struct RequestHash {
     }
 };
 
+// One cache per thread: a face fills its advance tables and fallback fonts
+// lazily and its QRawFont is not to be shared between threads, so a thread
+// that measures or draws text (the export beside the preparation) has faces
+// of its own. They measure alike, being read from the same font files.
 std::unordered_map<TFontRequest, TFontFacePtr, RequestHash>& Cache()
 {
-    static std::unordered_map<TFontRequest, TFontFacePtr, RequestHash> cache;
+    thread_local std::unordered_map<TFontRequest, TFontFacePtr, RequestHash> cache;
     return cache;
 }
 

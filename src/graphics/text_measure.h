@@ -141,7 +141,8 @@ class TTextMeasurer {
 public:
     static TFontFacePtr Face(const TFont& font);
     static TFontFacePtr Face(const TFontRequest& request);
-    // Forgets every cached face (faces held elsewhere stay valid).
+    // Faces are cached per thread. Forgets every face cached by the calling
+    // thread (faces held elsewhere stay valid).
     static void Clear();
     static int CachedFaceCount();
 };

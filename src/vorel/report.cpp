@@ -98,6 +98,7 @@ public:
     QList<QPair<QString, QPointer<TDataSet>>> DataSets;
     QList<QPair<QString, QString>> Databases; // data set name, QtSql connection name
     std::optional<bool> TwoPass;
+    TPageStoreSettings Store = DefaultPageStoreSettings();
 
     // --- what is loaded ---
     // The manager naming the application's data sets for expressions, when
@@ -268,6 +269,7 @@ bool Report::Private::Load(const QString* path, QIODevice* device)
     }
     Unload();
     auto report = std::make_unique<TKVReport>();
+    report->SetPageStoreSettings(Store);
     try {
         QByteArray bytes;
         TReportFileKind kind;
@@ -668,6 +670,20 @@ Report::Result Report::prepare()
 void Report::setTwoPass(bool twoPass)
 {
     d->TwoPass = twoPass;
+}
+
+void Report::setMemoryLimit(qint64 bytes)
+{
+    d->Store.MemoryLimit = std::max<qint64>(bytes, 0);
+    if (d->Component)
+        d->Component->SetPageStoreSettings(d->Store);
+}
+
+void Report::setTemporaryFolder(const QString& folder)
+{
+    d->Store.Folder = folder;
+    if (d->Component)
+        d->Component->SetPageStoreSettings(d->Store);
 }
 
 int Report::pageCount() const

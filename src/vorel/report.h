@@ -113,6 +113,15 @@ public:
     Result prepare();
     // Overrides the form's TwoPass setting for every later prepare().
     void setTwoPass(bool twoPass);
+    // Bytes of prepared pages kept in memory (default 32 MB); beyond it the
+    // pages wait in a nameless scratch file and are read back when shown,
+    // printed, saved or exported, so a report of any length runs in
+    // bounded memory. 0: no limit. Takes effect at once and for every
+    // later load().
+    void setMemoryLimit(qint64 bytes);
+    // The folder of that scratch file (empty: $TMPDIR or /tmp), for every
+    // later load() or prepare().
+    void setTemporaryFolder(const QString& folder);
     // Pages of the prepared report (after prepare() or loading a prepared
     // report; a page of several bars counts once), 0 when none.
     int pageCount() const;
