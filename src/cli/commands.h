@@ -36,4 +36,12 @@ extern const char* const kFormatsUsage;
 int RunReference(const QStringList& args, Streams io);
 extern const char* const kReferenceUsage;
 
+// vorel print FORM.kvx|PREPARED.zpg [--printer NAME] [--pages LIST] [--copies N] [--collate] ...
+int RunPrint(const QStringList& args, Streams io);
+extern const char* const kPrintUsage;
+
+// vorel printers
+int RunPrinters(const QStringList& args, Streams io);
+extern const char* const kPrintersUsage;
+
 } // namespace vorel::cli

@@ -47,6 +47,8 @@ const Command kCommands[] = {
     {{"formats", nullptr, nullptr}, RunFormats},
     {{"convert", nullptr, nullptr}, RunConvert},
     {{"reference", nullptr, nullptr}, RunReference},
+    {{"print", nullptr, nullptr}, RunPrint, true},
+    {{"printers", nullptr, nullptr}, RunPrinters},
 };
 
 int PrintUsage(QTextStream& out, int rc)
@@ -56,7 +58,8 @@ int PrintUsage(QTextStream& out, int rc)
            "Commands:\n"
            "  --version, version   print the version and exit\n"
            "  help, --help, -h     print this help and exit\n"
-        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage
+        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kPrintUsage
+        << kPrintersUsage
         << "\n"
            "Exit codes: 0 success, 1 bad input, 2 usage error, 130 cancelled (Ctrl-C).\n";
     return rc;
@@ -76,7 +79,7 @@ const Command* FindCommand(const QString& word)
 int main(int argc, char** argv)
 {
     // Before any thread exists, so that every thread inherits it: render
-    // takes Ctrl-C in a watcher thread of its own.
+    // and print take Ctrl-C in a watcher thread of their own.
     vorel::cli::BlockInterruptSignals();
     // A headless tool: fonts and images work without a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -108,7 +111,7 @@ int main(int argc, char** argv)
         err << "vorel: unknown command \"" << args.first() << "\"\n";
         return PrintUsage(err, kExitUsage);
     }
-    if (command->Run != RunRender)
+    if (command->Run != RunRender && command->Run != RunPrint)
         vorel::cli::UnblockInterruptSignals();
     return command->Run(args.mid(1), Streams{out, err});
 }

@@ -1,0 +1,248 @@
+// vorel print and vorel printers through a real CUPS queue: a private
+// cupsd with a cups-pdf queue (scripts/cups_test_queue.sh), whose PDFs are
+// read back with pdftotext to see which sheet came out in which order.
+// Skipped, with the reason, where that server cannot run.
+
+#include "support/shop_db.h"
+#include "support/tool_run.h"
+
+#include "model/band.h"
+#include "model/report.h"
+#include "model/report_file.h"
+#include "model/text_controls.h"
+#include "data/sql_dataset.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace vorel;
+
+namespace {
+
+struct TCupsQueue {
+    QString Skip; // why the queue is not there; empty when it is
+    QString Server;
+    QString PdfDir;
+    QString PdfQueue;
+    QString RejectQueue;
+};
+
+// Started once per test program; the script itself is idempotent and
+// serialises concurrent callers.
+const TCupsQueue& Queue()
+{
+    static const TCupsQueue queue = [] {
+        TCupsQueue q;
+        QProcess script;
+        script.start(QStringLiteral("bash"), {QStringLiteral(VOREL_SOURCE_DIR "/scripts/cups_test_queue.sh")});
+        if (!script.waitForFinished(180000) || script.exitStatus() != QProcess::NormalExit) {
+            q.Skip = QStringLiteral("scripts/cups_test_queue.sh did not finish");
+            return q;
+        }
+        const QString err = QString::fromUtf8(script.readAllStandardError()).trimmed();
+        if (script.exitCode() != 0) {
+            q.Skip = QStringLiteral("no CUPS queue here: ") + (err.isEmpty() ? QStringLiteral("exit %1").arg(script.exitCode()) : err);
+            return q;
+        }
+        for (const QString& line : QString::fromUtf8(script.readAllStandardOutput()).split(u'\n')) {
+            const QString key = line.section(u'=', 0, 0);
+            const QString value = line.section(u'=', 1);
+            if (key == u"CUPS_SERVER")
+                q.Server = value;
+            else if (key == u"PDF_DIR")
+                q.PdfDir = value;
+            else if (key == u"PDF_QUEUE")
+                q.PdfQueue = value;
+            else if (key == u"REJECT_QUEUE")
+                q.RejectQueue = value;
+        }
+        if (q.Server.isEmpty() || q.PdfDir.isEmpty())
+            q.Skip = QStringLiteral("scripts/cups_test_queue.sh gave no server or folder");
+        return q;
+    }();
+    return queue;
+}
+
+TKVXExpression* AddText(TKVXBand* band, const QString& expression, int left)
+{
+    auto* control = static_cast<TKVXExpression*>(band->Object(band->AddElement(&TKVXExpression::staticMetaObject)));
+    control->SetExpression(expression);
+    control->SetLeft(left);
+    control->SetTop(2);
+    control->SetWidth(200);
+    control->SetHeight(18);
+    control->SetWordWrap(false);
+    return control;
+}
+
+// 100 orders at 40 rows a page: 3 pages, each footer saying "Sheet P-B"
+// (page P of bar B); with two bars the second bar's footer stands beyond
+// the first page's width.
+void MakeForm(const QString& path, int bars)
+{
+    TKVReport report;
+    report.SetName(QStringLiteral("Listing"));
+    auto* orders = new TSqlDataSet(&report);
+    orders->SetName(QStringLiteral("Orders"));
+    orders->SetConnection(QStringLiteral("sqlite:shop.db"));
+    orders->SetSQL(QStringLiteral("SELECT id FROM orders ORDER BY id"));
+    report.SetDataSet(orders);
+    report.SetBarNumber(bars);
+    report.PrinterSetting()->SetPaperSize(psA4);
+    TKVXBand* detail = report.GetBand(report.GetIndexBand(btDetail));
+    detail->SetHeight(22);
+    AddText(detail, QStringLiteral("'#' + INTTOSTR([id])"), 0);
+    TKVXBand* footer = report.GetBand(report.GetIndexBand(btPageFooter));
+    footer->SetHeight(24);
+    for (int bar = 0; bar < bars; ++bar)
+        AddText(footer, QStringLiteral("'Sheet ' + INTTOSTR(PageNo) + '-' + INTTOSTR(BarNo)"), 1000 * bar);
+    report.SaveReport(path, TReportFormFormat::Text);
+}
+
+class PrintCupsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const TCupsQueue& q = Queue();
+        if (!q.Skip.isEmpty())
+            GTEST_SKIP() << q.Skip.toStdString();
+        ASSERT_TRUE(QFile::exists(VorelBinary())) << "build the vorel target first";
+        // The tool (a child of this process) finds the private server here.
+        qputenv("CUPS_SERVER", q.Server.toLocal8Bit());
+        MakeShop(dir.filePath(QStringLiteral("shop.db")), 100);
+        MakeForm(dir.filePath(QStringLiteral("one.kvx")), 1);
+        MakeForm(dir.filePath(QStringLiteral("two.kvx")), 2);
+        // A title of its own, so that tests running at once find their own file.
+        title = QStringLiteral("vorelt%1").arg(QRandomGenerator::global()->generate() % 100000000);
+    }
+
+    // Other tests of this program run the tool on the virtual printer.
+    void TearDown() override { qunsetenv("CUPS_SERVER"); }
+
+    ToolRun Print(const QString& form, QStringList args) const
+    {
+        return Vorel(QStringList{QStringLiteral("print"), dir.filePath(form), QStringLiteral("--title"), title,
+                                 QStringLiteral("--quiet")}
+                         + args,
+                     dir.path());
+    }
+
+    // The queue's PDF of this test's job, read as text; empty after the
+    // timeout. cups-pdf writes the file while the job runs, so it counts
+    // once pdftotext reads it whole.
+    QString ReadJob(QString* pdfPath = nullptr) const
+    {
+        QDeadlineTimer deadline(180000);
+        while (!deadline.hasExpired()) {
+            const QStringList files =
+                QDir(Queue().PdfDir).entryList({title + QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
+            if (!files.isEmpty()) {
+                const QString path = QDir(Queue().PdfDir).filePath(files.first());
+                QProcess text;
+                text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+                if (text.waitForFinished(60000) && text.exitCode() == 0) {
+                    const QString out = QString::fromUtf8(text.readAllStandardOutput());
+                    if (!out.trimmed().isEmpty()) {
+                        if (pdfPath)
+                            *pdfPath = path;
+                        else
+                            QFile::remove(path);
+                        return out;
+                    }
+                }
+            }
+            QThread::msleep(200);
+        }
+        return {};
+    }
+
+    // "1-1 2-1 ...": the footer of each sheet, in sheet order.
+    static QString SheetOrder(const QString& text)
+    {
+        QStringList sheets;
+        static const QRegularExpression footer(QStringLiteral("Sheet (\\d+)-(\\d+)"));
+        for (const QString& page : text.split(u'\f', Qt::SkipEmptyParts)) {
+            QStringList onPage;
+            for (auto it = footer.globalMatch(page); it.hasNext();) {
+                const auto m = it.next();
+                onPage << m.captured(1) + u'-' + m.captured(2);
+            }
+            if (!page.trimmed().isEmpty())
+                sheets << onPage.join(u'+');
+        }
+        return sheets.join(u' ');
+    }
+
+    QTemporaryDir dir;
+    QString title;
+};
+
+TEST_F(PrintCupsTest, CollatedCopiesComeAsWholeSetsOnA4)
+{
+    const ToolRun run = Print(QStringLiteral("one.kvx"), {QStringLiteral("--copies"), QStringLiteral("2"),
+                                                          QStringLiteral("--collate")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    QString pdf;
+    const QString text = ReadJob(&pdf);
+    ASSERT_FALSE(text.isEmpty()) << "no PDF titled " << title.toStdString() << " in " << Queue().PdfDir.toStdString();
+    EXPECT_EQ(SheetOrder(text), QStringLiteral("1-1 2-1 3-1 1-1 2-1 3-1"));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    const QString details = QString::fromUtf8(info.readAllStandardOutput());
+    QFile::remove(pdf);
+    // A4 is 595.28 x 841.89 points.
+    EXPECT_TRUE(details.contains(QRegularExpression(QStringLiteral("Page size:\\s+595(\\.\\d+)? x 84[12](\\.\\d+)? pts"))))
+        << details.toStdString();
+}
+
+TEST_F(PrintCupsTest, UncollatedCopiesKeepEachPagesCopiesTogether)
+{
+    const ToolRun run = Print(QStringLiteral("one.kvx"), {QStringLiteral("--copies=2")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(SheetOrder(ReadJob()), QStringLiteral("1-1 1-1 2-1 2-1 3-1 3-1"));
+}
+
+TEST_F(PrintCupsTest, TwoBarsPrintBarOneThenBarTwoForEachListedPage)
+{
+    // Pages 2 and 9 of 3: page 9 does not exist and adds no sheet.
+    const ToolRun run = Print(QStringLiteral("two.kvx"), {QStringLiteral("--pages"), QStringLiteral("2,9")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(SheetOrder(ReadJob()), QStringLiteral("2-1 2-2"));
+}
+
+TEST_F(PrintCupsTest, QueueThatRejectsJobsIsAnErrorNamingThePrinter)
+{
+    const ToolRun run = Print(QStringLiteral("one.kvx"), {QStringLiteral("--printer"), Queue().RejectQueue});
+    EXPECT_EQ(run.ExitCode, 1) << run.Out.toStdString();
+    EXPECT_TRUE(run.Err.contains(Queue().RejectQueue)) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("not accepting"), Qt::CaseInsensitive)) << run.Err.toStdString();
+}
+
+TEST_F(PrintCupsTest, PagesThatSelectNothingStartNoJob)
+{
+    const ToolRun run = Print(QStringLiteral("one.kvx"), {QStringLiteral("--pages"), QStringLiteral("abc")});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.contains(QStringLiteral("selects none"))) << run.Err.toStdString();
+    const ToolRun unknown = Print(QStringLiteral("one.kvx"), {QStringLiteral("--printer"), QStringLiteral("Nope")});
+    EXPECT_EQ(unknown.ExitCode, 1);
+    EXPECT_TRUE(unknown.Err.contains(Queue().PdfQueue)) << "lists the printers: " << unknown.Err.toStdString();
+}
+
+TEST_F(PrintCupsTest, PrintersListsTheQueuesTheDefaultAndItsPapers)
+{
+    const ToolRun run = Vorel({QStringLiteral("printers")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.contains(Queue().PdfQueue + QStringLiteral(" (default)"))) << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.contains(Queue().RejectQueue)) << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.contains(QStringLiteral("papers: "))) << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.contains(QStringLiteral("A4"))) << run.Out.toStdString();
+}
+
+} // namespace
