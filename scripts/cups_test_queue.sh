@@ -94,12 +94,15 @@ CONF
 fi
 
 export CUPS_SERVER="$sock"
-if ! lpstat -p "$pdf_queue" >/dev/null 2>&1; then
-  lpadmin -p "$pdf_queue" -E -v cups-pdf:/ -P "$ppd" -o PageSize=A4
-fi
-if ! lpstat -p "$reject_queue" >/dev/null 2>&1; then
-  lpadmin -p "$reject_queue" -E -v cups-pdf:/ -P "$ppd" -o PageSize=A4
-fi
+# lpadmin warns on every call that PPD drivers are deprecated; only a
+# failure is worth showing.
+add_queue() {
+  local out
+  lpstat -p "$1" >/dev/null 2>&1 && return 0
+  out="$(lpadmin -p "$1" -E -v cups-pdf:/ -P "$ppd" -o PageSize=A4 2>&1)" || cannot "lpadmin $1: $out"
+}
+add_queue "$pdf_queue"
+add_queue "$reject_queue"
 cupsreject "$reject_queue"
 lpadmin -d "$pdf_queue"
 

@@ -1,12 +1,16 @@
 // vorel print and vorel printers through a real CUPS queue: a private
 // cupsd with a cups-pdf queue (scripts/cups_test_queue.sh), whose PDFs are
-// read back with pdftotext to see which sheet came out in which order.
-// Skipped, with the reason, where that server cannot run.
+// read back to see which sheet came out in which order. cups-pdf turns the
+// job into PostScript and back, and the fonts come out without their
+// Unicode maps (pdftotext reads nonsense), so each sheet carries its page
+// and bar as a Code 128 symbol too, read with pdftoppm and zbarimg.
+// Skipped, with the reason, where that server or those tools are missing.
 
 #include "support/shop_db.h"
 #include "support/tool_run.h"
 
 #include "model/band.h"
+#include "model/barcode.h"
 #include "model/report.h"
 #include "model/report_file.h"
 #include "model/text_controls.h"
@@ -16,6 +20,7 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -82,8 +87,8 @@ TKVXExpression* AddText(TKVXBand* band, const QString& expression, int left)
 }
 
 // 100 orders at 40 rows a page: 3 pages, each footer saying "Sheet P-B"
-// (page P of bar B); with two bars the second bar's footer stands beyond
-// the first page's width.
+// (page P of bar B) in text and as a Code 128 symbol; with two bars the
+// second bar's footer stands beyond the first page's width.
 void MakeForm(const QString& path, int bars)
 {
     TKVReport report;
@@ -99,9 +104,17 @@ void MakeForm(const QString& path, int bars)
     detail->SetHeight(22);
     AddText(detail, QStringLiteral("'#' + INTTOSTR([id])"), 0);
     TKVXBand* footer = report.GetBand(report.GetIndexBand(btPageFooter));
-    footer->SetHeight(24);
-    for (int bar = 0; bar < bars; ++bar)
+    footer->SetHeight(70);
+    for (int bar = 0; bar < bars; ++bar) {
         AddText(footer, QStringLiteral("'Sheet ' + INTTOSTR(PageNo) + '-' + INTTOSTR(BarNo)"), 1000 * bar);
+        auto* code = static_cast<TKVBarCode*>(footer->Object(footer->AddElement(&TKVBarCode::staticMetaObject)));
+        code->SetBarCodeType(bcCode128);
+        code->SetExpression(QStringLiteral("'S' + INTTOSTR(PageNo) + '-' + INTTOSTR(BarNo)"));
+        code->SetLeft(1000 * bar + 250);
+        code->SetTop(4);
+        code->SetWidth(260);
+        code->SetHeight(60);
+    }
     report.SaveReport(path, TReportFormFormat::Text);
 }
 
@@ -112,6 +125,9 @@ protected:
         const TCupsQueue& q = Queue();
         if (!q.Skip.isEmpty())
             GTEST_SKIP() << q.Skip.toStdString();
+        for (const char* tool : {"pdftoppm", "pdfinfo", "zbarimg"})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
         ASSERT_TRUE(QFile::exists(VorelBinary())) << "build the vorel target first";
         // The tool (a child of this process) finds the private server here.
         qputenv("CUPS_SERVER", q.Server.toLocal8Bit());
@@ -133,10 +149,10 @@ protected:
                      dir.path());
     }
 
-    // The queue's PDF of this test's job, read as text; empty after the
-    // timeout. cups-pdf writes the file while the job runs, so it counts
-    // once pdftotext reads it whole.
-    QString ReadJob(QString* pdfPath = nullptr) const
+    // The queue's PDF of this test's job, once cups-pdf has finished it
+    // (the file exists while the job is still being written: it counts once
+    // pdfinfo reads it whole); empty after the timeout.
+    QString WaitForJob() const
     {
         QDeadlineTimer deadline(180000);
         while (!deadline.hasExpired()) {
@@ -144,39 +160,63 @@ protected:
                 QDir(Queue().PdfDir).entryList({title + QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
             if (!files.isEmpty()) {
                 const QString path = QDir(Queue().PdfDir).filePath(files.first());
-                QProcess text;
-                text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-                if (text.waitForFinished(60000) && text.exitCode() == 0) {
-                    const QString out = QString::fromUtf8(text.readAllStandardOutput());
-                    if (!out.trimmed().isEmpty()) {
-                        if (pdfPath)
-                            *pdfPath = path;
-                        else
-                            QFile::remove(path);
-                        return out;
-                    }
-                }
+                QProcess info;
+                info.start(QStringLiteral("pdfinfo"), {path});
+                if (info.waitForFinished(60000) && info.exitCode() == 0
+                    && QString::fromUtf8(info.readAllStandardOutput()).contains(QStringLiteral("Pages:")))
+                    return path;
             }
             QThread::msleep(200);
         }
         return {};
     }
 
-    // "1-1 2-1 ...": the footer of each sheet, in sheet order.
-    static QString SheetOrder(const QString& text)
+    // "1-1 2-1 ...": the page and bar each sheet's symbol names, in sheet
+    // order ("?" for a sheet without one).
+    QString SheetOrder(const QString& pdf) const
     {
+        QTemporaryDir pages;
+        QProcess render;
+        render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-gray"),
+                                                  QStringLiteral("-png"), pdf, pages.filePath(QStringLiteral("s"))});
+        if (!render.waitForFinished(120000) || render.exitCode() != 0)
+            return QStringLiteral("pdftoppm failed");
         QStringList sheets;
-        static const QRegularExpression footer(QStringLiteral("Sheet (\\d+)-(\\d+)"));
-        for (const QString& page : text.split(u'\f', Qt::SkipEmptyParts)) {
-            QStringList onPage;
-            for (auto it = footer.globalMatch(page); it.hasNext();) {
+        // pdftoppm pads the numbers to one width, so names sort in page order.
+        for (const QString& png : QDir(pages.path()).entryList({QStringLiteral("s*.png")}, QDir::Files, QDir::Name)) {
+            QProcess scan;
+            scan.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), pages.filePath(png)});
+            scan.waitForFinished(60000);
+            static const QRegularExpression symbol(QStringLiteral("CODE-128:S(\\d+)-(\\d+)"));
+            QStringList onSheet;
+            for (auto it = symbol.globalMatch(QString::fromUtf8(scan.readAllStandardOutput())); it.hasNext();) {
                 const auto m = it.next();
-                onPage << m.captured(1) + u'-' + m.captured(2);
+                onSheet << m.captured(1) + u'-' + m.captured(2);
             }
-            if (!page.trimmed().isEmpty())
-                sheets << onPage.join(u'+');
+            sheets << (onSheet.isEmpty() ? QStringLiteral("?") : onSheet.join(u'+'));
         }
         return sheets.join(u' ');
+    }
+
+    // Prints, waits for the queue's PDF and reads its sheets; the PDF goes.
+    QString PrintedSheets(const QString& form, const QStringList& args, QString* pageSize = nullptr) const
+    {
+        const ToolRun run = Print(form, args);
+        EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+        if (run.ExitCode != 0)
+            return run.Err;
+        const QString pdf = WaitForJob();
+        if (pdf.isEmpty())
+            return QStringLiteral("no PDF titled %1 in %2").arg(title, Queue().PdfDir);
+        if (pageSize) {
+            QProcess info;
+            info.start(QStringLiteral("pdfinfo"), {pdf});
+            info.waitForFinished(60000);
+            *pageSize = QString::fromUtf8(info.readAllStandardOutput());
+        }
+        const QString order = SheetOrder(pdf);
+        QFile::remove(pdf);
+        return order;
     }
 
     QTemporaryDir dir;
@@ -185,18 +225,10 @@ protected:
 
 TEST_F(PrintCupsTest, CollatedCopiesComeAsWholeSetsOnA4)
 {
-    const ToolRun run = Print(QStringLiteral("one.kvx"), {QStringLiteral("--copies"), QStringLiteral("2"),
-                                                          QStringLiteral("--collate")});
-    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
-    QString pdf;
-    const QString text = ReadJob(&pdf);
-    ASSERT_FALSE(text.isEmpty()) << "no PDF titled " << title.toStdString() << " in " << Queue().PdfDir.toStdString();
-    EXPECT_EQ(SheetOrder(text), QStringLiteral("1-1 2-1 3-1 1-1 2-1 3-1"));
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
-    ASSERT_TRUE(info.waitForFinished(60000));
-    const QString details = QString::fromUtf8(info.readAllStandardOutput());
-    QFile::remove(pdf);
+    QString details;
+    EXPECT_EQ(PrintedSheets(QStringLiteral("one.kvx"), {QStringLiteral("--copies"), QStringLiteral("2"), QStringLiteral("--collate")},
+                            &details),
+              QStringLiteral("1-1 2-1 3-1 1-1 2-1 3-1"));
     // A4 is 595.28 x 841.89 points.
     EXPECT_TRUE(details.contains(QRegularExpression(QStringLiteral("Page size:\\s+595(\\.\\d+)? x 84[12](\\.\\d+)? pts"))))
         << details.toStdString();
@@ -204,17 +236,15 @@ TEST_F(PrintCupsTest, CollatedCopiesComeAsWholeSetsOnA4)
 
 TEST_F(PrintCupsTest, UncollatedCopiesKeepEachPagesCopiesTogether)
 {
-    const ToolRun run = Print(QStringLiteral("one.kvx"), {QStringLiteral("--copies=2")});
-    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
-    EXPECT_EQ(SheetOrder(ReadJob()), QStringLiteral("1-1 1-1 2-1 2-1 3-1 3-1"));
+    EXPECT_EQ(PrintedSheets(QStringLiteral("one.kvx"), {QStringLiteral("--copies=2")}),
+              QStringLiteral("1-1 1-1 2-1 2-1 3-1 3-1"));
 }
 
 TEST_F(PrintCupsTest, TwoBarsPrintBarOneThenBarTwoForEachListedPage)
 {
     // Pages 2 and 9 of 3: page 9 does not exist and adds no sheet.
-    const ToolRun run = Print(QStringLiteral("two.kvx"), {QStringLiteral("--pages"), QStringLiteral("2,9")});
-    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
-    EXPECT_EQ(SheetOrder(ReadJob()), QStringLiteral("2-1 2-2"));
+    EXPECT_EQ(PrintedSheets(QStringLiteral("two.kvx"), {QStringLiteral("--pages"), QStringLiteral("2,9")}),
+              QStringLiteral("2-1 2-2"));
 }
 
 TEST_F(PrintCupsTest, QueueThatRejectsJobsIsAnErrorNamingThePrinter)
