@@ -84,7 +84,8 @@ CONF
   # In the foreground of a session of its own, so its process id is known
   # and no terminal or test runner owns it; wait for its socket
   # (generously: CI machines are loaded).
-  setsid cupsd -f -c "$root/etc/cupsd.conf" -s "$root/etc/cups-files.conf" </dev/null >>"$root/log/cupsd.out" 2>&1 &
+  # Without the lock's descriptor, which it would otherwise hold for good.
+  setsid cupsd -f -c "$root/etc/cupsd.conf" -s "$root/etc/cups-files.conf" </dev/null >>"$root/log/cupsd.out" 2>&1 9>&- &
   echo $! > "$root/cupsd.pid"
   for _ in $(seq 1 300); do
     [ -S "$sock" ] && break

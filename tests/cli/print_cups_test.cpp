@@ -114,6 +114,7 @@ void MakeForm(const QString& path, int bars)
         code->SetTop(4);
         code->SetWidth(260);
         code->SetHeight(60);
+        code->SetNarrowWidth(2); // report pixels: modules wide enough for a 300 dpi scan
     }
     report.SaveReport(path, TReportFormFormat::Text);
 }
@@ -177,7 +178,7 @@ protected:
     {
         QTemporaryDir pages;
         QProcess render;
-        render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-gray"),
+        render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-gray"),
                                                   QStringLiteral("-png"), pdf, pages.filePath(QStringLiteral("s"))});
         if (!render.waitForFinished(120000) || render.exitCode() != 0)
             return QStringLiteral("pdftoppm failed");

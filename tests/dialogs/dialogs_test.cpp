@@ -43,6 +43,9 @@ struct ScopedFakes {
         b.Name = QStringLiteral("Back office");
         TFakePrinterSpec c;
         c.Name = QStringLiteral("Plotter");
+        // Sheets are counted, not kept: the tests look at the job only.
+        for (TFakePrinterSpec* spec : {&a, &b, &c})
+            spec->KeepPageImages = false;
         TPrinterService::Instance().InstallFakePrinters({a, b, c});
     }
     ~ScopedFakes() { TPrinterService::Instance().InstallFakePrinters({}); }

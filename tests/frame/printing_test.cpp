@@ -37,12 +37,34 @@ public:
     }
 };
 
-// The fake Letter printer's sheet images have their origin at the
-// printable area's corner (103, 77 printer pixels in), 600 x 300 dpi.
+// A coarse Letter printer, so that the kept sheet images stay small: 120
+// x 60 dpi (different on purpose, so an axis mix-up shows), with
+// unprintable strips; its images have their origin at the printable
+// area's corner (13, 7 printer pixels in).
+TFakePrinterSpec CoarsePrinter()
+{
+    TFakePrinterSpec spec = FakeLetterPrinter();
+    spec.PixelsPerInchX = 120;
+    spec.PixelsPerInchY = 60;
+    spec.MarginLeft = 13;
+    spec.MarginTop = 7;
+    spec.MarginRight = 20;
+    spec.MarginBottom = 10;
+    return spec;
+}
+
+// The second printer counts its sheets without keeping them.
+TFakePrinterSpec CountingInkjet()
+{
+    TFakePrinterSpec spec = FakeInkjet();
+    spec.KeepPageImages = false;
+    return spec;
+}
+
 bool Dark(const QImage& sheet, int reportX, int reportY)
 {
-    const int x = reportX * 600 / 96 - 103;
-    const int y = reportY * 300 / 96 - 77;
+    const int x = reportX * 120 / 96 - 13;
+    const int y = reportY * 60 / 96 - 7;
     return sheet.valid(x, y) && qGray(sheet.pixel(x, y)) < 100;
 }
 
@@ -86,7 +108,7 @@ protected:
     }
     QList<TFakeJob>& Jobs() { return TPrinterService::Instance().FakeJobs(); }
 
-    ScopedFakePrinters printers;
+    ScopedFakePrinters printers{{CoarsePrinter(), CountingInkjet()}};
     TMarkedReport report;
     QStringList events;
 };
@@ -205,18 +227,19 @@ TEST_F(PrintingTest, ThePageLiesOnTheSheetAtItsOwnPlaceAndSize)
     ASSERT_EQ(Jobs().size(), 1);
     const QImage& sheet = Jobs()[0].Pages.value(0);
     // The mark covers report pixels 40..60 both ways; its edges land where
-    // a 1:1 page from the sheet's corner puts them.
-    EXPECT_TRUE(Dark(sheet, 41, 41));
-    EXPECT_TRUE(Dark(sheet, 59, 59));
-    EXPECT_FALSE(Dark(sheet, 38, 50));
-    EXPECT_FALSE(Dark(sheet, 62, 50));
-    EXPECT_FALSE(Dark(sheet, 50, 38));
-    EXPECT_FALSE(Dark(sheet, 50, 62));
+    // a 1:1 page from the sheet's corner puts them (a page stretched over
+    // the printable area would start 13 printer pixels further in).
+    EXPECT_TRUE(Dark(sheet, 43, 43));
+    EXPECT_TRUE(Dark(sheet, 57, 57));
+    EXPECT_FALSE(Dark(sheet, 36, 50));
+    EXPECT_FALSE(Dark(sheet, 64, 50));
+    EXPECT_FALSE(Dark(sheet, 50, 36));
+    EXPECT_FALSE(Dark(sheet, 50, 64));
 }
 
 TEST_F(PrintingTest, PrinterErrorEndsTheJobRestoresThePrinterAndReachesTheCaller)
 {
-    TFakePrinterSpec failing = FakeLetterPrinter();
+    TFakePrinterSpec failing = CoarsePrinter();
     failing.FailOnPage = true;
     ScopedFakePrinters broken({failing});
     TPrinterService& service = TPrinterService::Instance();
