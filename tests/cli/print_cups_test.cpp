@@ -2,8 +2,9 @@
 // cupsd with a cups-pdf queue (scripts/cups_test_queue.sh), whose PDFs are
 // read back to see which sheet came out in which order. cups-pdf turns the
 // job into PostScript and back, and the fonts come out without their
-// Unicode maps (pdftotext reads nonsense), so each sheet carries its page
-// and bar as a Code 128 symbol too, read with pdftoppm and zbarimg.
+// Unicode maps (pdftotext reads nonsense), so each sheet carries a Code
+// 128 symbol of one of its rows (prefixed "B" on the second bar), read
+// with pdftoppm and zbarimg.
 // Skipped, with the reason, where that server or those tools are missing.
 
 #include "support/shop_db.h"
@@ -86,9 +87,9 @@ TKVXExpression* AddText(TKVXBand* band, const QString& expression, int left)
     return control;
 }
 
-// 100 orders at 40 rows a page: 3 pages, each footer saying "Sheet P-B"
-// (page P of bar B) in text and as a Code 128 symbol; with two bars the
-// second bar's footer stands beyond the first page's width.
+// 100 orders: 3 pages, each footer saying "Sheet P-B" (page P of bar B)
+// and each header carrying a Code 128 symbol of one of its rows; with two
+// bars the second bar's controls stand beyond the first page's width.
 void MakeForm(const QString& path, int bars)
 {
     TKVReport report;
@@ -96,7 +97,7 @@ void MakeForm(const QString& path, int bars)
     auto* orders = new TSqlDataSet(&report);
     orders->SetName(QStringLiteral("Orders"));
     orders->SetConnection(QStringLiteral("sqlite:shop.db"));
-    orders->SetSQL(QStringLiteral("SELECT id FROM orders ORDER BY id"));
+    orders->SetSQL(QStringLiteral("SELECT id, 'B' || id AS bid FROM orders ORDER BY id"));
     report.SetDataSet(orders);
     report.SetBarNumber(bars);
     report.PrinterSetting()->SetPaperSize(psA4);
@@ -104,12 +105,17 @@ void MakeForm(const QString& path, int bars)
     detail->SetHeight(22);
     AddText(detail, QStringLiteral("'#' + INTTOSTR([id])"), 0);
     TKVXBand* footer = report.GetBand(report.GetIndexBand(btPageFooter));
-    footer->SetHeight(70);
-    for (int bar = 0; bar < bars; ++bar) {
+    footer->SetHeight(24);
+    for (int bar = 0; bar < bars; ++bar)
         AddText(footer, QStringLiteral("'Sheet ' + INTTOSTR(PageNo) + '-' + INTTOSTR(BarNo)"), 1000 * bar);
-        auto* code = static_cast<TKVBarCode*>(footer->Object(footer->AddElement(&TKVBarCode::staticMetaObject)));
+    // The header's symbol encodes a row of its page: "44" on bar 1, "B44"
+    // on bar 2 (a symbol takes a field, not an expression).
+    TKVXBand* header = report.GetBand(report.GetIndexBand(btPageHeader));
+    header->SetHeight(70);
+    for (int bar = 0; bar < bars; ++bar) {
+        auto* code = static_cast<TKVBarCode*>(header->Object(header->AddElement(&TKVBarCode::staticMetaObject)));
         code->SetBarCodeType(bcCode128);
-        code->SetExpression(QStringLiteral("'S' + INTTOSTR(PageNo) + '-' + INTTOSTR(BarNo)"));
+        code->SetExpression(bar == 0 ? QStringLiteral("Orders.id") : QStringLiteral("Orders.bid"));
         code->SetLeft(1000 * bar + 250);
         code->SetTop(4);
         code->SetWidth(260);
@@ -172,8 +178,9 @@ protected:
         return {};
     }
 
-    // "1-1 2-1 ...": the page and bar each sheet's symbol names, in sheet
-    // order ("?" for a sheet without one).
+    // "1-1 2-1 ...": the page and bar of each sheet, in sheet order ("?"
+    // for a sheet without a symbol). A sheet's symbol names a row of its
+    // page; the rows' order among the sheets gives the page numbers.
     QString SheetOrder(const QString& pdf) const
     {
         QTemporaryDir pages;
@@ -182,21 +189,26 @@ protected:
                                                   QStringLiteral("-png"), pdf, pages.filePath(QStringLiteral("s"))});
         if (!render.waitForFinished(120000) || render.exitCode() != 0)
             return QStringLiteral("pdftoppm failed");
-        QStringList sheets;
+        QList<QPair<int, int>> sheets; // (row, bar); row -1: no symbol
         // pdftoppm pads the numbers to one width, so names sort in page order.
         for (const QString& png : QDir(pages.path()).entryList({QStringLiteral("s*.png")}, QDir::Files, QDir::Name)) {
             QProcess scan;
             scan.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), pages.filePath(png)});
             scan.waitForFinished(60000);
-            static const QRegularExpression symbol(QStringLiteral("CODE-128:S(\\d+)-(\\d+)"));
-            QStringList onSheet;
-            for (auto it = symbol.globalMatch(QString::fromUtf8(scan.readAllStandardOutput())); it.hasNext();) {
-                const auto m = it.next();
-                onSheet << m.captured(1) + u'-' + m.captured(2);
-            }
-            sheets << (onSheet.isEmpty() ? QStringLiteral("?") : onSheet.join(u'+'));
+            static const QRegularExpression symbol(QStringLiteral("CODE-128:(B?)(\\d+)"));
+            const auto m = symbol.match(QString::fromUtf8(scan.readAllStandardOutput()));
+            sheets.append(m.hasMatch() ? qMakePair(m.captured(2).toInt(), m.captured(1).isEmpty() ? 1 : 2)
+                                       : qMakePair(-1, 0));
         }
-        return sheets.join(u' ');
+        QList<int> rows;
+        for (const auto& [row, bar] : std::as_const(sheets))
+            if (row >= 0 && !rows.contains(row))
+                rows.append(row);
+        std::sort(rows.begin(), rows.end());
+        QStringList out;
+        for (const auto& [row, bar] : std::as_const(sheets))
+            out << (row < 0 ? QStringLiteral("?") : QStringLiteral("%1-%2").arg(rows.indexOf(row) + 1).arg(bar));
+        return out.join(u' ');
     }
 
     // Prints, waits for the queue's PDF and reads its sheets; the PDF goes.
@@ -243,9 +255,10 @@ TEST_F(PrintCupsTest, UncollatedCopiesKeepEachPagesCopiesTogether)
 
 TEST_F(PrintCupsTest, TwoBarsPrintBarOneThenBarTwoForEachListedPage)
 {
-    // Pages 2 and 9 of 3: page 9 does not exist and adds no sheet.
-    EXPECT_EQ(PrintedSheets(QStringLiteral("two.kvx"), {QStringLiteral("--pages"), QStringLiteral("2,9")}),
-              QStringLiteral("2-1 2-2"));
+    // Pages 2, 3 and 9 of 3: page 9 does not exist and adds no sheet (the
+    // numbers are the printed pages' order among themselves).
+    EXPECT_EQ(PrintedSheets(QStringLiteral("two.kvx"), {QStringLiteral("--pages"), QStringLiteral("2,3,9")}),
+              QStringLiteral("1-1 1-2 2-1 2-2"));
 }
 
 TEST_F(PrintCupsTest, QueueThatRejectsJobsIsAnErrorNamingThePrinter)
