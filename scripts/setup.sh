@@ -32,6 +32,9 @@ packages=(
   icc-profiles-free
   libreoffice-core-nogui libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-draw-nogui
   gnumeric
+  # printing tests: a private CUPS server with a cups-pdf queue
+  # (scripts/cups_test_queue.sh); the server is never started as a service
+  cups cups-client printer-driver-cups-pdf
   # benchmark data generator and SQL data
   python3 sqlite3 time
   # a real PostgreSQL server for the data tests (scripts/pg_test_cluster.sh)
@@ -69,5 +72,14 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 echo "setup: installing ${missing[*]}"
 $SUDO apt-get update -qq
+# CUPS's packages would start the system's print server (and cups-pdf would
+# add a queue to it), and every other test would then measure its pages on
+# that printer instead of the virtual one: no service starts during the
+# install. The printing tests run a private server of their own.
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+  $SUDO chmod 755 /usr/sbin/policy-rc.d
+  trap '$SUDO rm -f /usr/sbin/policy-rc.d' EXIT
+fi
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 example_db

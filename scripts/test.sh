@@ -23,6 +23,9 @@ if pg_export="$(scripts/pg_test_cluster.sh start)"; then
 else
   echo "test: no PostgreSQL server for the tests; they will skip" >&2
 fi
+# The printing tests' private CUPS server and queues, started once before
+# the tests run in parallel (the tests skip, saying why, where it cannot run).
+scripts/cups_test_queue.sh || echo "test: no CUPS queue for the printing tests (they are skipped)"
 t=$(date +%s); ctest --test-dir build --output-on-failure -j"$(nproc)"; step tests "$t"
 t=$(date +%s); scripts/package_check.sh build; step "package check" "$t"
 # The fuzz smoke needs a clang build tree of its own; it is turned on by

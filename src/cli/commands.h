@@ -45,4 +45,12 @@ extern const char* const kPreviewUsage;
 int RunDesign(const QStringList& args, Streams io);
 extern const char* const kDesignUsage;
 
+// vorel print FORM.kvx|PREPARED.zpg [--printer NAME] [--pages LIST] [--copies N] [--collate] ...
+int RunPrint(const QStringList& args, Streams io);
+extern const char* const kPrintUsage;
+
+// vorel printers
+int RunPrinters(const QStringList& args, Streams io);
+extern const char* const kPrintersUsage;
+
 } // namespace vorel::cli

@@ -50,6 +50,8 @@ const Command kCommands[] = {
     {{"reference", nullptr, nullptr}, RunReference},
     {{"preview", nullptr, nullptr}, RunPreview, true},
     {{"design", nullptr, nullptr}, RunDesign, true},
+    {{"print", nullptr, nullptr}, RunPrint, true},
+    {{"printers", nullptr, nullptr}, RunPrinters},
 };
 
 int PrintUsage(QTextStream& out, int rc)
@@ -59,7 +61,8 @@ int PrintUsage(QTextStream& out, int rc)
            "Commands:\n"
            "  --version, version   print the version and exit\n"
            "  help, --help, -h     print this help and exit\n"
-        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kPreviewUsage << kDesignUsage
+        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kPreviewUsage << kDesignUsage << kPrintUsage
+        << kPrintersUsage
         << "\n"
            "Exit codes: 0 success, 1 bad input, 2 usage error, 130 cancelled (Ctrl-C).\n";
     return rc;
@@ -79,7 +82,7 @@ const Command* FindCommand(const QString& word)
 int main(int argc, char** argv)
 {
     // Before any thread exists, so that every thread inherits it: render
-    // takes Ctrl-C in a watcher thread of its own.
+    // and print take Ctrl-C in a watcher thread of their own.
     vorel::cli::BlockInterruptSignals();
 
     // Qt wants a private runtime folder and warns on every start without
@@ -122,7 +125,7 @@ int main(int argc, char** argv)
         err << "vorel: unknown command \"" << args.first() << "\"\n";
         return PrintUsage(err, kExitUsage);
     }
-    if (command->Run != RunRender)
+    if (command->Run != RunRender && command->Run != RunPrint)
         vorel::cli::UnblockInterruptSignals();
     int rc = command->Run(args.mid(1), Streams{out, err});
     // What was printed on standard output is the result of info, formats and

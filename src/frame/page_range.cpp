@@ -87,4 +87,23 @@ void GetValidPages(QStringView text, TStringList* list)
     list->SetList(texts);
 }
 
+QList<int> DialogPageList(TPageRangeKind kind, QStringView rangeText, int numPages, int currentPage)
+{
+    switch (kind) {
+    case TPageRangeKind::Range:
+        return GetValidPageNumbers(rangeText);
+    case TPageRangeKind::Current:
+        return {currentPage};
+    case TPageRangeKind::All:
+    case TPageRangeKind::Even:
+    case TPageRangeKind::Odd:
+        break;
+    }
+    QList<int> pages;
+    for (int n = 1; n <= numPages; ++n)
+        if (kind == TPageRangeKind::All || (kind == TPageRangeKind::Even) == (n % 2 == 0))
+            pages.append(n);
+    return pages;
+}
+
 } // namespace vorel

@@ -23,4 +23,12 @@ void GetValidPages(QStringView text, TStringList* list);
 
 inline constexpr int kMaxPageListSize = 1'000'000;
 
+// The page choices of the print and save dialogs.
+enum class TPageRangeKind { All, Current, Even, Odd, Range };
+
+// The page list a dialog's choice gives: the range text's pages (as
+// GetValidPageNumbers, raising the same errors), the current page alone,
+// or every, every even or every odd number from 1 to numPages.
+QList<int> DialogPageList(TPageRangeKind kind, QStringView rangeText, int numPages, int currentPage);
+
 } // namespace vorel

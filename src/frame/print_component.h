@@ -31,6 +31,7 @@ namespace vorel {
 
 class TKVXExport;
 class TMetafileCanvas;
+struct TPrintSheet;
 
 class TKVXPrintEnums {
     Q_GADGET
@@ -195,9 +196,10 @@ public:
     virtual void NewPage(bool newBar);
 
     // --- cancelling ---
-    // Asks the running Prepare, ExportTo or SavePreparedPages to stop: a
-    // preparation at the next record (or sub-detail row), a writer before
-    // its next page. Only stores an atomic flag, so any thread (or a signal
+    // Asks the running Prepare, ExportTo, SavePreparedPages or PrintPages to
+    // stop: a preparation at the next record (or sub-detail row), a writer
+    // before its next page, a print job before its next sheet (the job is
+    // dropped: nothing reaches the printer). Only stores an atomic flag, so any thread (or a signal
     // watcher) may call it. Each of those operations starts afresh: a request
     // made while none runs is dropped when the next one begins.
     void RequestCancel() noexcept { FCancelRequest.store(true, std::memory_order_relaxed); }
@@ -269,6 +271,10 @@ private:
     // Hands the page whose canvas just closed to FPageCompleted (final
     // pass only).
     void CompletePage();
+
+    // The job of PrintPages between OnBeforePrint and OnAfterPrint; false
+    // when the progress dialog's Cancel (or RequestCancel) stopped it.
+    bool PrintSheets(const std::vector<TPrintSheet>& sheets, int lang, int numBars);
 
     TKVXLanguage* FLanguage;
     TKVProperty* FKVProperty;

@@ -68,38 +68,7 @@ void SetPreviewHost(TKVXPreviewHost* host)
     gPreviewHost = host;
 }
 
-// --- printing -----------------------------------------------------------------------------
-
-void TKVPrintBaseComponent::Print()
-{
-    // The print dialog, then the chosen pages in copy and collate order.
-    RaiseNotAvailable(QStringLiteral("Printing"));
-}
-
-void TKVPrintBaseComponent::PrintReport()
-{
-    // Prints every page without a dialog (an unprepared component is
-    // prepared first by its PrepareReport alone).
-    RaiseNotAvailable(QStringLiteral("Printing"));
-}
-
-void TKVPrintBaseComponent::PrintPages(const QList<int>& pages)
-{
-    Q_UNUSED(pages);
-    RaiseNotAvailable(QStringLiteral("Printing"));
-}
-
-void TKVPrintBaseComponent::PrintStart()
-{
-    RaiseNotAvailable(QStringLiteral("Printing"));
-}
-
-void TKVPrintBaseComponent::PrintEnd()
-{
-    RaiseNotAvailable(QStringLiteral("Printing"));
-}
-
-// The prepared-report streams are in prepared_stream.cpp, saving and
-// exporting pages in save_export.cpp.
+// Printing is in printing.cpp, the prepared-report streams in
+// prepared_stream.cpp, saving and exporting pages in save_export.cpp.
 
 } // namespace vorel

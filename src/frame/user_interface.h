@@ -50,6 +50,29 @@ struct TSaveExportChoice {
     bool SeparateFiles = false;
 };
 
+// --- the print dialog -----------------------------------------------------------
+// What the core tells the print dialog. The dialog chooses the printer on
+// the printer services (TPrinterService) itself: it selects the report's
+// printer in its list, and the printer confirmed in the list is the one
+// the job goes to; a cancelled dialog leaves the system printer as it was.
+struct TPrintRequest {
+    int Lang = 0;
+    int HelpContext = 0;
+    QString PrinterName;   // the report's PrinterSetting.PrinterName; selected in the list when not empty
+    int PrinterIndex = -1; // else this position (-1: the current system printer)
+    int NumPages = 0;      // for all, even and odd pages
+    int CurrentPage = 1;   // 1-based, for "current page"
+    int Copies = 1;        // the report's PrinterSetting.Copies (the dialog shows one copy at start)
+    bool Collate = false;  // the report's PrinterSetting.Collate (the dialog starts cleared)
+};
+
+// What the user chose.
+struct TPrintChoice {
+    QList<int> Pages; // 1-based page numbers, ascending; every bar of a listed page
+    int Copies = 1;   // as entered; 1 when the text is no number
+    bool Collate = false;
+};
+
 class TKVXUserInterface {
 public:
     virtual ~TKVXUserInterface() = default;
@@ -82,6 +105,12 @@ public:
     virtual void ShowModalCallBack(const TKVXCallBack& callback);
     // The hourglass while a report prepares.
     virtual void SetBusyCursor(bool busy);
+
+    // The print dialog (printer, pages, copies, collation). True when the
+    // user confirmed; choice then holds the result. The default shows
+    // nothing and prints every page with the report's copies and collation,
+    // on the current printer.
+    virtual bool ShowPrintDialog(const TPrintRequest& request, TPrintChoice& choice);
 
     // The save/export dialog (format, file name, pages, one file per page).
     // True when the user confirmed; choice then holds the result. The

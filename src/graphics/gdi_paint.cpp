@@ -6,6 +6,7 @@
 #include "graphics/graphics_types.h"
 
 #include <QGlyphRun>
+#include <QPaintEngine>
 #include <QVarLengthArray>
 #include <QtMath>
 
@@ -32,7 +33,12 @@ void DrawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& g
     // that are very large or squeezed far more in one direction than the
     // other crash it (both found by fuzzing), so they are filled as outlines.
     const qreal em = font.pixelSize();
-    if (std::max(sx, sy) * em <= kMaxCachedGlyphPixels && std::max(sx, sy) <= 8 * std::min(sx, sy)) {
+    // A PDF device (a print job, a PDF file) keeps glyphs as text and has no
+    // glyph cache to protect; outlines there would lose the text itself.
+    const QPaintEngine* engine = painter.paintEngine();
+    const bool keepsText = engine && engine->type() == QPaintEngine::Pdf;
+    if (keepsText
+        || (std::max(sx, sy) * em <= kMaxCachedGlyphPixels && std::max(sx, sy) <= 8 * std::min(sx, sy))) {
         QGlyphRun run;
         run.setRawFont(font);
         run.setGlyphIndexes(glyphs);

@@ -4,12 +4,15 @@
 
 #include <QDir>
 #include <QLocale>
+#include <QTemporaryFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+
+#include <dlfcn.h>
 
 namespace vorel {
 
@@ -139,6 +142,157 @@ void ApplyMode(QPrinter& printer, const TDeviceMode& mode, int copies)
     printer.setCopyCount(std::max(1, copies));
 }
 
+// --- CUPS submission -----------------------------------------------------------------
+//
+// Qt's own CUPS path hands the finished document to CUPS and ignores the
+// answer, so a queue that rejects the job looks like a job printed. Jobs
+// for system printers are therefore drawn into a PDF file and submitted
+// here, where the answer is read. libcups is opened at run time (it is
+// what Qt's CUPS plugin itself uses, so it is there wherever system
+// printers are), which keeps it out of the library's link line; without it
+// jobs take Qt's path.
+
+struct TCupsOption {
+    char* Name;
+    char* Value;
+};
+
+class TCupsLibrary {
+public:
+    static const TCupsLibrary* Get()
+    {
+        static const TCupsLibrary library;
+        return library.PrintFile ? &library : nullptr;
+    }
+    int (*PrintFile)(const char* name, const char* filename, const char* title, int numOptions,
+                     TCupsOption* options) = nullptr;
+    const char* (*LastErrorString)() = nullptr;
+
+private:
+    TCupsLibrary()
+    {
+        void* handle = dlopen("libcups.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return;
+        LastErrorString = reinterpret_cast<const char* (*)()>(dlsym(handle, "cupsLastErrorString"));
+        if (LastErrorString)
+            PrintFile = reinterpret_cast<decltype(PrintFile)>(dlsym(handle, "cupsPrintFile"));
+    }
+};
+
+// The CUPS media name of a device mode's sheet ("A4", "Letter", or a custom size).
+QByteArray CupsMedia(const TDeviceMode& mode)
+{
+    QSize sheet = SheetOf(mode);
+    if (mode.Orientation == 2)
+        sheet.transpose();
+    const QPageSize size(QSizeF(sheet.width() / 10.0, sheet.height() / 10.0), QPageSize::Millimeter, QString(),
+                         QPageSize::FuzzyMatch);
+    if (size.id() != QPageSize::Custom)
+        return size.key().toLatin1();
+    return QByteArray("Custom.") + QByteArray::number(sheet.width() / 10.0) + 'x'
+        + QByteArray::number(sheet.height() / 10.0) + "mm";
+}
+
+// A job for a CUPS queue: every sheet drawn into a temporary PDF of the
+// sheet's size, which End submits. The canvas origin is the printable
+// area's corner, as for every job, so the sheet's own origin lies at minus
+// the physical offsets.
+class TCupsPrintJob : public TPrintJob {
+public:
+    TCupsPrintJob(const TCupsLibrary& cups, const QString& printerName, const QString& title, const TDeviceMode& mode,
+                  int copies, const TDeviceCaps& caps)
+        : FCups(cups), FPrinterName(printerName), FTitle(title), FMode(mode), FCopies(std::max(1, copies)), FCaps(caps)
+    {
+        FFile.setFileTemplate(QDir::temp().filePath(QStringLiteral("vorel-print-XXXXXX.pdf")));
+        if (!FFile.open())
+            throw EPrinter(QStringLiteral("Printing failed: no temporary file for the job to \"%1\": %2")
+                               .arg(printerName, FFile.errorString()));
+        FFile.close();
+        FPrinter.setOutputFormat(QPrinter::PdfFormat);
+        FPrinter.setOutputFileName(FFile.fileName());
+        FPrinter.setResolution(caps.PixelsPerInchY);
+        FPrinter.setPageLayout(LayoutOf(mode));
+        FPrinter.setFullPage(true);
+        FPrinter.setDocName(title);
+        FPrinter.setCreator(title);
+        if (!FPainter.begin(&FPrinter))
+            throw EPrinter(QStringLiteral("Printing failed: the job for \"%1\" cannot start").arg(printerName));
+        StartSheet();
+    }
+    ~TCupsPrintJob() override
+    {
+        if (FPainter.isActive())
+            Abort();
+    }
+    TCanvas& Canvas() override { return *FCanvas; }
+    void NewPage() override
+    {
+        FCanvas.reset();
+        if (!FPrinter.newPage())
+            throw EPrinter(QStringLiteral("Printing failed: the printer \"%1\" refused page %2")
+                               .arg(FPrinterName)
+                               .arg(FPage + 1));
+        ++FPage;
+        StartSheet();
+    }
+    void End() override
+    {
+        FCanvas.reset();
+        if (FPainter.isActive() && !FPainter.end())
+            throw EPrinter(QStringLiteral("Printing failed: the job for \"%1\" could not be completed").arg(FPrinterName));
+        QByteArray media = CupsMedia(FMode);
+        QByteArray copies = QByteArray::number(FCopies);
+        QByteArray sides = FMode.Duplex == 2 ? "two-sided-long-edge"
+            : FMode.Duplex == 3              ? "two-sided-short-edge"
+                                             : "one-sided";
+        QList<TCupsOption> options{{const_cast<char*>("media"), media.data()},
+                                   {const_cast<char*>("copies"), copies.data()}};
+        if (FMode.Fields & TDeviceMode::DM_DUPLEX)
+            options.append(TCupsOption{const_cast<char*>("sides"), sides.data()});
+        const int job = FCups.PrintFile(FPrinterName.toLocal8Bit().constData(),
+                                        QFile::encodeName(FFile.fileName()).constData(), FTitle.toUtf8().constData(),
+                                        int(options.size()), options.data());
+        QFile::remove(FFile.fileName());
+        if (job <= 0)
+            throw EPrinter(QStringLiteral("Printing failed: the printer \"%1\" did not take the job: %2")
+                               .arg(FPrinterName, QString::fromLocal8Bit(FCups.LastErrorString())));
+    }
+    void Abort() override
+    {
+        FCanvas.reset();
+        if (FPainter.isActive()) {
+            FPrinter.abort();
+            FPainter.end();
+        }
+        QFile::remove(FFile.fileName());
+    }
+    bool Printing() const override { return FPainter.isActive(); }
+    int PageNumber() const override { return FPage; }
+    const TDeviceCaps& Caps() const override { return FCaps; }
+
+private:
+    void StartSheet()
+    {
+        // QPrinter's PDF engine starts every page with a fresh painter state.
+        FPainter.resetTransform();
+        FPainter.translate(FCaps.PhysicalOffsetX, FCaps.PhysicalOffsetY);
+        FCanvas = std::make_unique<TPainterCanvas>(&FPainter, FCaps.PixelsPerInchY);
+    }
+
+    const TCupsLibrary& FCups;
+    QString FPrinterName;
+    QString FTitle;
+    TDeviceMode FMode;
+    int FCopies;
+    TDeviceCaps FCaps;
+    QTemporaryFile FFile;
+    QPrinter FPrinter{QPrinter::HighResolution};
+    QPainter FPainter;
+    std::unique_ptr<TPainterCanvas> FCanvas;
+    int FPage = 1;
+};
+
 // --- system printers ---------------------------------------------------------------
 
 class TSystemPrinter : public TPrinterDevice {
@@ -195,6 +349,8 @@ public:
     }
     std::unique_ptr<TPrintJob> BeginJob(const QString& title, const TDeviceMode& mode, int copies) override
     {
+        if (const TCupsLibrary* cups = TCupsLibrary::Get())
+            return std::make_unique<TCupsPrintJob>(*cups, FInfo.printerName(), title, mode, copies, Caps(mode));
         auto printer = std::make_unique<QPrinter>(FInfo, QPrinter::HighResolution);
         ApplyMode(*printer, mode, copies);
         printer->setDocName(title);
