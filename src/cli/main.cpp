@@ -47,6 +47,9 @@ const Command kCommands[] = {
     {{"formats", nullptr, nullptr}, RunFormats},
     {{"convert", nullptr, nullptr}, RunConvert},
     {{"reference", nullptr, nullptr}, RunReference},
+    {{"table", nullptr, nullptr}, RunTable},
+    {{"text", nullptr, nullptr}, RunText},
+    {{"join", nullptr, nullptr}, RunJoin},
 };
 
 int PrintUsage(QTextStream& out, int rc)
@@ -57,6 +60,7 @@ int PrintUsage(QTextStream& out, int rc)
            "  --version, version   print the version and exit\n"
            "  help, --help, -h     print this help and exit\n"
         << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage
+        << kTableUsage << kTextUsage << kJoinUsage
         << "\n"
            "Exit codes: 0 success, 1 bad input, 2 usage error, 130 cancelled (Ctrl-C).\n";
     return rc;
@@ -108,7 +112,10 @@ int main(int argc, char** argv)
         err << "vorel: unknown command \"" << args.first() << "\"\n";
         return PrintUsage(err, kExitUsage);
     }
-    if (command->Run != RunRender)
+    // The commands that write files take Ctrl-C in their watcher thread.
+    const bool watches = command->Run == RunRender || command->Run == RunTable || command->Run == RunText
+                         || command->Run == RunJoin;
+    if (!watches)
         vorel::cli::UnblockInterruptSignals();
     return command->Run(args.mid(1), Streams{out, err});
 }
