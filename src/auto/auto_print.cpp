@@ -322,8 +322,34 @@ void TKVAutoPrint::PrintBevel(TBevels rule, int left, int bottom, int right, int
     }
 }
 
+void TKVAutoPrint::SetGridColumns(const QList<int>& xs)
+{
+    FlushGridLines();
+    FGridXs = xs;
+}
+
+void TKVAutoPrint::GridRowDrawn(int top)
+{
+    if (FGridTop < 0)
+        FGridTop = top;
+}
+
+void TKVAutoPrint::FlushGridLines()
+{
+    TCanvas* canvas = MFCanvas();
+    if (FGridTop >= 0 && canvas && intCurHeight > FGridTop) {
+        canvas->SetPen(FGridLine);
+        for (int x : FGridXs) {
+            canvas->MoveTo(x, FGridTop);
+            canvas->LineTo(x, intCurHeight);
+        }
+    }
+    FGridTop = -1;
+}
+
 void TKVAutoPrint::NewPage(bool newBar)
 {
+    FlushGridLines(); // the lines of the page being closed
     TKVPrintComponent::NewPage(newBar);
     // The footer stands above the bottom offset, as a designed report's
     // page footer does (the frame's limit is the top offset from the end).
@@ -344,6 +370,12 @@ void TKVAutoPrint::NewPage(bool newBar)
     }
 }
 
+void TKVAutoPrint::EndDoc()
+{
+    FlushGridLines();
+    TKVPrintComponent::EndDoc();
+}
+
 void TKVAutoPrint::PrintReportHeader()
 {
     PrintStrings(FHeader, FHeaderFont, false, false);
@@ -351,6 +383,7 @@ void TKVAutoPrint::PrintReportHeader()
 
 void TKVAutoPrint::PrintReportFooter()
 {
+    FlushGridLines();
     const int height = PrintStrings(FFooter, FFooterFont, false, true);
     if (height <= 0)
         return;

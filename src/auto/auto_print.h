@@ -223,6 +223,7 @@ public:
     int KVXDrawText(TCanvas& canvas, const QString& text, unsigned flags, TRect rect);
 
     void NewPage(bool newBar) override;
+    void EndDoc() override;
 
     // Whether column titles are still due on the current page.
     bool boolNeedPrintHeaderGrid = false;
@@ -235,6 +236,16 @@ protected:
     // after the table (on a new page when they do not fit).
     void PrintReportHeader();
     void PrintReportFooter();
+    // Vertical grid lines are drawn once for each run of rows on a page,
+    // not cell by cell: a table's page then holds a few long lines instead
+    // of one short line per cell, which keeps pages and exports small.
+    // SetGridColumns gives the x positions of the lines (report pixels;
+    // none: no vertical lines), GridRowDrawn marks a row drawn from `top`
+    // down to where intCurHeight will be, FlushGridLines draws the lines of
+    // the run so far (NewPage does it for the page it closes).
+    void SetGridColumns(const QList<int>& xs);
+    void GridRowDrawn(int top);
+    void FlushGridLines();
     // Row fill for row styles: odd row numbers (1, 3, ...) take EvenColor,
     // even ones OddColor, as the classic style tables were made for.
     void FillRow(int rowNumber, int left, int width, int height);
@@ -250,6 +261,8 @@ private:
     TPen* FGridLine;
     TKVXHighLights* FHighLights;
     TKVXDataManager* FDataManager;
+    QList<int> FGridXs;
+    int FGridTop = -1; // report pixels; -1: no row drawn since the last flush
 };
 
 // Lays the columns out: every width times the AutoFit factor (printable

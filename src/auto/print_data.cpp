@@ -343,15 +343,8 @@ void TKVPrintData::PrintHeaderGrid(TRun& run)
         const unsigned flags = DT_NOPREFIX | AlignFlag(column.HeaderAlignment) | (FWordWrapHeader ? DT_WORDBREAK : 0);
         KVXDrawText(canvas, column.Caption, flags,
                     TRect{place.Left, top + FGapVertical, place.Left + column.Width, top + height - FGapVertical});
-        if (run.VertLines) {
-            canvas.MoveTo(place.Left - FGapHorizontal, top);
-            canvas.LineTo(place.Left - FGapHorizontal, top + height);
-        }
     }
-    if (run.VertLines) {
-        canvas.MoveTo(run.Left + run.TableWidth, top);
-        canvas.LineTo(run.Left + run.TableWidth, top + height);
-    }
+    GridRowDrawn(top);
     intCurHeight += height;
     if (run.HorzLines) {
         canvas.MoveTo(run.Left, intCurHeight);
@@ -401,15 +394,8 @@ void TKVPrintData::PrintRecord(TRun& run, int height)
                 KVXDrawText(canvas, text, DT_NOPREFIX | AlignFlag(column.Alignment) | (column.WordWrap ? DT_WORDBREAK : 0),
                             cell);
         }
-        if (run.VertLines) {
-            canvas.MoveTo(place.Left - FGapHorizontal, top);
-            canvas.LineTo(place.Left - FGapHorizontal, top + height);
-        }
     }
-    if (run.VertLines) {
-        canvas.MoveTo(run.Left + run.TableWidth, top);
-        canvas.LineTo(run.Left + run.TableWidth, top + height);
-    }
+    GridRowDrawn(top);
     intCurHeight += height;
     if (run.HorzLines) {
         canvas.MoveTo(run.Left, intCurHeight);
@@ -481,15 +467,8 @@ int TKVPrintData::PrintGroups(TRun& run, bool ended, bool measureOnly)
                              DT_NOPREFIX | AlignFlag(cell.Calc->Alignment()) | (cell.Calc->WordWrap() ? DT_WORDBREAK : 0),
                              TRect{place.Left, y, place.Left + column.Width, top + height - FGapVertical});
         }
-        if (run.VertLines) {
-            canvas.MoveTo(place.Left - FGapHorizontal, top);
-            canvas.LineTo(place.Left - FGapHorizontal, top + height);
-        }
     }
-    if (run.VertLines) {
-        canvas.MoveTo(run.Left + run.TableWidth, top);
-        canvas.LineTo(run.Left + run.TableWidth, top + height);
-    }
+    GridRowDrawn(top);
     intCurHeight += height;
     if (run.HorzLines) {
         canvas.MoveTo(run.Left, intCurHeight);
@@ -724,6 +703,13 @@ void TKVPrintData::PrepareReport()
             run.Left = PageLeft();
             run.End = LastFittingColumn(FPosition, run.Start, PrintableWidth(), FGapHorizontal);
             run.Places = BarColumns(FPosition, run.Start, run.End, run.Left, FGapHorizontal, run.TableWidth);
+            QList<int> xs;
+            if (run.VertLines) {
+                for (const TCellPlace& place : run.Places)
+                    xs.append(place.Left - FGapHorizontal);
+                xs.append(run.Left + run.TableWidth);
+            }
+            SetGridColumns(xs);
             PrintBar(run);
             if (run.Cancelled || run.End >= last)
                 break;

@@ -158,10 +158,7 @@ void TKVPrintCustomGrid::PrintRow(int row, int height)
     const bool styled = Style()->RowStyle() != rsNormal;
     FillRow(row, FLeft, FTableWidth, height);
     canvas.SetPen(GridLine());
-    if (FVertLines) {
-        canvas.MoveTo(FLeft + FTableWidth, top);
-        canvas.LineTo(FLeft + FTableWidth, top + height);
-    }
+    GridRowDrawn(top);
     for (const TCellPlace& place : FPlaces) {
         const TColumnInfo& column = FPosition[place.Column];
         if (const TFont* font = GetControlFont(place.Column, row))
@@ -171,10 +168,6 @@ void TKVPrintCustomGrid::PrintRow(int row, int height)
             KVXDrawText(canvas, text,
                         DT_NOPREFIX | AlignFlag(GetCellAlignment(place.Column, row)) | (column.WordWrap ? DT_WORDBREAK : 0),
                         TRect{place.Left, top + FGapVertical, place.Left + column.Width, top + height - FGapVertical});
-        if (FVertLines) {
-            canvas.MoveTo(place.Left - FGapHorizontal, top);
-            canvas.LineTo(place.Left - FGapHorizontal, top + height);
-        }
     }
     intCurHeight += height;
     if (FHorzLines) {
@@ -210,6 +203,13 @@ void TKVPrintCustomGrid::PrepareReport()
         FLeft = PageLeft();
         intEndColumn = LastFittingColumn(FPosition, intStartColumn, PrintableWidth(), FGapHorizontal);
         FPlaces = BarColumns(FPosition, intStartColumn, intEndColumn, FLeft, FGapHorizontal, FTableWidth);
+        QList<int> xs;
+        if (FVertLines) {
+            for (const TCellPlace& place : FPlaces)
+                xs.append(place.Left - FGapHorizontal);
+            xs.append(FLeft + FTableWidth);
+        }
+        SetGridColumns(xs);
         const int firstPage = intCurPage;
         PrintReportHeader();
         std::pair<int, int> rowPage{-1, -1};

@@ -105,8 +105,21 @@ QString Literal(QString text)
     return text.replace(QStringLiteral("%"), QStringLiteral("%%"));
 }
 
+// 10 mm on every side: the virtual printer has no unprintable strip, and a
+// table on the paper's edge is cut by real printers.
+void UseMargins(TKVAutoPrint& report)
+{
+    TKVXPageMargins* margins = report.PrinterSetting()->Margins();
+    margins->SetByDefault(false);
+    margins->SetLeft(100);
+    margins->SetTop(100);
+    margins->SetRight(100);
+    margins->SetBottom(100);
+}
+
 void AddTitle(TKVAutoPrint& report, const QString& title)
 {
+    UseMargins(report);
     if (title.isEmpty())
         return;
     report.KVProperty()->SetTitle(title);
