@@ -72,7 +72,9 @@ TKVAutoPrint::TKVAutoPrint(QObject* owner)
       FFooterFont(new TFont(this)),
       FGridLine(new TPen(this)),
       FHighLights(new TKVXHighLights(this)),
-      FDataManager(new TKVXDataManager(this))
+      // Not a child component: forms store a report's child components, and
+      // this one is the report's own working object, made anew each time.
+      FDataManager(new TKVXDataManager(nullptr))
 {
     FHeader->Add(QStringLiteral("%A%L%DT%FB"));
     FHeader->Add(QStringLiteral(" "));
@@ -81,7 +83,10 @@ TKVAutoPrint::TKVAutoPrint(QObject* owner)
     FGridLine->SetColor(clBtnShadow);
 }
 
-TKVAutoPrint::~TKVAutoPrint() = default;
+TKVAutoPrint::~TKVAutoPrint()
+{
+    delete FDataManager;
+}
 
 void TKVAutoPrint::SetStyle(const TKVXStyle* value)
 {
