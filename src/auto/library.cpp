@@ -1,5 +1,7 @@
 #include "auto/library.h"
 
+#include "auto/auto_print.h"
+
 #include "data/data_manager.h"
 #include "data/dataset.h"
 #include "export/export_registry.h"
@@ -24,6 +26,7 @@ void InitializeLibrary()
     RegisterDataClasses();
     RegisterFrameClasses();
     RegisterModelClasses();
+    RegisterAutoClasses();
     RegisterBuiltinControls();
     RegisterBuiltinExports();
     DefaultDataManager();

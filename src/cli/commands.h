@@ -53,4 +53,12 @@ extern const char* const kPrintUsage;
 int RunPrinters(const QStringList& args, Streams io);
 extern const char* const kPrintersUsage;
 
+// vorel table SOURCE -o OUT, vorel text FILE -o OUT, vorel join A.kvx B.kvx -o OUT
+int RunTable(const QStringList& args, Streams io);
+extern const char* const kTableUsage;
+int RunText(const QStringList& args, Streams io);
+extern const char* const kTextUsage;
+int RunJoin(const QStringList& args, Streams io);
+extern const char* const kJoinUsage;
+
 } // namespace vorel::cli

@@ -52,6 +52,9 @@ const Command kCommands[] = {
     {{"design", nullptr, nullptr}, RunDesign, true},
     {{"print", nullptr, nullptr}, RunPrint, true},
     {{"printers", nullptr, nullptr}, RunPrinters},
+    {{"table", nullptr, nullptr}, RunTable},
+    {{"text", nullptr, nullptr}, RunText},
+    {{"join", nullptr, nullptr}, RunJoin},
 };
 
 int PrintUsage(QTextStream& out, int rc)
@@ -63,6 +66,7 @@ int PrintUsage(QTextStream& out, int rc)
            "  help, --help, -h     print this help and exit\n"
         << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kPreviewUsage << kDesignUsage << kPrintUsage
         << kPrintersUsage
+        << kTableUsage << kTextUsage << kJoinUsage
         << "\n"
            "Exit codes: 0 success, 1 bad input, 2 usage error, 130 cancelled (Ctrl-C).\n";
     return rc;
@@ -125,7 +129,10 @@ int main(int argc, char** argv)
         err << "vorel: unknown command \"" << args.first() << "\"\n";
         return PrintUsage(err, kExitUsage);
     }
-    if (command->Run != RunRender && command->Run != RunPrint)
+    // The commands that write files take Ctrl-C in their watcher thread.
+    const bool watches = command->Run == RunRender || command->Run == RunPrint || command->Run == RunTable || command->Run == RunText
+                         || command->Run == RunJoin;
+    if (!watches)
         vorel::cli::UnblockInterruptSignals();
     int rc = command->Run(args.mid(1), Streams{out, err});
     // What was printed on standard output is the result of info, formats and
