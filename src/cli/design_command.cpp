@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "designer/designer.h"
+#include "dialogs/widget_install.h"
 #include "designer/designer_window.h"
 #include "model/report.h"
 
@@ -83,6 +84,8 @@ int RunDesign(const QStringList& args, Streams io)
         return kExitUsage;
     }
     designer.Options().AutoSaveOptions = true;
+    // Print-when, preview (F9) and their dialogs from the widget library.
+    TWidgetUserInterfaceScope widgets;
     designer.Execute();
     return kExitOk;
 }

@@ -11,7 +11,7 @@
 #include "frame/parameter_values.h"
 #include "model/report.h"
 #include "model/report_data.h"
-#include "preview/preview_install.h"
+#include "dialogs/widget_install.h"
 #include "preview/preview_window.h"
 
 #include <QApplication>
@@ -320,9 +320,10 @@ int RunPreview(const QStringList& args, Streams io)
             throw EKVXError(QStringLiteral("the report has no pages"));
         if (!options.Snapshot.isEmpty())
             return Snapshot(report, options, io);
-        InstallPreviewWindow();
+        // The window's print, save and printer set-up buttons open the
+        // widget dialogs.
+        TWidgetUserInterfaceScope widgets;
         report.PreviewPreparedReport();
-        UninstallPreviewWindow();
     } catch (const EKVXError& e) {
         QString message = e.Message();
         const TErrorPlace& place = e.Place();

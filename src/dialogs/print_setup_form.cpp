@@ -70,6 +70,8 @@ QIcon PrinterIcon()
     return QIcon(pixmap);
 }
 
+} // namespace
+
 bool RunQtPrinterSetup(QWidget* parent, int& printerIndex)
 {
     TPrinterService& service = TPrinterService::Instance();
@@ -86,7 +88,6 @@ bool RunQtPrinterSetup(QWidget* parent, int& printerIndex)
         printerIndex = chosen;
     return true;
 }
-} // namespace
 
 QString QtFileFilter(const QString& classicFilter)
 {

@@ -101,6 +101,11 @@ private:
 
 // The classic file filter "Text|*.txt|All files (*.*)|*.*" as Qt writes it
 // ("Text (*.txt);;All files (*.*)").
+// The system printer set-up (printer, paper, orientation) on the printer
+// of the list at printerIndex; true with the chosen printer's index when
+// the user confirmed. False at once without system printers.
+bool RunQtPrinterSetup(QWidget* parent, int& printerIndex);
+
 QString QtFileFilter(const QString& classicFilter);
 // The file name with its extension replaced by a full stop and ext (lower
 // case, as Linux file names go); a name without one gets it appended.

@@ -41,7 +41,7 @@ QString GroupTitle(int lang, int id)
 } // namespace
 
 TfrmPrintWhen::TfrmPrintWhen(const TKVPrintWhen& settings, const QStringList& groups, int lang,
-                             const TExpressionBuilder& builder, QWidget* parent)
+                             const TExpressionEditor& builder, QWidget* parent)
     : QDialog(parent), FBuilder(builder)
 {
     setObjectName(QStringLiteral("frmPrintWhen"));
@@ -146,7 +146,7 @@ void TfrmPrintWhen::WriteTo(TKVPrintWhen& settings) const
     settings.SetHideWhen(cbHideWhen->isChecked() ? edHideWhen->text() : QString());
 }
 
-bool EditPrintWhen(TKVPrintWhen& settings, const QStringList& groups, int lang, const TExpressionBuilder& builder,
+bool EditPrintWhen(TKVPrintWhen& settings, const QStringList& groups, int lang, const TExpressionEditor& builder,
                    QWidget* parent)
 {
     TfrmPrintWhen dialog(settings, groups, lang, builder, parent);

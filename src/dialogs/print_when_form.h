@@ -18,7 +18,7 @@ class TKVPrintWhen;
 
 // Opens an expression builder on a text; true with the new text when the
 // user confirmed it.
-using TExpressionBuilder = std::function<bool(QString& expression)>;
+using TExpressionEditor = std::function<bool(QString& expression)>;
 
 class TfrmPrintWhen : public QDialog {
     Q_OBJECT
@@ -27,7 +27,7 @@ public:
     // changes". builder: the expression builder behind the two "..."
     // buttons; without one the buttons are hidden.
     TfrmPrintWhen(const TKVPrintWhen& settings, const QStringList& groups, int lang,
-                  const TExpressionBuilder& builder = {}, QWidget* parent = nullptr);
+                  const TExpressionEditor& builder = {}, QWidget* parent = nullptr);
     ~TfrmPrintWhen() override;
 
     // The settings as the controls show them (an unticked condition is empty).
@@ -49,12 +49,12 @@ public:
 
 private:
     void UpdateEnabled();
-    TExpressionBuilder FBuilder;
+    TExpressionEditor FBuilder;
 };
 
 // Shows the dialog modally; on OK the settings change, on Cancel nothing
 // does. True when the user confirmed.
-bool EditPrintWhen(TKVPrintWhen& settings, const QStringList& groups, int lang, const TExpressionBuilder& builder = {},
+bool EditPrintWhen(TKVPrintWhen& settings, const QStringList& groups, int lang, const TExpressionEditor& builder = {},
                    QWidget* parent = nullptr);
 
 } // namespace vorel

@@ -3,6 +3,7 @@
 #include "dialogs/parameter_form.h"
 #include "dialogs/print_setup_form.h"
 #include "dialogs/progress_form.h"
+#include "graphics/printer.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -116,6 +117,24 @@ bool TWidgetUserInterface::ShowPrintDialog(const TPrintRequest& request, TPrintC
     if (dialog.exec() != QDialog::Accepted)
         return false;
     choice = dialog.PrintChoice();
+    return true;
+}
+
+TfrmKVXProcess* TWidgetUserInterface::ProgressDialog() const
+{
+    return FProgress;
+}
+
+bool TWidgetUserInterface::ShowPrinterSetupDialog(int lang, int helpContext)
+{
+    Q_UNUSED(lang);
+    Q_UNUSED(helpContext);
+    TPrinterService& service = TPrinterService::Instance();
+    int index = service.PrinterIndex();
+    if (!RunQtPrinterSetup(FParent, index))
+        return false;
+    if (index != service.PrinterIndex())
+        service.SetPrinterIndex(index);
     return true;
 }
 

@@ -37,9 +37,12 @@ public:
 
     bool ShowPrintDialog(const TPrintRequest& request, TPrintChoice& choice) override;
     bool ShowSaveExportDialog(const TSaveExportRequest& request, TSaveExportChoice& choice) override;
+    // The system printer set-up on the printer services' current printer;
+    // a printer chosen there becomes the current one.
+    bool ShowPrinterSetupDialog(int lang, int helpContext) override;
 
     // The progress dialog while one exists (tests look at it).
-    TfrmKVXProcess* ProgressDialog() const { return FProgress; }
+    TfrmKVXProcess* ProgressDialog() const;
 
 private:
     QPointer<QWidget> FParent;
