@@ -1,4 +1,5 @@
 #include "cli/component_output.h"
+#include "cli/installed_interface.h"
 
 #include "cli/interrupt.h"
 #include "cli/output_format.h"
@@ -27,11 +28,6 @@ public:
     {
         return THeadlessUserInterface::ProgressCanceled() || (Progress().Exists && Interrupted());
     }
-};
-
-struct TInstalledInterface {
-    explicit TInstalledInterface(TKVXUserInterface* ui) { SetUserInterface(ui); }
-    ~TInstalledInterface() { SetUserInterface(nullptr); }
 };
 
 QString OneLine(QString message)

@@ -4,6 +4,7 @@
 // the system offers, the default one and their papers.
 
 #include "cli/commands.h"
+#include "cli/installed_interface.h"
 #include "cli/input_kind.h"
 #include "cli/interrupt.h"
 #include "cli/render_options.h"
@@ -61,11 +62,6 @@ public:
     {
         return THeadlessUserInterface::ProgressCanceled() || (Progress().Exists && Interrupted());
     }
-};
-
-struct TInstalledInterface {
-    explicit TInstalledInterface(TKVXUserInterface* ui) { SetUserInterface(ui); }
-    ~TInstalledInterface() { SetUserInterface(nullptr); }
 };
 
 // print's own options are taken out first; what remains are the options

@@ -3,6 +3,7 @@
 // prepared report. One line of progress on a terminal, one line of summary.
 
 #include "cli/commands.h"
+#include "cli/installed_interface.h"
 #include "cli/input_kind.h"
 #include "cli/interrupt.h"
 #include "cli/output_format.h"
@@ -68,11 +69,6 @@ public:
     {
         return THeadlessUserInterface::ProgressCanceled() || (Progress().Exists && Interrupted());
     }
-};
-
-struct TInstalledInterface {
-    explicit TInstalledInterface(TKVXUserInterface* ui) { SetUserInterface(ui); }
-    ~TInstalledInterface() { SetUserInterface(nullptr); }
 };
 
 // An output that is the form or a data file would destroy what the report
