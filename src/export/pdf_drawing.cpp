@@ -2,6 +2,7 @@
 // pictures as PDF drawings, within what PDF viewers take.
 
 #include "export/pdf_drawing.h"
+#include "export/picture_part.h"
 #include "export/pdf_images.h"
 
 #include "export/export_base.h"
@@ -361,16 +362,9 @@ QImage TPdfDrawingCollector::SharedImage(const QImage& image)
 
 void TPdfDrawingCollector::Picture(const TEmfDrawContext& dc, const TEmfPicture& picture)
 {
-    const QRect part = picture.Source.normalized().intersected(picture.Image.rect());
-    if (part.isEmpty())
+    QImage image = ShownPicturePart(picture, kMaxPicturePixels);
+    if (image.isNull())
         return;
-    QImage image = part != picture.Image.rect() ? picture.Image.copy(part) : picture.Image;
-    const std::int64_t pixels = std::int64_t(image.width()) * image.height();
-    if (pixels > kMaxPicturePixels) {
-        const double shrink = std::sqrt(double(kMaxPicturePixels) / double(pixels));
-        image = image.scaled(std::max(1, int(image.width() * shrink)), std::max(1, int(image.height() * shrink)),
-            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
     const QRectF& dest = picture.Dest;
     TPdfPicture out;
     out.UnitToPage = QTransform(dest.width(), 0, 0, dest.height(), dest.x(), dest.y()) * Placed(dc.ToPage);

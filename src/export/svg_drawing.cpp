@@ -2,6 +2,7 @@
 // pictures as SVG elements.
 
 #include "export/svg_drawing.h"
+#include "export/picture_part.h"
 
 #include "export/export_base.h"
 #include "graphics/canvas.h"
@@ -674,16 +675,9 @@ int TSvgDrawingWriter::PictureId(const QImage& image)
 
 void TSvgDrawingWriter::Picture(const TEmfDrawContext& dc, const TEmfPicture& picture)
 {
-    const QRect part = picture.Source.normalized().intersected(picture.Image.rect());
-    if (part.isEmpty())
+    QImage image = ShownPicturePart(picture, kMaxPicturePixels);
+    if (image.isNull())
         return;
-    QImage image = part != picture.Image.rect() ? picture.Image.copy(part) : picture.Image;
-    const std::int64_t pixels = std::int64_t(image.width()) * image.height();
-    if (pixels > kMaxPicturePixels) {
-        const double shrink = std::sqrt(double(kMaxPicturePixels) / double(pixels));
-        image = image.scaled(std::max(1, int(image.width() * shrink)), std::max(1, int(image.height() * shrink)),
-            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
     if (!image.hasAlphaChannel())
         image = image.convertToFormat(QImage::Format_RGB888); // equal pixels compare equal
     const int id = PictureId(image);

@@ -15,6 +15,22 @@ namespace vorel {
 
 namespace {
 
+// Writes all of data at the offset, through short writes and signals; 0,
+// or the reason it stopped (a write of nothing counts as a full disk).
+int WriteAll(int fd, const char* data, qint64 size, qint64 at)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size_t(size - done), off_t(at + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        done += n;
+    }
+    return 0;
+}
+
 constexpr qint64 kBlock = 1 << 20; // appends gathered up to this, copies in steps of it
 
 std::mutex gFolderLock;
@@ -73,16 +89,9 @@ qint64 TScratchFile::Append(QByteArrayView bytes)
         Flush();
     if (bytes.size() >= kBlock) {
         // Large blocks go straight to the file.
-        qint64 done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::pwrite(FFd, bytes.data() + done, size_t(bytes.size() - done), off_t(FWritten + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                Fail(QStringLiteral("Cannot write a temporary file in \"%1\"").arg(FFolder), n < 0 ? errno : ENOSPC);
-            done += n;
-        }
-        FWritten += done;
+        if (const int error = WriteAll(FFd, bytes.data(), bytes.size(), FWritten))
+            Fail(QStringLiteral("Cannot write a temporary file in \"%1\"").arg(FFolder), error);
+        FWritten += bytes.size();
     } else {
         FBuffer.append(bytes.data(), bytes.size());
     }
@@ -92,16 +101,9 @@ qint64 TScratchFile::Append(QByteArrayView bytes)
 
 void TScratchFile::Flush()
 {
-    qint64 done = 0;
-    while (done < FBuffer.size()) {
-        const ssize_t n = ::pwrite(FFd, FBuffer.constData() + done, size_t(FBuffer.size() - done), off_t(FWritten + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(QStringLiteral("Cannot write a temporary file in \"%1\"").arg(FFolder), n < 0 ? errno : ENOSPC);
-        done += n;
-    }
-    FWritten += done;
+    if (const int error = WriteAll(FFd, FBuffer.constData(), FBuffer.size(), FWritten))
+        Fail(QStringLiteral("Cannot write a temporary file in \"%1\"").arg(FFolder), error);
+    FWritten += FBuffer.size();
     FBuffer.resize(0);
 }
 
