@@ -33,7 +33,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <functional>
 #include <set>
 
@@ -212,21 +211,9 @@ bool WriteFile(const QString& fileName, int codePage, const TKVProperty& propert
                const std::vector<TPageInfo*>& pages, const std::function<bool()>& pageWritten)
 {
     // A device or pipe is written into; a file is written aside and renamed.
-    const bool inPlace = IsSpecialFile(fileName);
-    QSaveFile saved(fileName);
-    QFile direct(fileName);
-    QFileDevice& file = inPlace ? static_cast<QFileDevice&>(direct) : saved;
-    saved.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, file.errorString()}));
-    if (!WriteStream(file, fileName, codePage, properties, outlines, pages, pageWritten)) {
-        if (!inPlace)
-            saved.cancelWriting();
-        return false;
-    }
-    if (const QString reason = inPlace ? FinishWriting(direct) : CommitSaveFile(saved); !reason.isEmpty())
-        throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {fileName, reason}));
-    return true;
+    return WriteWholeFile(fileName, [&](QFileDevice& file) {
+        return WriteStream(file, fileName, codePage, properties, outlines, pages, pageWritten);
+    });
 }
 
 // --- reading --------------------------------------------------------------------------------

@@ -58,7 +58,7 @@ QString CommitSaveFile(QSaveFile& file)
     return {};
 }
 
-void SaveBytesToFile(const QString& fileName, QByteArrayView bytes)
+bool WriteWholeFile(const QString& fileName, const std::function<bool(QFileDevice& file)>& write)
 {
     const bool inPlace = IsSpecialFile(fileName);
     QSaveFile saved(fileName);
@@ -67,15 +67,26 @@ void SaveBytesToFile(const QString& fileName, QByteArrayView bytes)
     saved.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw EStreamError(FormatText(QStringLiteral("Cannot create file \"%s\". %s"), {fileName, file.errorString()}));
-    QString reason;
-    if (!WriteFully(file, bytes)) {
-        reason = file.errorString();
-        saved.cancelWriting();
-    } else {
-        reason = inPlace ? FinishWriting(direct) : CommitSaveFile(saved);
+    // An error raised by `write` leaves the save file uncommitted, which
+    // discards it.
+    if (!write(file)) {
+        if (!inPlace)
+            saved.cancelWriting();
+        return false;
     }
-    if (!reason.isEmpty())
+    if (const QString reason = inPlace ? FinishWriting(direct) : CommitSaveFile(saved); !reason.isEmpty())
         throw EStreamError(FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {fileName, reason}));
+    return true;
+}
+
+void SaveBytesToFile(const QString& fileName, QByteArrayView bytes)
+{
+    WriteWholeFile(fileName, [&](QFileDevice& file) {
+        if (!WriteFully(file, bytes))
+            throw EStreamError(
+                FormatText(QStringLiteral("Cannot write file \"%s\". %s"), {fileName, file.errorString()}));
+        return true;
+    });
 }
 
 } // namespace vorel

@@ -15,6 +15,7 @@
 #include <QFileDevice>
 #include <QSaveFile>
 #include <QString>
+#include <functional>
 
 namespace vorel {
 
@@ -32,6 +33,14 @@ QString FinishWriting(QFileDevice& file);
 // FinishWriting, then the file replaces its target. The reason of a failure
 // (the target is then as it was and the written file is gone), or "".
 QString CommitSaveFile(QSaveFile& file);
+
+// Writes a file by the same rules through `write`, which gets the opened
+// device: aside and renamed over the target (a device or pipe is written
+// into). False from `write` abandons the file (the target stays as it was)
+// and returns false; an error it raises does the same. Raises EStreamError
+// "Cannot create file "<name>". <reason>" or "Cannot write file "<name>".
+// <reason>" when the file cannot be opened or committed.
+bool WriteWholeFile(const QString& fileName, const std::function<bool(QFileDevice& file)>& write);
 
 // Writes a whole file at once by the same rules: aside and renamed over the
 // target (a device or pipe is written into). Raises EStreamError "Cannot
