@@ -95,14 +95,9 @@ protected:
 // Runs `command` (a shell command line, the tool as "$VOREL") in a mount
 // namespace of its own with a tmpfs of `kilobytes` on `folder`, which is
 // gone again when the command ends. Exit 77 when no such mount can be made.
-struct TmpfsRun {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
-TmpfsRun RunOnSmallTmpfs(const QString& folder, int kilobytes, const QString& command, const QString& workingDir)
+ToolRun RunOnSmallTmpfs(const QString& folder, int kilobytes, const QString& command, const QString& workingDir)
 {
-    TmpfsRun run;
+    ToolRun run;
     const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
     if (unshare.isEmpty() || ::geteuid() != 0) {
         run.ExitCode = 77;
@@ -118,15 +113,7 @@ TmpfsRun RunOnSmallTmpfs(const QString& folder, int kilobytes, const QString& co
                                .arg(kilobytes)
                                .arg(folder, command);
     process.start(unshare, {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script});
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.Out = QString::fromUtf8(process.readAllStandardOutput());
-    run.Err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return Collect(process, 120000);
 }
 
 // The disk fills up while the output is written: every format must fail
@@ -149,7 +136,7 @@ TEST_F(HostileIoTest, AFullDiskKeepsTheOldOutputAndSaysWhyForEveryFormat)
             QStringLiteral("printf good > '%1'\n\"$VOREL\" render listing.kvx -o '%1' -q %3\nrc=$?\n"
                            "echo; ls -A '%2'; printf '[%s]' \"$(cat '%1')\"; exit $rc")
                 .arg(output, disk, picture ? QStringLiteral("--pages 1") : QString());
-        const TmpfsRun run = RunOnSmallTmpfs(disk, 16, command, dir.path());
+        const ToolRun run = RunOnSmallTmpfs(disk, 16, command, dir.path());
         if (run.ExitCode == 77)
             GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root and unshare -m)";
         EXPECT_EQ(run.ExitCode, 1) << run.Err.toStdString();
@@ -169,7 +156,7 @@ TEST_F(HostileIoTest, AFullDiskFailsAConversionAndKeepsTheOldForm)
                                            "\"$VOREL\" convert listing.kvx '%1/form.kvx' --binary\nrc=$?\n"
                                            "rm '%1/filler'; printf '[%s]' \"$(cat '%1/form.kvx')\"; ls -A '%1'; exit $rc")
                                 .arg(disk);
-    const TmpfsRun run = RunOnSmallTmpfs(disk, 64, command, dir.path());
+    const ToolRun run = RunOnSmallTmpfs(disk, 64, command, dir.path());
     if (run.ExitCode == 77)
         GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root and unshare -m)";
     EXPECT_EQ(run.ExitCode, 1) << run.Err.toStdString();

@@ -21,16 +21,10 @@ inline QString VorelBinary()
     return QStringLiteral(VOREL_BINARY_DIR "/bin/vorel");
 }
 
-// Waits up to `timeoutMs` milliseconds; a tool that does not finish is killed and reported.
-inline ToolRun Vorel(const QStringList& args, const QString& workingDir = QString(), int timeoutMs = 120000)
+// Waits up to `timeoutMs` milliseconds for a started process and keeps what
+// it printed; one that does not finish is killed and reported (exit -1).
+inline ToolRun Collect(QProcess& process, int timeoutMs)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    if (!workingDir.isEmpty())
-        process.setWorkingDirectory(workingDir);
-    process.start(VorelBinary(), args);
     ToolRun run;
     if (!process.waitForFinished(timeoutMs)) {
         run.Err = QStringLiteral("did not finish: ") + process.errorString();
@@ -42,6 +36,19 @@ inline ToolRun Vorel(const QStringList& args, const QString& workingDir = QStrin
     run.Out = QString::fromUtf8(process.readAllStandardOutput());
     run.Err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// Waits up to `timeoutMs` milliseconds; a tool that does not finish is killed and reported.
+inline ToolRun Vorel(const QStringList& args, const QString& workingDir = QString(), int timeoutMs = 120000)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    if (!workingDir.isEmpty())
+        process.setWorkingDirectory(workingDir);
+    process.start(VorelBinary(), args);
+    return Collect(process, timeoutMs);
 }
 
 inline QByteArray Read(const QString& path)
