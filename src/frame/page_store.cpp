@@ -18,7 +18,7 @@ std::mutex gDefaultsLock;
 // 32 MB: about 650 pages of a 50-row table (50 kB each), so ordinary
 // reports never touch the disk; at 20,000 pages the rest of the process
 // (about 110 MB, see docs/PERFORMANCE.md) stays under 150 MB with it.
-TPageStoreSettings gDefaults{32LL * 1024 * 1024, {}};
+TPageStoreSettings gDefaults{};
 
 } // namespace
 

@@ -29,7 +29,7 @@ class TScratchFile;
 struct TPageStoreSettings {
     // Bytes of page metafiles kept in memory before pages spill to disk;
     // 0 or less: no limit (every page stays in memory).
-    qint64 MemoryLimit = 48LL * 1024 * 1024;
+    qint64 MemoryLimit = 32LL * 1024 * 1024;
     // The folder of the scratch file; empty: ScratchFolder() (the
     // application's choice, else $TMPDIR or /tmp).
     QString Folder;
