@@ -10,6 +10,7 @@
 #include "cli/render_options.h"
 
 #include "data/data_binding.h"
+#include "data/sql_dataset.h"
 #include "export/export_base.h"
 #include "foundation/values/errors.h"
 #include "frame/output_staging.h"
@@ -52,7 +53,8 @@ const char* const kRenderUsage =
     "      --memory-limit SIZE    prepared pages kept in memory (200M, 1G; default 32M);\n"
     "                             beyond it pages wait in a nameless file in $TMPDIR\n"
     "      --threads N            1: everything on one thread (default: the export\n"
-    "                             runs beside the preparation)\n"
+    "                             runs beside the preparation, and SQL rows are\n"
+    "                             read ahead on a thread of their own)\n"
     "      --quiet, -q            no progress line, no summary\n"
     "      --                     what follows is the form, even if it starts with -\n";
 
@@ -177,6 +179,7 @@ int RunRender(const QStringList& args, Streams io)
                                             "apply to report forms only")
                                  .arg(options.Input)};
         CheckOutputIsNoInput(options.Output, options.Input, {});
+        SetSqlReadAhead(options.Threads != 1);
     } catch (const UsageError& e) {
         return Usage(io, e.Message);
     } catch (const EKVXError& e) {

@@ -1,5 +1,6 @@
 #include "data/sql_dataset.h"
 
+#include "data/sql_read_ahead_p.h"
 #include "data/sql_support_p.h"
 
 #include <QSqlDatabase>
@@ -8,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSqlRecord>
 #include <algorithm>
+#include <atomic>
 
 namespace vorel {
 
@@ -15,8 +17,20 @@ namespace {
 
 constexpr int kMinFetchWindow = 16; // rows
 
+std::atomic<bool> gReadAhead{true};
+
 
 } // namespace
+
+bool SqlReadAhead()
+{
+    return gReadAhead.load(std::memory_order_relaxed);
+}
+
+void SetSqlReadAhead(bool on)
+{
+    gReadAhead.store(on, std::memory_order_relaxed);
+}
 
 // The open cursor and its window of rows. Rows [WindowStart, WindowStart +
 // WindowCount) are held, row r in slot r % Capacity; the window always ends
@@ -33,6 +47,10 @@ public:
     bool ReadOnlySession = false; // the server refuses writes itself
     QString DriverName;
     std::unique_ptr<QSqlQuery> Query;
+    // Steps Query on its own thread where the data set reads ahead (after
+    // Query, so that it stops before the query goes).
+    std::unique_ptr<TSqlReadAhead> Reader;
+    TSqlReadAhead::TRow Current; // the reader's row that FetchRaw reached
     TParsedSql Parsed;
     std::vector<QVariant> Bound; // one per occurrence, as last bound
     std::vector<TFieldType> Types;
@@ -152,6 +170,8 @@ void TSqlDataSetPrivate::CheckReadOnly(const QSqlQuery& query) const
 
 void TSqlDataSetPrivate::Execute()
 {
+    if (Reader)
+        Reader->Stop();
     Query.reset();
     auto query = std::make_unique<QSqlQuery>(Database());
     query->setForwardOnly(true);
@@ -169,12 +189,25 @@ void TSqlDataSetPrivate::Execute()
     Fetched = 0;
     KnownCount = -1;
     ResetWindow();
+    // On opening, the reader starts once the columns' types are known.
+    if (Reader && !Types.empty())
+        Reader->Start(Query.get(), Types);
 }
 
 bool TSqlDataSetPrivate::FetchRaw()
 {
     if (KnownCount >= 0)
         return false;
+    if (Reader && Reader->Running()) {
+        if (!Reader->Next(Current)) {
+            if (Reader->Failed())
+                SqlError(QStringLiteral("reading record %1 failed").arg(Fetched + 1), Reader->Error());
+            KnownCount = Fetched;
+            return false;
+        }
+        ++Fetched;
+        return true;
+    }
     if (!Query->next()) {
         if (Query->lastError().isValid())
             SqlError(QStringLiteral("reading record %1 failed").arg(Fetched + 1), Query->lastError());
@@ -189,13 +222,22 @@ void TSqlDataSetPrivate::StoreCurrentRow()
 {
     const qint64 recNo = Fetched - 1;
     Variant* slot = Ring.data() + size_t(recNo % Capacity) * size_t(Columns);
-    for (int c = 0; c < Columns; ++c) {
-        const QVariant value = Query->value(c);
-        if (!ConvertSqlValue(value, Types[size_t(c)], slot[c]))
-            q->DataSetError(QStringLiteral("record %1: '%2' in column '%3' is not a valid %4 value (SQL \"%5\")")
-                                .arg(recNo + 1)
-                                .arg(value.toString(), q->Fields(c)->FieldName(),
-                                     FieldTypeName(Types[size_t(c)]).mid(2), q->SQL().trimmed()));
+    const auto invalid = [&](int c, const QString& text) {
+        q->DataSetError(QStringLiteral("record %1: '%2' in column '%3' is not a valid %4 value (SQL \"%5\")")
+                            .arg(recNo + 1)
+                            .arg(text, q->Fields(c)->FieldName(), FieldTypeName(Types[size_t(c)]).mid(2),
+                                 q->SQL().trimmed()));
+    };
+    if (Reader && Reader->Running()) {
+        if (Current.BadColumn >= 0)
+            invalid(Current.BadColumn, Current.BadText);
+        std::move(Current.Values, Current.Values + Columns, slot);
+    } else {
+        for (int c = 0; c < Columns; ++c) {
+            const QVariant value = Query->value(c);
+            if (!ConvertSqlValue(value, Types[size_t(c)], slot[c]))
+                invalid(c, value.toString());
+        }
     }
     if (WindowCount == Capacity) {
         ++WindowStart;
@@ -372,6 +414,7 @@ void TSqlDataSet::InternalOpen()
     QString error;
     if (!ParseNamedParams(FSQL, d->Parsed, error))
         DataSetError(QStringLiteral("%1 in SQL \"%2\"").arg(error, FSQL.trimmed()));
+    bool readsAhead = false;
     if (!FDatabaseName.isEmpty()) {
         // The application's connection: used as it is, opened when closed,
         // never closed or removed here.
@@ -385,14 +428,22 @@ void TSqlDataSet::InternalOpen()
         d->OwnConnection = false;
         d->ReadOnlySession = false;
     } else {
-        d->ConnectionName =
-            AcquireConnection(FConnection, FReadOnly, BaseDirectory(), error, FAllowWrites, &d->ReadOnlySession);
+        // Reading ahead needs a connection nobody else steps: a detail
+        // re-runs its query at every master record, too often to be worth
+        // a thread.
+        bool exclusive = SqlReadAhead() && !FMaster;
+        d->ConnectionName = AcquireConnection(FConnection, FReadOnly, BaseDirectory(), error, FAllowWrites,
+                                              &d->ReadOnlySession, &exclusive);
         if (d->ConnectionName.isEmpty())
             DataSetError(error);
         d->OwnConnection = true;
+        readsAhead = exclusive;
     }
     d->DriverName = d->Database().driverName();
     d->Sqlite = d->DriverName == u"QSQLITE";
+    // Server connections are each data set's own; of the drivers, SQLite's
+    // and PostgreSQL's are known to step a query from another thread.
+    readsAhead = readsAhead || (SqlReadAhead() && !FMaster && d->OwnConnection && d->DriverName == u"QPSQL");
     d->Capacity = FFetchWindow;
     d->ResolveParams();
     d->Execute();
@@ -451,10 +502,15 @@ void TSqlDataSet::InternalOpen()
         }
         ++d->WindowCount;
     }
+    if (readsAhead) {
+        d->Reader = std::make_unique<TSqlReadAhead>();
+        d->Reader->Start(d->Query.get(), d->Types);
+    }
 }
 
 void TSqlDataSet::InternalClose()
 {
+    d->Reader.reset();
     d->Query.reset();
     d->Ring.clear();
     d->Ring.shrink_to_fit();
@@ -488,6 +544,9 @@ qint64 TSqlDataSet::InternalRecordCount()
     if (d->KnownCount >= 0)
         return d->KnownCount;
     // Counting in the database keeps the cursor where it is.
+    std::unique_lock<std::mutex> connection;
+    if (d->Reader && d->Reader->Running())
+        connection = std::unique_lock(d->Reader->ConnectionLock());
     QSqlQuery count(d->Database());
     count.setForwardOnly(true);
     if (count.prepare(QStringLiteral("SELECT COUNT(*) FROM (%1) vorel_count").arg(d->Parsed.Text))) {

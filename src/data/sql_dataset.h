@@ -44,6 +44,14 @@ namespace vorel {
 
 class TSqlDataSetPrivate;
 
+// Whether data sets opened from now on read ahead: a data set on a
+// connection of its own (an SQLite file, a PostgreSQL server) without a
+// master steps its query and converts the rows on a second thread while
+// the report works on the rows before them. On by default; the command
+// line's "--threads 1" turns it off. Results are the same either way.
+bool SqlReadAhead();
+void SetSqlReadAhead(bool on);
+
 class TSqlDataSet : public TDataSet {
     Q_OBJECT
     Q_CLASSINFO("Doc", "A data set over an SQL query through Qt's SQL drivers: SQLite files, PostgreSQL and other "

@@ -117,10 +117,13 @@ bool ParseConnectionString(const QString& input, bool readOnly, TSqlConnectionSp
 }
 
 QString AcquireConnection(const QString& connectionString, bool readOnly, const QString& baseDirectory,
-                          QString& error, bool allowWrites, bool* readOnlySession)
+                          QString& error, bool allowWrites, bool* readOnlySession, bool* exclusive)
 {
     if (readOnlySession)
         *readOnlySession = false;
+    const bool wantsOwn = exclusive && *exclusive;
+    if (exclusive)
+        *exclusive = false;
     TSqlConnectionSpec connection;
     if (!ParseConnectionString(connectionString, readOnly, connection, error))
         return {};
@@ -131,7 +134,11 @@ QString AcquireConnection(const QString& connectionString, bool readOnly, const 
         error = QStringLiteral("the QtSql driver %1 for '%2' is not installed").arg(connection.Driver, connectionString);
         return {};
     }
-    const bool shared = connection.Driver == u"QSQLITE";
+    // An in-memory database or a URI (which may name a shared in-memory
+    // one) is only the same database through the same connection.
+    const bool sqlite = connection.Driver == u"QSQLITE";
+    const bool shared = sqlite && !(wantsOwn && connection.DatabaseName != u":memory:" &&
+                                    !connection.DatabaseName.startsWith(u"file:"));
     // The same text may name different files from different folders.
     const QString key = connectionString.trimmed() + u'|' + connection.DatabaseName +
                         (readOnly ? QStringLiteral("|ro") : QStringLiteral("|rw"));
@@ -184,6 +191,8 @@ QString AcquireConnection(const QString& connectionString, bool readOnly, const 
     }
     if (shared)
         Pool().insert(key, SharedConnection{name, 1});
+    if (exclusive)
+        *exclusive = !shared;
     return name;
 }
 

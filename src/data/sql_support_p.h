@@ -45,8 +45,12 @@ QString DriverMessage(const QSqlError& error);
 // every statement then runs in a read-only transaction, so a query that
 // would change data, or call a function that does, fails in the server
 // before it changes anything. `readOnlySession` tells whether that was done.
+// `exclusive` asks for an SQLite connection of the caller's own (not shared
+// with other data sets), where the database allows one (not ":memory:" nor
+// a URI); `*exclusive` tells whether the connection is the caller's alone.
 QString AcquireConnection(const QString& connectionString, bool readOnly, const QString& baseDirectory,
-                          QString& error, bool allowWrites = false, bool* readOnlySession = nullptr);
+                          QString& error, bool allowWrites = false, bool* readOnlySession = nullptr,
+                          bool* exclusive = nullptr);
 void ReleaseConnection(const QString& connectionName);
 
 // --- parameters ---------------------------------------------------------------------

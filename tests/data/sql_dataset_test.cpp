@@ -317,6 +317,55 @@ TEST_F(SqlDataSetTest, TheApplicationsConnectionIsUsedOpenedAndLeftOpen)
     EXPECT_EQ(own->RecordCount(), 100);
 }
 
+// Reading ahead (a second thread steps the query) changes nothing a
+// reader of the data set sees: the rows, the way back, the count, and a
+// bad value's error at its own record, after every row before it.
+TEST_F(SqlDataSetTest, ReadingAheadGivesTheRowsAndErrorsOfOneThread)
+{
+    QStringList setup = {QStringLiteral("CREATE TABLE big (n INTEGER, d DATE)")};
+    QStringList rows;
+    for (int i = 1; i <= 1500; ++i)
+        rows << QStringLiteral("(%1, '%2')").arg(i).arg(i == 1200 ? QStringLiteral("soon") : QStringLiteral("2024-01-02"));
+    setup << QStringLiteral("INSERT INTO big VALUES ") + rows.join(u',');
+    RunSqlite(FPath, setup);
+    const bool was = SqlReadAhead();
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "reading ahead" : "one thread");
+        SetSqlReadAhead(ahead);
+        auto big = Query(QStringLiteral("SELECT n, d FROM big ORDER BY n"));
+        big->SetFetchWindow(16);
+        big->Open();
+        qint64 sum = 0;
+        int last = 0;
+        const QString message = ErrorOf([&] {
+            for (; !big->Eof(); big->Next()) {
+                last = int(big->Fields(0)->AsInteger());
+                sum += last;
+                if (last == 600) {
+                    EXPECT_EQ(big->RecordCount(), 1500); // counted beside the reading
+                    EXPECT_EQ(big->Fields(0)->AsInteger(), 600);
+                }
+            }
+        });
+        EXPECT_EQ(last, 1199);
+        EXPECT_EQ(sum, 1199LL * 1200 / 2);
+        EXPECT_TRUE(message.contains(u"record 1200: 'soon' in column 'd' is not a valid Date value"))
+            << message.toStdString();
+        // Back to the start (the query runs again), then closed half-way.
+        big->First();
+        EXPECT_EQ(big->Fields(0)->AsInteger(), 1);
+        for (int i = 0; i < 300; ++i)
+            big->Next();
+        EXPECT_EQ(big->Fields(0)->AsInteger(), 301);
+        big->Close();
+        auto numbers = Query(QStringLiteral("SELECT n FROM numbers ORDER BY n"));
+        numbers->Open();
+        numbers->Last();
+        EXPECT_EQ(numbers->Fields(0)->AsInteger(), 100);
+    }
+    SetSqlReadAhead(was);
+}
+
 TEST_F(SqlDataSetTest, BadInputRaisesErrorsNamingWhatFailed)
 {
     // A missing file: the path and the driver's words.
