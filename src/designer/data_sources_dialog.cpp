@@ -195,6 +195,12 @@ TDataSourcesDialog::TDataSourcesDialog(TKVXDesignerWindow* window, QWidget* pare
     splitter->setSizes({240, 560});
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    QPushButton* inspector = buttons->addButton(tr("Object &inspector..."), QDialogButtonBox::ResetRole);
+    inspector->setToolTip(tr("Every property of the data set (parameters, master link, ...) in the object inspector"));
+    connect(inspector, &QPushButton::clicked, this, [this] {
+        FInspectorAsked = !FCurrent.isNull();
+        reject();
+    });
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(add, &QPushButton::clicked, this, [this] { AddDataSet(); });

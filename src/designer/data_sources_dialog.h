@@ -63,6 +63,9 @@ public:
     QListWidget* DataSetList() const { return FList; }
     // The last error shown (empty when the last action worked).
     QString Message() const;
+    // The user left for the object inspector on the current data set (its
+    // other properties: parameters, master link, a CSV file's settings).
+    bool InspectorAsked() const { return FInspectorAsked; }
 
 private:
     void FillList();
@@ -81,6 +84,7 @@ private:
     QPushButton* FApply;
     QPushButton* FQueryBuilder;
     bool FFilling = false;
+    bool FInspectorAsked = false;
 };
 
 } // namespace vorel

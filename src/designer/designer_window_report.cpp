@@ -151,6 +151,11 @@ void TKVXDesignerWindow::EditDataSources()
         return;
     TDataSourcesDialog dialog(this, this);
     dialog.exec();
+    if (dialog.InspectorAsked() && dialog.Current()) {
+        FDesigner->ClearSelected();
+        SetCurrentObject(dialog.Current());
+        EditProperties();
+    }
 }
 
 void TKVXDesignerWindow::EditReport(const QString& text, const std::function<void(TKVReport*)>& change)

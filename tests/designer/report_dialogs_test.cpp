@@ -238,6 +238,13 @@ TEST_F(ReportDialogsTest, DataSourcesAddEditRemoveEachUndoToTheSameBytes)
     ASSERT_TRUE(back);
     EXPECT_EQ(report.DataSet(), back);
     EXPECT_EQ(report.DataManager()->Datasets()->Items(0)->Dataset(), back);
+
+    // Its other properties through the inspector, undoable too.
+    window->SetCurrentObject(back);
+    before = Form();
+    ASSERT_TRUE(window->Inspector()->SetFromText("FetchWindow", "64"));
+    EXPECT_EQ(back->FetchWindow(), 64);
+    ExpectUndoRedo(before, "a data set's property");
 }
 
 TEST_F(ReportDialogsTest, PageLayoutSetsPaperMarginsAndColumns)
