@@ -3,9 +3,8 @@
 #include "data/data_manager.h"
 #include "data/sql_dataset.h"
 #include "designer/designer_window.h"
-#include "foundation/forms/form_objects.h"
+#include "foundation/components/component.h"
 #include "model/report.h"
-#include "model/report_form.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -15,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMetaProperty>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -86,28 +86,39 @@ QList<TFieldRow> ListDataSetFields(const TDataSet* dataSet, const QString* conne
     QList<TFieldRow> rows;
     if (!dataSet)
         return rows;
-    // A copy made from the data set's form: opening it leaves the original
-    // (and so the report's form) as it was.
+    auto rowsOf = [&rows](const TDataSet* source) {
+        rows.reserve(source->FieldCount());
+        for (int i = 0; i < source->FieldCount(); ++i) {
+            const TField* field = source->Fields(i);
+            rows.append({field->FieldName(), TypeText(field->DataType()), field->Size()});
+        }
+    };
+    // An open data set (one the application filled, too) shows its fields
+    // as they are, unless the editor's query differs.
+    if (dataSet->Active() && !connection && !sql) {
+        rowsOf(dataSet);
+        return rows;
+    }
+    // A copy with the data set's stored settings, Active aside: opening it
+    // leaves the original (and so the report's form) as it was, and runs
+    // the query once, as the editor has it.
     auto* original = const_cast<TDataSet*>(dataSet);
-    const QByteArray bytes = SaveComponentBinary(original, ReportFormWriteOptions());
     std::unique_ptr<QObject> made(CreateObject(original->ClassName(), nullptr));
     auto* copy = qobject_cast<TDataSet*>(made.get());
     if (!copy)
         throw EKVXError(QStringLiteral("%1: the data set cannot be copied").arg(original->DisplayedName()));
+    copy->setObjectName(original->objectName()); // messages name the data set
     copy->SetBaseDirectory(original->BaseDirectory());
-    FormReadOptions options = ReportFormReadOptions();
-    options.KeepRootName = false;
-    const QObject* owner = original->parent();
-    options.ResolveReference = [owner](const QString& name) -> QObject* {
-        auto* component = qobject_cast<const TComponent*>(owner);
-        return component ? component->FindComponent(name) : nullptr;
-    };
-    options.DeferProperty = [](const QObject*, const QString& path) {
-        return path.compare(u"Active", Qt::CaseInsensitive) == 0;
-    };
-    LoadComponent(bytes, copy, options);
+    const QMetaObject* meta = original->metaObject();
+    for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        if (!property.isWritable() || !property.isStored() || qstrcmp(property.name(), "Active") == 0 ||
+            qstrcmp(property.name(), "Name") == 0)
+            continue;
+        // Owned lists (parameters) are copied by their setters.
+        property.write(copy, property.read(original));
+    }
     if (auto* query = qobject_cast<TSqlDataSet*>(copy)) {
-        query->Close();
         // The copy only ever reads, whatever the original allows.
         query->SetReadOnly(true);
         query->SetAllowWrites(false);
@@ -120,11 +131,7 @@ QList<TFieldRow> ListDataSetFields(const TDataSet* dataSet, const QString* conne
             query->SetDatabase(QSqlDatabase::database(sqlOriginal->DatabaseConnectionName(), false));
     }
     copy->Open();
-    rows.reserve(copy->FieldCount());
-    for (int i = 0; i < copy->FieldCount(); ++i) {
-        const TField* field = copy->Fields(i);
-        rows.append({field->FieldName(), TypeText(field->DataType()), field->Size()});
-    }
+    rowsOf(copy);
     copy->Close();
     return rows;
 }

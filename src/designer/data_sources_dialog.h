@@ -29,8 +29,8 @@ struct TFieldRow {
     int Size = 0; // characters of a string field, else 0
 };
 
-// Opens a copy of the data set (made from its form, so the original keeps
-// its state) and returns its fields; with `connection` or `sql` given (an
+// Opens a copy of the data set (with its stored settings, so the original
+// keeps its state) and returns its fields; with `connection` or `sql` given (an
 // SQL data set's text not applied yet) the copy runs those instead. Raises
 // the data layer's error when the connection or the query fails.
 QList<TFieldRow> ListDataSetFields(const TDataSet* dataSet, const QString* connection = nullptr,

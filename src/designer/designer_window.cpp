@@ -362,6 +362,7 @@ void TKVXDesignerWindow::BuildActions()
     const QString unitNames[kRulerUnitCount] = {tr("Pixels"), tr("Millimetres"), tr("Inches")};
     for (int unit = 0; unit < kRulerUnitCount; ++unit) {
         QAction* action = units->addAction(unitNames[unit]);
+        action->setObjectName(QStringLiteral("RulerUnit%1").arg(unit));
         action->setCheckable(true);
         action->setChecked(FDesigner->Options().RulerUnit == unit);
         unitGroup->addAction(action);
@@ -440,7 +441,6 @@ void TKVXDesignerWindow::RebuildBands()
         FRulers.append(horizontal);
         row(nullptr, horizontal);
     }
-    int widest = 0;
     for (TKVXBand* band : report->Bands()) {
         if (options.ShowBandTitle) {
             auto* title = new QLabel(band->DisplayName(), FArea);
@@ -458,12 +458,21 @@ void TKVXDesignerWindow::RebuildBands()
         }
         row(vertical, panel);
         FPanels.append(panel);
-        widest = std::max(widest, panel->width());
     }
-    if (horizontal)
-        horizontal->setFixedWidth(std::max(widest, horizontal->Printable() + 1));
+    SyncRulerWidth();
     FArea->adjustSize();
     ScheduleExplorerRebuild();
+}
+
+void TKVXDesignerWindow::SyncRulerWidth()
+{
+    if (FRulers.isEmpty() || FRulers.first()->Orientation() != Qt::Horizontal)
+        return;
+    TRuler* horizontal = FRulers.first();
+    int widest = horizontal->Printable() + 1; // the end margin shows
+    for (const TBandPanel* panel : FPanels)
+        widest = std::max(widest, panel->width());
+    horizontal->setFixedWidth(widest);
 }
 
 void TKVXDesignerWindow::SetRulersVisible(bool visible)
@@ -509,8 +518,10 @@ void TKVXDesignerWindow::DesignerMessage(TKVXControl* control, int message)
         ScheduleExplorerRebuild();
     if (!panel)
         return;
-    if (band || control->Left() + control->Width() >= panel->width())
+    if (band || control->Left() + control->Width() >= panel->width()) {
         panel->SyncSize();
+        SyncRulerWidth();
+    }
     panel->update();
 }
 
@@ -729,6 +740,7 @@ void TKVXDesignerWindow::SetPropertyOnSelection(const QString& path, const QVari
     }
     for (TBandPanel* panel : FPanels)
         panel->SyncSize();
+    SyncRulerWidth();
     SelectionChanged();
 }
 

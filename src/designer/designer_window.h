@@ -192,6 +192,8 @@ private:
     void UpdateTitle();
     void HistoryRestored();
     TKVXBand* TargetBand() const;
+    // The horizontal ruler as wide as the widest band (or the page).
+    void SyncRulerWidth();
 
     TKVXDesigner* FDesigner;
     std::unique_ptr<TDesignHistory> FHistory;

@@ -283,6 +283,8 @@ void TKVXDesignerWindow::LoadLayout()
         const QSignalBlocker block(rulers);
         rulers->setChecked(FDesigner->Options().ShowRulers);
     }
+    if (auto* unit = findChild<QAction*>(QStringLiteral("RulerUnit%1").arg(FDesigner->Options().RulerUnit)))
+        unit->setChecked(true); // the group unchecks the others
     RebuildBands();
 }
 

@@ -114,6 +114,7 @@ TEST_F(ReportEditsTest, PreferencesAndToolbarsPersistInTheUserSettings)
     ASSERT_TRUE(alignment);
     window->show();
     alignment->hide();
+    window->findChild<QAction*>("RulerUnit1")->trigger(); // millimetres
     window->SetRulersVisible(false);
     window->SaveLayout();
 
@@ -126,6 +127,8 @@ TEST_F(ReportEditsTest, PreferencesAndToolbarsPersistInTheUserSettings)
     EXPECT_FALSE(again->RulersVisible());
     EXPECT_FALSE(again->findChild<QAction*>("RulersAction")->isChecked());
     EXPECT_FALSE(again->findChild<TRuler*>());
+    EXPECT_EQ(second.Options().RulerUnit, 1);
+    EXPECT_TRUE(again->findChild<QAction*>("RulerUnit1")->isChecked());
     EXPECT_EQ(second.Options().GridSizeX(), 4);
     EXPECT_FALSE(again->findChild<QToolBar*>("AlignmentToolbar")->isVisible());
     EXPECT_TRUE(again->findChild<QToolBar*>("StandardToolbar")->isVisible());
