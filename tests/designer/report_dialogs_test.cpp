@@ -223,7 +223,8 @@ TEST_F(ReportDialogsTest, DataSourcesAddEditRemoveEachUndoToTheSameBytes)
     // A second data set, then the first removed: references and the
     // manager's entry go, and undo brings them back in form order.
     QString error;
-    ASSERT_TRUE(window->AddSqlDataSet("Customers", kShop, "select id from customers", &error)) << error.toStdString();
+    TSqlDataSet* customers = window->AddSqlDataSet("Customers", kShop, "select id from customers", &error);
+    ASSERT_TRUE(customers) << error.toStdString();
     report.GetBand(1)->SetDataset(orders);
     before = Form();
     dialog.Select(orders);
@@ -238,6 +239,18 @@ TEST_F(ReportDialogsTest, DataSourcesAddEditRemoveEachUndoToTheSameBytes)
     ASSERT_TRUE(back);
     EXPECT_EQ(report.DataSet(), back);
     EXPECT_EQ(report.DataManager()->Datasets()->Items(0)->Dataset(), back);
+
+    // A band's own data set goes, and comes back with the undo.
+    window->AddBand(btSubDetail);
+    TKVXBand* sub = report.GetBand(report.GetIndexBand(btSubDetail));
+    {
+        TEditScope edit(window->History(), "sub-detail");
+        sub->SetDataset(customers);
+    }
+    before = Form();
+    window->RemoveDataSet(customers);
+    EXPECT_EQ(sub->GetDataset(), back); // the report's again
+    ExpectUndoRedo(before, "removing a band's own data set");
 
     // Its other properties through the inspector, undoable too.
     window->SetCurrentObject(back);
