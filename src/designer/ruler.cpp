@@ -46,7 +46,7 @@ QList<TRuler::TTick> TRuler::Ticks(TRulerUnit unit, int length)
 {
     // Steps in the unit: a minor tick, a middle one, a numbered one.
     // Millimetres: 1, 5, 10 (numbered in centimetres); inches: 1/8, 1/2, 1;
-    // pixels: 10, 50, 100.
+    // pixels: 10, and 50 numbered.
     const double ppi = TKVXPrinter::GetScreenPPI(); // report pixels per inch
     double pixelsPerStep = 10;
     int middle = 5, major = 10, numberDivisor = 1;
@@ -62,7 +62,7 @@ QList<TRuler::TTick> TRuler::Ticks(TRulerUnit unit, int length)
         numberDivisor = 8;
         break;
     case ruPixels:
-        numberDivisor = 1;
+        major = 5; // bands are often under 100 pixels high: a number every 50
         break;
     }
     QList<TTick> ticks;

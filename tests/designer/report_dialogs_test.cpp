@@ -343,7 +343,7 @@ TEST_F(ReportDialogsTest, ReportSettingsApplyAsOneEdit)
 
 TEST(Ruler, TicksInEachUnit)
 {
-    // Numbered ticks every 100 pixels, every centimetre, every inch (96 pixels).
+    // Numbered ticks every 50 pixels, every centimetre, every inch (96 pixels).
     auto numbered = [](TRulerUnit unit, int length) {
         QStringList out;
         for (const TRuler::TTick& tick : TRuler::Ticks(unit, length))
@@ -351,7 +351,7 @@ TEST(Ruler, TicksInEachUnit)
                 out << QStringLiteral("%1@%2").arg(tick.Number).arg(tick.Position);
         return out.join(' ');
     };
-    EXPECT_EQ(numbered(ruPixels, 250), "0@0 100@100 200@200");
+    EXPECT_EQ(numbered(ruPixels, 120), "0@0 50@50 100@100");
     EXPECT_EQ(numbered(ruMillimetres, 80), "0@0 1@38 2@76");
     EXPECT_EQ(numbered(ruInches, 200), "0@0 1@96 2@192");
     EXPECT_TRUE(TRuler::Ticks(ruMillimetres, 0).isEmpty());
