@@ -258,6 +258,13 @@ TEST_F(ReportDialogsTest, DataSourcesAddEditRemoveEachUndoToTheSameBytes)
     ASSERT_TRUE(window->Inspector()->SetFromText("FetchWindow", "64"));
     EXPECT_EQ(back->FetchWindow(), 64);
     ExpectUndoRedo(before, "a data set's property");
+
+    // Undone to the start while the inspector shows a data set the undo frees.
+    while (Stack()->canUndo())
+        Stack()->undo();
+    EXPECT_TRUE(window->ReportDataSets().isEmpty());
+    EXPECT_EQ(report.DataManager(), nullptr);
+    window->Inspector()->SetFromText("FetchWindow", "32"); // nothing to set, no crash
 }
 
 TEST_F(ReportDialogsTest, PageLayoutSetsPaperMarginsAndColumns)
