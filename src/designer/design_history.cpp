@@ -5,6 +5,7 @@
 #include "model/band.h"
 #include "model/report.h"
 #include "model/report_form.h"
+#include "data/dataset.h"
 
 #include <QMetaProperty>
 #include <QSet>
@@ -29,6 +30,7 @@ bool IsOwnedObject(const QObject*, const QObject* child)
 void CaptureInto(const QObject* object, const QString& prefix, QVariantMap& out, int depth)
 {
     const QMetaObject* mo = object->metaObject();
+    const auto* persistent = qobject_cast<const TPersistent*>(object);
     for (int i = QObject::staticMetaObject.propertyCount(); i < mo->propertyCount(); ++i) {
         const QMetaProperty property = mo->property(i);
         if (!property.isReadable() || !property.isStored())
@@ -38,7 +40,18 @@ void CaptureInto(const QObject* object, const QString& prefix, QVariantMap& out,
         if (property.metaType().flags() & QMetaType::PointerToQObject) {
             QObject* child = value.value<QObject*>();
             if (!child || !IsOwnedObject(object, child)) {
-                if (property.isWritable())
+                if (!property.isWritable())
+                    continue;
+                // A reference the object does not store is a fallback (a
+                // band's Dataset reads the report's): the object holds none.
+                if (child && persistent && !persistent->IsPropertyStored(property.name())) {
+                    out.insert(key, QVariant(property.metaType()));
+                    continue;
+                }
+                const QVariant id = child ? child->property(kIdProperty) : QVariant();
+                if (id.isValid())
+                    out.insert(key, QVariant::fromValue(TDesignRef{id.toULongLong()}));
+                else
                     out.insert(key, value);
             } else if (auto* list = qobject_cast<TStringList*>(child)) {
                 out.insert(key, list->List());
@@ -60,7 +73,9 @@ void CaptureInto(const QObject* object, const QString& prefix, QVariantMap& out,
     }
 }
 
-void RestoreValue(QObject* object, QStringView path, const QVariant& value)
+using TResolver = std::function<QObject*(quint64 id)>;
+
+void RestoreValue(QObject* object, QStringView path, const QVariant& value, const TResolver& resolve)
 {
     const qsizetype dot = path.indexOf(u'.');
     const QByteArray name = (dot < 0 ? path : path.left(dot)).toLatin1();
@@ -70,7 +85,7 @@ void RestoreValue(QObject* object, QStringView path, const QVariant& value)
     const QMetaProperty property = object->metaObject()->property(index);
     if (dot >= 0) {
         if (QObject* child = property.read(object).value<QObject*>())
-            RestoreValue(child, path.mid(dot + 1), value);
+            RestoreValue(child, path.mid(dot + 1), value, resolve);
         return;
     }
     if (property.metaType().flags() & QMetaType::PointerToQObject) {
@@ -84,10 +99,26 @@ void RestoreValue(QObject* object, QStringView path, const QVariant& value)
             collection->BeginUpdate();
             collection->Clear();
             for (const QVariant& item : value.toList())
-                RestoreProperties(collection->Add(), item.toMap());
+                RestoreProperties(collection->Add(), item.toMap(), resolve);
             collection->EndUpdate();
             return;
         }
+    }
+    if (value.metaType() == QMetaType::fromType<TDesignRef>()) {
+        // The component as it is now (made again by an undo, perhaps), or
+        // none when it is gone: a dangling pointer is never written.
+        QObject* target = resolve ? resolve(value.value<TDesignRef>().Id) : nullptr;
+        QVariant typed(property.metaType());
+        if (target) {
+            void* pointer = target;
+            typed = QVariant(property.metaType(), &pointer);
+            // Only a component of the property's class is written.
+            const QMetaObject* wanted = property.metaType().metaObject();
+            if (wanted && !target->metaObject()->inherits(wanted))
+                return;
+        }
+        property.write(object, typed);
+        return;
     }
     property.write(object, value);
 }
@@ -146,12 +177,23 @@ QVariantMap CaptureProperties(const QObject* object)
     return out;
 }
 
-void RestoreProperties(QObject* object, const QVariantMap& values)
+void RestoreProperties(QObject* object, const QVariantMap& values, const std::function<QObject*(quint64 id)>& resolve)
 {
     if (!object)
         return;
     for (auto it = values.cbegin(); it != values.cend(); ++it)
-        RestoreValue(object, it.key(), it.value());
+        RestoreValue(object, it.key(), it.value(), resolve);
+}
+
+QList<QObject*> OwnedComponents(const TKVReport* report)
+{
+    QList<QObject*> components;
+    if (!report)
+        return components;
+    for (QObject* child : report->children())
+        if (qobject_cast<TComponent*>(child) && !qobject_cast<TKVXBand*>(child))
+            components.append(child);
+    return components;
 }
 
 TDesignHistory::TDesignHistory(TKVReport* report) : FReport(report), FStack(std::make_unique<QUndoStack>()) {}
@@ -197,6 +239,13 @@ TDesignHistory::State TDesignHistory::Capture(const QSet<quint64>* controls)
     State state;
     if (!FReport)
         return state;
+    // The owned components first: they get their ids before the report and
+    // the bands are captured, so references to them are kept by id.
+    const QList<QObject*> components = OwnedComponents(FReport);
+    for (QObject* component : components)
+        state.Layout.Components.append(IdOf(component));
+    for (QObject* component : components) // references between them too
+        state.Values.insert(IdOf(component), CaptureProperties(component));
     state.Values.insert(IdOf(FReport), CaptureProperties(FReport));
     for (TKVXBand* band : FReport->Bands()) {
         const quint64 bandId = IdOf(band);
@@ -298,10 +347,12 @@ bool TDesignHistory::Commit()
     State after = Capture(FScope ? &*FScope : nullptr);
     FScope.reset();
     auto command = std::make_unique<TEditCommand>(this, FText);
-    bool changed = before->Layout.Bands != after.Layout.Bands || before->Layout.Controls != after.Layout.Controls;
+    bool changed = before->Layout.Bands != after.Layout.Bands || before->Layout.Controls != after.Layout.Controls ||
+                   before->Layout.Components != after.Layout.Components;
     if (changed) {
         command->Before.Layout = before->Layout;
         command->After.Layout = after.Layout;
+        command->Before.Layout.Recorded = command->After.Layout.Recorded = true;
     }
     for (auto it = before->Values.cbegin(); it != before->Values.cend(); ++it) {
         const auto other = after.Values.constFind(it.key());
@@ -322,6 +373,10 @@ bool TDesignHistory::Commit()
     for (auto it = FDeleted.cbegin(); it != FDeleted.cend(); ++it)
         command->BeforeForms.insert(it.key(), it.value());
     QSet<quint64> existed(before->Layout.Bands.cbegin(), before->Layout.Bands.cend());
+    existed.unite(QSet<quint64>(before->Layout.Components.cbegin(), before->Layout.Components.cend()));
+    for (quint64 id : after.Layout.Components)
+        if (!existed.contains(id))
+            command->AfterForms.insert(id, FormOf(Find(id)));
     for (const QList<quint64>& ids : before->Layout.Controls)
         existed.unite(QSet<quint64>(ids.cbegin(), ids.cend()));
     for (quint64 id : after.Layout.Bands)
@@ -379,13 +434,64 @@ TKVXControl* TDesignHistory::RecreateControl(quint64 id, const StoredForm& form,
     return control;
 }
 
+QObject* TDesignHistory::RecreateComponent(quint64 id, const StoredForm& form)
+{
+    auto* component = qobject_cast<TComponent*>(CreateObject(form.ClassName, FReport));
+    if (!component)
+        return nullptr;
+    if (auto* dataSet = qobject_cast<TDataSet*>(component); dataSet && !FReport->FormDirectory().isEmpty())
+        dataSet->SetBaseDirectory(FReport->FormDirectory());
+    FormReadOptions options = ReportFormReadOptions();
+    options.KeepRootName = false;
+    TKVReport* report = FReport;
+    options.ResolveReference = [report](const QString& name) -> QObject* { return report->FindComponent(name); };
+    try {
+        LoadComponent(form.Bytes, component, options);
+    } catch (const std::exception&) {
+        // Its properties as far as they were read; a data set that cannot
+        // open now (its database moved) still comes back, closed.
+    }
+    SetId(component, id);
+    return component;
+}
+
+void TDesignHistory::ApplyComponents(const QList<quint64>& ids, const QHash<quint64, StoredForm>& forms)
+{
+    QList<QObject*> target;
+    for (quint64 id : ids) {
+        QObject* component = Find(id);
+        if (!component || component->parent() != FReport) {
+            const auto form = forms.constFind(id);
+            component = form == forms.cend() ? nullptr : RecreateComponent(id, form.value());
+        }
+        if (component)
+            target.append(component);
+    }
+    for (QObject* component : OwnedComponents(FReport))
+        if (!target.contains(component))
+            delete component;
+    // The form stores them in child order: re-adding the tail from the
+    // first difference puts them back in order.
+    const QList<QObject*> now = OwnedComponents(FReport);
+    qsizetype same = 0;
+    while (same < target.size() && same < now.size() && now[same] == target[same])
+        ++same;
+    for (qsizetype i = same; i < target.size(); ++i) {
+        target[i]->setParent(nullptr);
+        target[i]->setParent(FReport);
+    }
+}
+
 void TDesignHistory::Apply(const Structure& layout, const QHash<quint64, QVariantMap>& values,
                            const QHash<quint64, StoredForm>& forms)
 {
     if (!FReport)
         return;
     FRecreated.clear();
-    if (!layout.Bands.isEmpty() || !layout.Controls.isEmpty()) {
+    // A command that changed no layout carries none.
+    if (layout.Recorded)
+        ApplyComponents(layout.Components, forms);
+    if (layout.Recorded) {
         // Bands: recreate the missing, free the extra, then put them in order.
         QList<TKVXBand*> targetBands;
         for (quint64 id : layout.Bands) {
@@ -437,8 +543,15 @@ void TDesignHistory::Apply(const Structure& layout, const QHash<quint64, QVarian
                 list[i]->MoveToBand(band); // appends: the tail is rebuilt in order
         }
     }
+    // The report first: a band's or control's setter may compare with what
+    // the report holds (a band's Dataset equal to the report's is none).
+    const auto resolve = [this](quint64 id) { return Find(id); };
+    const quint64 reportId = IdOf(FReport);
+    if (const auto it = values.constFind(reportId); it != values.cend())
+        RestoreProperties(FReport, it.value(), resolve);
     for (auto it = values.cbegin(); it != values.cend(); ++it)
-        RestoreProperties(Find(it.key()), it.value());
+        if (it.key() != reportId)
+            RestoreProperties(Find(it.key()), it.value(), resolve);
     if (OnRestored)
         OnRestored();
 }

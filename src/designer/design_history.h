@@ -32,18 +32,33 @@ class TKVReport;
 class TKVXBand;
 class TKVXControl;
 
+// A reference to a component the history knows by its designer id (a
+// data set the report owns): kept by id, not by pointer, because an undo
+// may free that component and make it again at another address.
+struct TDesignRef {
+    quint64 Id = 0;
+    friend bool operator==(const TDesignRef&, const TDesignRef&) = default;
+};
+
 // Every stored property of an object as a flat map: "Left", "Font.Name",
 // collections as lists of item maps, string lists as QStringList,
-// references to components as the pointer.
+// references to components as the pointer (as a TDesignRef when the
+// component has a designer id).
 QVariantMap CaptureProperties(const QObject* object);
-// Writes the values (keys as CaptureProperties makes them) back.
-void RestoreProperties(QObject* object, const QVariantMap& values);
+// Writes the values (keys as CaptureProperties makes them) back; a
+// TDesignRef is turned into its component by `resolve` (none without it).
+void RestoreProperties(QObject* object, const QVariantMap& values,
+                       const std::function<QObject*(quint64 id)>& resolve = {});
 
 class TDesignHistory {
 public:
     struct Structure {
         QList<quint64> Bands;
         QHash<quint64, QList<quint64>> Controls; // per band id, in Objects order
+        // The components the report owns besides its bands (data sets, a
+        // data manager), in the order the form stores them.
+        QList<quint64> Components;
+        bool Recorded = false; // false: the edit left the layout alone
     };
     struct StoredForm {
         QString ClassName;
@@ -101,6 +116,8 @@ private:
     StoredForm FormOf(QObject* object);
     TKVXBand* RecreateBand(quint64 id, const StoredForm& form);
     TKVXControl* RecreateControl(quint64 id, const StoredForm& form, TKVXBand* band);
+    QObject* RecreateComponent(quint64 id, const StoredForm& form);
+    void ApplyComponents(const QList<quint64>& ids, const QHash<quint64, StoredForm>& forms);
     void SetId(QObject* object, quint64 id);
 
     QPointer<TKVReport> FReport;
@@ -142,4 +159,9 @@ private:
     TDesignHistory* FHistory;
 };
 
+// The components the report owns besides its bands, in form order.
+QList<QObject*> OwnedComponents(const TKVReport* report);
+
 } // namespace vorel
+
+Q_DECLARE_METATYPE(vorel::TDesignRef)

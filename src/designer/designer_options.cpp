@@ -22,6 +22,8 @@ void TKVXDOptions::Save(QSettings& settings) const
     settings.setValue("Flat", Flat);
     settings.setValue("Toolbars", Toolbars);
     settings.setValue("AutoSaveSeconds", AutoSaveSeconds);
+    settings.setValue("ShowRulers", ShowRulers);
+    settings.setValue("RulerUnit", RulerUnit);
 }
 
 void TKVXDOptions::Load(QSettings& settings)
@@ -57,6 +59,10 @@ void TKVXDOptions::Load(QSettings& settings)
     readInt("AutoSaveSeconds", AutoSaveSeconds);
     if (AutoSaveSeconds < 0)
         AutoSaveSeconds = 0;
+    readBool("ShowRulers", ShowRulers);
+    readInt("RulerUnit", RulerUnit);
+    if (RulerUnit < 0 || RulerUnit > 2)
+        RulerUnit = 0;
 }
 
 QString DesignerSettingsOrganisation()

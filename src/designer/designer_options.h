@@ -30,6 +30,10 @@ public:
     // Seconds between two writes of the recovery file while the report has
     // unsaved changes; 0 turns autosave off.
     int AutoSaveSeconds = 60;
+    // The rulers above and beside the bands, and their unit (TRulerUnit:
+    // 0 report pixels, 1 millimetres, 2 inches).
+    bool ShowRulers = true;
+    int RulerUnit = 0;
 
     // Grid steps in report pixels. A step below 1 (from the settings, an
     // application or the inspector) is taken as 1: painting and snapping

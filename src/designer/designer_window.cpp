@@ -7,6 +7,7 @@
 #include "designer/designer.h"
 #include "designer/object_explorer.h"
 #include "designer/object_inspector.h"
+#include "designer/ruler.h"
 #include "foundation/language/language.h"
 #include "foundation/values/errors.h"
 #include "model/control_registry.h"
@@ -42,6 +43,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace vorel {
@@ -312,12 +314,16 @@ void TKVXDesignerWindow::BuildActions()
             Broadcast(psBackColor, int(RGBColor(color.red(), color.green(), color.blue())));
     });
 
-    // Report: the report object's own settings are edited in the inspector.
-    add(report, nullptr, tr("Report settings..."), QKeySequence(), [this] {
+    // Report: the report-level dialogs; the inspector shows the report's
+    // every property besides.
+    add(report, nullptr, tr("Report settings..."), QKeySequence(), [this] { EditReportSettings(); });
+    add(report, nullptr, tr("Report properties in the inspector"), QKeySequence(), [this] {
         FDesigner->ClearSelected();
         SetCurrentObject(Report());
         EditProperties();
     });
+    add(report, nullptr, tr("Page layout..."), QKeySequence(), [this] { EditPageLayout(); });
+    add(report, nullptr, tr("Data sources..."), QKeySequence(), [this] { EditDataSources(); });
     add(report, nullptr, tr("Groups..."), QKeySequence(), [this] { EditGroups(); });
     add(report, nullptr, tr("Variables..."), QKeySequence(), [this] {
         EditCollection(Report(), QStringLiteral("Variables"), tr("Variables"));
@@ -346,6 +352,26 @@ void TKVXDesignerWindow::BuildActions()
     snap->setCheckable(true);
     snap->setChecked(FDesigner->Options().SnapToGrid);
     connect(snap, &QAction::toggled, this, [this](bool on) { FDesigner->Options().SnapToGrid = on; });
+    QAction* rulers = view->addAction(tr("Rulers"));
+    rulers->setObjectName("RulersAction");
+    rulers->setCheckable(true);
+    rulers->setChecked(FDesigner->Options().ShowRulers);
+    connect(rulers, &QAction::toggled, this, [this](bool on) { SetRulersVisible(on); });
+    QMenu* units = view->addMenu(tr("Ruler unit"));
+    auto* unitGroup = new QActionGroup(this);
+    const QString unitNames[kRulerUnitCount] = {tr("Pixels"), tr("Millimetres"), tr("Inches")};
+    for (int unit = 0; unit < kRulerUnitCount; ++unit) {
+        QAction* action = units->addAction(unitNames[unit]);
+        action->setObjectName(QStringLiteral("RulerUnit%1").arg(unit));
+        action->setCheckable(true);
+        action->setChecked(FDesigner->Options().RulerUnit == unit);
+        unitGroup->addAction(action);
+        connect(action, &QAction::triggered, this, [this, unit] {
+            FDesigner->Options().RulerUnit = unit;
+            for (TRuler* ruler : FRulers)
+                ruler->SetUnit(TRulerUnit(unit));
+        });
+    }
     FDesigner->Options().InsertTool = 0;
     (void)&TKVXDesignerWindow::BuildToolbars;
     (void)&TKVXDesignerWindow::BuildMenus;
@@ -378,25 +404,88 @@ void TKVXDesignerWindow::RebuildBands()
     for (QWidget* widget : FTitles)
         delete widget;
     FTitles.clear();
+    for (TRuler* ruler : FRulers)
+        delete ruler;
+    FRulers.clear();
     for (TBandPanel* panel : FPanels)
         delete panel;
     FPanels.clear();
+    // The rows (a ruler beside a band) are layouts of their own.
+    while (QLayoutItem* item = FAreaLayout->takeAt(0))
+        delete item; // a row's layout is the item itself; its widgets went above
     TKVReport* report = Report();
     if (!report)
         return;
+    const TKVXDOptions& options = FDesigner->Options();
+    const bool rulers = options.ShowRulers;
+    const auto unit = TRulerUnit(options.RulerUnit);
+    const QColor background = QColor::fromRgb(ColorToRGB(options.Color) | 0xFF000000u);
+    auto row = [this, rulers](QWidget* beside, QWidget* widget) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(0);
+        line->setContentsMargins(0, 0, 0, 0);
+        if (beside)
+            line->addWidget(beside);
+        else if (rulers)
+            line->addSpacing(kRulerThickness);
+        line->addWidget(widget, 0, Qt::AlignLeft);
+        line->addStretch(1);
+        FAreaLayout->addLayout(line);
+    };
+    TRuler* horizontal = nullptr;
+    if (rulers) {
+        horizontal = new TRuler(Qt::Horizontal, FArea);
+        horizontal->SetUnit(unit);
+        horizontal->SetBackground(background);
+        horizontal->SetPrintable(PrintableWidth(report));
+        FRulers.append(horizontal);
+        row(nullptr, horizontal);
+    }
     for (TKVXBand* band : report->Bands()) {
-        if (FDesigner->Options().ShowBandTitle) {
+        if (options.ShowBandTitle) {
             auto* title = new QLabel(band->DisplayName(), FArea);
             title->setStyleSheet("QLabel { background: #f0f0f0; color: #333; padding: 1px 4px; }");
-            FAreaLayout->addWidget(title);
+            row(nullptr, title);
             FTitles.append(title);
         }
         auto* panel = new TBandPanel(this, band, FArea);
-        FAreaLayout->addWidget(panel);
+        TRuler* vertical = nullptr;
+        if (rulers) {
+            vertical = new TRuler(Qt::Vertical, FArea);
+            vertical->SetUnit(unit);
+            vertical->SetBackground(background);
+            FRulers.append(vertical);
+        }
+        row(vertical, panel);
         FPanels.append(panel);
     }
+    SyncRulerWidth();
     FArea->adjustSize();
     ScheduleExplorerRebuild();
+}
+
+void TKVXDesignerWindow::SyncRulerWidth()
+{
+    if (FRulers.isEmpty() || FRulers.first()->Orientation() != Qt::Horizontal)
+        return;
+    TRuler* horizontal = FRulers.first();
+    int widest = horizontal->Printable() + 1; // the end margin shows
+    for (const TBandPanel* panel : FPanels)
+        widest = std::max(widest, panel->width());
+    horizontal->setFixedWidth(widest);
+}
+
+void TKVXDesignerWindow::SetRulersVisible(bool visible)
+{
+    if (FDesigner->Options().ShowRulers == visible)
+        return;
+    FDesigner->Options().ShowRulers = visible;
+    RebuildBands();
+}
+
+bool TKVXDesignerWindow::RulersVisible() const
+{
+    return FDesigner->Options().ShowRulers;
 }
 
 void TKVXDesignerWindow::ScheduleExplorerRebuild()
@@ -429,8 +518,10 @@ void TKVXDesignerWindow::DesignerMessage(TKVXControl* control, int message)
         ScheduleExplorerRebuild();
     if (!panel)
         return;
-    if (band || control->Left() + control->Width() >= panel->width())
+    if (band || control->Left() + control->Width() >= panel->width()) {
         panel->SyncSize();
+        SyncRulerWidth();
+    }
     panel->update();
 }
 
@@ -649,6 +740,7 @@ void TKVXDesignerWindow::SetPropertyOnSelection(const QString& path, const QVari
     }
     for (TBandPanel* panel : FPanels)
         panel->SyncSize();
+    SyncRulerWidth();
     SelectionChanged();
 }
 

@@ -30,6 +30,9 @@ class TKVReport;
 class TKVXDesigner;
 class TObjectInspector;
 class TObjectExplorer;
+class TDataSet;
+class TSqlDataSet;
+class TRuler;
 
 // The print-when editor the designer opens for a control ("Print when..."):
 // the application (or the dialogs of the widget library) installs it;
@@ -92,6 +95,35 @@ public:
     void AddGroup(const QString& expression);
     void RemoveGroup(const QString& expression);
     void EditGroups();
+
+    // --- data sets the report holds (each change one undoable edit) ---
+    // The report's data sets in form order.
+    QList<TDataSet*> ReportDataSets() const;
+    // Why `name` cannot name a data set of the report (`except` may keep
+    // its own name): empty when it can.
+    QString CheckDataSetName(const QString& name, const TDataSet* except = nullptr) const;
+    // Adds an SQL data set; nullptr (and the reason in `error`) when the
+    // name is taken or no identifier. An owned data manager lists it too;
+    // a report without a master data set takes it as its master.
+    TSqlDataSet* AddSqlDataSet(const QString& name, const QString& connection, const QString& sql,
+                               QString* error = nullptr);
+    // Frees the data set (and its entries in an owned data manager).
+    void RemoveDataSet(TDataSet* dataSet);
+    // Renames the data set and, where an owned data manager's caption was
+    // its old name, that caption; and, for an SQL data set, sets its
+    // connection and query. One edit; false with the reason in `error`.
+    bool ChangeDataSet(TDataSet* dataSet, const QString& name, const QString* connection, const QString* sql,
+                       QString* error = nullptr);
+    void EditDataSources();
+    // Applies a change of report-level settings (page layout, report
+    // settings) as one edit.
+    void EditReport(const QString& text, const std::function<void(TKVReport*)>& change);
+    void EditPageLayout();
+    void EditReportSettings();
+
+    // --- rulers ---
+    void SetRulersVisible(bool visible);
+    bool RulersVisible() const;
     // Shows the object inspector on the first selected control (F11).
     void EditProperties();
     void Preview();
@@ -160,6 +192,8 @@ private:
     void UpdateTitle();
     void HistoryRestored();
     TKVXBand* TargetBand() const;
+    // The horizontal ruler as wide as the widest band (or the page).
+    void SyncRulerWidth();
 
     TKVXDesigner* FDesigner;
     std::unique_ptr<TDesignHistory> FHistory;
@@ -168,6 +202,7 @@ private:
     QVBoxLayout* FAreaLayout = nullptr;
     QList<TBandPanel*> FPanels;
     QList<QWidget*> FTitles;
+    QList<TRuler*> FRulers; // the horizontal one first, then one per band
     QPointer<QObject> FCurrent;
     TObjectInspector* FInspector = nullptr;
     TObjectExplorer* FExplorer = nullptr;

@@ -16,7 +16,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QAction>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
@@ -277,6 +279,12 @@ void TKVXDesignerWindow::LoadLayout()
         dock->setVisible(FDesigner->Options().ShowInspector);
     if (auto* dock = findChild<QDockWidget*>("ExplorerDock"))
         dock->setVisible(FDesigner->Options().ShowExplorer);
+    if (auto* rulers = findChild<QAction*>("RulersAction")) {
+        const QSignalBlocker block(rulers);
+        rulers->setChecked(FDesigner->Options().ShowRulers);
+    }
+    if (auto* unit = findChild<QAction*>(QStringLiteral("RulerUnit%1").arg(FDesigner->Options().RulerUnit)))
+        unit->setChecked(true); // the group unchecks the others
     RebuildBands();
 }
 

@@ -147,6 +147,14 @@ int BandClientWidth(const TKVXBand* band)
     return std::max(100, band ? band->GetColumnWidth() : 0);
 }
 
+int PrintableWidth(const TKVReport* report)
+{
+    if (!report)
+        return 1;
+    TKVXPrinter* printer = report->PrinterSetting();
+    return std::max(1, printer->GetPaperWidthPixels() - printer->GetPageOffsetLeft() - printer->GetPageOffsetRight());
+}
+
 namespace {
 
 // The inner controls placed at equal steps between the first and the last

@@ -65,6 +65,11 @@ void AlignControls(const QList<TKVXControl*>& controls, TAlignCommand command, i
 // paper (at least 100 pixels).
 int BandClientWidth(const TKVXBand* band);
 
+// The printable width of the report's sheet in report pixels: the paper's
+// width less the start and end margins (the page offsets new pages get),
+// which the horizontal ruler marks. At least 1.
+int PrintableWidth(const TKVReport* report);
+
 // Ctrl + arrow: moves by one pixel; Shift + arrow: Left/Up shrink the
 // width/height (never below 1), Right/Down grow it. dx, dy in {-1, 0, 1}.
 void NudgeControls(const QList<TKVXControl*>& controls, int dx, int dy, bool resize);

@@ -237,8 +237,21 @@ bool TObjectInspector::SetFromText(const QString& path, const QString& text)
         keys.remove(u'[').remove(u']').replace(u',', u'|').remove(u' ');
         const int flags = keys.isEmpty() ? 0 : property.enumerator().keysToValue(keys.toLatin1().constData(), &ok);
         value = flags;
+    } else if (property.isEnumType()) {
+        // By name (ctSum) as forms write it, or by number.
+        const QMetaEnum enumerator = property.enumerator();
+        int number = enumerator.keyToValue(trimmed.toLatin1().constData(), &ok);
+        if (!ok) {
+            number = trimmed.toInt(&ok);
+            ok = ok && enumerator.valueToKey(number);
+        }
+        value = number;
     } else {
         switch (property.metaType().id()) {
+        case QMetaType::Bool:
+            ok = trimmed.compare(u"true", Qt::CaseInsensitive) == 0 || trimmed.compare(u"false", Qt::CaseInsensitive) == 0;
+            value = trimmed.compare(u"true", Qt::CaseInsensitive) == 0;
+            break;
         case QMetaType::Int:
             value = trimmed.toInt(&ok);
             break;

@@ -153,6 +153,8 @@ TEST_F(HistoryWindowTest, InspectorTakesEachKindOfValueFromText)
         {"BackColor", "clRed", true},    {"Font.Color", "$00FF0000", true},
         {"Font.Style", "[fsBold,fsItalic]", true}, {"Font.Style", "[fsHeavy]", false},
         {"KVPrintWhen.ShowIf", "[amount] > 0", true}, {"NoSuchProperty", "1", false},
+        {"Alignment", "taCenter", true},  {"Alignment", "taMiddle", false},
+        {"WordWrap", "False", true},      {"WordWrap", "no", false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(inspector->SetFromText(row.path, row.text), row.accepted) << row.path << " = " << row.text;
@@ -161,7 +163,9 @@ TEST_F(HistoryWindowTest, InspectorTakesEachKindOfValueFromText)
     EXPECT_EQ(c->Font()->Color(), TColor(0x00FF0000));
     EXPECT_EQ(c->Font()->Style(), TFontStyles(fsBold) | fsItalic);
     EXPECT_EQ(c->KVPrintWhen()->ShowIf(), "[amount] > 0");
-    EXPECT_EQ(Stack()->count(), 5); // one step per accepted value
+    EXPECT_EQ(c->Alignment(), taCenter);
+    EXPECT_FALSE(qobject_cast<TKVXLabel*>(c)->WordWrap());
+    EXPECT_EQ(Stack()->count(), 7); // one step per accepted value
     ASSERT_TRUE(inspector->ItemOf("Font.Name"));
     EXPECT_EQ(inspector->ItemOf("Font.Name")->text(1), c->Font()->Name());
 }

@@ -5,6 +5,7 @@
 #include "designer/collection_editor.h"
 #include "designer/designer.h"
 #include "designer/designer_window.h"
+#include "designer/ruler.h"
 #include "model/report.h"
 #include "model/text_controls.h"
 
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QUndoStack>
+#include <QAction>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -112,6 +114,8 @@ TEST_F(ReportEditsTest, PreferencesAndToolbarsPersistInTheUserSettings)
     ASSERT_TRUE(alignment);
     window->show();
     alignment->hide();
+    window->findChild<QAction*>("RulerUnit1")->trigger(); // millimetres
+    window->SetRulersVisible(false);
     window->SaveLayout();
 
     TKVXDesigner second;
@@ -120,6 +124,11 @@ TEST_F(ReportEditsTest, PreferencesAndToolbarsPersistInTheUserSettings)
     again->show();
     again->LoadLayout();
     EXPECT_TRUE(second.Options().SnapToGrid);
+    EXPECT_FALSE(again->RulersVisible());
+    EXPECT_FALSE(again->findChild<QAction*>("RulersAction")->isChecked());
+    EXPECT_FALSE(again->findChild<TRuler*>());
+    EXPECT_EQ(second.Options().RulerUnit, 1);
+    EXPECT_TRUE(again->findChild<QAction*>("RulerUnit1")->isChecked());
     EXPECT_EQ(second.Options().GridSizeX(), 4);
     EXPECT_FALSE(again->findChild<QToolBar*>("AlignmentToolbar")->isVisible());
     EXPECT_TRUE(again->findChild<QToolBar*>("StandardToolbar")->isVisible());
