@@ -114,10 +114,19 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         given << QString::fromLocal8Bit(argv[i]);
     std::unique_ptr<QGuiApplication> application;
-    if (command && command->Widgets)
-        application = std::make_unique<QApplication>(argc, argv);
+    // vorel wizard paints its dialog only for --snapshot (offscreen).
+    bool widgets = command && command->Widgets;
+    for (int i = 2; i < argc && command && command->Run == RunWizard; ++i)
+        widgets = widgets || qstrncmp(argv[i], "--snapshot", 10) == 0;
+    // The wizard's --style is its own, not Qt's widget style: Qt sees none
+    // of its arguments. (Qt keeps a reference to the count.)
+    static int qtArgc = argc;
+    if (command && command->Run == RunWizard)
+        qtArgc = 1;
+    if (widgets)
+        application = std::make_unique<QApplication>(qtArgc, argv);
     else
-        application = std::make_unique<QGuiApplication>(argc, argv);
+        application = std::make_unique<QGuiApplication>(qtArgc, argv);
     vorel::InitializeLibrary();
     struct Finalize {
         ~Finalize() { vorel::FinalizeLibrary(); }

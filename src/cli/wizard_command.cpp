@@ -8,6 +8,7 @@
 #include "cli/render_options.h"
 
 #include "auto/report_wizard.h"
+#include "designer/wizard_dialog.h"
 #include "data/csv_dataset.h"
 #include "data/data_binding.h"
 #include "data/data_manager.h"
@@ -18,6 +19,7 @@
 #include "model/report.h"
 #include "model/report_data.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -38,7 +40,9 @@ const char* const kWizardUsage =
     "      --group FIELD          a group on FIELD (the data must be sorted by it)\n"
     "      --sum A[,B...]         sums of the fields in every group footer and the summary\n"
     "      --across N             labels: labels side by side (default 2)\n"
-    "      --shape SHAPE          labels: none, rectangle or rounded (default none)\n";
+    "      --shape SHAPE          labels: none, rectangle or rounded (default none)\n"
+    "      --snapshot OUT.png     instead of a form, a picture of the wizard's dialog at the\n"
+    "                             step --page N (from 1) with these choices\n";
 
 namespace {
 
@@ -109,13 +113,108 @@ int FieldIndex(const QList<TWizardField>& fields, const QString& name, const QSt
                         .arg(option, name, names.join(QStringLiteral(", "))));
 }
 
+// The choices over the field list `all`: the fields named ticked, the others
+// not. For a form the named fields come first, in the order given; for the
+// dialog the list keeps its own order (its rows are the data's fields).
+void ChooseFields(TWizardChoices& choices, const QList<TWizardField>& all, const QStringList& fieldNames,
+                  const QString& group, const QStringList& sums, bool namedFirst)
+{
+    QList<bool> taken(all.size(), false);
+    choices.Fields.clear();
+    for (const QString& name : fieldNames) {
+        const int index = FieldIndex(all, name.trimmed(), QStringLiteral("--fields"));
+        if (namedFirst && !taken[index]) {
+            choices.Fields.append(all[index]);
+            choices.Fields.last().Ticked = true;
+        }
+        taken[index] = true;
+    }
+    for (qsizetype i = 0; i < all.size(); ++i)
+        if (!namedFirst || !taken[i]) {
+            choices.Fields.append(all[i]);
+            choices.Fields.last().Ticked = namedFirst ? false : (fieldNames.isEmpty() ? all[i].Ticked : taken[i]);
+        }
+    QString groupExpression;
+    if (!group.isEmpty()) {
+        choices.Groups[0].Ticked = true;
+        choices.Groups[0].Field = FieldIndex(choices.Fields, group, QStringLiteral("--group"));
+        groupExpression = choices.Fields[choices.Groups[0].Field].Reference();
+    }
+    for (const QString& name : sums) {
+        const QString reference = choices.Fields[FieldIndex(choices.Fields, name.trimmed(), QStringLiteral("--sum"))].Reference();
+        if (!groupExpression.isEmpty())
+            choices.Calculations.append({reference, true, ctSum, TWizardReset::Group, groupExpression});
+        choices.Calculations.append({reference, true, ctSum, TWizardReset::EndOfReport, QString()});
+    }
+}
+
+// A4 portrait with 10 mm margins: the same form on every machine (the
+// virtual printer has no unprintable strip, and real printers cut what
+// stands on the edge).
+void UseSheet(TKVReport& report)
+{
+    TKVXPrinter* printer = report.PrinterSetting();
+    printer->SetPaperSize(psA4);
+    printer->SetOrientation(spoPortrait);
+    TKVXPageMargins* margins = printer->Margins();
+    margins->SetByDefault(false);
+    margins->SetLeft(100);
+    margins->SetTop(100);
+    margins->SetRight(100);
+    margins->SetBottom(100);
+}
+
+// The report's data: the data set and a data manager captioning it NAME.
+TKVXDataManager* UseData(TKVReport& report, const TDataBinding& binding, const QDir& formDir)
+{
+    TDataSet* dataSet = MakeDataSet(report, binding, formDir);
+    auto* manager = new TKVXDataManager(&report);
+    manager->setObjectName(binding.Name.compare(u"Data", Qt::CaseInsensitive) == 0 ? QStringLiteral("DataList")
+                                                                                   : QStringLiteral("Data"));
+    TKVXDataset* item = manager->Datasets()->Add();
+    item->SetDataset(dataSet);
+    item->SetCaption(binding.Name);
+    report.SetDataManager(manager);
+    report.SetDataSet(dataSet);
+    return manager;
+}
+
+// A picture of the wizard's dialog at its page-th step (from 1) with the
+// choices made, painted offscreen.
+int WriteSnapshot(TKVReport& report, const TWizardChoices& choices, int page, const QString& file, Streams io)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        io.Err << "vorel wizard: --snapshot needs the widget library\n";
+        return kExitUsage;
+    }
+    TWizardDialog dialog(&report);
+    dialog.SetChoices(choices);
+    dialog.restart();
+    for (int step = 1; step < page; ++step) {
+        if (dialog.nextId() < 0) {
+            io.Err << "vorel wizard: --page " << page << ": this report type has " << step << " steps\n";
+            return kExitUsage;
+        }
+        dialog.next();
+    }
+    dialog.show();
+    QApplication::processEvents();
+    if (!dialog.grab().save(file, "PNG")) {
+        io.Err << "vorel wizard: cannot write " << file << "\n";
+        return kExitBadInput;
+    }
+    io.Out << "Wrote " << file << "\n";
+    return kExitOk;
+}
+
 } // namespace
 
 int RunWizard(const QStringList& args, Streams io)
 {
     TWizardChoices choices;
-    QString dataArgument, output, group, title;
+    QString dataArgument, output, group, title, snapshot;
     QStringList fieldNames, sums;
+    int page = 1;
     bool typeGiven = false, styleGiven = false;
     static const QStringList kTypes = {"blank", "columnar", "tabular", "labels"};
     static const QStringList kStyles = {"standard", "executive", "presentative", "corporative"};
@@ -126,56 +225,69 @@ int RunWizard(const QStringList& args, Streams io)
             const auto is = [&](const char* name) {
                 return arg == QLatin1String(name) || arg.startsWith(QLatin1String(name) + u'=');
             };
+            const auto value = [&](const char* name) { return TakeValue(args, i, QLatin1String(name)); };
             if (is("--type")) {
-                choices.Type = Choose<TWizardReportType>(QStringLiteral("--type"), TakeValue(args, i, QStringLiteral("--type")), kTypes);
+                choices.Type = Choose<TWizardReportType>(QStringLiteral("--type"), value("--type"), kTypes);
                 typeGiven = true;
             } else if (is("--style")) {
-                choices.Style = Choose<TWizardStyle>(QStringLiteral("--style"), TakeValue(args, i, QStringLiteral("--style")), kStyles);
+                choices.Style = Choose<TWizardStyle>(QStringLiteral("--style"), value("--style"), kStyles);
                 styleGiven = true;
             } else if (is("--data")) {
                 if (!dataArgument.isEmpty())
                     throw UsageError{QStringLiteral("one --data only")};
-                dataArgument = TakeValue(args, i, QStringLiteral("--data"));
+                dataArgument = value("--data");
             } else if (is("--fields")) {
-                fieldNames += TakeValue(args, i, QStringLiteral("--fields")).split(u',', Qt::SkipEmptyParts);
+                fieldNames += value("--fields").split(u',', Qt::SkipEmptyParts);
             } else if (is("--title")) {
-                title = TakeValue(args, i, QStringLiteral("--title"));
+                title = value("--title");
             } else if (is("--group")) {
-                group = TakeValue(args, i, QStringLiteral("--group")).trimmed();
+                group = value("--group").trimmed();
             } else if (is("--sum")) {
-                sums += TakeValue(args, i, QStringLiteral("--sum")).split(u',', Qt::SkipEmptyParts);
+                sums += value("--sum").split(u',', Qt::SkipEmptyParts);
             } else if (is("--across")) {
-                choices.LabelsAcross = TakeValue(args, i, QStringLiteral("--across"));
+                choices.LabelsAcross = value("--across");
                 bool ok = false;
                 if (choices.LabelsAcross.toInt(&ok) < 1 || !ok)
                     throw UsageError{QStringLiteral("--across: \"%1\" is not a number of labels of 1 or more").arg(choices.LabelsAcross)};
             } else if (is("--shape")) {
-                choices.LabelShape = Choose<TWizardLabelShape>(QStringLiteral("--shape"), TakeValue(args, i, QStringLiteral("--shape")), kShapes);
+                choices.LabelShape = Choose<TWizardLabelShape>(QStringLiteral("--shape"), value("--shape"), kShapes);
+            } else if (is("--snapshot")) {
+                snapshot = value("--snapshot");
+            } else if (is("--page")) {
+                bool ok = false;
+                page = value("--page").toInt(&ok);
+                if (!ok || page < 1)
+                    throw UsageError{QStringLiteral("--page: a step number from 1")};
             } else if (is("-o") || is("--output")) {
                 output = TakeValue(args, i, arg.startsWith(u"--") ? QStringLiteral("--output") : QStringLiteral("-o"));
             } else {
                 throw UsageError{QStringLiteral("unknown argument %1").arg(arg)};
             }
         }
-        if (!typeGiven)
-            throw UsageError{QStringLiteral("no --type given")};
-        if (!styleGiven)
-            throw UsageError{QStringLiteral("no --style given")};
-        if (dataArgument.isEmpty())
-            throw UsageError{QStringLiteral("no --data NAME=SOURCE given")};
-        if (output.isEmpty())
-            throw UsageError{QStringLiteral("no output given (-o FORM.kvx)")};
-        if (fieldNames.isEmpty() && choices.Type != TWizardReportType::Blank)
-            throw UsageError{QStringLiteral("no --fields given")};
         const bool tableLike = choices.Type == TWizardReportType::Columnar || choices.Type == TWizardReportType::Tabular;
         if ((!group.isEmpty() || !sums.isEmpty() || !title.isEmpty()) && !tableLike)
             throw UsageError{QStringLiteral("--title, --group and --sum need a columnar or tabular report")};
+        if (!snapshot.isEmpty()) {
+            if (!output.isEmpty())
+                throw UsageError{QStringLiteral("--snapshot writes a picture, not a form: no -o")};
+        } else {
+            if (!typeGiven)
+                throw UsageError{QStringLiteral("no --type given")};
+            if (!styleGiven)
+                throw UsageError{QStringLiteral("no --style given")};
+            if (dataArgument.isEmpty())
+                throw UsageError{QStringLiteral("no --data NAME=SOURCE given")};
+            if (output.isEmpty())
+                throw UsageError{QStringLiteral("no output given (-o FORM.kvx)")};
+            if (fieldNames.isEmpty() && choices.Type != TWizardReportType::Blank)
+                throw UsageError{QStringLiteral("no --fields given")};
+        }
     } catch (const UsageError& e) {
         return Usage(io, e.Message);
     }
 
     TDataBinding binding;
-    {
+    if (!dataArgument.isEmpty()) {
         const qsizetype eq = dataArgument.indexOf(u'=');
         binding.Name = dataArgument.left(eq).trimmed();
         QString problem;
@@ -190,81 +302,34 @@ int RunWizard(const QStringList& args, Streams io)
         binding.Name = name;
     }
 
-    const QFileInfo outputInfo(output);
+    const QFileInfo outputInfo(snapshot.isEmpty() ? output : snapshot);
     const QDir formDir(outputInfo.absolutePath());
     if (!formDir.exists()) {
-        io.Err << "vorel wizard: " << output << ": the folder does not exist\n";
+        io.Err << "vorel wizard: " << outputInfo.filePath() << ": the folder does not exist\n";
         return kExitBadInput;
     }
     QString dataFile = binding.Csv ? binding.Location : QString();
     if (binding.Location.startsWith(u"sqlite", Qt::CaseInsensitive))
         dataFile = binding.Location.section(u':', 1);
-    if (const QString why = OutputOverwritesInput(output, QString(), {dataFile}); !why.isEmpty()) {
-        io.Err << "vorel wizard: " << output << ": " << why << "\n";
+    if (const QString why = OutputOverwritesInput(outputInfo.filePath(), QString(), {dataFile}); !why.isEmpty()) {
+        io.Err << "vorel wizard: " << outputInfo.filePath() << ": " << why << "\n";
         return kExitBadInput;
     }
 
     try {
         TKVReport report;
         report.setObjectName(QStringLiteral("WizardReport"));
-        // A fixed sheet, so that the form is the same on every machine: A4
-        // portrait with 10 mm margins (the virtual printer has no
-        // unprintable strip, and real printers cut what stands on the edge).
-        TKVXPrinter* printer = report.PrinterSetting();
-        printer->SetPaperSize(psA4);
-        printer->SetOrientation(spoPortrait);
-        TKVXPageMargins* margins = printer->Margins();
-        margins->SetByDefault(false);
-        margins->SetLeft(100);
-        margins->SetTop(100);
-        margins->SetRight(100);
-        margins->SetBottom(100);
+        UseSheet(report);
+        const QList<TWizardField> all =
+            dataArgument.isEmpty() ? QList<TWizardField>() : WizardFieldList(UseData(report, binding, formDir));
+        ChooseFields(choices, all, fieldNames, group, sums, snapshot.isEmpty());
+        if (!snapshot.isEmpty())
+            return WriteSnapshot(report, choices, page, snapshot, io);
 
-        TDataSet* dataSet = MakeDataSet(report, binding, formDir);
-        auto* manager = new TKVXDataManager(&report);
-        manager->setObjectName(binding.Name.compare(u"Data", Qt::CaseInsensitive) == 0 ? QStringLiteral("DataList")
-                                                                                       : QStringLiteral("Data"));
-        TKVXDataset* item = manager->Datasets()->Add();
-        item->SetDataset(dataSet);
-        item->SetCaption(binding.Name);
-        report.SetDataManager(manager);
-        report.SetDataSet(dataSet);
-
-        // The chosen fields first, in the order given; the others follow
-        // unticked, so that a group may use any field.
-        const QList<TWizardField> all = WizardFieldList(manager);
-        QList<bool> taken(all.size(), false);
-        for (const QString& name : fieldNames) {
-            const int index = FieldIndex(all, name.trimmed(), QStringLiteral("--fields"));
-            if (!taken[index]) {
-                taken[index] = true;
-                choices.Fields.append(all[index]);
-                choices.Fields.last().Ticked = true;
-            }
-        }
-        for (qsizetype i = 0; i < all.size(); ++i)
-            if (!taken[i]) {
-                choices.Fields.append(all[i]);
-                choices.Fields.last().Ticked = false;
-            }
-
-        QString groupExpression;
-        if (!group.isEmpty()) {
-            choices.Groups[0].Ticked = true;
-            choices.Groups[0].Field = FieldIndex(choices.Fields, group, QStringLiteral("--group"));
-            groupExpression = choices.Fields[choices.Groups[0].Field].Reference();
-        }
-        for (const QString& name : sums) {
-            const QString reference = choices.Fields[FieldIndex(choices.Fields, name.trimmed(), QStringLiteral("--sum"))].Reference();
-            if (!groupExpression.isEmpty())
-                choices.Calculations.append({reference, true, ctSum, TWizardReset::Group, groupExpression});
-            choices.Calculations.append({reference, true, ctSum, TWizardReset::EndOfReport, QString()});
-        }
         choices.PrintableWidth = ReportPrintableWidth(report);
         // Without a window the fields share the printable width (the
         // design area is 30 pixels wider than what the fields may take).
         choices.VisibleWidth = choices.PrintableWidth + 30;
-
         GenerateWizardReport(report, choices);
         if (!title.isEmpty()) {
             // The generated title is the first control of the title band.

@@ -7,6 +7,7 @@
 #include "support/tool_run.h"
 
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -113,6 +114,19 @@ TEST(WizardCommand, TitleAndFieldOrderAsGiven)
     EXPECT_TRUE(form.contains("DisplayName = 'Goods by customer'"));
     EXPECT_LT(form.indexOf("Expression = 'Orders.goods'"), form.indexOf("Expression = 'Orders.customer'"));
     EXPECT_FALSE(form.contains("Orders.city")); // not chosen
+}
+
+TEST(WizardCommand, SnapshotPaintsTheDialogAtAStep)
+{
+    ShopFolder shop;
+    const ToolRun run = Vorel({"wizard", "--snapshot", "fields.png", "--page", "3", "--type", "columnar", "--style",
+                               "executive", "--data", kSource, "--fields", "id,goods"},
+                              shop.Path({}));
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(QImage(shop.Path("fields.png")).size(), QSize(640, 460));
+    EXPECT_FALSE(run.Err.contains("style")) << run.Err.toStdString(); // Qt did not take --style
+    // A blank report has one step.
+    EXPECT_EQ(Vorel({"wizard", "--snapshot", "x.png", "--page", "2", "--type", "blank"}, shop.Path({})).ExitCode, 2);
 }
 
 TEST(WizardCommand, BadArgumentsNameWhatIsWrong)
