@@ -228,18 +228,25 @@ void AddCalculations(TKVReport& report, const TWizardChoices& choices)
         // of the whole report.
         if (!band)
             band = BandOf(report, btReportSummary);
-        // Totals that share a band stand side by side, the first at (10, 1);
-        // in the page footer they stand below the page data instead of over
-        // it. The bands a total goes to hold no other expressions.
+        // Totals that share a band stand side by side, the first at (10, 1),
+        // a line further down when the page's width is used up; in the page
+        // footer they stand below the page data instead of over it. The
+        // bands a total goes to hold no other expressions.
         int top = 1;
         if (band->BandType() == btPageFooter)
             for (TKVXControl* control : band->Objects())
                 if (!control->AsExpression())
                     top = std::max(top, control->Top() + control->Height() + 1);
         int left = 10;
-        for (TKVXControl* control : band->Objects())
-            if (control->AsExpression() && control->Top() == top)
-                left = std::max(left, control->Left() + control->Width() + 10);
+        for (;;) {
+            for (TKVXControl* control : band->Objects())
+                if (control->AsExpression() && control->Top() == top)
+                    left = std::max(left, control->Left() + control->Width() + 10);
+            if (left == 10 || left + kTotalWidth <= choices.PrintableWidth)
+                break;
+            top += kTitleHeight + 1;
+            left = 10;
+        }
         TKVXExpression* total = AddExpression(band, left, top, row.Expression);
         // Wide enough for a total of a dozen digits at the title size (the
         // default width cuts a four-digit sum).

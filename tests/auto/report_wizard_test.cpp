@@ -273,6 +273,18 @@ TEST(ReportWizard, CalculatedValuesLandWhereTheirResetSays)
     // The page total stands below the page data.
     const TKVXBand* footer = f.Band(btPageFooter);
     EXPECT_GT(Expressions(footer)[0]->Top(), footer->Object(0)->Top() + footer->Object(0)->Height());
+
+    // A total that would cross the page's right edge starts a second line.
+    for (int i = 0; i < 3; ++i)
+        choices.Calculations.append({QStringLiteral("Data.Amount"), true, ctSum, TWizardReset::EndOfReport, {}});
+    GenerateWizardReport(f.report, choices);
+    const QList<TKVXExpression*> six = Expressions(f.Band(btReportSummary));
+    ASSERT_EQ(six.size(), 6);
+    for (const TKVXExpression* total : six)
+        EXPECT_LE(total->Left() + total->Width(), choices.PrintableWidth);
+    EXPECT_EQ(six[4]->Left(), 10);
+    EXPECT_EQ(six[4]->Top(), 37);
+    EXPECT_EQ(f.Band(btReportSummary)->Height(), 37 + 36);
 }
 
 // The totals printed in a size-14 font (role 0), page by page, and the
