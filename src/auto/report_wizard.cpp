@@ -466,6 +466,10 @@ void GenerateWizardReport(TKVReport& report, const TWizardChoices& choices)
             line->SetWidth(type == TWizardReportType::Labels ? detail->GetColumnWidth() - 24 : W - 4);
             line->SetHeight(2);
             detail->SetHeight(detail->Height() + 5);
+            // Fields one under the other continue below the rule, not
+            // over it.
+            if (type != TWizardReportType::Columnar)
+                p = detail->Height();
         }
     }
 
