@@ -338,6 +338,8 @@ int RunWizard(const QStringList& args, Streams io)
             report.KVProperty()->SetTitle(title);
         }
         report.SaveReport(output, TReportFormFormat::Text);
+    } catch (const UsageError& e) {
+        return Usage(io, e.Message);
     } catch (const EKVXError& e) {
         io.Err << "vorel wizard: " << e.Message() << "\n";
         return kExitBadInput;

@@ -156,6 +156,11 @@ TEST(WizardCommand, BadArgumentsNameWhatIsWrong)
         EXPECT_FALSE(QFile::exists(shop.Path("x.kvx")));
     }
     EXPECT_EQ(Vorel({"wizard", "--type", "columnar", "--style", "standard", "--fields", "id", "-o", "x.kvx"}).ExitCode, 2);
+    const ToolRun noQuery = Vorel({"wizard", "--type", "columnar", "--style", "standard", "--data", "O=sqlite:shop.db",
+                                   "--fields", "id", "-o", "x.kvx"},
+                                  shop.Path({}));
+    EXPECT_EQ(noQuery.ExitCode, 2);
+    EXPECT_TRUE(noQuery.Err.contains("no query")) << noQuery.Err.toStdString();
     // Writing the form over its own database is refused; the data survives.
     const QByteArray before = Read(shop.Path("shop.db"));
     const ToolRun over = Vorel({"wizard", "--type", "columnar", "--style", "standard", "--data", kSource, "--fields", "id",
