@@ -95,7 +95,10 @@ TDataSet* MakeDataSet(TKVReport& report, const TDataBinding& binding, const QDir
     try {
         dataSet->Open();
     } catch (EKVXError& e) {
-        throw EKVXError(QStringLiteral("--data %1: %2").arg(binding.Name, e.Message()), e.Place());
+        // The data set's messages start with its name already.
+        const QString message = e.Message().startsWith(binding.Name + u':') ? e.Message()
+                                                                           : QStringLiteral("%1: %2").arg(binding.Name, e.Message());
+        throw EKVXError(QStringLiteral("--data ") + message, e.Place());
     }
     return dataSet;
 }
