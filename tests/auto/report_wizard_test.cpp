@@ -204,11 +204,14 @@ TEST(ReportWizard, LabelsAcrossSetTheColumnsAndNothingElse)
         ASSERT_EQ(values.size(), 3);
         EXPECT_EQ(values[0]->Left(), 60);
         // Each value stands below the rule under the one before.
-        for (TKVXControl* control : detail->Objects())
-            if (qobject_cast<TKVXLine*>(control))
-                for (const TKVXExpression* value : values)
-                    EXPECT_TRUE(control->Top() >= value->Top() + value->Height() || control->Top() + 2 <= value->Top())
-                        << "a rule over " << value->Expression().toStdString();
+        for (TKVXControl* control : detail->Objects()) {
+            if (!qobject_cast<TKVXLine*>(control))
+                continue;
+            for (const TKVXExpression* value : values) {
+                EXPECT_TRUE(control->Top() >= value->Top() + value->Height() || control->Top() + 2 <= value->Top())
+                    << "a rule over " << value->Expression().toStdString();
+            }
+        }
         EXPECT_EQ(values[1]->Top(), values[0]->Top() + values[0]->Height() + 10);
         EXPECT_EQ(values[0]->Width(), WizardFieldWidth(f.report, choices.Fields[0]));
     }
