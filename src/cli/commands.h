@@ -61,4 +61,8 @@ extern const char* const kTextUsage;
 int RunJoin(const QStringList& args, Streams io);
 extern const char* const kJoinUsage;
 
+// vorel wizard --type T --style S --data NAME=SOURCE --fields A,B -o FORM.kvx [...]
+int RunWizard(const QStringList& args, Streams io);
+extern const char* const kWizardUsage;
+
 } // namespace vorel::cli

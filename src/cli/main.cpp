@@ -50,6 +50,7 @@ const Command kCommands[] = {
     {{"reference", nullptr, nullptr}, RunReference},
     {{"preview", nullptr, nullptr}, RunPreview, true},
     {{"design", nullptr, nullptr}, RunDesign, true},
+    {{"wizard", nullptr, nullptr}, RunWizard},
     {{"print", nullptr, nullptr}, RunPrint, true},
     {{"printers", nullptr, nullptr}, RunPrinters},
     {{"table", nullptr, nullptr}, RunTable},
@@ -64,7 +65,7 @@ int PrintUsage(QTextStream& out, int rc)
            "Commands:\n"
            "  --version, version   print the version and exit\n"
            "  help, --help, -h     print this help and exit\n"
-        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kPreviewUsage << kDesignUsage << kPrintUsage
+        << kRenderUsage << kInfoUsage << kFormatsUsage << kConvertUsage << kReferenceUsage << kPreviewUsage << kDesignUsage << kWizardUsage << kPrintUsage
         << kPrintersUsage
         << kTableUsage << kTextUsage << kJoinUsage
         << "\n"
@@ -107,12 +108,25 @@ int main(int argc, char** argv)
             onScreen = false;
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !onScreen)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The tool's own arguments as given: Qt takes options such as
+    // "--style" out of argv for itself, and `vorel wizard` has a --style.
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given << QString::fromLocal8Bit(argv[i]);
     std::unique_ptr<QGuiApplication> application;
-    if (command && command->Widgets)
-        application = std::make_unique<QApplication>(argc, argv);
+    // vorel wizard paints its dialog only for --snapshot (offscreen).
+    bool widgets = command && command->Widgets;
+    for (int i = 2; i < argc && command && command->Run == RunWizard; ++i)
+        widgets = widgets || qstrncmp(argv[i], "--snapshot", 10) == 0;
+    // The wizard's --style is its own, not Qt's widget style: Qt sees none
+    // of its arguments. (Qt keeps a reference to the count.)
+    static int qtArgc = argc;
+    if (command && command->Run == RunWizard)
+        qtArgc = 1;
+    if (widgets)
+        application = std::make_unique<QApplication>(qtArgc, argv);
     else
-        application = std::make_unique<QGuiApplication>(argc, argv);
-    QGuiApplication& app = *application;
+        application = std::make_unique<QGuiApplication>(qtArgc, argv);
     vorel::InitializeLibrary();
     struct Finalize {
         ~Finalize() { vorel::FinalizeLibrary(); }
@@ -122,7 +136,7 @@ int main(int argc, char** argv)
     vorel::cli::TEscapingOutput standardError(STDERR_FILENO);
     QTextStream out(&standardOutput);
     QTextStream err(&standardError);
-    const QStringList args = app.arguments().mid(1);
+    const QStringList& args = given;
     if (args.isEmpty())
         return PrintUsage(err, kExitUsage);
     if (!command) {

@@ -8,6 +8,7 @@
 #include "designer/object_explorer.h"
 #include "designer/object_inspector.h"
 #include "designer/ruler.h"
+#include "designer/wizard_dialog.h"
 #include "foundation/language/language.h"
 #include "foundation/values/errors.h"
 #include "model/control_registry.h"
@@ -177,6 +178,8 @@ void TKVXDesignerWindow::BuildActions()
         if (!name.isEmpty())
             OpenFile(name);
     });
+    add(file, nullptr, GetString(Report() ? Report()->GetLanguageShift() : 0, 2000), QKeySequence(),
+        [this] { RunReportWizard(*this); });
     add(file, standard, tr("Save"), QKeySequence::Save, [this] {
         if (Report())
             SaveFile(Report()->GetFileName());

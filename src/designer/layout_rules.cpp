@@ -1,5 +1,7 @@
 #include "designer/layout_rules.h"
 
+#include "auto/report_wizard.h"
+
 #include "model/band.h"
 #include "model/report.h"
 
@@ -149,10 +151,7 @@ int BandClientWidth(const TKVXBand* band)
 
 int PrintableWidth(const TKVReport* report)
 {
-    if (!report)
-        return 1;
-    TKVXPrinter* printer = report->PrinterSetting();
-    return std::max(1, printer->GetPaperWidthPixels() - printer->GetPageOffsetLeft() - printer->GetPageOffsetRight());
+    return report ? ReportPrintableWidth(*report) : 1;
 }
 
 namespace {
