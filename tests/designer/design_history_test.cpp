@@ -3,6 +3,7 @@
 // undone to the start and redone to the end gives the same form at every
 // step, also across controls and bands that were freed and made again.
 
+#include "designer_fixture.h"
 #include "designer/design_history.h"
 #include "designer/designer.h"
 #include "designer/designer_window.h"
@@ -67,27 +68,14 @@ TEST(DesignHistory, NestedObjectsCollectionsAndListsComeBack)
     EXPECT_EQ(history.Stack()->count(), 2);
 }
 
-class HistoryWindowTest : public ::testing::Test {
+class HistoryWindowTest : public test::DesignerFixture {
 protected:
     void SetUp() override
     {
-        TKVXDesignerWindow::SetRecoveryDirectory(dir.filePath("recovery"));
-        report.setObjectName("Report1");
-        report.SetFileName(dir.filePath("form.kvx"));
-        designer.SetReport(&report);
-        designer.Options().AutoSaveSeconds = 0;
-        window.reset(designer.CreateWindow());
-        window->AskSaveChanges = [this](const QString&) { return answer; };
-        window->show();
+        DesignerFixture::SetUp();
+        OpenWindow([this](const QString&) { return answer; });
     }
-    void TearDown() override { TKVXDesignerWindow::SetRecoveryDirectory(QString()); }
-    QByteArray Form() { return report.SaveReportToBytes(TReportFormFormat::Text); }
-    QUndoStack* Stack() { return window->History()->Stack(); }
 
-    QTemporaryDir dir;
-    TKVReport report;
-    TKVXDesigner designer;
-    std::unique_ptr<TKVXDesignerWindow> window;
     int answer = QMessageBox::Discard;
 };
 

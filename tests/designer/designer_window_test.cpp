@@ -2,6 +2,7 @@
 // band panels, the commands, undo and redo, the clipboard, files, the
 // recovery file and the explorer.
 
+#include "designer_fixture.h"
 #include "designer/band_panel.h"
 #include "designer/control_clipboard.h"
 #include "designer/designer.h"
@@ -24,28 +25,19 @@
 namespace vorel {
 namespace {
 
-class DesignerWindowTest : public ::testing::Test {
+class DesignerWindowTest : public test::DesignerFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        TKVXDesignerWindow::SetRecoveryDirectory(dir.filePath("recovery"));
-        report.setObjectName("Report1");
-        report.SetFileName(dir.filePath("form.kvx"));
-        designer.SetReport(&report);
-        designer.Options().AutoSaveSeconds = 0; // written on request only
+        DesignerFixture::SetUp();
         label = Add(1, 20, 30, &TKVXLabel::staticMetaObject);
         shape = Add(1, 120, 40, &TKVXRectangle::staticMetaObject);
         Open();
     }
-    void TearDown() override { TKVXDesignerWindow::SetRecoveryDirectory(QString()); }
-
     void Open()
     {
-        window.reset(designer.CreateWindow());
-        window->AskSaveChanges = [](const QString&) { return int(QMessageBox::Discard); };
+        OpenWindow();
         window->ShowError = [this](const QString& message) { errors.append(message); };
-        window->show();
     }
     TKVXControl* Add(int band, int left, int top, const QMetaObject* cls)
     {
@@ -56,19 +48,7 @@ protected:
         return c;
     }
     TBandPanel* Panel(int band) { return window->PanelOf(report.GetBand(band)); }
-    QUndoStack* Stack() { return window->History()->Stack(); }
-    void Drag(TBandPanel* panel, QPoint from, QPoint to, Qt::KeyboardModifiers modifiers = {})
-    {
-        QTest::mousePress(panel, Qt::LeftButton, modifiers, from);
-        QTest::mouseMove(panel, (from + to) / 2);
-        QTest::mouseMove(panel, to);
-        QTest::mouseRelease(panel, Qt::LeftButton, modifiers, to);
-    }
 
-    QTemporaryDir dir;
-    TKVReport report;
-    TKVXDesigner designer;
-    std::unique_ptr<TKVXDesignerWindow> window;
     TKVXControl* label = nullptr; // 50 x 20 at (20, 30) in the detail band
     TKVXControl* shape = nullptr; // at (120, 40)
     QStringList errors;

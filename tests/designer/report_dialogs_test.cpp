@@ -17,6 +17,7 @@
 #include "model/control_registry.h"
 #include "model/report.h"
 #include "model/text_controls.h"
+#include "designer_fixture.h"
 #include "support/tool_run.h"
 
 #include <QCheckBox>
@@ -38,23 +39,13 @@ namespace {
 
 const QString kShop = QStringLiteral("sqlite:" VOREL_SOURCE_DIR "/examples/shop.db");
 
-class ReportDialogsTest : public ::testing::Test {
+class ReportDialogsTest : public test::DesignerFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        TKVXDesignerWindow::SetRecoveryDirectory(dir.filePath("recovery"));
-        report.setObjectName("Report1");
-        report.SetFileName(dir.filePath("form.kvx"));
-        designer.SetReport(&report);
-        designer.Options().AutoSaveSeconds = 0;
-        window.reset(designer.CreateWindow());
-        window->AskSaveChanges = [](const QString&) { return int(QMessageBox::Discard); };
-        window->show();
+        DesignerFixture::SetUp();
+        OpenWindow();
     }
-    void TearDown() override { TKVXDesignerWindow::SetRecoveryDirectory(QString()); }
-    QByteArray Form() { return report.SaveReportToBytes(TReportFormFormat::Text); }
-    QUndoStack* Stack() { return window->History()->Stack(); }
     // Undo gives back `before` exactly, redo `after`.
     void ExpectUndoRedo(const QByteArray& before, const char* what)
     {
@@ -85,11 +76,6 @@ protected:
         QTest::mouseMove(panel, to);
         QTest::mouseRelease(panel, Qt::LeftButton, {}, to);
     }
-
-    QTemporaryDir dir;
-    TKVReport report;
-    TKVXDesigner designer;
-    std::unique_ptr<TKVXDesignerWindow> window;
 };
 
 TEST_F(ReportDialogsTest, MouseAndKeyRulesUndoByteForByte)
