@@ -144,7 +144,11 @@ const TTextLayout& TCanvas::Layout(const QString& text, unsigned flags, int widt
     if (cache.Face.get() == &face && cache.Flags == layoutFlags && cache.Width == width
         && ((cache.Text.constData() == text.constData() && cache.Text.size() == text.size()) || cache.Text == text))
         return cache.Layout;
-    cache.Layout = LayoutText(face, text, flags, width);
+    // Copied, not moved, onto the cache: Qt 6.4's QVarLengthArray forgets
+    // its own heap buffer when another's is moved onto it (a leak per
+    // layout of more than four lines).
+    const TTextLayout fresh = LayoutText(face, text, flags, width);
+    cache.Layout = fresh;
     cache.Face = FFace;
     cache.Text = text;
     cache.Flags = layoutFlags;
