@@ -2,10 +2,7 @@
 # Sets up the machine (idempotent), builds everything, runs the tests, then
 # checks the installed package on the same tree (scripts/package_check.sh:
 # install, find_package, pkg-config, examples/embed, the DEB), then the
-# fuzz smoke (docs/HARDENING.md; VOREL_CI_HARDENING=1 runs it). The
-# sanitizer suite shares its clang build tree; it runs here with
-# VOREL_CI_SANITIZE=1 and otherwise by hand (scripts/sanitize.sh) until a
-# whole run of it has been seen to pass (docs/STATUS.md).
+# fuzz smoke and the sanitizer suite (docs/HARDENING.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 step() { echo "test.sh: $1 took $(($(date +%s) - $2)) s"; }
@@ -28,12 +25,14 @@ fi
 scripts/cups_test_queue.sh || echo "test: no CUPS queue for the printing tests (they are skipped)"
 t=$(date +%s); ctest --test-dir build --output-on-failure -j"$(nproc)"; step tests "$t"
 t=$(date +%s); scripts/package_check.sh build; step "package check" "$t"
-# The fuzz smoke needs a clang build tree of its own; it is turned on by
-# VOREL_CI_HARDENING=1 until its cold build has been measured within the
-# CI budget (docs/STATUS.md).
-if [ "${VOREL_CI_HARDENING:-0}" != 0 ]; then
+# The fuzz smoke (every target on its committed corpus, 30 s each) and the
+# sanitizer suite share a clang build tree of their own (build-sanitize).
+# Both run by default: the whole CI run stays well within the hour on this
+# machine (docs/HARDENING.md, "In CI"). VOREL_CI_HARDENING=0 skips both,
+# VOREL_CI_SANITIZE=0 only the sanitizer suite.
+if [ "${VOREL_CI_HARDENING:-1}" != 0 ]; then
   t=$(date +%s); scripts/fuzz.sh --time "${VOREL_FUZZ_SECONDS:-30}"; step "fuzz smoke" "$t"
-  if [ "${VOREL_CI_SANITIZE:-0}" = 1 ]; then
+  if [ "${VOREL_CI_SANITIZE:-1}" != 0 ]; then
     t=$(date +%s); scripts/sanitize.sh; step "sanitizer suite" "$t"
   fi
 fi
