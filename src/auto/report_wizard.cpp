@@ -143,10 +143,8 @@ int LabelsAcross(const QString& text)
 
 void AddPageData(TKVReport& report, TKVXBand* footer, TWizardStyle style, int W)
 {
-    if (style != TWizardStyle::Executive) {
-        TKVXSysData* date = AddSysData(footer, 2, sdDate, style);
-        date->SetFormat(QStringLiteral("@D @DS "));
-    }
+    if (style != TWizardStyle::Executive)
+        AddSysData(footer, 2, sdDate, style); // with the date's own format, "@D @DS "
     int left = W - 102;
     if (style == TWizardStyle::Executive)
         left = (W - 100) / 2;
@@ -343,12 +341,12 @@ QString WizardFieldFormat(TFieldType type)
     case ftCurrency:
         return QStringLiteral("@N @CT ");
     case ftDate:
-        return QStringLiteral("@D @DS ");
+        return arrSysDataFormat[size_t(sdDate)];
     case ftTime:
-        return QStringLiteral("@T @TS ");
+        return arrSysDataFormat[size_t(sdTime)];
     case ftDateTime:
     case ftTimeStamp:
-        return QStringLiteral("@D @DS @T @TS ");
+        return arrSysDataFormat[size_t(sdDateTime)];
     default:
         return QString();
     }

@@ -420,8 +420,8 @@ private:
 
 class TFakePrintJob : public TPrintJob {
 public:
-    TFakePrintJob(QList<TFakeJob>& jobs, const TFakePrinterSpec& spec, const TDeviceCaps& caps)
-        : FJobs(jobs), FIndex(int(jobs.size()) - 1), FSpec(spec), FCaps(caps)
+    TFakePrintJob(QList<TFakeJob>& jobs, const TFakePrinterSetup& setup, const TDeviceCaps& caps)
+        : FJobs(jobs), FIndex(int(jobs.size()) - 1), FSetup(setup), FCaps(caps)
     {
         StartPage();
     }
@@ -433,7 +433,7 @@ public:
     TCanvas& Canvas() override { return *FCanvas; }
     void NewPage() override
     {
-        if (FSpec.FailOnPage)
+        if (FSetup.FailOnPage)
             throw EPrinter(QStringLiteral("Printing failed: the fake printer refused page %1").arg(FPage + 1));
         FinishPage();
         ++FPage;
@@ -459,8 +459,8 @@ public:
 private:
     void StartPage()
     {
-        const int w = FSpec.KeepPageImages ? FCaps.PrintableWidth : 1;
-        const int h = FSpec.KeepPageImages ? FCaps.PrintableHeight : 1;
+        const int w = FSetup.KeepPageImages ? FCaps.PrintableWidth : 1;
+        const int h = FSetup.KeepPageImages ? FCaps.PrintableHeight : 1;
         FImage = QImage(std::max(1, w), std::max(1, h), QImage::Format_RGB32);
         FImage.fill(Qt::white);
         FPainter = std::make_unique<QPainter>(&FImage);
@@ -475,13 +475,13 @@ private:
         FPainter.reset();
         TFakeJob& job = FJobs[FIndex];
         ++job.PageCount;
-        if (FSpec.KeepPageImages)
+        if (FSetup.KeepPageImages)
             job.Pages.append(FImage);
     }
 
     QList<TFakeJob>& FJobs;
     int FIndex;
-    TFakePrinterSpec FSpec;
+    TFakePrinterSetup FSetup;
     TDeviceCaps FCaps;
     QImage FImage;
     std::unique_ptr<QPainter> FPainter;
@@ -492,23 +492,23 @@ private:
 
 class TFakePrinter : public TPrinterDevice {
 public:
-    TFakePrinter(const TFakePrinterSpec& spec, QList<TFakeJob>& jobs) : FSpec(spec), FJobs(jobs) {}
-    QString Name() const override { return FSpec.Name; }
+    TFakePrinter(const TFakePrinterSetup& setup, QList<TFakeJob>& jobs) : FSetup(setup), FJobs(jobs) {}
+    QString Name() const override { return FSetup.Name; }
     QString Driver() const override { return QStringLiteral("fake"); }
-    unsigned SupportedFields() const override { return FSpec.SupportedFields; }
-    TDeviceMode DefaultMode() const override { return FSpec.Default; }
+    unsigned SupportedFields() const override { return FSetup.SupportedFields; }
+    TDeviceMode DefaultMode() const override { return FSetup.Default; }
     TDeviceCaps Caps(const TDeviceMode& mode) const override
     {
         const QSize sheet = SheetOf(mode);
         TDeviceCaps caps;
-        caps.PixelsPerInchX = FSpec.PixelsPerInchX;
-        caps.PixelsPerInchY = FSpec.PixelsPerInchY;
-        caps.PhysicalWidth = TenthsMmToPixels(sheet.width(), FSpec.PixelsPerInchX);
-        caps.PhysicalHeight = TenthsMmToPixels(sheet.height(), FSpec.PixelsPerInchY);
-        caps.PhysicalOffsetX = FSpec.MarginLeft;
-        caps.PhysicalOffsetY = FSpec.MarginTop;
-        caps.PrintableWidth = caps.PhysicalWidth - FSpec.MarginLeft - FSpec.MarginRight;
-        caps.PrintableHeight = caps.PhysicalHeight - FSpec.MarginTop - FSpec.MarginBottom;
+        caps.PixelsPerInchX = FSetup.PixelsPerInchX;
+        caps.PixelsPerInchY = FSetup.PixelsPerInchY;
+        caps.PhysicalWidth = TenthsMmToPixels(sheet.width(), FSetup.PixelsPerInchX);
+        caps.PhysicalHeight = TenthsMmToPixels(sheet.height(), FSetup.PixelsPerInchY);
+        caps.PhysicalOffsetX = FSetup.MarginLeft;
+        caps.PhysicalOffsetY = FSetup.MarginTop;
+        caps.PrintableWidth = caps.PhysicalWidth - FSetup.MarginLeft - FSetup.MarginRight;
+        caps.PrintableHeight = caps.PhysicalHeight - FSetup.MarginTop - FSetup.MarginBottom;
         return caps;
     }
     std::unique_ptr<TPrintJob> BeginJob(const QString& title, const TDeviceMode& mode, int copies) override
@@ -518,11 +518,11 @@ public:
         job.Mode = mode;
         job.Copies = copies;
         FJobs.append(job);
-        return std::make_unique<TFakePrintJob>(FJobs, FSpec, Caps(mode));
+        return std::make_unique<TFakePrintJob>(FJobs, FSetup, Caps(mode));
     }
 
 private:
-    TFakePrinterSpec FSpec;
+    TFakePrinterSetup FSetup;
     QList<TFakeJob>& FJobs;
 };
 
@@ -575,22 +575,22 @@ void TPrinterService::EnsureDevices()
         FModes.push_back(device->DefaultMode());
 }
 
-void TPrinterService::InstallFakePrinters(const QList<TFakePrinterSpec>& specs)
+void TPrinterService::InstallFakePrinters(const QList<TFakePrinterSetup>& setups)
 {
     FDevices.clear();
     FModes.clear();
     FIndex = -1;
     FDefaultIndex = 0;
     FFakeJobs.clear();
-    if (specs.isEmpty()) {
+    if (setups.isEmpty()) {
         FLoaded = false;
         return;
     }
     FLoaded = true;
     FSystem = true;
-    for (const TFakePrinterSpec& spec : specs) {
-        FDevices.push_back(std::make_unique<TFakePrinter>(spec, FFakeJobs));
-        FModes.push_back(spec.Default);
+    for (const TFakePrinterSetup& setup : setups) {
+        FDevices.push_back(std::make_unique<TFakePrinter>(setup, FFakeJobs));
+        FModes.push_back(setup.Default);
     }
 }
 

@@ -92,7 +92,7 @@ public:
 };
 
 // What a fake printer is like, and what was printed on it.
-struct TFakePrinterSpec {
+struct TFakePrinterSetup {
     QString Name = QStringLiteral("Fake printer");
     int PixelsPerInchX = 300;
     int PixelsPerInchY = 300;
@@ -148,7 +148,7 @@ public:
 
     // Tests: replace the printers with fakes; an empty list restores the
     // system's. Jobs printed on fakes are kept here.
-    void InstallFakePrinters(const QList<TFakePrinterSpec>& specs);
+    void InstallFakePrinters(const QList<TFakePrinterSetup>& setups);
     QList<TFakeJob>& FakeJobs() { return FFakeJobs; }
 
 private:

@@ -37,15 +37,15 @@ namespace {
 struct ScopedFakes {
     ScopedFakes()
     {
-        TFakePrinterSpec a;
+        TFakePrinterSetup a;
         a.Name = QStringLiteral("Front desk");
-        TFakePrinterSpec b;
+        TFakePrinterSetup b;
         b.Name = QStringLiteral("Back office");
-        TFakePrinterSpec c;
+        TFakePrinterSetup c;
         c.Name = QStringLiteral("Plotter");
         // Sheets are counted, not kept: the tests look at the job only.
-        for (TFakePrinterSpec* spec : {&a, &b, &c})
-            spec->KeepPageImages = false;
+        for (TFakePrinterSetup* setup : {&a, &b, &c})
+            setup->KeepPageImages = false;
         TPrinterService::Instance().InstallFakePrinters({a, b, c});
     }
     ~ScopedFakes() { TPrinterService::Instance().InstallFakePrinters({}); }

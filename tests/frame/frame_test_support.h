@@ -22,34 +22,34 @@ namespace vorel::test {
 //   top         96 * 77 / 300 = 24.64 -> 24
 //   right       816 - 16 - 96 * (5100 - 103 - 200) / 600 (767.52 -> 767) = 33
 //   bottom      1056 - 24 - 96 * (3300 - 77 - 83) / 300 (1004.8 -> 1004) = 28
-inline TFakePrinterSpec FakeLetterPrinter()
+inline TFakePrinterSetup FakeLetterPrinter()
 {
-    TFakePrinterSpec spec;
-    spec.Name = QStringLiteral("Fake LaserJet");
-    spec.PixelsPerInchX = 600;
-    spec.PixelsPerInchY = 300;
-    spec.MarginLeft = 103;
-    spec.MarginTop = 77;
-    spec.MarginRight = 200;
-    spec.MarginBottom = 83;
-    spec.Default = TDeviceMode{TDeviceMode::DM_ORIENTATION | TDeviceMode::DM_PAPERSIZE | TDeviceMode::DM_DEFAULTSOURCE,
+    TFakePrinterSetup setup;
+    setup.Name = QStringLiteral("Fake LaserJet");
+    setup.PixelsPerInchX = 600;
+    setup.PixelsPerInchY = 300;
+    setup.MarginLeft = 103;
+    setup.MarginTop = 77;
+    setup.MarginRight = 200;
+    setup.MarginBottom = 83;
+    setup.Default = TDeviceMode{TDeviceMode::DM_ORIENTATION | TDeviceMode::DM_PAPERSIZE | TDeviceMode::DM_DEFAULTSOURCE,
                                1, 1, 2794, 2159, 7, 1};
-    return spec;
+    return setup;
 }
 
-inline TFakePrinterSpec FakeInkjet()
+inline TFakePrinterSetup FakeInkjet()
 {
-    TFakePrinterSpec spec;
-    spec.Name = QStringLiteral("Office Inkjet");
-    return spec;
+    TFakePrinterSetup setup;
+    setup.Name = QStringLiteral("Office Inkjet");
+    return setup;
 }
 
 // Installs fake printers for the lifetime of a test; the system's come back after.
 class ScopedFakePrinters {
 public:
-    explicit ScopedFakePrinters(const QList<TFakePrinterSpec>& specs = {FakeLetterPrinter(), FakeInkjet()})
+    explicit ScopedFakePrinters(const QList<TFakePrinterSetup>& setups = {FakeLetterPrinter(), FakeInkjet()})
     {
-        TPrinterService::Instance().InstallFakePrinters(specs);
+        TPrinterService::Instance().InstallFakePrinters(setups);
     }
     ~ScopedFakePrinters() { TPrinterService::Instance().InstallFakePrinters({}); }
 };

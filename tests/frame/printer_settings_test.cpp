@@ -234,9 +234,9 @@ TEST_F(PrinterSettingsTest, SetPrinterSettingsWritesWhatThePrinterSupports)
 
 TEST(PrinterSettingsUnsupported, FieldsThePrinterLacksStayAsTheyAre)
 {
-    TFakePrinterSpec spec = FakeLetterPrinter();
-    spec.SupportedFields = TDeviceMode::DM_ORIENTATION;
-    ScopedFakePrinters printers({spec});
+    TFakePrinterSetup setup = FakeLetterPrinter();
+    setup.SupportedFields = TDeviceMode::DM_ORIENTATION;
+    ScopedFakePrinters printers({setup});
     TKVXPrinter settings;
     settings.SetPaperSize(psA3);
     settings.SetOutputBin(sbManual);

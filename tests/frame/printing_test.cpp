@@ -41,24 +41,24 @@ public:
 // x 60 dpi (different on purpose, so an axis mix-up shows), with
 // unprintable strips; its images have their origin at the printable
 // area's corner (13, 7 printer pixels in).
-TFakePrinterSpec CoarsePrinter()
+TFakePrinterSetup CoarsePrinter()
 {
-    TFakePrinterSpec spec = FakeLetterPrinter();
-    spec.PixelsPerInchX = 120;
-    spec.PixelsPerInchY = 60;
-    spec.MarginLeft = 13;
-    spec.MarginTop = 7;
-    spec.MarginRight = 20;
-    spec.MarginBottom = 10;
-    return spec;
+    TFakePrinterSetup setup = FakeLetterPrinter();
+    setup.PixelsPerInchX = 120;
+    setup.PixelsPerInchY = 60;
+    setup.MarginLeft = 13;
+    setup.MarginTop = 7;
+    setup.MarginRight = 20;
+    setup.MarginBottom = 10;
+    return setup;
 }
 
 // The second printer counts its sheets without keeping them.
-TFakePrinterSpec CountingInkjet()
+TFakePrinterSetup CountingInkjet()
 {
-    TFakePrinterSpec spec = FakeInkjet();
-    spec.KeepPageImages = false;
-    return spec;
+    TFakePrinterSetup setup = FakeInkjet();
+    setup.KeepPageImages = false;
+    return setup;
 }
 
 bool Dark(const QImage& sheet, int reportX, int reportY)
@@ -239,7 +239,7 @@ TEST_F(PrintingTest, ThePageLiesOnTheSheetAtItsOwnPlaceAndSize)
 
 TEST_F(PrintingTest, PrinterErrorEndsTheJobRestoresThePrinterAndReachesTheCaller)
 {
-    TFakePrinterSpec failing = CoarsePrinter();
+    TFakePrinterSetup failing = CoarsePrinter();
     failing.FailOnPage = true;
     ScopedFakePrinters broken({failing});
     TPrinterService& service = TPrinterService::Instance();
@@ -300,7 +300,7 @@ TEST_F(PrintingTest, PrintTakesTheDialogsChoiceAndKeepsCopiesAndCollation)
 
 TEST_F(PrintingTest, WithoutARealPrinterPrintingSaysNoPrinterIsInstalled)
 {
-    ScopedFakePrinters none(QList<TFakePrinterSpec>{});
+    ScopedFakePrinters none(QList<TFakePrinterSetup>{});
     if (TPrinterService::Instance().HasSystemPrinters())
         GTEST_SKIP() << "this machine has printers of its own";
     EXPECT_THROW(report.PrintReport(), EKVXNoPrinterError);

@@ -16,9 +16,9 @@ protected:
     void TearDown() override { TPrinterService::Instance().InstallFakePrinters({}); }
 };
 
-TFakePrinterSpec Spec(const QString& name, int dpi, int margin)
+TFakePrinterSetup FakePrinter(const QString& name, int dpi, int margin)
 {
-    TFakePrinterSpec s;
+    TFakePrinterSetup s;
     s.Name = name;
     s.PixelsPerInchX = s.PixelsPerInchY = dpi;
     s.MarginLeft = s.MarginTop = margin;
@@ -30,7 +30,7 @@ TFakePrinterSpec Spec(const QString& name, int dpi, int margin)
 TEST_F(PrinterTest, CapabilitiesFollowTheChosenPrinterAndItsPaper)
 {
     TPrinterService& ps = TPrinterService::Instance();
-    ps.InstallFakePrinters({Spec(QStringLiteral("Office"), 300, 30), Spec(QStringLiteral("Plotter"), 100, 0)});
+    ps.InstallFakePrinters({FakePrinter(QStringLiteral("Office"), 300, 30), FakePrinter(QStringLiteral("Plotter"), 100, 0)});
     EXPECT_EQ(ps.Printers(), (QStringList{"Office", "Plotter"}));
     EXPECT_EQ(ps.PrinterIndex(), 0);
     // A4 at 300 dpi: 210 mm = 2480 px, 297 mm = 3508 px.
@@ -62,10 +62,10 @@ TEST_F(PrinterTest, CapabilitiesFollowTheChosenPrinterAndItsPaper)
 
 TEST_F(PrinterTest, UnsupportedDeviceModeFieldsKeepTheirValues)
 {
-    TFakePrinterSpec spec = Spec(QStringLiteral("Simplex"), 300, 0);
-    spec.SupportedFields = TDeviceMode::DM_PAPERSIZE | TDeviceMode::DM_ORIENTATION;
+    TFakePrinterSetup setup = FakePrinter(QStringLiteral("Simplex"), 300, 0);
+    setup.SupportedFields = TDeviceMode::DM_PAPERSIZE | TDeviceMode::DM_ORIENTATION;
     TPrinterService& ps = TPrinterService::Instance();
-    ps.InstallFakePrinters({spec});
+    ps.InstallFakePrinters({setup});
     TDeviceMode mode = ps.DeviceMode();
     mode.Duplex = 3;
     mode.DefaultSource = 4;
@@ -91,9 +91,9 @@ TEST_F(PrinterTest, PaperCodesAndSizes)
 
 TEST_F(PrinterTest, JobPrintsPagesOnTheCanvasAndEnds)
 {
-    TFakePrinterSpec spec = Spec(QStringLiteral("Fake"), 96, 0);
+    TFakePrinterSetup setup = FakePrinter(QStringLiteral("Fake"), 96, 0);
     TPrinterService& ps = TPrinterService::Instance();
-    ps.InstallFakePrinters({spec});
+    ps.InstallFakePrinters({setup});
     ps.SetCopies(2);
     {
         std::unique_ptr<TPrintJob> job = ps.BeginJob(QStringLiteral("Invoices"));
@@ -127,10 +127,10 @@ TEST_F(PrinterTest, JobPrintsPagesOnTheCanvasAndEnds)
 
 TEST_F(PrinterTest, PrinterErrorsAreTheirOwnException)
 {
-    TFakePrinterSpec spec = Spec(QStringLiteral("Broken"), 96, 0);
-    spec.FailOnPage = true;
+    TFakePrinterSetup setup = FakePrinter(QStringLiteral("Broken"), 96, 0);
+    setup.FailOnPage = true;
     TPrinterService& ps = TPrinterService::Instance();
-    ps.InstallFakePrinters({spec});
+    ps.InstallFakePrinters({setup});
     std::unique_ptr<TPrintJob> job = ps.BeginJob(QStringLiteral("x"));
     EXPECT_THROW(job->NewPage(), EPrinter);
     job->Abort();
