@@ -4,6 +4,7 @@
 #include "export/pdf_fonts.h"
 #include "export/pdf_object_writer.h"
 #include "foundation/values/byte_io.h"
+#include "graphics/text_measure.h"
 
 #include <cmath>
 
@@ -110,7 +111,7 @@ QByteArray FacePostScriptName(const QRawFont& font)
 {
     QByteArray name = PlainName(NameTablePostScript(font.fontTable("name")));
     if (name.isEmpty()) {
-        name = PlainName(font.familyName());
+        name = PlainName(FaceFamilyName(font));
         const QByteArray style = PlainName(font.styleName());
         if (!style.isEmpty() && style != "Regular")
             name += '-' + style;
@@ -124,7 +125,7 @@ int TPdfCidFonts::FaceFor(const QRawFont* font)
     if (index >= 0)
         return index;
     // One entry per face, whatever the face object drawing with it.
-    const QString identity = font->familyName() + u'|' + font->styleName() + u'|' + QString::number(font->weight())
+    const QString identity = FaceFamilyName(*font) + u'|' + font->styleName() + u'|' + QString::number(font->weight())
         + u'|' + QString::number(int(font->style()));
     index = FByIdentity.value(identity, -1);
     if (index < 0) {

@@ -261,12 +261,24 @@ int TFontFace::CharWidthSlow(char32_t c) const
     return it->second.first;
 }
 
+bool IsRealFace(const QRawFont& font)
+{
+    // The stand-in keeps a default font definition, whose pixel size is
+    // unset; every engine made for a font has a size.
+    return font.isValid() && font.pixelSize() > 0;
+}
+
+QString FaceFamilyName(const QRawFont& font)
+{
+    return IsRealFace(font) ? font.familyName() : QString();
+}
+
 const QRawFont* TFontFace::InternFont(const QRawFont& font) const
 {
-    if (!font.isValid())
+    if (!IsRealFace(font))
         return nullptr;
     auto same = [&font](const QRawFont& held) {
-        return held.familyName() == font.familyName() && held.styleName() == font.styleName()
+        return FaceFamilyName(held) == FaceFamilyName(font) && held.styleName() == font.styleName()
             && held.weight() == font.weight() && held.style() == font.style();
     };
     if (FRaw.isValid() && same(FRaw))
@@ -294,7 +306,7 @@ TFontFace::TFallbackGlyph TFontFace::FallbackGlyph(char32_t c) const
     layout.endLayout();
     for (const QGlyphRun& run : layout.glyphRuns()) {
         const QList<quint32> glyphs = run.glyphIndexes();
-        if (!glyphs.isEmpty() && glyphs.first() != 0) {
+        if (!glyphs.isEmpty() && glyphs.first() != 0 && IsRealFace(run.rawFont())) {
             result.Font = InternFont(run.rawFont());
             result.Glyph = glyphs.first();
             break;

@@ -33,6 +33,13 @@ struct TFontRequest {
     friend bool operator==(const TFontRequest&, const TFontRequest&) = default;
 };
 
+// Qt stands a box-drawing engine in for characters no installed face has.
+// It is no face: it has no tables, and asking its family name reads an
+// empty list (a crash), so every family name goes through FaceFamilyName.
+bool IsRealFace(const QRawFont& font);
+// The face's family; empty for an invalid font or Qt's stand-in.
+QString FaceFamilyName(const QRawFont& font);
+
 // One face at one size, with its metrics and a lazily filled advance table.
 class TFontFace {
 public:
@@ -51,7 +58,7 @@ public:
     qreal EmPixels() const { return FEmPixels; }
     bool IsFixedPitch() const { return FFixedPitch; }
     bool IsTrueType() const { return FTrueType; }
-    QString FamilyName() const { return FRaw.familyName(); }
+    QString FamilyName() const { return FaceFamilyName(FRaw); }
     // The classic text-metric pitch-and-family byte: bit 0 set for a
     // variable pitch (the classic inversion), 4 for TrueType outlines, the
     // family (0x10 roman, 0x20 swiss, 0x30 modern, 0x40 script, 0x50

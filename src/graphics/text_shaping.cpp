@@ -115,7 +115,7 @@ void LayOut(const TFontFace& face, QStringView text, TShapedText& out)
                 const TFontFace::TFallbackGlyph fallback = face.FallbackGlyph(c);
                 // The report's face first, for the letters it has.
                 if (fallback.Font)
-                    font.setFamilies({face.QtFont().family(), fallback.Font->familyName()});
+                    font.setFamilies({face.QtFont().family(), FaceFamilyName(*fallback.Font)});
             }
             break;
         }

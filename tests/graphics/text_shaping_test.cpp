@@ -63,6 +63,27 @@ TEST(TextShaping, WhatTheFaceLacksComesFromAFallbackFaceAndWhatNoFaceHasTakesNoG
     EXPECT_EQ(runs[2].Sources[0].Start, 6);
 }
 
+TEST(TextShaping, LettersOnlyQtsStandInDrawsTakeNoGlyphAndNameNoFamily)
+{
+    // Qt offers no face for Thaana here (it stands its box engine in),
+    // whatever fontconfig has; asking that stand-in its family crashed.
+    const TFontFacePtr face = FaceOf("Arial");
+    for (const QString& text : {QStringLiteral("ab \u0780\u07A6\u0783"), QStringLiteral("\u0780")}) {
+        TShapedText shaped;
+        ShapeText(*face, text, nullptr, shaped);
+        for (const TGlyphRun& run : shaped) {
+            ASSERT_NE(run.Font, nullptr);
+            EXPECT_TRUE(IsRealFace(*run.Font));
+            EXPECT_FALSE(FaceFamilyName(*run.Font).isEmpty());
+        }
+    }
+    const TFontFace::TFallbackGlyph fallback = face->FallbackGlyph(0x0780);
+    if (fallback.Font) {
+        EXPECT_TRUE(IsRealFace(*fallback.Font));
+    }
+    EXPECT_TRUE(FaceFamilyName(QRawFont()).isEmpty());
+}
+
 TEST(TextShaping, ShapedTextKeepsTheReportsFaceForItsLettersAndFillsTheMeasuredWidth)
 {
     const struct {
