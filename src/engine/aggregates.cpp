@@ -24,6 +24,7 @@
 #include "model/text_controls.h"
 
 #include <algorithm>
+#include <typeinfo>
 #include <vector>
 
 namespace vorel {
@@ -120,9 +121,32 @@ bool AdvancesPerRecord(const TKVXCalculation* calculation)
 
 } // namespace
 
+bool NothingSeesRunningValues(const TKVReport& report)
+{
+    if (report.BeforeControlPrint || report.AfterControlPrint || report.BeforeBandPrint || report.AfterBandPrint
+        || report.OnBeginColumn || report.OnEndColumn || report.OnGetVariable)
+        return false;
+    for (const TKVXBand* band : report.Bands()) {
+        if (band->Stretch())
+            return false;
+        for (TKVXControl* control : band->Objects()) {
+            if (!control->AsLabel())
+                continue; // takes no running value
+            const std::type_info& type = typeid(*control);
+            if (type != typeid(TKVXLabel) && type != typeid(TKVXExpression) && type != typeid(TKVXSysData))
+                return false;
+            if (!control->KVPrintWhen()->RepeatedValues() || control->GetHighLights()->Count() > 0)
+                return false;
+        }
+    }
+    return true;
+}
+
 void TKVReport::UpdateCurValues(int fromBand, int toBand, TUpdateValue mode, const QString& groupName,
                                 const QString& variableName)
 {
+    if (FValuesUnseen && mode != uvOnlyCustomVariables)
+        return;
     if (mode == uvOnlyCustomVariables) {
         TKVXVariables* variables = Variables();
         for (int i = 0; i < variables->Count(); ++i) {
@@ -216,7 +240,7 @@ bool HoldsNoRunningValue(TKVXControl* control)
 void TakeValuesForPrinting(TKVXBand* band)
 {
     TKVReport* report = band->Report();
-    if (!report)
+    if (!report || report->ValuesUnseen())
         return;
     const TKVReport::TActiveBandScope active(report, band);
     for (TKVXControl* control : band->Objects())
@@ -227,6 +251,8 @@ void TakeValuesForPrinting(TKVXBand* band)
 void UpdateBandsForRecord(TGenerationContext& context)
 {
     TKVReport& report = *context.Report;
+    if (report.ValuesUnseen())
+        return;
     const QList<TKVXBand*>& bands = report.Bands();
     for (qsizetype i = 0; i < bands.size(); ++i) {
         TKVXBand* band = bands[i];
@@ -270,6 +296,8 @@ void ResetRunningValues(TGenerationContext& context, TResetType resetType, const
         if (retakes(variable->Calculation()))
             RecomputeVariable(report, variable, -1, -1);
     }
+    if (report->ValuesUnseen())
+        return;
     for (TKVXBand* band : report->Bands()) {
         const TBandType type = band->BandType();
         // Group footers take the record at the end of the pass; once they
@@ -288,6 +316,8 @@ void ResetRunningValues(TGenerationContext& context, TResetType resetType, const
 void StepPageBands(TGenerationContext& context)
 {
     TKVReport* report = context.Report;
+    if (report->ValuesUnseen())
+        return;
     for (TKVXBand* band : report->Bands()) {
         if (!IsPageBand(band->BandType()))
             continue;
@@ -308,6 +338,8 @@ void StepRowAggregates(TGenerationContext& context, int subDetailIndex)
             continue;
         for (TKVXVariable* variable : steps.Variables)
             RecomputeVariable(context.Report, variable, -1, -1);
+        if (context.Report->ValuesUnseen())
+            continue;
         for (TKVXExpression* control : steps.Controls) {
             const TKVReport::TActiveBandScope active(context.Report, control->GetParentBand());
             control->UpdateCurValue();

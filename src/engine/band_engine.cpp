@@ -121,6 +121,8 @@ void PaintReserved(TKVReport& report, TReservedBand& slot)
 // Page, bar and column numbers of a band's system data controls.
 void RefreshSysDataPages(TKVXBand* band)
 {
+    if (band->Report() && band->Report()->ValuesUnseen())
+        return;
     for (TKVXControl* control : band->Objects())
         if (auto* sysData = qobject_cast<TKVXSysData*>(control)) {
             const TKVXSysDataType kind = sysData->SysData();
@@ -144,6 +146,8 @@ void RetakeFooterPages(TGenerationContext& context, TKVXBand* footer)
                                        QStringLiteral("ColumnNo"), QStringLiteral("ColumnCount"),
                                        QStringLiteral("BarNo"),    QStringLiteral("BarCount")};
     TKVReport* report = context.Report;
+    if (report->ValuesUnseen())
+        return;
     TKVXDataManager* manager = report->GetDataManager();
     const bool atTakenRecord = context.FootersTaken;
     QStringList variableNames;
@@ -469,6 +473,7 @@ void TKVReport::PrepareReport()
 
     TKVPrintComponent::PrepareReport();
     FReportState = rsPrepare;
+    FValuesUnseen = FSkipsUnseenValues && PagesOnlyCounted() && NothingSeesRunningValues(*this);
     if (intCurPassNumber < 2)
         ClearEvaluationWarnings();
     intCurColumn = ColumnCount(*this) + 1; // the first NewPage starts a new page
@@ -485,6 +490,7 @@ void TKVReport::PrepareReport()
     // the generation's error.
     auto restore = [&](bool quiet) {
         FReportState = rsNone;
+        FValuesUnseen = false;
         intCurPage = 0;
         intCurBar = 0;
         if (disableControls)

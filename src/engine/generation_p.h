@@ -308,6 +308,10 @@ bool TakesValuesWhenPrinted(TBandType type);
 // recomputes on every record): taking it again changes nothing else.
 bool HoldsNoRunningValue(TKVXControl* control);
 
+// Whether a pass whose pages are only counted may leave the bands' running
+// values uncomputed (TKVReport::ValuesUnseen): nothing it runs reads them.
+bool NothingSeesRunningValues(const TKVReport& report);
+
 // Takes the values of the band's controls that hold no running value.
 void TakeValuesForPrinting(TKVXBand* band);
 

@@ -270,6 +270,17 @@ public:
     void NewPage(bool newBar) override; // src/engine/
 
     // --- aggregates (src/engine/) ---
+    // In a pass whose pages are only counted, the bands' running values
+    // are seen by nobody when no band stretches, no text control suppresses
+    // repeated values or has highlights or is of a class of the
+    // application's own, and no control, band, column or variable event is
+    // assigned: the pass then leaves them uncomputed (the variables, which
+    // print-when and group expressions read, are computed). The second
+    // pass starts them afresh, so the pages are the same.
+    // SetSkipsUnseenValues(false) computes them anyway.
+    bool ValuesUnseen() const { return FValuesUnseen; }
+    bool SkipsUnseenValues() const { return FSkipsUnseenValues; }
+    void SetSkipsUnseenValues(bool value) { FSkipsUnseenValues = value; }
     void UpdateCurValues(int fromBand, int toBand, TUpdateValue mode, const QString& groupName,
                          const QString& variableName);
     void ResetPrintedValues(TResetType resetType, const QString& groupName);
@@ -293,6 +304,8 @@ private:
     void AdoptBand(TKVXBand* band);  // owner and links, out of Bands
 
     QList<TKVXBand*> FBands;
+    bool FValuesUnseen = false;
+    bool FSkipsUnseenValues = true;
     TDataSet* FDataSet = nullptr;
     TKVXDataManager* FDataManager = nullptr;
     int FBarNumber = 1;

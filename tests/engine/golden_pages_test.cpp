@@ -12,9 +12,17 @@ namespace {
 using testing::EngineTest;
 using testing::kBodyWidth;
 
-class GoldenPagesTest : public EngineTest {};
+class GoldenPagesTest : public EngineTest {
+protected:
+    struct TGroupedListing {
+        TKVXBand* Header;
+        TKVXBand* Detail;
+        TKVXExpression* GroupSum;
+    };
+    TGroupedListing BuildGroupedListing();
+};
 
-TEST_F(GoldenPagesTest, GroupedListingWithTotalsAndPageOfPages)
+GoldenPagesTest::TGroupedListing GoldenPagesTest::BuildGroupedListing()
 {
     // 3 groups of 5, 9 and 4 rows; 60-pixel details run the second group
     // over a page break, where its header is printed again.
@@ -72,10 +80,71 @@ TEST_F(GoldenPagesTest, GroupedListingWithTotalsAndPageOfPages)
     total->SetWidth(200);
     total->SetTop(10);
     total->SetAlignment(taRightJustify);
+    return {header, detail, groupSum};
+}
 
+TEST_F(GoldenPagesTest, GroupedListingWithTotalsAndPageOfPages)
+{
+    BuildGroupedListing();
     Prepare();
     ASSERT_EQ(report->GetNumPages(), 2);
     testing::ExpectGoldenText(QStringLiteral("engine_grouped_listing"), testing::DumpPages(*report));
+}
+
+// The counting pass of a two-pass report leaves the bands' running values
+// uncomputed when nothing it runs can see them; the pages are those of a
+// counting pass that computes them, and anything that could see them keeps
+// them computed.
+TEST_F(GoldenPagesTest, TheCountingPassSkipsRunningValuesOnlyWhereNothingSeesThem)
+{
+    const struct {
+        const char* Name;
+        std::function<void(TKVReport&, const TGroupedListing&)> Change;
+        bool Skips;
+    } cases[] = {
+        {"as designed", [](TKVReport&, const TGroupedListing&) {}, true},
+        {"a variable read by a print-when",
+         [](TKVReport& r, const TGroupedListing& l) {
+             TKVXVariable* seen = r.Variables()->Add();
+             seen->SetName(QStringLiteral("Seen"));
+             seen->SetExpression(QStringLiteral("[Val]"));
+             seen->Calculation()->SetCalcType(ctSum);
+             l.Detail->KVPrintWhen()->SetHideWhen(QStringLiteral("Seen > 40"));
+         },
+         true},
+        {"a stretching band", [](TKVReport&, const TGroupedListing& l) { l.Detail->SetStretch(true); }, false},
+        {"suppressed repeated values",
+         [](TKVReport&, const TGroupedListing& l) { l.GroupSum->KVPrintWhen()->SetRepeatedValues(false); }, false},
+        {"a highlight",
+         [](TKVReport&, const TGroupedListing& l) {
+             l.GroupSum->GetHighLights()->Add()->SetExpression(QStringLiteral("Value > 10"));
+         },
+         false},
+        {"a band event",
+         [](TKVReport& r, const TGroupedListing&) {
+             r.BeforeBandPrint = [](QObject*, TKVXControl*, bool) {};
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        QStringList pages[2];
+        bool skipped[2] = {false, false};
+        for (int skips = 0; skips < 2; ++skips) {
+            MakeReport();
+            const TGroupedListing listing = BuildGroupedListing();
+            c.Change(*report, listing);
+            report->SetSkipsUnseenValues(skips == 1);
+            report->OnBeginPage = [&](QObject*, int, int) {
+                if (report->PagesOnlyCounted())
+                    skipped[skips] = skipped[skips] || report->ValuesUnseen();
+            };
+            Prepare();
+            pages[skips] = QStringList{testing::DumpPages(*report)};
+        }
+        EXPECT_FALSE(skipped[0]) << c.Name;
+        EXPECT_EQ(skipped[1], c.Skips) << c.Name;
+        EXPECT_EQ(pages[1], pages[0]) << c.Name;
+    }
 }
 
 } // namespace
