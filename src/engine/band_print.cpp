@@ -211,6 +211,14 @@ int TKVXBand::PrintBand(int top, int bottom, unsigned flags)
                             rect.Bottom = rect.Top + height;
                             if (auto* shape = qobject_cast<TKVXShape*>(control); shape && shape->Stretch() == ssHeight)
                                 rect.Bottom = bottom;
+                            else if (!keepsHeight)
+                                // In a stretching band a control reaches the
+                                // band's bottom (framed cells of one row end
+                                // level), but not past it: kept at the band's
+                                // height from a lower top, its frame and
+                                // background would cover the bands below, or
+                                // the page footer.
+                                rect.Bottom = std::max(rect.Top, bottom);
                             // The extent counts from where the control was placed,
                             // before Draw moves the rectangle inside the frame, so a
                             // framed control paints as tall as it measured.

@@ -270,6 +270,32 @@ TEST_F(BandFlowTest, ATallBandMovesOnceAndIsPaintedAnyway)
     EXPECT_EQ(PageTexts(), (QStringList{QStringLiteral("D1"), QStringLiteral("D2"), QStringLiteral("D3")}));
 }
 
+TEST_F(BandFlowTest, FramedControlsOfAStretchingBandEndAtItsBottomWhateverTheirTop)
+{
+    NumberedRows(2);
+    TKVXBand* detail = Detail(60);
+    detail->SetStretch(true);
+    for (const int top : {0, 30}) {
+        TKVXLabel* caption = Label(detail, QStringLiteral("caption %1").arg(top), 0, top, 100, 15);
+        caption->Frame()->SetFBottom(true);
+    }
+    Band(btReportSummary, 20);
+    Prepare();
+    // The band is as tall as its lowest text (30 + 15 and a little); every
+    // frame line of its two captions lies on the band's bottom edge, none
+    // in the next record's band.
+    const int first = YOf(0, QStringLiteral("D1")) - kInset, second = YOf(0, QStringLiteral("D2")) - kInset;
+    std::vector<int> bottoms;
+    for (const testing::PageItem& item : testing::PageItems(*report->Pages().Items(0)->Data))
+        if (item.Kind == u"line")
+            bottoms.push_back(item.Y);
+    ASSERT_EQ(bottoms.size(), 4U);
+    EXPECT_EQ(bottoms[0], bottoms[1]);
+    EXPECT_LE(bottoms[1], second);
+    EXPECT_GT(bottoms[1], first + 30);
+    EXPECT_EQ(bottoms[2], bottoms[3]);
+}
+
 TEST_F(BandFlowTest, AHiddenDetailStillAdvancesTheRecord)
 {
     NumberedRows(4);
