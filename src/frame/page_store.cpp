@@ -7,6 +7,9 @@
 
 #include <limits>
 #include <mutex>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace vorel {
 
@@ -234,6 +237,17 @@ void TPageStore::Spill(int key)
     }
     Forget(entry);
     metafile.DropBytes();
+    // A page's bytes are a block of about 50 kB, below the allocator's own
+    // mapping threshold: thousands of them freed and made again leave the
+    // heap fragmented and the process holding memory it no longer uses
+    // (W1 at 1M rows, 20,000 pages: 119 MB at its peak, 94 MB when every
+    // 128 spills give the free pages back to the system).
+#if defined(__GLIBC__)
+    if (++FSpillsSinceTrim >= kSpillsPerTrim) {
+        FSpillsSinceTrim = 0;
+        malloc_trim(0);
+    }
+#endif
 }
 
 } // namespace vorel

@@ -105,6 +105,8 @@ private:
     TErrorPlace FFailurePlace;
     std::unique_ptr<TScratchFile> FFile;
     QByteArray FScratch; // record buffer, reused
+    static constexpr int kSpillsPerTrim = 128;
+    int FSpillsSinceTrim = 0;
 };
 
 } // namespace vorel
