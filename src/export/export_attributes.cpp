@@ -26,31 +26,22 @@ constexpr std::int64_t kMaxPicturePixelsPerFile = std::int64_t(1) << 26;
 
 } // namespace
 
-TKVXExportAttributes::TKVXExportAttributes(QObject* owner)
-    : TKVXExport(owner), FCurrentFont(std::make_unique<TFont>())
-{
-}
-
-TKVXExportAttributes::~TKVXExportAttributes() = default;
-
 void TKVXExportAttributes::StartExport()
 {
     TKVXExport::StartExport();
     ClearRecords();
-    FCurrentFont = std::make_unique<TFont>();
-    FFontSnapshot.reset();
-    CurrentAlignment = taLeftJustify;
-    BackgroundMode = 0;
-    BackgroundColor = clWhite;
-    CurrentPosition = {};
+    ResetReplayState();
     ColCount = 0;
     RowCount = 0;
+    FPeakItems = 0;
+    ChooseGridWalk();
 }
 
 void TKVXExportAttributes::EndExport()
 {
     ClearRecords();
     FFontSnapshot.reset();
+    EndGridWalk();
     TKVXExport::EndExport();
 }
 
@@ -292,6 +283,15 @@ void TKVXExportAttributes::AddText(const TEmfRecord& record, unsigned textAlign)
     const bool opaque = BackgroundMode == OPAQUE_MODE || (run.Options & ETO_OPAQUE);
     const TColor color = opaque ? BackgroundColor : clNone;
     TKVXMFERecord* item = nullptr;
+    if (FRecords.empty() && FWalk == TGridWalk::Summing) {
+        TKVXMFERecord probe;
+        probe.Left = left;
+        probe.Top = top;
+        probe.Color = color;
+        probe.Clip = clip;
+        if (BreaksPageOrder(probe))
+            MarkPageOrderBroken();
+    }
     if (!FRecords.empty()) {
         TKVXMFERecord& last = FRecords.back();
         if (last.Kind == rkText && last.Top == top && last.Color == color

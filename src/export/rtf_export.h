@@ -39,6 +39,10 @@ public:
     Q_INVOKABLE explicit TKVXExportToRTF(QObject* owner = nullptr);
 
     bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
+    // The document starts with tables drawn from every cell (fonts and
+    // colours in the order the cells use them, the margins, each row's top
+    // and bottom), so the cells are held until the file is written.
+    bool StreamsGrid() const override { return false; }
     void WriteFileBegin() override;
     void WriteFileEnd() override;
     void WriteDimensions(quint16 rows, quint16 columns) override;
