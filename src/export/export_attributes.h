@@ -109,6 +109,7 @@ private:
     void EndGridWalk();
     void TakePageItems();
     void SumPageItems();
+    void SettleCentring();
     void PlacePageItems();
     void BuildGridFromSummary();
     void HoldEveryItem();
@@ -122,7 +123,10 @@ private:
     std::vector<int> FColumns;
     std::int64_t FPicturePixels = 0; // held by the picture items since the last file
 
-    struct TGridSummary;
+public:
+    struct TGridSummary; // opaque outside export_grid_stream.cpp
+
+private:
     TGridWalk FWalk = TGridWalk::Held;
     std::unique_ptr<TGridSummary> FSummary; // while the grid is built in two walks
     int FWalkPage = -1; // page index of the items held while walking

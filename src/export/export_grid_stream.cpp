@@ -37,11 +37,28 @@ using TRowIntervals = std::vector<std::pair<int, int>>;
 
 void AddRow(TRowIntervals& rows, int row)
 {
-    // Rows come in ascending order.
-    if (!rows.empty() && row <= rows.back().second + 1)
-        rows.back().second = std::max(rows.back().second, row);
-    else
-        rows.push_back({row, row});
+    // Rows mostly come in ascending order; a text counted late (below) may
+    // add an earlier one.
+    if (rows.empty() || row >= rows.back().first) {
+        if (!rows.empty() && row <= rows.back().second + 1)
+            rows.back().second = std::max(rows.back().second, row);
+        else
+            rows.push_back({row, row});
+        return;
+    }
+    auto at = std::upper_bound(rows.begin(), rows.end(), row,
+                               [](int r, const std::pair<int, int>& interval) { return r < interval.first; });
+    if (at != rows.begin() && row <= std::prev(at)->second + 1) {
+        --at;
+        at->second = std::max(at->second, row);
+    } else {
+        at = rows.insert(at, {row, row});
+    }
+    const auto next = std::next(at);
+    if (next != rows.end() && next->first <= at->second + 1) {
+        at->second = std::max(at->second, next->second);
+        rows.erase(next);
+    }
 }
 
 bool Disjoint(const TRowIntervals& x, const TRowIntervals& y)
@@ -104,13 +121,28 @@ struct TAnchorSummary {
     int Column = -1; // the final column, once the grid is built
 };
 
+// What the grid reads of a text besides its alignment.
+struct TTextShape {
+    int Row;
+    int Left;
+    int Width;
+    TRect Clip;
+};
+
+// The first texts of a centre are counted only once the file's centring is
+// known (or once there are this many): a centred control's first texts
+// usually share their left edge, and its centring shows only later.
+constexpr std::size_t kPendingTexts = 64;
+
 // Left-aligned texts clipped to one box's right edge, by their doubled centre.
 struct TCentreEntry {
     int MinLeft;
     int MaxLeft;
     bool Centred = false;
-    bool SeenCentred = false; // walk A decided "centred" for a text here
-    bool SeenLeft = false; // ... or "left-aligned"
+    bool SeenCentred = false; // walk A counted a text here as centred
+    bool SeenLeft = false; // ... or as left-aligned
+    bool Counting = false; // texts are counted as they come
+    std::vector<TTextShape> Pending; // else held until then
 };
 
 struct TBoxCentres {
@@ -171,43 +203,48 @@ struct TKVXExportAttributes::TGridSummary {
         Last.reset();
     }
 
-    // The alignment the whole file's FindCentredTexts gives the text; walk
-    // A (summing) counts the text in first, and notes which decision it used.
-    TAlignment Alignment(const TKVXMFERecord& item, bool summing)
+    static bool MayBeCentred(const TKVXMFERecord& item)
     {
-        if (item.Alignment != taLeftJustify || item.Clip.IsEmpty())
-            return item.Alignment;
+        return item.Alignment == taLeftJustify && !item.Clip.IsEmpty();
+    }
+
+    // The centre entry of a text that may be centred, the text taken in
+    // (while the centring is not known for the whole file) and decided with
+    // what is known so far.
+    TCentreEntry& TakeCentre(const TKVXMFERecord& item)
+    {
         TBoxCentres& box = Centring[item.Clip.Right];
-        const int centre = 2 * item.Left + item.Width;
-        const bool counting = summing && !CentringFinal;
-        if (counting) {
-            auto [it, added] = box.ByCentre.try_emplace(centre, TCentreEntry{item.Left, item.Left});
-            if (added) {
-                box.Dirty = true;
-            } else if (item.Left < it->second.MinLeft || item.Left > it->second.MaxLeft) {
-                it->second.MinLeft = std::min(it->second.MinLeft, item.Left);
-                it->second.MaxLeft = std::max(it->second.MaxLeft, item.Left);
-                box.Dirty = true;
-            }
+        auto [it, added] = box.ByCentre.try_emplace(2 * item.Left + item.Width, TCentreEntry{item.Left, item.Left, false, false, false, false, {}});
+        if (added) {
+            box.Dirty = true;
+        } else if (item.Left < it->second.MinLeft || item.Left > it->second.MaxLeft) {
+            it->second.MinLeft = std::min(it->second.MinLeft, item.Left);
+            it->second.MaxLeft = std::max(it->second.MaxLeft, item.Left);
+            box.Dirty = true;
         }
         if (box.Dirty)
             box.Decide();
-        TCentreEntry& entry = box.ByCentre.at(centre);
-        if (counting)
-            (entry.Centred ? entry.SeenCentred : entry.SeenLeft) = true;
-        return entry.Centred ? taCenter : taLeftJustify;
+        return it->second;
+    }
+
+    // The alignment the whole file's FindCentredTexts gives the text, once
+    // the centring is known.
+    TAlignment Alignment(const TKVXMFERecord& item)
+    {
+        if (!MayBeCentred(item))
+            return item.Alignment;
+        return Centring.at(item.Clip.Right).ByCentre.at(2 * item.Left + item.Width).Centred ? taCenter
+                                                                                           : taLeftJustify;
     }
 
     // Whether a text counted before its centring was known for the whole
     // file was counted under the other alignment.
-    bool CentringChanged()
+    bool CentringChanged() const
     {
-        for (auto& [right, box] : Centring) {
-            box.Decide();
+        for (const auto& [right, box] : Centring)
             for (const auto& [centre, entry] : box.ByCentre)
                 if (entry.Centred ? entry.SeenLeft : entry.SeenCentred)
                     return true;
-        }
         return false;
     }
 };
@@ -215,7 +252,7 @@ struct TKVXExportAttributes::TGridSummary {
 namespace {
 
 // The anchor and box edges of a text, as BuildGrid takes them.
-TTextAnchor AnchorOf(const TKVXMFERecord& item, TAlignment alignment)
+TTextAnchor AnchorOf(const TTextShape& item, TAlignment alignment)
 {
     TTextAnchor t{KindOf(alignment), 0, {}};
     const int right = item.Left + item.Width;
@@ -345,6 +382,27 @@ void TKVXExportAttributes::TakePageItems()
     FRecords.clear();
 }
 
+namespace {
+
+void CountText(TKVXExportAttributes::TGridSummary& s, const TTextShape& text, TAlignment alignment)
+{
+    const TTextAnchor t = AnchorOf(text, alignment);
+    TAnchorSummary& a = s.Anchors[AnchorKey(t.Kind, t.Anchor)];
+    AddRow(a.Rows, text.Row);
+    Count(a.Lefts, text.Left);
+    for (int kind = 0; kind < 3; ++kind)
+        if (t.Edges[kind] && kind != t.Kind)
+            Count(a.Links, std::pair<int, int>{kind, *t.Edges[kind]});
+}
+
+void CountAs(TKVXExportAttributes::TGridSummary& s, TCentreEntry& entry, const TTextShape& text)
+{
+    (entry.Centred ? entry.SeenCentred : entry.SeenLeft) = true;
+    CountText(s, text, entry.Centred ? taCenter : taLeftJustify);
+}
+
+} // namespace
+
 void TKVXExportAttributes::SumPageItems()
 {
     TGridSummary& s = *FSummary;
@@ -355,13 +413,38 @@ void TKVXExportAttributes::SumPageItems()
                 s.OtherLefts.insert(it, item.Left);
             continue;
         }
-        const TTextAnchor t = AnchorOf(item, s.Alignment(item, true));
-        TAnchorSummary& a = s.Anchors[AnchorKey(t.Kind, t.Anchor)];
-        AddRow(a.Rows, item.Row);
-        Count(a.Lefts, item.Left);
-        for (int kind = 0; kind < 3; ++kind)
-            if (t.Edges[kind] && kind != t.Kind)
-                Count(a.Links, std::pair<int, int>{kind, *t.Edges[kind]});
+        const TTextShape text{item.Row, item.Left, item.Width, item.Clip};
+        if (s.CentringFinal || !TGridSummary::MayBeCentred(item)) {
+            CountText(s, text, s.CentringFinal ? s.Alignment(item) : item.Alignment);
+            continue;
+        }
+        TCentreEntry& entry = s.TakeCentre(item);
+        if (!entry.Counting) {
+            if (entry.Pending.size() < kPendingTexts) {
+                entry.Pending.push_back(text);
+                continue;
+            }
+            entry.Counting = true;
+            for (const TTextShape& pending : entry.Pending)
+                CountAs(s, entry, pending);
+            entry.Pending = {};
+        }
+        CountAs(s, entry, text);
+    }
+}
+
+void TKVXExportAttributes::SettleCentring()
+{
+    // The centring is known for the whole file: the texts still held count
+    // as it decides.
+    TGridSummary& s = *FSummary;
+    for (auto& [right, box] : s.Centring) {
+        box.Decide();
+        for (auto& [centre, entry] : box.ByCentre) {
+            for (const TTextShape& pending : entry.Pending)
+                CountText(s, pending, entry.Centred ? taCenter : taLeftJustify);
+            entry.Pending = {};
+        }
     }
 }
 
@@ -374,8 +457,8 @@ void TKVXExportAttributes::PlacePageItems()
                 item.Col = OtherColumn(FColumns, item.Left);
                 continue;
             }
-            item.Alignment = s.Alignment(item, false);
-            const TTextAnchor t = AnchorOf(item, item.Alignment);
+            item.Alignment = s.Alignment(item);
+            const TTextAnchor t = AnchorOf(TTextShape{item.Row, item.Left, item.Width, item.Clip}, item.Alignment);
             item.Col = s.Anchors.at(AnchorKey(t.Kind, t.Anchor)).Column;
         }
     }
@@ -549,6 +632,8 @@ void TKVXExportAttributes::SaveToFile(const QString& fileName)
     }
     TakePageItems();
     TGridSummary& s = *FSummary;
+    if (!s.Broken)
+        SettleCentring();
     if (!s.Broken && s.CentringChanged()) {
         // Texts counted before their box's centring was settled (the first
         // of a centred control, say) stand under the wrong anchor: walk A

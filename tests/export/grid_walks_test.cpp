@@ -128,6 +128,18 @@ TEST_F(GridWalks, EveryGridFormatWritesTheSameFileFromOnePageAtATimeAsFromEveryI
                  c.TextOut(40, 200, QStringLiteral("overhang"));
              };
          }},
+        // More texts than the first walk holds back share their left edge
+        // before the centred column's texts start to differ in width: the
+        // first walk counted them left-aligned and runs again.
+        {"a centred column that widens late",
+         [](TPagesReport& r) {
+             ListingPages(r, 8, 12);
+             for (int i = 0; i < 8; ++i)
+                 r.Drawers[std::size_t(i)] = [](TCanvas& c, int page, int) {
+                     for (int row = 0; row < 12; ++row)
+                         Label(c, 40, 160, 10 + row * 18, taCenter, page < 6 ? QStringLiteral("X") : QStringLiteral("XXXX"));
+                 };
+         }},
         {"pages without text", [](TPagesReport& r) {
              r.Drawers.assign(3, [](TCanvas& c, int, int) { c.Rectangle(20, 20, 60, 40); });
          }},
