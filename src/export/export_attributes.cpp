@@ -237,6 +237,10 @@ void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
         || FPicturePixels + pixels > kMaxPicturePixelsPerFile)
         return;
     FPicturePixels += pixels;
+    // The first of two walks only places the items; the pixels are taken
+    // when the cells are written.
+    if (FWalk == TGridWalk::Summing)
+        return;
 
     auto bitmap = std::make_shared<TBitmap>(int(destWidth), int(destHeight));
     const std::uint32_t offBmi = r.u32le(dibFields), cbBmi = r.u32le(dibFields + 4);
