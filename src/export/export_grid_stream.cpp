@@ -5,14 +5,18 @@
 // Walk A takes the items of one page index (its bars together) at a time:
 // sorts them as the whole file's sort would, numbers the rows on, and folds
 // what the column building reads into summaries whose size follows the
-// distinct x positions, not the row count: per anchor (alignment kind and
-// anchor edge) its rows as intervals, the left edges of its texts counted,
-// and the box edges its texts point at, counted; per clipping box the
-// centres of the texts that may be centred; the left edges of the items
-// that are no text. The groups, sets and columns are then formed from them
-// exactly as BuildGrid forms them from the items. Walk B takes the pages
-// again, gives each item its cell and hands each page's cells to the
-// writer.
+// distinct x positions, not the item count: per anchor (alignment kind and
+// anchor edge) its rows as intervals (a few per page), the left edges of
+// its texts counted, and the box edges its texts point at, counted; per
+// clipping box the centres of the texts that may be centred; the left
+// edges of the items that are no text. The groups, sets and columns are
+// then formed from them exactly as BuildGrid forms them from the items.
+// Walk B takes the pages again, gives each item its cell and hands each
+// page's cells to the writer.
+//
+// Whether a text is centred is known only for the whole file; the first
+// texts of each centre wait for it (kPendingTexts), and when a decision
+// walk A already used changes, walk A runs again.
 //
 // Where the pages do not stand one below the other (an item of a later page
 // reaches up to an earlier page's rows, or a text would continue the last
