@@ -213,3 +213,45 @@ TEST_F(GridWalks, TheItemsHeldDoNotGrowWithThePageCount)
 
 } // namespace
 } // namespace vorel::test
+
+namespace vorel::test {
+namespace {
+
+// Cancel is pressed at the n-th time the export asks.
+class TCancelAtPoll : public THeadlessUserInterface {
+public:
+    int CancelAtPoll = 0;
+    int Polls = 0;
+    bool CreateProgressDlg(int, const QString&, const QString&, const QString&, int, int, int) override { return true; }
+    bool UpdateProgressDlg(const QString&, int) override { return true; }
+    bool ProgressCanceled() override { return ++Polls >= CancelAtPoll; }
+};
+
+TEST_F(GridWalks, ACancelWhileTheCellsAreWrittenKeepsTheOldFile)
+{
+    // The first walk asks once per page and once after the last; the
+    // second asks per page again: the 12th question is on its second page.
+    for (const TFormat& format : {kFormats[0], kFormats[3]}) {
+        SCOPED_TRACE(format.Name);
+        TPagesReport report;
+        ListingPages(report, 9, 4);
+        report.Prepare();
+        const QString name = Path(QStringLiteral("cancelled.") + QLatin1String(format.Extension));
+        QFile old(name);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        TCancelAtPoll ui;
+        ui.CancelAtPoll = 12;
+        SetUserInterface(&ui);
+        report.SetAnimatedStatus(true);
+        report.ExportTo(name, false, format.Class, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+        SetUserInterface(nullptr);
+        EXPECT_TRUE(report.Cancelled());
+        EXPECT_EQ(ui.Polls, 12);
+        EXPECT_EQ(ReadAll(name), QByteArray("old"));
+    }
+}
+
+} // namespace
+} // namespace vorel::test
