@@ -165,12 +165,14 @@ void TKVXExportToCSV::SaveToFile(const QString& fileName)
             file.WriteUtf8(separator);
     };
     const bool guard = GuardsFormulas();
-    for (const TKVXMFERecord& item : Records()) {
+    bool any = false;
+    ForEachCell([&](const TKVXMFERecord& item) {
+        any = true;
         moveTo(item.Row, item.Col);
         if (item.Kind == rkText)
             file.WriteUtf8(CsvField(item.Text, FSeparator, FQuote, guard));
-    }
-    if (!Records().empty())
+    });
+    if (any)
         moveTo(row, ColCount - 1);
     file.Commit();
 }

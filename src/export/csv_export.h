@@ -82,6 +82,7 @@ public:
 
     bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
     void SaveToFile(const QString& fileName) override;
+    bool StreamsGrid() const override { return FMode == dmLayout; }
 
 private:
     void SaveData(const QString& fileName);

@@ -26,31 +26,22 @@ constexpr std::int64_t kMaxPicturePixelsPerFile = std::int64_t(1) << 26;
 
 } // namespace
 
-TKVXExportAttributes::TKVXExportAttributes(QObject* owner)
-    : TKVXExport(owner), FCurrentFont(std::make_unique<TFont>())
-{
-}
-
-TKVXExportAttributes::~TKVXExportAttributes() = default;
-
 void TKVXExportAttributes::StartExport()
 {
     TKVXExport::StartExport();
     ClearRecords();
-    FCurrentFont = std::make_unique<TFont>();
-    FFontSnapshot.reset();
-    CurrentAlignment = taLeftJustify;
-    BackgroundMode = 0;
-    BackgroundColor = clWhite;
-    CurrentPosition = {};
+    ResetReplayState();
     ColCount = 0;
     RowCount = 0;
+    FPeakItems = 0;
+    ChooseGridWalk();
 }
 
 void TKVXExportAttributes::EndExport()
 {
     ClearRecords();
     FFontSnapshot.reset();
+    EndGridWalk();
     TKVXExport::EndExport();
 }
 
@@ -246,6 +237,10 @@ void TKVXExportAttributes::AddPicture(const TEmfRecord& record)
         || FPicturePixels + pixels > kMaxPicturePixelsPerFile)
         return;
     FPicturePixels += pixels;
+    // The first of two walks only places the items; the pixels are taken
+    // when the cells are written.
+    if (FWalk == TGridWalk::Summing)
+        return;
 
     auto bitmap = std::make_shared<TBitmap>(int(destWidth), int(destHeight));
     const std::uint32_t offBmi = r.u32le(dibFields), cbBmi = r.u32le(dibFields + 4);
@@ -292,6 +287,15 @@ void TKVXExportAttributes::AddText(const TEmfRecord& record, unsigned textAlign)
     const bool opaque = BackgroundMode == OPAQUE_MODE || (run.Options & ETO_OPAQUE);
     const TColor color = opaque ? BackgroundColor : clNone;
     TKVXMFERecord* item = nullptr;
+    if (FRecords.empty() && FWalk == TGridWalk::Summing) {
+        TKVXMFERecord probe;
+        probe.Left = left;
+        probe.Top = top;
+        probe.Color = color;
+        probe.Clip = clip;
+        if (BreaksPageOrder(probe))
+            MarkPageOrderBroken();
+    }
     if (!FRecords.empty()) {
         TKVXMFERecord& last = FRecords.back();
         if (last.Kind == rkText && last.Top == top && last.Color == color

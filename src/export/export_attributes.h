@@ -14,6 +14,8 @@
 
 #include <QIODevice>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace vorel {
@@ -53,8 +55,21 @@ public:
     // Column positions (the median left edge of each column's texts, report pixels), ascending.
     const std::vector<int>& Columns() const { return FColumns; }
 
+    // Whether the filter writes its cells through ForEachCell, so that its
+    // grid may be built in two walks over the pages (WalkPagesAgain) instead
+    // of from every item held at once. False here.
+    virtual bool StreamsGrid() const { return false; }
+    // Holds every item until the file is written even where the pages could
+    // be walked twice: the route of a filter exported without a page list.
+    // Set it before StartExport; the file is the same either way.
+    bool GridInMemory = false;
+    // The most items held at once since StartExport (collected, or cells
+    // of one page while writing).
+    std::size_t PeakItemsHeld() const { return FPeakItems; }
+
     void StartExport() override;
     void EndExport() override;
+    void NewPage(int pageIndex, int barIndex) override;
     bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
     // The grid building: base behaviour, then sorts Records into rows and
     // columns and gives each item its cell (Row, Col), so that Records holds
@@ -68,6 +83,11 @@ public:
 protected:
     // Frees the items; writers call it after each file.
     void ClearRecords();
+    // Hands every cell to visit in cell order (row by row, left to right),
+    // after SaveToFile built the grid: from Records() when they are held,
+    // else page by page from a second walk over the pages, each page's
+    // cells freed once visited.
+    void ForEachCell(const std::function<void(const TKVXMFERecord&)>& visit);
 
 private:
     void AddShape(TKVXMFERecordKind kind, const ByteView& r);
@@ -75,16 +95,43 @@ private:
     void AddPicture(const TEmfRecord& record);
     void AddText(const TEmfRecord& record, unsigned textAlign);
     std::shared_ptr<const TFont> FontSnapshot();
-    void SortRecords();
+    // Sorts Records as the whole file's sort orders them when they are the
+    // items from the first'th item collected on (see export_grid.cpp).
+    void SortRecords(std::size_t first = 0);
     void FindCentredTexts();
     void BuildGrid();
     void PlaceCells();
+
+    // The grid built in two walks (export_grid_stream.cpp).
+    enum class TGridWalk { Held, Summing, Placing };
+    void ResetReplayState();
+    void ChooseGridWalk();
+    void EndGridWalk();
+    void TakePageItems();
+    void SumPageItems();
+    void SettleCentring();
+    void PlacePageItems();
+    void BuildGridFromSummary();
+    void HoldEveryItem();
+    bool BreaksPageOrder(const TKVXMFERecord& first) const;
+    void MarkPageOrderBroken();
+    void NoteItemsHeld() { FPeakItems = std::max(FPeakItems, FRecords.size()); }
 
     std::unique_ptr<TFont> FCurrentFont;
     std::shared_ptr<const TFont> FFontSnapshot; // the current font as items share it; reset on change
     TKVXMFERecordList FRecords;
     std::vector<int> FColumns;
     std::int64_t FPicturePixels = 0; // held by the picture items since the last file
+
+public:
+    struct TGridSummary; // opaque outside export_grid_stream.cpp
+
+private:
+    TGridWalk FWalk = TGridWalk::Held;
+    std::unique_ptr<TGridSummary> FSummary; // while the grid is built in two walks
+    int FWalkPage = -1; // page index of the items held while walking
+    std::size_t FPeakItems = 0;
+    const std::function<void(const TKVXMFERecord&)>* FVisit = nullptr; // while placing
 };
 
 // The classic item order of the grid building (K = KVX_EQUAL_X, Q =

@@ -100,6 +100,14 @@ public:
     // caller before StartExport. Each file a filter writes takes the ones
     // of its own pages.
     QList<TKVXExportOutline> Outlines;
+    // Set by the caller of a single-file export whose pages can be walked
+    // again (ExportTo): walks the same pages into this filter once more,
+    // making the calls of the first walk (NewPage, offsets,
+    // EnumerateMetafile, PageProcessed) in the same order. A filter that
+    // needs the whole file before writing (the grid filters' columns) may
+    // then keep one page at a time and take the pages again while it
+    // writes. Empty otherwise; it may raise what a walk raises.
+    std::function<void()> WalkPagesAgain;
     // The file last given to SaveToFile.
     QString FileName() const { return FFileName; }
 

@@ -44,12 +44,22 @@ int CompareExportItems(const TKVXMFERecord& a, const TKVXMFERecord& b)
     return ComparePlaces({a.Left, a.Top}, {b.Left, b.Top});
 }
 
-void TKVXExportAttributes::SortRecords()
+void TKVXExportAttributes::SortRecords(std::size_t first)
 {
     // Bottom-up merge sort: it only ever compares the heads of two runs, so
     // a comparison that is not a strict ordering changes the order it gives
     // but never makes it read or write outside the list. Equal items keep
     // their collection order.
+    //
+    // Since the comparison is not a strict ordering, the order depends on
+    // where the runs start. A page's items are sorted alone (the grid built
+    // in two walks) with the runs the whole file's sort has: positions
+    // counted from the file's first item (first is the page's first), so
+    // each merge of the whole file's sort, restricted to this page's items,
+    // is the merge done here. When every item of a later page compares after
+    // every item of an earlier one (it stands lower by more than a row's
+    // tolerance), the whole file's order is the pages' orders one after the
+    // other.
     const std::size_t n = FRecords.size();
     if (n < 2)
         return;
@@ -59,9 +69,14 @@ void TKVXExportAttributes::SortRecords()
         order[i] = i;
         places[i] = {FRecords[i].Left, FRecords[i].Top};
     }
-    for (std::size_t width = 1; width < n; width *= 2) {
-        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
-            const std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+    // Past the width at which the page lies inside one run, every merge
+    // would only copy it.
+    for (std::size_t width = 1; first / width != (first + n - 1) / width; width *= 2) {
+        for (std::size_t block = first / (2 * width) * (2 * width); block < first + n; block += 2 * width) {
+            // The block's two runs in page positions, cut to the page.
+            const std::size_t lo = std::max(block, first) - first;
+            const std::size_t mid = std::clamp(block + width, first, first + n) - first;
+            const std::size_t hi = std::min(block + 2 * width, first + n) - first;
             std::size_t i = lo, j = mid, out = lo;
             while (i < mid && j < hi) {
                 if (ComparePlaces(places[order[i]], places[order[j]]) > 0)
@@ -405,14 +420,6 @@ void TKVXExportAttributes::PlaceCells()
         cells.push_back(std::move(item));
     }
     FRecords.swap(cells);
-}
-
-void TKVXExportAttributes::SaveToFile(const QString& fileName)
-{
-    TKVXExport::SaveToFile(fileName);
-    SortRecords();
-    BuildGrid();
-    PlaceCells();
 }
 
 } // namespace vorel

@@ -128,17 +128,37 @@ void TKVXExportToRTF::WriteFileBegin()
 {
     // The tables in the order the walk meets the texts: every text item,
     // its font and (unless white, which stays automatic) its colour.
+    // One walk over the cells before the first byte: the tables, and for
+    // WriteDimensions the margins and each row's top and bottom.
     FFontTable.clear();
     FColorTable.clear();
-    for (const TKVXMFERecord& item : Records()) {
+    const int width = std::max(TotalWidth, 1);
+    const int height = std::max(PageHeight, 1);
+    FItemsLeft = width;
+    FItemsRight = 0;
+    FItemsTop = height;
+    FItemsBottom = 0;
+    FRowTops.assign(std::size_t(std::max(RowCount, 0)), std::numeric_limits<int>::max());
+    FRowBottoms.assign(std::size_t(std::max(RowCount, 0)), std::numeric_limits<int>::min());
+    ForEachCell([&](const TKVXMFERecord& item) {
+        FItemsLeft = std::min(FItemsLeft, item.Left);
+        FItemsRight = std::max(FItemsRight, item.Left + item.Width);
+        const int pageTop = std::max(item.Top, 0) / height * height;
+        FItemsTop = std::min(FItemsTop, item.Top - pageTop);
+        FItemsBottom = std::max(FItemsBottom, item.Top + item.Height - pageTop);
+        if (item.Row >= 0 && item.Row < RowCount) {
+            FRowTops[std::size_t(item.Row)] = std::min(FRowTops[std::size_t(item.Row)], item.Top);
+            if (item.Kind == rkText || item.Kind == rkPicture)
+                FRowBottoms[std::size_t(item.Row)] = std::max(FRowBottoms[std::size_t(item.Row)], item.Top + item.Height);
+        }
         if (item.Kind != rkText || !item.Font || IsBlankText(item.Text))
-            continue;
+            return;
         if (!FFontTable.contains(item.Font->Name()))
             FFontTable.append(item.Font->Name());
         const std::uint32_t rgb = ColorToRGB(item.Font->Color());
         if (rgb != 0xFFFFFF && !FColorTable.contains(rgb))
             FColorTable.append(rgb);
-    }
+    });
     FTable = false;
     FRowIndex = 0;
     FTableRow = 0;
@@ -199,22 +219,7 @@ void TKVXExportToRTF::WriteDimensions(quint16, quint16)
     // their pages (each at most a quarter of the page).
     const int width = std::max(TotalWidth, 1);
     const int height = std::max(PageHeight, 1);
-    int left = width, right = 0, top = height, bottom = 0;
-    FRowTops.assign(std::size_t(std::max(RowCount, 0)), std::numeric_limits<int>::max());
-    FRowBottoms.assign(std::size_t(std::max(RowCount, 0)), std::numeric_limits<int>::min());
-    for (const TKVXMFERecord& item : Records()) {
-        left = std::min(left, item.Left);
-        right = std::max(right, item.Left + item.Width);
-        const int pageTop = std::max(item.Top, 0) / height * height;
-        top = std::min(top, item.Top - pageTop);
-        bottom = std::max(bottom, item.Top + item.Height - pageTop);
-        if (item.Row >= 0 && item.Row < RowCount) {
-            FRowTops[std::size_t(item.Row)] = std::min(FRowTops[std::size_t(item.Row)], item.Top);
-            if (item.Kind == rkText || item.Kind == rkPicture)
-                FRowBottoms[std::size_t(item.Row)] =
-                    std::max(FRowBottoms[std::size_t(item.Row)], item.Top + item.Height);
-        }
-    }
+    const int left = FItemsLeft, right = FItemsRight, top = FItemsTop, bottom = FItemsBottom;
     FLeft = std::clamp(left, 0, width / 4);
     FRight = std::clamp(std::max(right, width - FLeft), FLeft + 1, width);
     QByteArray out;
@@ -276,8 +281,8 @@ void TKVXExportToRTF::WriteData(TSpreadsheetCellType, const TKVXMFERecord* rec, 
         WriteBitmap(FRowText, *rec->Bitmap, rec->Width, rec->Height);
     }
     const bool filled = FRowText.size() > start;
-    FCells.push_back({filled ? rec : nullptr, alignment, start, FRowText.size(), filled ? rec->Left : 0,
-                      filled ? rec->Left + rec->Width : 0});
+    FCells.push_back({filled, alignment, start, FRowText.size(), filled ? rec->Left : 0,
+                      filled ? rec->Left + rec->Width : 0, filled ? rec->Top : 0});
 }
 
 void TKVXExportToRTF::StackCells()
@@ -286,7 +291,7 @@ void TKVXExportToRTF::StackCells()
     // line below it) share one cell, top to bottom, a line each.
     FOrder.clear();
     for (int k = 0; k < int(FCells.size()); ++k)
-        if (FCells[std::size_t(k)].Item)
+        if (FCells[std::size_t(k)].Filled)
             FOrder.push_back(k);
     std::stable_sort(FOrder.begin(), FOrder.end(),
                      [&](int a, int b) { return FCells[std::size_t(a)].Left < FCells[std::size_t(b)].Left; });
@@ -299,7 +304,7 @@ void TKVXExportToRTF::StackCells()
         }
         if (j - i > 1) {
             std::stable_sort(FOrder.begin() + qsizetype(i), FOrder.begin() + qsizetype(j), [&](int a, int b) {
-                return FCells[std::size_t(a)].Item->Top < FCells[std::size_t(b)].Item->Top;
+                return FCells[std::size_t(a)].Top < FCells[std::size_t(b)].Top;
             });
             TCell& first = FCells[std::size_t(FOrder[i])];
             const qsizetype start = FRowText.size();
@@ -311,7 +316,7 @@ void TKVXExportToRTF::StackCells()
                 first.Left = std::min(first.Left, cell.Left);
                 first.Right = std::max(first.Right, cell.Right);
                 if (k > i)
-                    cell.Item = nullptr;
+                    cell.Filled = false;
             }
             first.ContentStart = start;
             first.ContentEnd = FRowText.size();
@@ -346,7 +351,7 @@ void TKVXExportToRTF::LayOutRow()
     // column before a wider one that ends left of it.
     FOrder.clear();
     for (int k = 0; k < int(FCells.size()); ++k)
-        if (FCells[std::size_t(k)].Item)
+        if (FCells[std::size_t(k)].Filled)
             FOrder.push_back(k);
     std::stable_sort(FOrder.begin(), FOrder.end(), [&](int a, int b) {
         const TCell& p = FCells[std::size_t(a)];

@@ -60,15 +60,17 @@ public:
     static void AppendText(QByteArray& out, QStringView text, int codePage);
 
 private:
-    // One grid cell of the row being written: its item (null: empty) and
-    // its content in FRowText.
+    // One grid cell of the row being written: whether an item filled it,
+    // and its content in FRowText. No pointer to the item: the cells of a
+    // group may outlive the page whose cells the walk hands over.
     struct TCell {
-        const TKVXMFERecord* Item;
+        bool Filled;
         TAlignment Alignment;
         qsizetype ContentStart;
         qsizetype ContentEnd;
         int Left = 0; // the item's box, report pixels (several items once stacked)
         int Right = 0;
+        int Top = 0;
     };
     void WriteBitmap(QByteArray& out, const TBitmap& bitmap, int widthPx, int heightPx);
     void StackCells();
@@ -76,6 +78,9 @@ private:
 
     QStringList FFontTable; // RTF font n is entry n
     QList<std::uint32_t> FColorTable; // 0x00BBGGRR; RTF colour n is entry n - 1 (0: automatic)
+    // What the header needs of every cell, gathered before it is written:
+    // the items' extent (report pixels, tops and bottoms from each page's top).
+    int FItemsLeft = 0, FItemsRight = 0, FItemsTop = 0, FItemsBottom = 0;
     std::vector<int> FRowTops; // report pixels, from the top of the output, by grid row
     std::vector<int> FRowBottoms; // the lowest edge of a row's texts and pictures
     // Grid rows whose texts overlap on the page (a name beside the numbers

@@ -74,29 +74,38 @@ void TKVXExportToSpreadsheet::SaveToFile(const QString& fileName)
         if (ColCount == 0) {
             // No text, so no columns: every item is a row of its own.
             int r = 0;
-            for (const TKVXMFERecord& item : Records()) {
+            ForEachCell([&](const TKVXMFERecord& item) {
                 WriteRowStart();
                 WriteData(ctBlank, &item, r++, 0, QString(), taLeftJustify, clWhite);
                 WriteRowEnd();
-            }
+            });
         } else {
             // The grid holds only items; the empty cells are made here, one
-            // row at a time, so the whole grid is never held.
-            const auto& items = Records();
-            std::size_t next = 0;
-            for (int r = 0; r < RowCount; ++r) {
-                WriteRowStart();
-                for (int c = 0; c < ColCount; ++c) {
-                    const TKVXMFERecord* item = nullptr;
-                    if (next < items.size() && items[next].Row == r && items[next].Col == c)
-                        item = &items[next++];
-                    if (item && item->Kind == rkText && !IsBlankText(item->Text))
-                        WriteData(ctString, item, r, c, CutCellText(item->Text), item->Alignment, item->Color);
-                    else
-                        WriteData(ctBlank, item, r, c, QString(), taLeftJustify, clWhite);
+            // row at a time, so the whole grid is never held. (r, c) is the
+            // next cell to write.
+            int r = 0, c = 0;
+            const auto writeCell = [&](const TKVXMFERecord* item) {
+                if (c == 0)
+                    WriteRowStart();
+                if (item && item->Kind == rkText && !IsBlankText(item->Text))
+                    WriteData(ctString, item, r, c, CutCellText(item->Text), item->Alignment, item->Color);
+                else
+                    WriteData(ctBlank, item, r, c, QString(), taLeftJustify, clWhite);
+                if (++c == ColCount) {
+                    WriteRowEnd();
+                    c = 0;
+                    ++r;
                 }
-                WriteRowEnd();
-            }
+            };
+            const auto blanksBefore = [&](int row, int col) {
+                while (r < row || (r == row && c < col))
+                    writeCell(nullptr);
+            };
+            ForEachCell([&](const TKVXMFERecord& item) {
+                blanksBefore(item.Row, item.Col);
+                writeCell(&item);
+            });
+            blanksBefore(RowCount, 0);
         }
     } catch (...) {
         // The file end is written also after an error; the file itself is

@@ -36,6 +36,7 @@ public:
 
     // The walk.
     void SaveToFile(const QString& fileName) override;
+    bool StreamsGrid() const override { return true; }
 
     // --- writer operations, in slot order ---
     // 4 bytes: the type, then the size, each 16-bit little-endian.

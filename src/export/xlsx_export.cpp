@@ -320,20 +320,21 @@ void TKVXExportToXLSX::SaveToFile(const QString& fileName)
             if (RowCount > kMaxRows || ColCount > kMaxColumns)
                 RaiseLimits(RowCount, ColCount);
             // Column widths: from each column's left edge to the next one's;
-            // the last one as wide as its widest text.
+            // the last one as wide as its widest text, known once every cell
+            // is written (the workbook writes the widths when it closes).
             const std::vector<int>& lefts = Columns();
             int lastRight = 0;
-            for (const TKVXMFERecord& item : Records())
+            ForEachCell([&](const TKVXMFERecord& item) {
                 if (item.Col == int(lefts.size()) - 1)
                     lastRight = std::max(lastRight, item.Left + item.Width);
+                if (item.Kind == rkText)
+                    book.Write(item.Row, item.Col, item.Text, item.Alignment, false);
+            });
             for (std::size_t c = 0; c < lefts.size(); ++c) {
                 const int right = c + 1 < lefts.size() ? lefts[c + 1] : lastRight;
                 book.Check(worksheet_set_column_pixels(sheet, lxw_col_t(c), lxw_col_t(c),
                                                        uint32_t(std::max(right - lefts[c], 8)), nullptr));
             }
-            for (const TKVXMFERecord& item : Records())
-                if (item.Kind == rkText)
-                    book.Write(item.Row, item.Col, item.Text, item.Alignment, false);
         }
         book.Close();
     }

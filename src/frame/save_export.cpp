@@ -113,23 +113,52 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
     QStringList written;
     const int total = int(listed.size());
     int done = 0;
-    filter->StartExport();
     // In a single file the listed pages stand one below the other in list
     // order, so a list that skips pages leaves no gaps: the rows of a page
     // start where the previous listed page ended.
     int rowTop = 0;       // report pixels
     int rowHeight = 0;    // of the current page index
     int currentIndex = -1;
+    const auto nextPage = [&](const TPageInfo& page) {
+        if (page.intNumPage != currentIndex) {
+            rowTop += rowHeight;
+            rowHeight = 0;
+            currentIndex = page.intNumPage;
+        }
+        rowHeight = std::max(rowHeight, page.Data->Height());
+    };
+    const auto walkPage = [&](const TPageInfo& page) {
+        const TMetafile& metafile = *page.Data;
+        filter->NewPage(page.intNumPage, page.intNumBar);
+        if (!oneFilePerPage) {
+            filter->SetOffsetX(
+                int(std::clamp<std::int64_t>(std::int64_t(metafile.Width()) * page.intNumBar, 0, limits::kExportExtent)));
+            filter->SetOffsetY(rowTop);
+        }
+        filter->EnumerateMetafile(metafile);
+        filter->PageProcessed(metafile);
+    };
+    // A filter that builds its file over the whole page list (the grid's
+    // columns) may walk the pages again while it writes instead of holding
+    // their content: the same calls, offsets and order as the walk below.
+    struct TWalkCancelled {};
+    if (!oneFilePerPage) {
+        filter->WalkPagesAgain = [&] {
+            rowTop = rowHeight = 0;
+            currentIndex = -1;
+            for (const TPageInfo* page : listed) {
+                if (CancelPending(AnimatedStatus()))
+                    throw TWalkCancelled{};
+                nextPage(*page);
+                walkPage(*page);
+            }
+        };
+    }
+    filter->StartExport();
     for (TPageInfo* page : listed) {
         const int i = page->intNumPage;
         const int j = page->intNumBar;
-        if (i != currentIndex) {
-            rowTop += rowHeight;
-            rowHeight = 0;
-            currentIndex = i;
-        }
-        const TMetafile& metafile = *page->Data;
-        rowHeight = std::max(rowHeight, metafile.Height());
+        nextPage(*page);
         // Cancelled: the filter is dropped unsaved, so no partial file
         // appears; the files of the pages written one per page go too.
         if (CancelPending(AnimatedStatus())) {
@@ -140,13 +169,7 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
         if (AnimatedStatus())
             UpdateProgressDlg(FormatText(GetString(lang, kTextExportingPage), {QString::number(i + 1), QString::number(j + 1)}),
                               progressStep(i, j));
-        filter->NewPage(i, j);
-        if (!oneFilePerPage) {
-            filter->SetOffsetX(int(std::clamp<std::int64_t>(std::int64_t(metafile.Width()) * j, 0, limits::kExportExtent)));
-            filter->SetOffsetY(rowTop);
-        }
-        filter->EnumerateMetafile(metafile);
-        filter->PageProcessed(metafile);
+        walkPage(*page);
         if (oneFilePerPage) {
             const QString pageFile = PageFileName(fileName, i, j);
             const bool existed = QFileInfo::exists(pageFile);
@@ -164,8 +187,13 @@ void TKVPrintBaseComponent::ExportTo(const QString& fileName, bool oneFilePerPag
             QFile::remove(file);
         return;
     }
-    if (!oneFilePerPage)
-        filter->SaveToFile(fileName);
+    if (!oneFilePerPage) {
+        try {
+            filter->SaveToFile(fileName);
+        } catch (const TWalkCancelled&) {
+            return; // the filter's file is dropped unwritten
+        }
+    }
     filter->EndExport();
 }
 
