@@ -5,6 +5,7 @@
 // and never rows x columns.
 
 #include "export/export_attributes.h"
+#include "export/export_grid_p.h"
 
 #include <algorithm>
 #include <iterator>
@@ -38,6 +39,36 @@ int ComparePlaces(TItemPlace a, TItemPlace b)
 }
 
 } // namespace
+
+std::map<int, int> OrderColumns(std::vector<std::pair<int, int>> leftOfSet, std::vector<int>& columns)
+{
+    std::sort(leftOfSet.begin(), leftOfSet.end());
+    std::map<int, int> columnOfSet;
+    for (std::size_t c = 0; c < leftOfSet.size(); ++c) {
+        columnOfSet[leftOfSet[c].second] = int(c);
+        columns.push_back(leftOfSet[c].first);
+    }
+    return columnOfSet;
+}
+
+std::vector<int> AddColumnsOfTheirOwn(std::vector<int>& columns, const std::vector<int>& extra)
+{
+    std::vector<std::pair<int, int>> all; // (left, old column or -1)
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        all.push_back({columns[c], int(c)});
+    for (std::size_t n = 0; n < extra.size(); ++n)
+        if (n == 0 || extra[n] - extra[n - 1] > KVX_EQUAL_X)
+            all.push_back({extra[n], -1});
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<int> moved(columns.size());
+    columns.clear();
+    for (std::size_t c = 0; c < all.size(); ++c) {
+        if (all[c].second >= 0)
+            moved[std::size_t(all[c].second)] = int(c);
+        columns.push_back(all[c].first);
+    }
+    return moved;
+}
 
 int CompareExportItems(const TKVXMFERecord& a, const TKVXMFERecord& b)
 {
@@ -333,12 +364,7 @@ void TKVXExportAttributes::BuildGrid()
         std::nth_element(lefts.begin(), middle, lefts.end());
         columns.push_back({*middle, set});
     }
-    std::sort(columns.begin(), columns.end());
-    std::map<int, int> columnOfSet;
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        columnOfSet[columns[c].second] = int(c);
-        FColumns.push_back(columns[c].first);
-    }
+    std::map<int, int> columnOfSet = OrderColumns(std::move(columns), FColumns);
     ColCount = int(FColumns.size());
     for (std::size_t k = 0; k < texts.size(); ++k)
         FRecords[texts[k].Item].Col = columnOfSet[sets.Find(groupOf[k])];
@@ -357,20 +383,7 @@ void TKVXExportAttributes::BuildGrid()
             extra.push_back(item.Left);
     if (!extra.empty()) {
         std::sort(extra.begin(), extra.end());
-        std::vector<std::pair<int, int>> all; // (left, old text column or -1)
-        for (int c = 0; c < ColCount; ++c)
-            all.push_back({FColumns[std::size_t(c)], c});
-        for (std::size_t n = 0; n < extra.size(); ++n)
-            if (n == 0 || extra[n] - extra[n - 1] > KVX_EQUAL_X)
-                all.push_back({extra[n], -1});
-        std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::vector<int> moved(static_cast<std::size_t>(ColCount));
-        FColumns.clear();
-        for (std::size_t c = 0; c < all.size(); ++c) {
-            if (all[c].second >= 0)
-                moved[std::size_t(all[c].second)] = int(c);
-            FColumns.push_back(all[c].first);
-        }
+        const std::vector<int> moved = AddColumnsOfTheirOwn(FColumns, extra);
         ColCount = int(FColumns.size());
         for (TKVXMFERecord& item : FRecords)
             if (isText(item))

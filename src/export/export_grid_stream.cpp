@@ -24,6 +24,7 @@
 // item is held after all: a third walk collects them.
 
 #include "export/export_attributes.h"
+#include "export/export_grid_p.h"
 
 #include <algorithm>
 #include <climits>
@@ -571,12 +572,7 @@ void TKVXExportAttributes::BuildGridFromSummary()
             }
         }
     }
-    std::sort(columns.begin(), columns.end());
-    std::map<int, int> columnOfSet;
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        columnOfSet[columns[c].second] = int(c);
-        FColumns.push_back(columns[c].first);
-    }
+    std::map<int, int> columnOfSet = OrderColumns(std::move(columns), FColumns);
     ColCount = int(FColumns.size());
     for (int g = 0; g < groups; ++g)
         for (TAnchorSummary* a : members[std::size_t(g)])
@@ -591,20 +587,7 @@ void TKVXExportAttributes::BuildGridFromSummary()
         if (!near(left))
             extra.push_back(left);
     if (!extra.empty()) {
-        std::vector<std::pair<int, int>> all; // (left, old text column or -1)
-        for (int c = 0; c < ColCount; ++c)
-            all.push_back({FColumns[std::size_t(c)], c});
-        for (std::size_t n = 0; n < extra.size(); ++n)
-            if (n == 0 || extra[n] - extra[n - 1] > KVX_EQUAL_X)
-                all.push_back({extra[n], -1});
-        std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::vector<int> moved(static_cast<std::size_t>(ColCount));
-        FColumns.clear();
-        for (std::size_t c = 0; c < all.size(); ++c) {
-            if (all[c].second >= 0)
-                moved[std::size_t(all[c].second)] = int(c);
-            FColumns.push_back(all[c].first);
-        }
+        const std::vector<int> moved = AddColumnsOfTheirOwn(FColumns, extra);
         ColCount = int(FColumns.size());
         for (auto& [key, a] : s.Anchors)
             a.Column = moved[std::size_t(a.Column)];
