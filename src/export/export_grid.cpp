@@ -51,6 +51,33 @@ std::map<int, int> OrderColumns(std::vector<std::pair<int, int>> leftOfSet, std:
     return columnOfSet;
 }
 
+int NearestGroup(const std::vector<std::pair<int, int>>& anchors, int x)
+{
+    auto it = std::lower_bound(anchors.begin(), anchors.end(), std::pair<int, int>{x - KVX_EQUAL_X, -1});
+    int best = -1, bestDistance = KVX_EQUAL_X + 1;
+    for (; it != anchors.end() && it->first <= x + KVX_EQUAL_X; ++it) {
+        if (std::abs(it->first - x) < bestDistance) {
+            bestDistance = std::abs(it->first - x);
+            best = it->second;
+        }
+    }
+    return best;
+}
+
+std::vector<std::pair<int, int>> LinksByStrength(const std::map<std::pair<int, int>, int>& links)
+{
+    std::vector<std::pair<int, std::pair<int, int>>> byStrength;
+    for (const auto& [pair, count] : links)
+        byStrength.push_back({count, pair});
+    std::stable_sort(byStrength.begin(), byStrength.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<std::pair<int, int>> pairs;
+    pairs.reserve(byStrength.size());
+    for (const auto& link : byStrength)
+        pairs.push_back(link.second);
+    return pairs;
+}
+
 std::vector<int> AddColumnsOfTheirOwn(std::vector<int>& columns, const std::vector<int>& extra)
 {
     std::vector<std::pair<int, int>> all; // (left, old column or -1)
@@ -318,18 +345,7 @@ void TKVXExportAttributes::BuildGrid()
     // right-aligned numbers shares their control's right edge. The links
     // most texts agree on are joined first, and never two groups that have
     // a text in the same row.
-    const auto findGroup = [&](int kind, int x) -> int {
-        const auto& list = anchors[std::size_t(kind)];
-        auto it = std::lower_bound(list.begin(), list.end(), std::pair<int, int>{x - KVX_EQUAL_X, -1});
-        int best = -1, bestDistance = KVX_EQUAL_X + 1;
-        for (; it != list.end() && it->first <= x + KVX_EQUAL_X; ++it) {
-            if (std::abs(it->first - x) < bestDistance) {
-                bestDistance = std::abs(it->first - x);
-                best = it->second;
-            }
-        }
-        return best;
-    };
+    const auto findGroup = [&](int kind, int x) { return NearestGroup(anchors[std::size_t(kind)], x); };
     std::map<std::pair<int, int>, int> links;
     for (std::size_t k = 0; k < texts.size(); ++k) {
         const TTextPlace& t = texts[k];
@@ -342,13 +358,8 @@ void TKVXExportAttributes::BuildGrid()
                 ++links[{std::min(groupOf[k], other), std::max(groupOf[k], other)}];
         }
     }
-    std::vector<std::pair<int, std::pair<int, int>>> byStrength;
-    for (const auto& [pair, count] : links)
-        byStrength.push_back({count, pair});
-    std::stable_sort(byStrength.begin(), byStrength.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (const auto& link : byStrength) {
-        const int a = sets.Find(link.second.first), b = sets.Find(link.second.second);
+    for (const auto& [first, second] : LinksByStrength(links)) {
+        const int a = sets.Find(first), b = sets.Find(second);
         if (a != b && sets.Disjoint(a, b))
             sets.Merge(a, b);
     }

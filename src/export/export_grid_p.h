@@ -9,6 +9,14 @@
 
 namespace vorel {
 
+// The group of the anchor nearest x within the column tolerance, -1 when
+// none is; anchors are (first anchor, group) pairs, ascending.
+int NearestGroup(const std::vector<std::pair<int, int>>& anchors, int x);
+
+// The pairs of linked groups, most links first (equal counts in pair
+// order): the order in which they are joined.
+std::vector<std::pair<int, int>> LinksByStrength(const std::map<std::pair<int, int>, int>& links);
+
 // The columns of the text sets, ordered by left edge, from (left edge,
 // set) pairs: appends their left edges to columns and returns each set's
 // column.

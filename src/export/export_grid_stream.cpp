@@ -517,18 +517,7 @@ void TKVXExportAttributes::BuildGridFromSummary()
             g = parent[std::size_t(g)] = parent[std::size_t(parent[std::size_t(g)])];
         return g;
     };
-    const auto findGroup = [&](int kind, int x) -> int {
-        const auto& list = groupFirsts[std::size_t(kind)];
-        auto it = std::lower_bound(list.begin(), list.end(), std::pair<int, int>{x - KVX_EQUAL_X, -1});
-        int best = -1, bestDistance = KVX_EQUAL_X + 1;
-        for (; it != list.end() && it->first <= x + KVX_EQUAL_X; ++it) {
-            if (std::abs(it->first - x) < bestDistance) {
-                bestDistance = std::abs(it->first - x);
-                best = it->second;
-            }
-        }
-        return best;
-    };
+    const auto findGroup = [&](int kind, int x) { return NearestGroup(groupFirsts[std::size_t(kind)], x); };
     std::map<std::pair<int, int>, int> links;
     for (int g = 0; g < groups; ++g)
         for (const TAnchorSummary* a : members[std::size_t(g)])
@@ -537,13 +526,8 @@ void TKVXExportAttributes::BuildGridFromSummary()
                 if (other >= 0 && other != g)
                     links[{std::min(g, other), std::max(g, other)}] += count;
             }
-    std::vector<std::pair<int, std::pair<int, int>>> byStrength;
-    for (const auto& [pair, count] : links)
-        byStrength.push_back({count, pair});
-    std::stable_sort(byStrength.begin(), byStrength.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (const auto& link : byStrength) {
-        const int a = find(link.second.first), b = find(link.second.second);
+    for (const auto& [first, second] : LinksByStrength(links)) {
+        const int a = find(first), b = find(second);
         if (a != b && Disjoint(rows[std::size_t(a)], rows[std::size_t(b)])) {
             rows[std::size_t(a)] = Union(rows[std::size_t(a)], rows[std::size_t(b)]);
             rows[std::size_t(b)] = {};
