@@ -107,25 +107,73 @@ bool TKVXExportToCSV::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord
     return true;
 }
 
+void TKVXExportToCSV::StartExport()
+{
+    TKVXExportAttributes::StartExport();
+    FData.Clear();
+    FFinished.reset();
+    FFinishedTail.clear();
+}
+
+void TKVXExportToCSV::EndExport()
+{
+    FFinished.reset();
+    FFinishedTail = QByteArray();
+    TKVXExportAttributes::EndExport();
+}
+
+void TKVXExportToCSV::AppendRow(QByteArray& out, const std::vector<QString>& fields) const
+{
+    const bool guard = GuardsFormulas();
+    const QByteArray separator = QString(FSeparator).toUtf8();
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+        if (c > 0)
+            out += separator;
+        out += CsvField(fields[c], FSeparator, FQuote, guard).toUtf8();
+    }
+    out += "\r\n";
+}
+
+void TKVXExportToCSV::PageProcessed(const TMetafile& metafile)
+{
+    TKVXExportAttributes::PageProcessed(metafile);
+    if (FMode == dmData)
+        DropFinishedRows();
+}
+
+void TKVXExportToCSV::DropFinishedRows()
+{
+    constexpr qsizetype kTail = 256 * 1024;
+    FData.TakeFinishedRows([this](const std::vector<QString>& fields) {
+        AppendRow(FFinishedTail, fields);
+        if (FFinishedTail.size() >= kTail) {
+            if (!FFinished)
+                FFinished = std::make_unique<TScratchFile>();
+            FFinished->Append(FFinishedTail);
+            FFinishedTail.resize(0);
+        }
+    });
+}
+
 void TKVXExportToCSV::SaveData(const QString& fileName)
 {
     TExportFile file(fileName);
     const std::vector<TKVXDataRecords::TCell> columns = FData.Columns();
-    const bool guard = GuardsFormulas();
-    const auto writeRow = [&](const std::vector<QString>& fields) {
-        for (std::size_t c = 0; c < fields.size(); ++c) {
-            if (c > 0)
-                file.WriteUtf8(QString(FSeparator));
-            file.WriteUtf8(CsvField(fields[c], FSeparator, FQuote, guard));
-        }
-        file.Write("\r\n");
-    };
-    if (!columns.empty())
-        writeRow(FData.Captions(columns));
+    QByteArray line;
+    if (!columns.empty()) {
+        AppendRow(line, FData.Captions(columns));
+        file.Write(line);
+    }
+    // The rows handed out page by page, then the rest.
+    if (FFinished)
+        FFinished->CopyTo([&file](QByteArrayView bytes) { file.Write(bytes); });
+    file.Write(FFinishedTail);
     std::vector<QString> fields;
     for (std::size_t i = 0; i < FData.RowCount(); ++i) {
         FData.RowValues(i, columns, fields);
-        writeRow(fields);
+        line.resize(0);
+        AppendRow(line, fields);
+        file.Write(line);
     }
     file.Commit();
 }
@@ -136,7 +184,12 @@ void TKVXExportToCSV::SaveToFile(const QString& fileName)
         TKVXExport::SaveToFile(fileName);
         struct Clear {
             TKVXExportToCSV* self;
-            ~Clear() { self->FData.Clear(); }
+            ~Clear()
+            {
+                self->FData.Clear();
+                self->FFinished.reset();
+                self->FFinishedTail.clear();
+            }
         } clearAfterwards{this};
         if (FData.Empty())
             throw EKVXError(NoDataRecordsMessage(QStringLiteral("CSV")));

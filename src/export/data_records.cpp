@@ -40,6 +40,8 @@ void TKVXDataRecords::Clear()
 {
     FRows.clear();
     FCaptions.clear();
+    FFirstRow.clear();
+    FFirstRowKept = false;
     FCaptionsTaken = FInHeader = FInDetail = false;
 }
 
@@ -63,7 +65,7 @@ int ColumnOf(const std::vector<TKVXDataRecords::TCell>& columns, int left, int w
 
 std::vector<TKVXDataRecords::TCell> TKVXDataRecords::Columns() const
 {
-    std::vector<TCell> columns = FRows.empty() ? std::vector<TCell>{} : FRows.front();
+    std::vector<TCell> columns = FFirstRowKept ? FFirstRow : FRows.empty() ? std::vector<TCell>{} : FRows.front();
     std::stable_sort(columns.begin(), columns.end(), [](const TCell& a, const TCell& b) { return a.Left < b.Left; });
     return columns;
 }
@@ -94,6 +96,23 @@ void TKVXDataRecords::RowValues(std::size_t i, const std::vector<TCell>& columns
     for (const TCell& cell : FRows[i])
         if (const int c = ColumnOf(columns, cell.Left, cell.Width); c >= 0)
             values[size_t(c)] = cell.Text;
+}
+
+void TKVXDataRecords::TakeFinishedRows(const std::function<void(const std::vector<QString>&)>& write)
+{
+    if (FRows.size() < 2)
+        return;
+    const std::vector<TCell> columns = Columns();
+    if (!FFirstRowKept) {
+        FFirstRow = FRows.front();
+        FFirstRowKept = true;
+    }
+    std::vector<QString> values;
+    for (std::size_t i = 0; i + 1 < FRows.size(); ++i) {
+        RowValues(i, columns, values);
+        write(values);
+    }
+    FRows.erase(FRows.begin(), FRows.end() - 1);
 }
 
 QString NoDataRecordsMessage(const QString& filter)

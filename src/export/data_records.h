@@ -9,6 +9,7 @@
 #include "graphics/emf_enumerator.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace vorel {
@@ -26,7 +27,7 @@ public:
     // Reads one page record; anything but a data record is passed over.
     void Read(const TEmfRecord& record);
     // True when no data record was read.
-    bool Empty() const { return FRows.empty() && FCaptions.empty(); }
+    bool Empty() const { return FRows.empty() && FCaptions.empty() && !FFirstRowKept; }
     void Clear();
 
     // The table: the columns (the first detail row's controls, left to
@@ -38,6 +39,12 @@ public:
     std::size_t RowCount() const { return FRows.size(); }
     // Row i's values, in column order ("" where the row has no control).
     void RowValues(std::size_t i, const std::vector<TCell>& columns, std::vector<QString>& values) const;
+    // Hands every row read but the last (which may still take cells) to
+    // write, in column order, and lets them go, so that a long report's
+    // rows need not all be held: the columns are the first row's, known
+    // once it is followed by another. RowCount and RowValues then cover
+    // the rows not handed out yet.
+    void TakeFinishedRows(const std::function<void(const std::vector<QString>&)>& write);
 
 private:
     std::vector<TCell> FCaptions;
@@ -45,6 +52,8 @@ private:
     bool FInHeader = false;
     bool FInDetail = false;
     std::vector<std::vector<TCell>> FRows;
+    std::vector<TCell> FFirstRow; // the row that fixes the columns, once handed out
+    bool FFirstRowKept = false;
 };
 
 // The message of a data-only export over pages prepared without data records.

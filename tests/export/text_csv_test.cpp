@@ -2,6 +2,7 @@
 
 #include "export/csv_export.h"
 #include "export/text_export.h"
+#include "graphics/emf_enumerator.h"
 #include "export_test_support.h"
 
 namespace vorel::test {
@@ -205,6 +206,60 @@ TEST_F(CsvExport, FormulaCellsGetAnApostropheAndNumbersNever)
     EXPECT_TRUE(filter.GuardsFormulas());
     filter.SetFormulaGuard(fgOff);
     EXPECT_FALSE(filter.GuardsFormulas());
+}
+
+// The data-only CSV writes the rows of each page as the page is done: what
+// it holds stays one page's rows however many pages there are, and the file
+// is the one it wrote when it held them all.
+TEST_F(CsvExport, DataRowsAreHandedOnPageByPage)
+{
+    const auto dataPage = [](int first, bool captions) {
+        return MakePage(400, 300, [first, captions](TCanvas& c) {
+            if (captions) {
+                c.Comment("VorelData\tband\theader");
+                c.Comment("VorelData\tcell\t10\t100\t0\tId");
+                c.Comment("VorelData\tcell\t120\t100\t0\tName");
+            }
+            for (int id = first; id < first + 3; ++id) {
+                c.Comment("VorelData\tband\tdetail");
+                c.Comment("VorelData\tcell\t120\t100\t0\t=name " + QByteArray::number(id));
+                c.Comment("VorelData\tcell\t10\t100\t0\t" + QByteArray::number(id));
+            }
+        });
+    };
+    std::vector<std::unique_ptr<TMetafile>> pages;
+    for (int p = 0; p < 40; ++p)
+        pages.push_back(dataPage(1 + 3 * p, p == 0));
+    std::vector<const TMetafile*> list;
+    for (const auto& page : pages)
+        list.push_back(page.get());
+    TKVXExportToCSV filter;
+    filter.SetMode(dmData);
+    ExportPages(filter, list, Path(QStringLiteral("data.csv")));
+    const QByteArray csv = ReadAll(Path(QStringLiteral("data.csv")));
+    QByteArray expected = "Id;Name\r\n";
+    for (int id = 1; id <= 120; ++id)
+        expected += QByteArray::number(id) + ";'=name " + QByteArray::number(id) + "\r\n";
+    EXPECT_EQ(csv, expected);
+
+    // The records themselves: every row but the last is handed on.
+    TKVXDataRecords records;
+    const auto read = [&records](const TMetafile& page) {
+        TEmfEnumerator dc(page);
+        while (dc.Next())
+            records.Read(dc.Record());
+    };
+    int handed = 0;
+    for (const auto& page : pages) {
+        read(*page);
+        records.TakeFinishedRows([&handed](const std::vector<QString>& fields) {
+            ++handed;
+            EXPECT_EQ(fields.size(), 2U);
+            EXPECT_EQ(fields[0], QString::number(handed));
+        });
+        EXPECT_EQ(records.RowCount(), 1U);
+    }
+    EXPECT_EQ(handed, 119);
 }
 
 TEST_F(CsvExport, ARowAtTheVeryTopIsFollowedByALineBreak)
