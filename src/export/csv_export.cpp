@@ -111,15 +111,6 @@ void TKVXExportToCSV::StartExport()
 {
     TKVXExportAttributes::StartExport();
     FData.Clear();
-    FFinished.reset();
-    FFinishedTail.clear();
-}
-
-void TKVXExportToCSV::EndExport()
-{
-    FFinished.reset();
-    FFinishedTail = QByteArray();
-    TKVXExportAttributes::EndExport();
 }
 
 void TKVXExportToCSV::AppendRow(QByteArray& out, const std::vector<QString>& fields) const
@@ -138,21 +129,7 @@ void TKVXExportToCSV::PageProcessed(const TMetafile& metafile)
 {
     TKVXExportAttributes::PageProcessed(metafile);
     if (FMode == dmData)
-        DropFinishedRows();
-}
-
-void TKVXExportToCSV::DropFinishedRows()
-{
-    constexpr qsizetype kTail = 256 * 1024;
-    FData.TakeFinishedRows([this](const std::vector<QString>& fields) {
-        AppendRow(FFinishedTail, fields);
-        if (FFinishedTail.size() >= kTail) {
-            if (!FFinished)
-                FFinished = std::make_unique<TScratchFile>();
-            FFinished->Append(FFinishedTail);
-            FFinishedTail.resize(0);
-        }
-    });
+        FData.LetFinishedRowsGo();
 }
 
 void TKVXExportToCSV::SaveData(const QString& fileName)
@@ -164,17 +141,11 @@ void TKVXExportToCSV::SaveData(const QString& fileName)
         AppendRow(line, FData.Captions(columns));
         file.Write(line);
     }
-    // The rows handed out page by page, then the rest.
-    if (FFinished)
-        FFinished->CopyTo([&file](QByteArrayView bytes) { file.Write(bytes); });
-    file.Write(FFinishedTail);
-    std::vector<QString> fields;
-    for (std::size_t i = 0; i < FData.RowCount(); ++i) {
-        FData.RowValues(i, columns, fields);
+    FData.ForEachRow(columns, [&](const std::vector<QString>& fields) {
         line.resize(0);
         AppendRow(line, fields);
         file.Write(line);
-    }
+    });
     file.Commit();
 }
 
@@ -184,12 +155,7 @@ void TKVXExportToCSV::SaveToFile(const QString& fileName)
         TKVXExport::SaveToFile(fileName);
         struct Clear {
             TKVXExportToCSV* self;
-            ~Clear()
-            {
-                self->FData.Clear();
-                self->FFinished.reset();
-                self->FFinishedTail.clear();
-            }
+            ~Clear() { self->FData.Clear(); }
         } clearAfterwards{this};
         if (FData.Empty())
             throw EKVXError(NoDataRecordsMessage(QStringLiteral("CSV")));

@@ -16,10 +16,8 @@
 
 #include "export/data_records.h"
 #include "export/export_attributes.h"
-#include "foundation/values/scratch_file.h"
 
 #include <QByteArray>
-#include <memory>
 #include <vector>
 
 namespace vorel {
@@ -84,7 +82,6 @@ public:
     bool GuardsFormulas() const { return FFormulaGuard == fgOn || (FFormulaGuard == fgAuto && FMode == dmData); }
 
     void StartExport() override;
-    void EndExport() override;
     bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
     void PageProcessed(const TMetafile& metafile) override;
     void SaveToFile(const QString& fileName) override;
@@ -94,17 +91,12 @@ private:
     void SaveData(const QString& fileName);
     // One CSV line of fields, as UTF-8.
     void AppendRow(QByteArray& out, const std::vector<QString>& fields) const;
-    void DropFinishedRows();
 
     QChar FSeparator = u';';
     QChar FQuote = u'"';
     TKVXCSVMode FMode = dmLayout;
     TKVXCSVFormulaGuard FFormulaGuard = fgAuto;
     TKVXDataRecords FData; // the data records read so far (Mode dmData)
-    // Mode dmData: the lines of the rows finished so far, in a nameless
-    // scratch file past a small buffer, so that the rows are not all held.
-    std::unique_ptr<TScratchFile> FFinished;
-    QByteArray FFinishedTail;
 };
 
 // One CSV field: the text, or the quoted text when it needs quoting; with

@@ -1,5 +1,7 @@
 #include "export/data_records.h"
 
+#include "foundation/values/byte_io.h"
+
 #include "graphics/emf_format.h"
 
 #include <algorithm>
@@ -42,6 +44,9 @@ void TKVXDataRecords::Clear()
     FCaptions.clear();
     FFirstRow.clear();
     FFirstRowKept = false;
+    FSpill.reset();
+    FSpillBuffer.clear();
+    FSpilledRows = 0;
     FCaptionsTaken = FInHeader = FInDetail = false;
 }
 
@@ -90,15 +95,16 @@ std::vector<QString> TKVXDataRecords::Captions(const std::vector<TCell>& columns
     return fields;
 }
 
-void TKVXDataRecords::RowValues(std::size_t i, const std::vector<TCell>& columns, std::vector<QString>& values) const
+void TKVXDataRecords::RowValues(const std::vector<TCell>& row, const std::vector<TCell>& columns,
+                                std::vector<QString>& values) const
 {
     values.assign(columns.size(), QString());
-    for (const TCell& cell : FRows[i])
+    for (const TCell& cell : row)
         if (const int c = ColumnOf(columns, cell.Left, cell.Width); c >= 0)
             values[size_t(c)] = cell.Text;
 }
 
-void TKVXDataRecords::TakeFinishedRows(const std::function<void(const std::vector<QString>&)>& write)
+void TKVXDataRecords::LetFinishedRowsGo()
 {
     if (FRows.size() < 2)
         return;
@@ -107,12 +113,60 @@ void TKVXDataRecords::TakeFinishedRows(const std::function<void(const std::vecto
         FFirstRow = FRows.front();
         FFirstRowKept = true;
     }
+    if (!FSpill)
+        FSpill = std::make_unique<TScratchFile>();
     std::vector<QString> values;
     for (std::size_t i = 0; i + 1 < FRows.size(); ++i) {
-        RowValues(i, columns, values);
-        write(values);
+        RowValues(FRows[i], columns, values);
+        for (const QString& value : values) {
+            const QByteArray text = value.toUtf8();
+            bytes::writeU32le(FSpillBuffer, std::uint32_t(text.size()));
+            FSpillBuffer += text;
+        }
     }
+    FSpilledRows += FRows.size() - 1;
     FRows.erase(FRows.begin(), FRows.end() - 1);
+    FSpill->Append(FSpillBuffer);
+    FSpillBuffer.resize(0);
+}
+
+void TKVXDataRecords::ForEachRow(const std::vector<TCell>& columns,
+                                 const std::function<void(const std::vector<QString>&)>& visit)
+{
+    std::vector<QString> values(columns.size());
+    if (FSpill && FSpilledRows > 0) {
+        // Read back in blocks; a row may straddle two.
+        constexpr qint64 kBlock = 1 << 20;
+        QByteArray block, pending;
+        qint64 at = 0;
+        std::size_t column = 0;
+        while (at < FSpill->Size() || pending.size() > 0) {
+            if (at < FSpill->Size()) {
+                const qint64 size = std::min(kBlock, FSpill->Size() - at);
+                FSpill->Read(at, size, block);
+                at += size;
+                pending += block;
+            }
+            const ByteView view(pending);
+            std::size_t used = 0;
+            while (view.Fits(used, 4) && view.Fits(used + 4, view.u32le(used))) {
+                const std::uint32_t length = view.u32le(used);
+                values[column] = QString::fromUtf8(pending.constData() + used + 4, qsizetype(length));
+                used += 4 + length;
+                if (++column == values.size()) {
+                    column = 0;
+                    visit(values);
+                }
+            }
+            pending.remove(0, qsizetype(used));
+            if (at >= FSpill->Size() && used == 0)
+                break; // a cut record: nothing more to read
+        }
+    }
+    for (const std::vector<TCell>& row : FRows) {
+        RowValues(row, columns, values);
+        visit(values);
+    }
 }
 
 QString NoDataRecordsMessage(const QString& filter)

@@ -6,10 +6,12 @@
 // table: a caption row (the lowest header text above each column) and a row
 // per detail record, a column per control of the detail band, left to right.
 
+#include "foundation/values/scratch_file.h"
 #include "graphics/emf_enumerator.h"
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace vorel {
@@ -36,24 +38,33 @@ public:
     // per column.
     std::vector<TCell> Columns() const;
     std::vector<QString> Captions(const std::vector<TCell>& columns) const;
-    std::size_t RowCount() const { return FRows.size(); }
-    // Row i's values, in column order ("" where the row has no control).
-    void RowValues(std::size_t i, const std::vector<TCell>& columns, std::vector<QString>& values) const;
-    // Hands every row read but the last (which may still take cells) to
-    // write, in column order, and lets them go, so that a long report's
-    // rows need not all be held: the columns are the first row's, known
-    // once it is followed by another. RowCount and RowValues then cover
-    // the rows not handed out yet.
-    void TakeFinishedRows(const std::function<void(const std::vector<QString>&)>& write);
+    std::size_t RowCount() const { return FSpilledRows + FRows.size(); }
+    // The rows held in memory (the others wait in the scratch file).
+    std::size_t HeldRowCount() const { return FRows.size(); }
+    // Every row's values in column order ("" where a row has no control),
+    // the rows let go first.
+    void ForEachRow(const std::vector<TCell>& columns, const std::function<void(const std::vector<QString>&)>& visit);
+    // Lets every row read but the last (which may still take cells) go to a
+    // nameless scratch file as its values in column order, so that a long
+    // report's rows need not all be held; filters call it as each page is
+    // done. The columns are the first row's, known once another follows it.
+    void LetFinishedRowsGo();
 
 private:
+    void RowValues(const std::vector<TCell>& row, const std::vector<TCell>& columns,
+                   std::vector<QString>& values) const;
+
     std::vector<TCell> FCaptions;
     bool FCaptionsTaken = false;
     bool FInHeader = false;
     bool FInDetail = false;
     std::vector<std::vector<TCell>> FRows;
-    std::vector<TCell> FFirstRow; // the row that fixes the columns, once handed out
+    std::vector<TCell> FFirstRow; // the row that fixes the columns, once let go
     bool FFirstRowKept = false;
+    // The rows let go: per row, per column, a 32-bit length and UTF-8 text.
+    std::unique_ptr<TScratchFile> FSpill;
+    QByteArray FSpillBuffer;
+    std::size_t FSpilledRows = 0;
 };
 
 // The message of a data-only export over pages prepared without data records.

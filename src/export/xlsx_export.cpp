@@ -261,6 +261,13 @@ void CopyInto(const QString& workbook, const QString& fileName)
 
 TKVXExportToXLSX::TKVXExportToXLSX(QObject* owner) : TKVXExportAttributes(owner) {}
 
+void TKVXExportToXLSX::PageProcessed(const TMetafile& metafile)
+{
+    TKVXExportAttributes::PageProcessed(metafile);
+    if (FMode == dmData)
+        FData.LetFinishedRowsGo();
+}
+
 bool TKVXExportToXLSX::ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record)
 {
     if (FMode != dmData)
@@ -309,12 +316,12 @@ void TKVXExportToXLSX::SaveToFile(const QString& fileName)
                 for (std::size_t c = 0; c < captions.size(); ++c)
                     book.Write(0, int(c), captions[c], taLeftJustify, true);
                 worksheet_freeze_panes(sheet, 1, 0);
-                std::vector<QString> values;
-                for (std::size_t i = 0; i < FData.RowCount(); ++i) {
-                    FData.RowValues(i, columns, values);
+                int row = 0;
+                FData.ForEachRow(columns, [&](const std::vector<QString>& values) {
+                    ++row;
                     for (std::size_t c = 0; c < values.size(); ++c)
-                        book.Write(int(i + 1), int(c), values[c], taLeftJustify, false);
-                }
+                        book.Write(row, int(c), values[c], taLeftJustify, false);
+                });
             }
         } else {
             if (RowCount > kMaxRows || ColCount > kMaxColumns)

@@ -49,6 +49,8 @@ public:
     void SetMode(TKVXCSVMode value) { FMode = value; }
 
     bool ExportEMFRecord(const TEmfEnumerator& dc, const TEmfRecord& record) override;
+    // Mode dmData: the rows of each page done wait in a scratch file.
+    void PageProcessed(const TMetafile& metafile) override;
     void SaveToFile(const QString& fileName) override;
     bool StreamsGrid() const override { return FMode == dmLayout; }
 

@@ -208,10 +208,10 @@ TEST_F(CsvExport, FormulaCellsGetAnApostropheAndNumbersNever)
     EXPECT_FALSE(filter.GuardsFormulas());
 }
 
-// The data-only CSV writes the rows of each page as the page is done: what
-// it holds stays one page's rows however many pages there are, and the file
-// is the one it wrote when it held them all.
-TEST_F(CsvExport, DataRowsAreHandedOnPageByPage)
+// The data-only CSV lets the rows of each page go to a scratch file as the
+// page is done: what it holds stays one row however many pages there are,
+// and the file is the one it wrote when it held them all.
+TEST_F(CsvExport, DataRowsWaitInAScratchFilePageByPage)
 {
     const auto dataPage = [](int first, bool captions) {
         return MakePage(400, 300, [first, captions](TCanvas& c) {
@@ -242,24 +242,25 @@ TEST_F(CsvExport, DataRowsAreHandedOnPageByPage)
         expected += QByteArray::number(id) + ";'=name " + QByteArray::number(id) + "\r\n";
     EXPECT_EQ(csv, expected);
 
-    // The records themselves: every row but the last is handed on.
+    // The records themselves: every row but the last goes to the scratch
+    // file as its page is done, and comes back in order.
     TKVXDataRecords records;
-    const auto read = [&records](const TMetafile& page) {
-        TEmfEnumerator dc(page);
+    for (const auto& page : pages) {
+        TEmfEnumerator dc(*page);
         while (dc.Next())
             records.Read(dc.Record());
-    };
-    int handed = 0;
-    for (const auto& page : pages) {
-        read(*page);
-        records.TakeFinishedRows([&handed](const std::vector<QString>& fields) {
-            ++handed;
-            EXPECT_EQ(fields.size(), 2U);
-            EXPECT_EQ(fields[0], QString::number(handed));
-        });
-        EXPECT_EQ(records.RowCount(), 1U);
+        records.LetFinishedRowsGo();
+        EXPECT_EQ(records.HeldRowCount(), 1U);
     }
-    EXPECT_EQ(handed, 119);
+    EXPECT_EQ(records.RowCount(), 120U);
+    int seen = 0;
+    records.ForEachRow(records.Columns(), [&seen](const std::vector<QString>& fields) {
+        ++seen;
+        ASSERT_EQ(fields.size(), 2U);
+        EXPECT_EQ(fields[0], QString::number(seen));
+        EXPECT_EQ(fields[1], QStringLiteral("=name %1").arg(seen));
+    });
+    EXPECT_EQ(seen, 120);
 }
 
 TEST_F(CsvExport, ARowAtTheVeryTopIsFollowedByALineBreak)
