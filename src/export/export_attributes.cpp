@@ -2,6 +2,7 @@
 // change the replay state they record items with, and which become items.
 
 #include "export/export_attributes.h"
+#include "export/export_grid_p.h"
 
 #include "export/emf_text_record.h"
 #include "foundation/locale/code_page.h"
@@ -287,32 +288,21 @@ void TKVXExportAttributes::AddText(const TEmfRecord& record, unsigned textAlign)
     const bool opaque = BackgroundMode == OPAQUE_MODE || (run.Options & ETO_OPAQUE);
     const TColor color = opaque ? BackgroundColor : clNone;
     TKVXMFERecord* item = nullptr;
-    if (FRecords.empty() && FWalk == TGridWalk::Summing) {
-        TKVXMFERecord probe;
-        probe.Left = left;
-        probe.Top = top;
-        probe.Color = color;
-        probe.Clip = clip;
-        if (BreaksPageOrder(probe))
-            MarkPageOrderBroken();
-    }
+    if (FRecords.empty() && FWalk == TGridWalk::Summing && BreaksPageOrder(left, top, color, clip))
+        MarkPageOrderBroken();
     if (!FRecords.empty()) {
         TKVXMFERecord& last = FRecords.back();
-        if (last.Kind == rkText && last.Top == top && last.Color == color
-            && std::abs(last.Left + last.Width - left) < 5) {
-            // A run drawn right after the previous one on the same line, in
-            // the same colours, continues it: a text the canvas wrote in
-            // pieces stays one cell.
+        const TTextJoin join = JoinOf(last, left, top, color, clip);
+        if (join == TTextJoin::SameLine) {
+            // A text the canvas wrote in pieces stays one cell.
             item = &last;
             item->Text += run.Text;
             // Bounded like one record's extent: any number of runs may add to one cell.
             constexpr std::int64_t kMost = 2 * limits::kRecordCoordinate;
             item->Width = int(std::min<std::int64_t>(std::int64_t(item->Width) + run.Box.Width(), kMost));
             item->Height = int(std::min<std::int64_t>(std::int64_t(item->Height) + run.Box.Height(), kMost));
-        } else if (last.Kind == rkText && !clip.IsEmpty() && last.Clip == clip && last.Color == color
-                   && top > last.Top + KVX_EQUAL_Y) {
-            // The next line of a wrapped control (same clipping box, further
-            // down): one cell holding the lines.
+        } else if (join == TTextJoin::NextLine) {
+            // The lines of a wrapped control: one cell holding them.
             item = &last;
             item->Text += u'\n' + run.Text;
             const int right = std::max(last.Left + last.Width, left + run.Box.Width());

@@ -101,6 +101,8 @@ private:
     void FindCentredTexts();
     void BuildGrid();
     void PlaceCells();
+    // Sorts every item held, builds the grid over them and places the cells.
+    void BuildHeldGrid();
 
     // The grid built in two walks (export_grid_stream.cpp).
     enum class TGridWalk { Held, Summing, Placing };
@@ -113,7 +115,9 @@ private:
     void PlacePageItems();
     void BuildGridFromSummary();
     void HoldEveryItem();
-    bool BreaksPageOrder(const TKVXMFERecord& first) const;
+    // Whether a page's first text, so placed, would join the last text of
+    // the page before (the pages' items then sort as one).
+    bool BreaksPageOrder(int left, int top, TColor color, const TRect& clip) const;
     void MarkPageOrderBroken();
     void NoteItemsHeld() { FPeakItems = std::max(FPeakItems, FRecords.size()); }
 

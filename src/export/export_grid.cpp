@@ -51,6 +51,39 @@ std::map<int, int> OrderColumns(std::vector<std::pair<int, int>> leftOfSet, std:
     return columnOfSet;
 }
 
+TTextAnchor AnchorOf(int left, int width, const TRect& clip, TAlignment alignment)
+{
+    TTextAnchor t{AnchorKind(alignment), 0, {}};
+    const int right = left + width;
+    t.Anchor = alignment == taRightJustify ? right : alignment == taCenter ? (left + right) / 2 : left;
+    if (!clip.IsEmpty()) {
+        std::optional<int> boxLeft;
+        if (alignment == taLeftJustify)
+            boxLeft = clip.Left;
+        else if (alignment == taCenter)
+            boxLeft = 2 * t.Anchor - clip.Right;
+        t.Edges[0] = boxLeft;
+        t.Edges[1] = clip.Right;
+        if (boxLeft)
+            t.Edges[2] = (*boxLeft + clip.Right) / 2;
+    }
+    return t;
+}
+
+int ColumnAt(const std::vector<int>& columns, int left)
+{
+    const auto it = std::lower_bound(columns.begin(), columns.end(), left - KVX_EQUAL_X);
+    return it != columns.end() && *it <= left + KVX_EQUAL_X ? int(it - columns.begin()) : -1;
+}
+
+int OtherColumn(const std::vector<int>& columns, int left)
+{
+    if (const int c = ColumnAt(columns, left); c >= 0)
+        return c;
+    const auto after = std::upper_bound(columns.begin(), columns.end(), left);
+    return after == columns.begin() ? 0 : int(after - columns.begin()) - 1;
+}
+
 int NearestGroup(const std::vector<std::pair<int, int>>& anchors, int x)
 {
     auto it = std::lower_bound(anchors.begin(), anchors.end(), std::pair<int, int>{x - KVX_EQUAL_X, -1});
@@ -173,23 +206,12 @@ void TKVXExportAttributes::SortRecords(std::size_t first)
 
 namespace {
 
-// The edges a text tells about its control: the anchor its alignment ties
-// it to (left edge, right edge or centre of the text), and the control's
-// box as far as the clipping rectangle shows it. A label clips to its box
-// from the text's start to the box's right edge, so the right edge is known
-// for every alignment and the left edge only for left-aligned text.
+// A text of the grid: its item, row and edges.
 struct TTextPlace {
     std::size_t Item;
     int Row;
-    TAlignment Align;
-    int Anchor;
-    std::optional<int> BoxLeft, BoxRight, BoxCentre;
+    TTextAnchor Edges;
 };
-
-int KindIndex(TAlignment a)
-{
-    return a == taRightJustify ? 1 : a == taCenter ? 2 : 0;
-}
 
 // Union-find over anchor groups; each set keeps the rows its texts stand in
 // (sorted), because two groups that share a row are two columns side by side.
@@ -287,23 +309,9 @@ void TKVXExportAttributes::BuildGrid()
     std::vector<TTextPlace> texts;
     for (std::size_t i = 0; i < FRecords.size(); ++i) {
         const TKVXMFERecord& item = FRecords[i];
-        if (item.Kind != rkText || IsBlankText(item.Text))
+        if (!IsGridText(item))
             continue;
-        TTextPlace t{i, item.Row, item.Alignment, 0, {}, {}, {}};
-        const int right = item.Left + item.Width;
-        t.Anchor = item.Alignment == taRightJustify ? right
-            : item.Alignment == taCenter            ? (item.Left + right) / 2
-                                                    : item.Left;
-        if (!item.Clip.IsEmpty()) {
-            t.BoxRight = item.Clip.Right;
-            if (item.Alignment == taLeftJustify)
-                t.BoxLeft = item.Clip.Left;
-            else if (item.Alignment == taCenter)
-                t.BoxLeft = 2 * t.Anchor - item.Clip.Right;
-            if (t.BoxLeft)
-                t.BoxCentre = (*t.BoxLeft + item.Clip.Right) / 2;
-        }
-        texts.push_back(t);
+        texts.push_back({i, item.Row, AnchorOf(item.Left, item.Width, item.Clip, item.Alignment)});
     }
     if (texts.empty())
         return;
@@ -315,13 +323,13 @@ void TKVXExportAttributes::BuildGrid()
     for (int kind = 0; kind < 3; ++kind) {
         std::vector<std::size_t> order;
         for (std::size_t k = 0; k < texts.size(); ++k)
-            if (KindIndex(texts[k].Align) == kind)
+            if (texts[k].Edges.Kind == kind)
                 order.push_back(k);
         std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return texts[a].Anchor < texts[b].Anchor; });
+                         [&](std::size_t a, std::size_t b) { return texts[a].Edges.Anchor < texts[b].Edges.Anchor; });
         int last = 0; // the group's first anchor
         for (std::size_t n = 0; n < order.size(); ++n) {
-            const int a = texts[order[n]].Anchor;
+            const int a = texts[order[n]].Edges.Anchor;
             if (n == 0 || a - last > KVX_EQUAL_X) {
                 last = a;
                 anchors[std::size_t(kind)].push_back({a, groups});
@@ -348,12 +356,11 @@ void TKVXExportAttributes::BuildGrid()
     const auto findGroup = [&](int kind, int x) { return NearestGroup(anchors[std::size_t(kind)], x); };
     std::map<std::pair<int, int>, int> links;
     for (std::size_t k = 0; k < texts.size(); ++k) {
-        const TTextPlace& t = texts[k];
-        const std::optional<int> edges[3] = {t.BoxLeft, t.BoxRight, t.BoxCentre};
+        const TTextAnchor& t = texts[k].Edges;
         for (int kind = 0; kind < 3; ++kind) {
-            if (!edges[kind] || kind == KindIndex(t.Align))
+            if (!t.Edges[kind] || kind == t.Kind)
                 continue;
-            const int other = findGroup(kind, *edges[kind]);
+            const int other = findGroup(kind, *t.Edges[kind]);
             if (other >= 0 && other != groupOf[k])
                 ++links[{std::min(groupOf[k], other), std::max(groupOf[k], other)}];
         }
@@ -383,34 +390,21 @@ void TKVXExportAttributes::BuildGrid()
     // Other items (pictures, shapes) take the column whose left edge they
     // start at; one that starts at none (a logo beside a title) gets a
     // column of its own rather than sharing a text's cell.
-    const auto isText = [](const TKVXMFERecord& item) { return item.Kind == rkText && !IsBlankText(item.Text); };
-    const auto near = [&](int left) {
-        const auto it = std::lower_bound(FColumns.begin(), FColumns.end(), left - KVX_EQUAL_X);
-        return it != FColumns.end() && *it <= left + KVX_EQUAL_X ? int(it - FColumns.begin()) : -1;
-    };
     std::vector<int> extra;
     for (const TKVXMFERecord& item : FRecords)
-        if (!isText(item) && near(item.Left) < 0)
+        if (!IsGridText(item) && ColumnAt(FColumns, item.Left) < 0)
             extra.push_back(item.Left);
     if (!extra.empty()) {
         std::sort(extra.begin(), extra.end());
         const std::vector<int> moved = AddColumnsOfTheirOwn(FColumns, extra);
         ColCount = int(FColumns.size());
         for (TKVXMFERecord& item : FRecords)
-            if (isText(item))
+            if (IsGridText(item))
                 item.Col = moved[std::size_t(item.Col)];
     }
-    for (TKVXMFERecord& item : FRecords) {
-        if (isText(item))
-            continue;
-        const int c = near(item.Left);
-        if (c >= 0) {
-            item.Col = c;
-        } else {
-            const auto it = std::upper_bound(FColumns.begin(), FColumns.end(), item.Left);
-            item.Col = it == FColumns.begin() ? 0 : int(it - FColumns.begin()) - 1;
-        }
-    }
+    for (TKVXMFERecord& item : FRecords)
+        if (!IsGridText(item))
+            item.Col = OtherColumn(FColumns, item.Left);
 }
 
 void TKVXExportAttributes::PlaceCells()

@@ -95,11 +95,6 @@ TRowIntervals Union(const TRowIntervals& x, const TRowIntervals& y)
     return out;
 }
 
-int KindOf(TAlignment a)
-{
-    return a == taRightJustify ? 1 : a == taCenter ? 2 : 0;
-}
-
 std::int64_t AnchorKey(int kind, int anchor)
 {
     return (std::int64_t(kind) << 32) | std::uint32_t(anchor);
@@ -173,17 +168,6 @@ struct TBoxCentres {
     }
 };
 
-struct TTextAnchor {
-    int Kind;
-    int Anchor;
-    std::optional<int> Edges[3]; // the box's left edge, right edge, centre
-};
-
-bool IsGridText(const TKVXMFERecord& item)
-{
-    return item.Kind == rkText && !IsBlankText(item.Text);
-}
-
 } // namespace
 
 struct TKVXExportAttributes::TGridSummary {
@@ -254,41 +238,6 @@ struct TKVXExportAttributes::TGridSummary {
     }
 };
 
-namespace {
-
-// The anchor and box edges of a text, as BuildGrid takes them.
-TTextAnchor AnchorOf(const TTextShape& item, TAlignment alignment)
-{
-    TTextAnchor t{KindOf(alignment), 0, {}};
-    const int right = item.Left + item.Width;
-    t.Anchor = alignment == taRightJustify ? right : alignment == taCenter ? (item.Left + right) / 2 : item.Left;
-    if (!item.Clip.IsEmpty()) {
-        std::optional<int> boxLeft;
-        if (alignment == taLeftJustify)
-            boxLeft = item.Clip.Left;
-        else if (alignment == taCenter)
-            boxLeft = 2 * t.Anchor - item.Clip.Right;
-        t.Edges[0] = boxLeft;
-        t.Edges[1] = item.Clip.Right;
-        if (boxLeft)
-            t.Edges[2] = (*boxLeft + item.Clip.Right) / 2;
-    }
-    return t;
-}
-
-// The column of an item that is no text: the one whose left edge it starts
-// at, else the one left of it.
-int OtherColumn(const std::vector<int>& columns, int left)
-{
-    const auto it = std::lower_bound(columns.begin(), columns.end(), left - KVX_EQUAL_X);
-    if (it != columns.end() && *it <= left + KVX_EQUAL_X)
-        return int(it - columns.begin());
-    const auto after = std::upper_bound(columns.begin(), columns.end(), left);
-    return after == columns.begin() ? 0 : int(after - columns.begin()) - 1;
-}
-
-} // namespace
-
 // Here, where the summary is a complete type.
 TKVXExportAttributes::TKVXExportAttributes(QObject* owner)
     : TKVXExport(owner), FCurrentFont(std::make_unique<TFont>())
@@ -335,15 +284,11 @@ void TKVXExportAttributes::NewPage(int pageIndex, int barIndex)
     TKVXExport::NewPage(pageIndex, barIndex);
 }
 
-bool TKVXExportAttributes::BreaksPageOrder(const TKVXMFERecord& item) const
+bool TKVXExportAttributes::BreaksPageOrder(int left, int top, TColor color, const TRect& clip) const
 {
     // The joining rules of AddText, against the last item of the page before.
-    if (FWalk != TGridWalk::Summing || !FSummary->Last || FSummary->Last->Kind != rkText)
-        return false;
-    const TKVXMFERecord& last = *FSummary->Last;
-    return last.Color == item.Color
-        && ((last.Top == item.Top && std::abs(last.Left + last.Width - item.Left) < 5)
-            || (!item.Clip.IsEmpty() && last.Clip == item.Clip && item.Top > last.Top + KVX_EQUAL_Y));
+    return FWalk == TGridWalk::Summing && FSummary->Last
+        && JoinOf(*FSummary->Last, left, top, color, clip) != TTextJoin::None;
 }
 
 void TKVXExportAttributes::MarkPageOrderBroken()
@@ -391,7 +336,7 @@ namespace {
 
 void CountText(TKVXExportAttributes::TGridSummary& s, const TTextShape& text, TAlignment alignment)
 {
-    const TTextAnchor t = AnchorOf(text, alignment);
+    const TTextAnchor t = AnchorOf(text.Left, text.Width, text.Clip, alignment);
     TAnchorSummary& a = s.Anchors[AnchorKey(t.Kind, t.Anchor)];
     AddRow(a.Rows, text.Row);
     Count(a.Lefts, text.Left);
@@ -463,7 +408,7 @@ void TKVXExportAttributes::PlacePageItems()
                 continue;
             }
             item.Alignment = s.Alignment(item);
-            const TTextAnchor t = AnchorOf(TTextShape{item.Row, item.Left, item.Width, item.Clip}, item.Alignment);
+            const TTextAnchor t = AnchorOf(item.Left, item.Width, item.Clip, item.Alignment);
             item.Col = s.Anchors.at(AnchorKey(t.Kind, t.Anchor)).Column;
         }
     }
@@ -562,13 +507,9 @@ void TKVXExportAttributes::BuildGridFromSummary()
         for (TAnchorSummary* a : members[std::size_t(g)])
             a->Column = columnOfSet[find(g)];
     // Columns of their own for items that start at no text column.
-    const auto near = [&](int left) {
-        const auto it = std::lower_bound(FColumns.begin(), FColumns.end(), left - KVX_EQUAL_X);
-        return it != FColumns.end() && *it <= left + KVX_EQUAL_X;
-    };
     std::vector<int> extra;
     for (int left : s.OtherLefts)
-        if (!near(left))
+        if (ColumnAt(FColumns, left) < 0)
             extra.push_back(left);
     if (!extra.empty()) {
         const std::vector<int> moved = AddColumnsOfTheirOwn(FColumns, extra);
@@ -585,6 +526,11 @@ void TKVXExportAttributes::HoldEveryItem()
     FRecords.clear();
     ResetReplayState();
     WalkPagesAgain();
+    BuildHeldGrid();
+}
+
+void TKVXExportAttributes::BuildHeldGrid()
+{
     NoteItemsHeld();
     SortRecords();
     BuildGrid();
@@ -595,10 +541,7 @@ void TKVXExportAttributes::SaveToFile(const QString& fileName)
 {
     TKVXExport::SaveToFile(fileName);
     if (FWalk == TGridWalk::Held) {
-        NoteItemsHeld();
-        SortRecords();
-        BuildGrid();
-        PlaceCells();
+        BuildHeldGrid();
         return;
     }
     TakePageItems();
